@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+#include "ratio.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace bench {
+
+namespace {
+
+struct Pair {
+    std::string candidate;
+    std::string baseline;
+    double goal;
+};
+
+std::vector<Pair>& pairs()
+{
+    static std::vector<Pair> list;
+    return list;
+}
+
+// Keeps the per-iteration real time of each run while the console reporter prints as usual.
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const auto& run : runs) {
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    std::map<std::string, double> times;
+};
+
+} // namespace
+
+RatioRegistration::RatioRegistration(std::string candidate, std::string baseline, double goal)
+{
+    pairs().push_back({std::move(candidate), std::move(baseline), goal});
+}
+
+} // namespace bench
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    bench::CollectingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\n%-44s %-44s %8s %8s\n", "candidate", "baseline", "ratio", "goal");
+    int missed = 0;
+    for (const auto& pair : bench::pairs()) {
+        const auto c = reporter.times.find(pair.candidate);
+        const auto b = reporter.times.find(pair.baseline);
+        if (c == reporter.times.end() || b == reporter.times.end() || b->second <= 0)
+            continue;
+        const double ratio = c->second / b->second;
+        const bool met = pair.goal <= 0 || ratio <= pair.goal;
+        missed += met ? 0 : 1;
+        if (pair.goal > 0)
+            std::printf("%-44s %-44s %8.3f %8.2f%s\n", pair.candidate.c_str(), pair.baseline.c_str(), ratio,
+                        pair.goal, met ? "" : "  MISSED");
+        else
+            std::printf("%-44s %-44s %8.3f %8s\n", pair.candidate.c_str(), pair.baseline.c_str(), ratio, "-");
+    }
+    return 0;
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the gallery. Without a display it runs under its own Xvfb, saves a
+# screenshot of the main window and prints the screenshot's path.
+#   scripts/gallery.sh [--screenshot FILE.png]
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+setup
+build --target zilui-gallery
+gallery="$BUILD_DIR/bin/zilui-gallery"
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ "$#" -eq 0 ]; then
+    exec "$gallery"
+fi
+if [ "$#" -eq 0 ]; then
+    set -- --screenshot "$BUILD_DIR/gallery-screenshot.png"
+fi
+ensure_display
+status=0
+"$gallery" "$@" || status=$?
+exit $status

@@ -1,0 +1,68 @@
+# Shared by the project's commands; sourced, not run.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${ZILUI_BUILD_DIR:-$ROOT/build}"
+
+setup() {
+    bash "$ROOT/scripts/setup.sh"
+}
+
+# Configures once, then builds incrementally. CI turns warnings into errors.
+build() {
+    local werror=OFF
+    if [ "${CI:-}" = "true" ] || [ "${ZILUI_WERROR:-}" = "ON" ]; then
+        werror=ON
+    fi
+    local generator=()
+    if command -v ninja >/dev/null 2>&1 && [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+        generator=(-G Ninja)
+    fi
+    cmake -S "$ROOT" -B "$BUILD_DIR" "${generator[@]}" -DZILUI_WERROR="$werror" >/dev/null
+    cmake --build "$BUILD_DIR" --parallel "$(nproc)" "$@"
+}
+
+XVFB_PID=""
+
+stop_own_display() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=""
+    fi
+}
+
+# Uses the caller's display when there is one that answers; otherwise starts a private Xvfb
+# on a free display number and stops exactly that process on exit.
+ensure_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        return 0
+    fi
+    if ! command -v xdpyinfo >/dev/null 2>&1 && [ -n "${DISPLAY:-}" ]; then
+        return 0
+    fi
+    local numfile
+    numfile="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" 2>/dev/null &
+    XVFB_PID=$!
+    trap stop_own_display EXIT
+    local i
+    for i in $(seq 1 100); do
+        if [ -s "$numfile" ]; then
+            break
+        fi
+        if ! kill -0 "$XVFB_PID" 2>/dev/null; then
+            echo "cannot start Xvfb" >&2
+            rm -f "$numfile"
+            return 1
+        fi
+        sleep 0.1
+    done
+    if [ ! -s "$numfile" ]; then
+        echo "Xvfb did not report its display in time" >&2
+        rm -f "$numfile"
+        return 1
+    fi
+    export DISPLAY=":$(head -n1 "$numfile" | tr -d '[:space:]')"
+    rm -f "$numfile"
+    # Native GTK under Xvfb: the X11 backend, and no accessibility bus to wait for.
+    export GDK_BACKEND=x11 NO_AT_BRIDGE=1
+}

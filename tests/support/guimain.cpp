@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+// One main for every zilui test: wxWidgets is started once, with a shown frame that tests
+// can put their windows into, and torn down after the last test.
+#include "support/guitest.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/app.h>
+#include <wx/frame.h>
+#include <wx/image.h>
+#include <wx/init.h>
+
+#include <cstdio>
+
+namespace {
+
+wxFrame* g_frame = nullptr;
+
+} // namespace
+
+namespace zilui::test {
+
+wxFrame& sharedFrame()
+{
+    return *g_frame;
+}
+
+void processPendingEvents()
+{
+    if (wxTheApp) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+    }
+}
+
+} // namespace zilui::test
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    // Listing the tests (CTest does this to discover them) needs no display.
+    if (testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    // A GUI application object, or wxEntryStart would make a console one and GTK would never
+    // be initialised.
+    wxApp::SetInstance(new wxApp());
+    if (!wxEntryStart(argc, argv)) {
+        std::fprintf(stderr, "zilui-tests: cannot start wxWidgets (is there a display?)\n");
+        return 2;
+    }
+    wxTheApp->CallOnInit();
+    wxInitAllImageHandlers();
+    g_frame = new wxFrame(nullptr, wxID_ANY, "zilui tests", wxDefaultPosition, wxSize(400, 300));
+    g_frame->Show();
+
+    const int result = RUN_ALL_TESTS();
+
+    g_frame->Destroy();
+    zilui::test::processPendingEvents();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return result;
+}

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: MIT
+#include <zil/error.h>
+#include <zil/string.h>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+using zil::String;
+
+TEST(StringUTF8, RoundTripsAndRepairsBrokenSequences)
+{
+    const String text(L"Grüße \U0001F600 €");
+    EXPECT_EQ(String::fromUTF8(text.toUTF8()), text);
+
+    const struct {
+        const char* bytes;
+        const wchar_t* expected;
+    } broken[] = {
+        {"a\xC3", L"a\uFFFD"},             // truncated two-byte sequence at the end
+        {"\xC0\xAF", L"\uFFFD"},            // overlong "/" must not decode to "/"
+        {"\xED\xA0\x80x", L"\uFFFDx"},      // encoded surrogate
+        {"\xE2\x82x", L"\uFFFDx"},          // sequence cut short by an ASCII byte
+        {"\xFF", L"\uFFFD"},
+    };
+    for (const auto& c : broken) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(String::fromUTF8(c.bytes), String(c.expected));
+    }
+}
+
+TEST(StringOperations, EdgesOfSlicingTrimAndReplace)
+{
+    const String s(L"abcdef");
+    EXPECT_EQ(s.Left(100), s);
+    EXPECT_EQ(s.Mid(6), String());
+    EXPECT_EQ(s.Mid(100, 2), String());
+    EXPECT_EQ(s.Mid(4, 100), String(L"ef"));
+    EXPECT_EQ(String(L" \t x y \n").Trim(), String(L"x y"));
+    EXPECT_EQ(String(L"   ").Trim(), String());
+
+    String r(L"aaa");
+    EXPECT_EQ(r.Replace(L"a", L"aa"), 3u); // the inserted text is not rescanned
+    EXPECT_EQ(r, String(L"aaaaaa"));
+    String n(L"\n\n\n");
+    EXPECT_EQ(n.Replace(L"\n\n", L"\n \n"), 1u);
+    String e(L"abc");
+    EXPECT_EQ(e.Replace(L"", L"x"), 0u);
+
+    EXPECT_TRUE(String(L"x").StartsWith(L""));
+    EXPECT_FALSE(String(L"ab").EndsWith(L"xab"));
+    EXPECT_EQ(String(L"ÄBC").CmpNoCase(L"äbc"), 0);
+    EXPECT_LT(String(L"ab").CmpNoCase(L"ABC"), 0);
+    EXPECT_GT(String(L"b").CmpNoCase(L"A"), 0);
+}
+
+class LocaleIndependence : public testing::Test {
+protected:
+    // A comma locale is the classic way strtod-based parsing breaks; any installed one will do.
+    void SetUp() override
+    {
+        const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+        m_previous = previous ? previous : "C";
+        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8", "C.UTF-8"}) {
+            if (std::setlocale(LC_NUMERIC, name)) {
+                m_locale = name;
+                break;
+            }
+        }
+    }
+    void TearDown() override { std::setlocale(LC_NUMERIC, m_previous.c_str()); }
+
+    std::string m_previous;
+    std::string m_locale;
+};
+
+TEST_F(LocaleIndependence, ParseSimpleDoubleAcceptsOnlyWholeNumbers)
+{
+    SCOPED_TRACE("LC_NUMERIC=" + m_locale);
+    const struct {
+        const wchar_t* text;
+        double value;
+    } good[] = {{L"-1.5", -1.5}, {L"0", 0.0}, {L"+2", 2.0}, {L"1.", 1.0}, {L".25", 0.25}, {L"1.75", 1.75}};
+    for (const auto& c : good) {
+        SCOPED_TRACE(String(c.text).toUTF8());
+        EXPECT_DOUBLE_EQ(zil::parseSimpleDouble(c.text), c.value);
+    }
+    for (const wchar_t* bad : {L"12abc", L"", L"1e", L"1e5", L"1,5", L" 1", L"1 ", L".", L"-", L"1.2.3", L"nan", L"inf", L"٣"}) {
+        SCOPED_TRACE(String(bad).toUTF8());
+        try {
+            zil::parseSimpleDouble(bad);
+            ADD_FAILURE() << "accepted";
+        } catch (const zil::CParseError& e) {
+            EXPECT_TRUE(e.getMessage().Contains(String(L"'") + bad + L"'")) << e.what();
+            EXPECT_EQ(e.getProp(L"text"), String(bad));
+        }
+    }
+    EXPECT_EQ(zil::toString(1.5, 2), String(L"1.50"));
+}
+
+TEST(ParseInt64, RangeAndGarbage)
+{
+    EXPECT_EQ(zil::parseInt64(L"-9223372036854775808"), INT64_MIN);
+    EXPECT_EQ(zil::parseInt64(L"+42"), 42);
+    for (const wchar_t* bad : {L"9223372036854775808", L"", L"-", L"+", L"4 2", L"0x10", L"1.0", L"+-1"}) {
+        SCOPED_TRACE(String(bad).toUTF8());
+        EXPECT_THROW(zil::parseInt64(bad), zil::CParseError);
+    }
+}
+
+TEST(UriEscape, EncodesUTF8BytesAndReservedCharacters)
+{
+    EXPECT_EQ(zil::uriEscape(L"a b&c=d/ü~"), String(L"a%20b%26c%3Dd%2F%C3%BC~"));
+    EXPECT_EQ(zil::uriEscape(L""), String());
+}
+
+TEST(StringFormat, PlaceholdersInAnyOrderAndMissingArguments)
+{
+    EXPECT_EQ(zil::CStringFormat(L"%2 of %1, 100%%").arg(3).arg(L"two").str(), String(L"two of 3, 100%"));
+    EXPECT_EQ(zil::CStringFormat(L"%1 and %2").arg(L"x").str(), String(L"x and %2"));
+    EXPECT_EQ(zil::CStringFormat(L"%1").arg(0.5, 2).str(), String(L"0.50"));
+    EXPECT_EQ(zil::CStringFormat(L"%1%").arg(L"%2").arg(L"no").str(), String(L"%2%")); // no rescan
+}
