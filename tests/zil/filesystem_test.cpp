@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <unistd.h>
-#include <vector>
 
 using zil::CLocalFileSystem;
 using zil::CURI;
@@ -90,16 +87,4 @@ TEST(LocalFileSystem, MissingEntriesAndForeignSchemes)
     EXPECT_THROW(fs->listFolder(remote, entries), zil::CInvalidArgError);
     EXPECT_THROW(fs->getEntryInfo(remote), zil::CInvalidArgError);
     EXPECT_THROW(fs->isFolder(remote), zil::CInvalidArgError);
-}
-
-TEST(LocalFileSystem, OneInstanceForAllThreads)
-{
-    std::vector<CLocalFileSystem*> seen(8);
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < seen.size(); ++i)
-        threads.emplace_back([&seen, i] { seen[i] = CLocalFileSystem::get().get(); });
-    for (auto& t : threads)
-        t.join();
-    for (auto* fs : seen)
-        EXPECT_EQ(fs, CLocalFileSystem::get().get());
 }

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <cstdlib>
 #include <optional>
 #include <sys/stat.h>
@@ -218,6 +221,16 @@ TEST(ReadUTF8TextFile, StripsBOMAndRejectsMissingFilesAndFolders)
         const Path file = tmp.writeFile(L"f" + zil::toString(int64_t(n++)), c.bytes);
         EXPECT_EQ(zil::readUTF8TextFile(file), c.text);
     }
+    // A FIFO without a writer reads as empty rather than blocking in open().
+    const Path fifo = tmp / L"fifo";
+    ASSERT_EQ(::mkfifo(fifo.toAPIPath().c_str(), 0600), 0);
+    auto fromFifo = std::async(std::launch::async, [&fifo] { return zil::readUTF8TextFile(fifo); });
+    if (fromFifo.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "reading a FIFO hangs";
+        ::close(::open(fifo.toAPIPath().c_str(), O_WRONLY)); // let the reader go
+    }
+    EXPECT_EQ(fromFifo.get(), String());
+
     const std::string big(200000, 'x');
     EXPECT_EQ(zil::readUTF8TextFile(tmp.writeFile(L"big", big)).size(), big.size());
 

@@ -245,7 +245,8 @@ String readUTF8TextFile(const Path& path)
     const String what = L"Cannot read file '" + path.str() + L"'";
     if (path.isEmpty())
         throwIOError(CIOError::codeCannotOpen, what, source, path, ENOENT);
-    const int fd = ::open(path.toAPIPath().c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking only for the open: a FIFO without a writer must not hang us there.
+    const int fd = ::open(path.toAPIPath().c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throwIOError(CIOError::codeCannotOpen, what, source, path, getLastSysError());
     CFileCloser closer(fd);
@@ -254,6 +255,9 @@ String readUTF8TextFile(const Path& path)
         throwIOError(CIOError::codeCannotOpen, what, source, path, getLastSysError());
     if (S_ISDIR(info.st_mode))
         throwIOError(CIOError::codeCannotOpen, what, source, path, EISDIR);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1)
+        throwIOError(CIOError::codeCannotOpen, what, source, path, getLastSysError());
 
     std::string bytes;
     if (S_ISREG(info.st_mode) && info.st_size > 0)

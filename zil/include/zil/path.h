@@ -21,11 +21,6 @@ struct CNativePathTraits {
     {
         return !path.empty() && isSeparator(path[0]) ? 1 : 0;
     }
-    static const String& getRoot()
-    {
-        static const String root(L"/");
-        return root;
-    }
     // The text handed to system calls; POSIX has no long-path form to convert to.
     static String toAPIPath(const String& path) { return path; }
 };
