@@ -60,10 +60,11 @@ TEST(ITranslationServiceTest, ServiceCanBeReplacedWhileOtherThreadsTranslate)
                     ++unexpected;
             }
         });
-    for (int round = 0; round < 2000; ++round)
+    for (int round = 0; round < 2000; ++round) {
+        const String prefix = round % 3 ? L"b:" : L"a:";
         ITranslationService::setGlobal(round % 3 == 2 ? nullptr
-                                                      : new CPrefixService(round % 3 ? L"b:" : L"a:",
-                                                                           destroyedInUse));
+                                                      : new CPrefixService(prefix, destroyedInUse));
+    }
     done = true;
     for (auto& reader : readers)
         reader.join();

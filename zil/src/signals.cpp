@@ -147,6 +147,8 @@ void CSystemSignalReceiver::setHandler(SysSignal signal, ISystemSignalHandler* h
         throw e;
     }
     const int number = static_cast<int>(signal);
+    CProps props;
+    props.set(L"signal", toString(static_cast<int64_t>(number)));
     P<ISystemSignalHandler> old; // released outside the lock
     std::lock_guard<std::mutex> lock(m_mutex);
     if (handler && !m_impl->installed[index]) {
@@ -156,11 +158,13 @@ void CSystemSignalReceiver::setHandler(SysSignal signal, ISystemSignalHandler* h
         action.sa_flags = SA_RESTART;
         sigemptyset(&action.sa_mask);
         if (::sigaction(number, &action, &m_impl->previous[index]) != 0)
-            throwSysError(L"CSystemSignalReceiver::setHandler", L"Cannot install the signal handler");
+            throwSysError(L"CSystemSignalReceiver::setHandler",
+                          L"Cannot install the signal handler", props);
         m_impl->installed[index] = true;
     } else if (!handler && m_impl->installed[index]) {
         if (::sigaction(number, &m_impl->previous[index], nullptr) != 0)
-            throwSysError(L"CSystemSignalReceiver::setHandler", L"Cannot restore the signal disposition");
+            throwSysError(L"CSystemSignalReceiver::setHandler",
+                          L"Cannot restore the signal disposition", props);
         m_impl->installed[index] = false;
     }
     old = std::move(m_impl->handlers[index]);
