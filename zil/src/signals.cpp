@@ -60,7 +60,7 @@ struct CSystemSignalReceiver::Impl {
 P<CSystemSignalReceiver> CSystemSignalReceiver::get()
 {
     static CSafeGlobalSlot<CSystemSignalReceiver> slot;
-    return slot.use();
+    return slot.use([] { return P<CSystemSignalReceiver>(new CSystemSignalReceiver); });
 }
 
 CSystemSignalReceiver::CSystemSignalReceiver() : m_impl(new Impl) {}

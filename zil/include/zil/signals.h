@@ -24,7 +24,6 @@ class CSystemSignalReceiver : public CBase {
 public:
     static P<CSystemSignalReceiver> get();
 
-    CSystemSignalReceiver();
     CSystemSignalReceiver(const CSystemSignalReceiver&) = delete;
     CSystemSignalReceiver& operator=(const CSystemSignalReceiver&) = delete;
 
@@ -39,6 +38,9 @@ protected:
     ~CSystemSignalReceiver() override;
 
 private:
+    // One per process: the signal handler writes to the pipe of that one.
+    CSystemSignalReceiver();
+
     struct Impl;
     void ensureStarted();
     void receive();
