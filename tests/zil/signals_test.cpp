@@ -161,13 +161,3 @@ TEST(CZilInitTest, ClosedPipeGivesEPIPEInsteadOfKillingDeath)
         },
         testing::ExitedWithCode(0), "");
 }
-
-TEST(CZilInitTest, CountsLiveInstances)
-{
-    const int before = zil::CZilInit::getInstanceCount();
-    {
-        P<zil::CZilInit> a(new zil::CZilInit), b(new zil::CZilInit);
-        EXPECT_EQ(zil::CZilInit::getInstanceCount(), before + 2);
-    }
-    EXPECT_EQ(zil::CZilInit::getInstanceCount(), before);
-}

@@ -282,6 +282,7 @@ TEST(CThreadListTest, StopAllThreadsReportsThreadsThatIgnoreTheLimit)
     EXPECT_TRUE(stubborn->isAlive());
     stubborn->detach();
     stubborn.reset();
+    EXPECT_FALSE(destroyed->isSet()) << "freed while still running";
     EXPECT_TRUE(destroyed->wait(10000));
     EXPECT_EQ(list->getCount(), 0u);
 }
