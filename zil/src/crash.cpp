@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+#include "zil/crash.h"
+
+#include <atomic>
+#include <csetjmp>
+#include <csignal>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace zil {
+
+namespace {
+
+constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+constexpr size_t kAltStackSize = 128 * 1024;
+
+struct GuardFrame {
+    sigjmp_buf jump;
+    GuardFrame* outer;
+};
+
+// Innermost guard of this thread. Written by runGuarded() before the body can fault, so the
+// signal handler never touches thread-local storage for the first time.
+thread_local GuardFrame* t_guard = nullptr;
+
+std::atomic<int> g_lastFault{0};
+std::atomic<CCrashManager::Handler*> g_handler{nullptr};
+
+// Replaced handlers, kept until the end of the process.
+std::mutex& retiredMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+std::vector<CCrashManager::Handler*>& retiredHandlers()
+{
+    static auto* handlers = new std::vector<CCrashManager::Handler*>;
+    return *handlers;
+}
+
+void restoreDefault(int number)
+{
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(number, &action, nullptr);
+}
+
+extern "C" void onFault(int number, siginfo_t*, void*)
+{
+    g_lastFault.store(number);
+    GuardFrame* frame = t_guard;
+    if (frame && CCrashManager::globalCrashHook(number))
+        siglongjmp(frame->jump, 1);
+    // The default course: a real fault repeats on return and kills the process with the
+    // signal; the raised copy (pending until we return) does the same for a signal sent by
+    // kill() or raise(), which does not repeat.
+    restoreDefault(number);
+    ::raise(number);
+}
+
+void installHandlers()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int number : kFaultSignals) {
+            struct sigaction action = {};
+            action.sa_sigaction = onFault;
+            action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(number, &action, nullptr);
+        }
+    });
+}
+
+// An alternate signal stack for this thread, so that a stack overflow can be handled too.
+// Freed when the thread ends; a stack someone else installed is left alone.
+struct CAltStack {
+    void* memory = nullptr;
+
+    CAltStack()
+    {
+        stack_t current = {};
+        if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
+            return;
+        memory = std::malloc(kAltStackSize);
+        if (!memory)
+            return; // no recovery from a stack overflow, everything else still works
+        stack_t stack = {};
+        stack.ss_sp = memory;
+        stack.ss_size = kAltStackSize;
+        if (::sigaltstack(&stack, nullptr) != 0) {
+            std::free(memory);
+            memory = nullptr;
+        }
+    }
+    ~CAltStack()
+    {
+        if (!memory)
+            return;
+        stack_t stack = {};
+        stack.ss_flags = SS_DISABLE;
+        if (::sigaltstack(&stack, nullptr) == 0)
+            std::free(memory);
+    }
+    CAltStack(const CAltStack&) = delete;
+    CAltStack& operator=(const CAltStack&) = delete;
+};
+
+void ensureAltStack()
+{
+    thread_local CAltStack altStack;
+    (void)altStack;
+}
+
+// Pops the guard on every way out of runGuarded() but the jump, which pops it itself.
+struct CGuardScope {
+    GuardFrame* frame;
+    ~CGuardScope() { t_guard = frame->outer; }
+};
+
+} // namespace
+
+void CCrashManager::setGlobalHandler(Handler handler)
+{
+    Handler* fresh = handler ? new Handler(std::move(handler)) : nullptr;
+    Handler* old = g_handler.exchange(fresh);
+    if (old) {
+        std::lock_guard<std::mutex> lock(retiredMutex());
+        retiredHandlers().push_back(old);
+    }
+}
+
+bool CCrashManager::globalCrashHook(int signal)
+{
+    Handler* handler = g_handler.load();
+    return handler && (*handler)(signal);
+}
+
+bool CCrashManager::runGuarded(const std::function<void()>& body)
+{
+    installHandlers();
+    ensureAltStack();
+    GuardFrame frame;
+    frame.outer = t_guard;
+    // Nothing local changes between sigsetjmp and a jump back, so nothing is clobbered.
+    if (sigsetjmp(frame.jump, 1) != 0) {
+        t_guard = frame.outer;
+        return false;
+    }
+    t_guard = &frame;
+    CGuardScope scope{&frame};
+    body();
+    return true;
+}
+
+int CCrashManager::getLastFaultSignal()
+{
+    return g_lastFault.load();
+}
+
+} // namespace zil
