@@ -177,3 +177,33 @@ TEST_F(CCrashManagerTest, FaultDiesBySignalWhenNotRecoveredDeath)
         },
         testing::KilledBySignal(SIGBUS), "");
 }
+
+namespace {
+
+std::atomic<int> g_filterCalls{0};
+
+bool recoverFilter(int)
+{
+    g_filterCalls.fetch_add(1);
+    return true;
+}
+
+} // namespace
+
+// A dispatcher decides for its own guard; the global handler (here one that declines) must
+// not be asked, and the guard's filter must not leak into guards that have none.
+TEST(CrashManagerDeathTest, GuardFilterDecidesInsteadOfTheGlobalHandler)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            CCrashManager::setGlobalHandler([](int) { return false; });
+            g_filterCalls = 0;
+            const bool completed = CCrashManager::runGuarded(writeNull, &recoverFilter);
+            if (completed || g_filterCalls.load() != 1 || !CCrashManager::hasGlobalHandler())
+                std::_Exit(3);
+            CCrashManager::runGuarded(writeNull); // the declining global handler decides again
+            std::_Exit(4);
+        },
+        testing::KilledBySignal(SIGSEGV), "");
+}

@@ -18,6 +18,7 @@ constexpr size_t kAltStackSize = 128 * 1024;
 struct GuardFrame {
     sigjmp_buf jump;
     GuardFrame* outer;
+    CCrashManager::Filter filter;
 };
 
 // Innermost guard of this thread. Written by runGuarded() before the body can fault, so the
@@ -51,7 +52,7 @@ extern "C" void onFault(int number, siginfo_t*, void*)
 {
     g_lastFault.store(number);
     GuardFrame* frame = t_guard;
-    if (frame && CCrashManager::globalCrashHook(number))
+    if (frame && (frame->filter ? frame->filter(number) : CCrashManager::globalCrashHook(number)))
         siglongjmp(frame->jump, 1);
     // The default course: a real fault repeats on return and kills the process with the
     // signal; the raised copy (pending until we return) does the same for a signal sent by
@@ -138,12 +139,18 @@ bool CCrashManager::globalCrashHook(int signal)
     return handler && (*handler)(signal);
 }
 
-bool CCrashManager::runGuarded(const std::function<void()>& body)
+bool CCrashManager::hasGlobalHandler()
+{
+    return g_handler.load() != nullptr;
+}
+
+bool CCrashManager::runGuarded(const std::function<void()>& body, Filter filter)
 {
     installHandlers();
     ensureAltStack();
     GuardFrame frame;
     frame.outer = t_guard;
+    frame.filter = filter;
     // Nothing local changes between sigsetjmp and a jump back, so nothing is clobbered.
     if (sigsetjmp(frame.jump, 1) != 0) {
         t_guard = frame.outer;

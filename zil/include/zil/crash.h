@@ -29,10 +29,15 @@ public:
     static void setGlobalHandler(Handler handler);
     // The global handler's answer, false when there is none.
     static bool globalCrashHook(int signal);
+    static bool hasGlobalHandler();
+
+    // Decides for one guard instead of the global handler; runs in signal context, so it
+    // must not allocate, lock or throw.
+    using Filter = bool (*)(int signal);
 
     // Runs `body`; true when it completed, false when a fault was recovered. Nests: the
     // innermost guard on the faulting thread gets the jump. Exceptions from `body` pass through.
-    static bool runGuarded(const std::function<void()>& body);
+    static bool runGuarded(const std::function<void()>& body, Filter filter = nullptr);
 
     // Signal number of the last fault caught on any thread, 0 if none.
     static int getLastFaultSignal();
