@@ -330,15 +330,28 @@ TEST(StreamFile, PipeWithPartialWritesLosesNothing)
     std::vector<uint8_t> data(1 << 20);
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = uint8_t(i * 7 + i / 251);
+    std::string writeError;
     std::thread writer([&] {
-        out->write(data.data(), int64_t(data.size()));
-        out->close();
+        try {
+            out->write(data.data(), int64_t(data.size()));
+            out->close();
+        } catch (const CError& e) {
+            writeError = e.getFullText().toUTF8();
+            out->close();
+        }
     });
     std::vector<uint8_t> received(data.size());
     // Let the pipe fill up first, so the writer really meets a full pipe.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    in->readExact(received.data(), int64_t(received.size()));
+    std::string readError;
+    try {
+        in->readExact(received.data(), int64_t(received.size()));
+    } catch (const CError& e) {
+        readError = e.getFullText().toUTF8();
+    }
     writer.join();
+    ASSERT_EQ(writeError, "");
+    ASSERT_EQ(readError, "");
     EXPECT_TRUE(received == data);
     EXPECT_EQ(in->getPosition(), int64_t(data.size()));
     EXPECT_EQ(in->read(&byte, 1), 0);

@@ -105,7 +105,8 @@ public:
 };
 
 // A readable stream of bytes. Sizes and positions are bytes; operations on a closed stream
-// throw CIOError codeClosed (close() and isOpen() excepted).
+// throw CIOError codeClosed (close() and isOpen() excepted). A stream serves one thread at a
+// time.
 class IInStream : public virtual IBase {
 public:
     // Blocks until at least one byte was read, or returns 0 at the end of the stream.
@@ -244,8 +245,10 @@ private:
 // a range locked elsewhere, or a descriptor that cannot be locked, throws
 // codeLockNotSupported without waiting. Locks go with close().
 //
-// The URI of a file stream is "file://" and the percent-encoded path; a stream made with
-// adopt() has the URI it was given, and its path is that URI.
+// The URI of a file stream is "file://" and the percent-encoded absolute path; a stream
+// made with adopt() has the URI it was given, and its path is that URI. The destructor
+// closes a stream left open but cannot report a failure: writers that must know call
+// close().
 class CFileInStream : public CLaggingEOFInStreamBase {
 public:
     explicit CFileInStream(const String& path);
