@@ -262,6 +262,7 @@ TEST(ProcessWait, TimesOutThenKillEndsIt)
     } catch (const CError& e) {
         EXPECT_EQ(e.getMessage(), String(L"Process still running"));
     }
+    EXPECT_THROW(process->kill(100000), CError);
     process->kill(SIGKILL);
     ASSERT_TRUE(process->wait(kHangMs));
     EXPECT_FALSE(process->isRunning());

@@ -8,6 +8,7 @@
 #include <climits>
 #include <condition_variable>
 #include <cstring>
+#include <cwchar>
 #include <mutex>
 #include <string>
 #include <system_error>

@@ -19,7 +19,8 @@ public:
     explicit CExecCommand(const String& executable) : m_executable(executable) {}
 
     // A name without '/' is looked up in PATH when the command starts: the PATH of the
-    // command's environment additions if they set one, else the PATH of this process.
+    // command's environment additions if they set one, else the PATH of this process. A
+    // relative path with '/' is taken from the working folder, as a shell would after cd.
     CExecCommand& setExecutable(const String& executable);
     const String& getExecutable() const { return m_executable; }
 
