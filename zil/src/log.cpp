@@ -189,7 +189,16 @@ int openRetrying(const char* path, int flags, mode_t mode)
     return fd;
 }
 
-constexpr int kLogOpenFlags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+// Read access only serves to look at the last byte of an existing file; a file we may only
+// write to is opened write-only.
+int openLogFile(const std::string& path, bool truncate)
+{
+    const int flags = O_CREAT | O_APPEND | O_CLOEXEC | (truncate ? O_TRUNC : 0);
+    int fd = openRetrying(path.c_str(), flags | O_RDWR, 0644);
+    if (fd < 0 && errno == EACCES)
+        fd = openRetrying(path.c_str(), flags | O_WRONLY, 0644);
+    return fd;
+}
 
 } // namespace
 
@@ -391,7 +400,7 @@ CXMLLog::~CXMLLog()
 
 void CXMLLog::openFile(bool truncate)
 {
-    m_fd = openRetrying(m_pathUTF8.c_str(), kLogOpenFlags | (truncate ? O_TRUNC : 0), 0644);
+    m_fd = openLogFile(m_pathUTF8, truncate);
     if (m_fd < 0)
         throwCannotOpen(L"Cannot open the log file '" + m_path + L"'", m_path, errno);
 
@@ -451,7 +460,7 @@ void CXMLLog::rollOverLocked()
         reportFailureLocked(L"cannot roll over to '" + String::fromUTF8(oldPath) + L"'", errno);
         return; // keep writing to the full file rather than lose entries
     }
-    const int fd = openRetrying(m_pathUTF8.c_str(), kLogOpenFlags | O_TRUNC, 0644);
+    const int fd = openLogFile(m_pathUTF8, true);
     if (fd < 0) {
         const int error = errno;
         ::rename(oldPath.c_str(), m_pathUTF8.c_str());
