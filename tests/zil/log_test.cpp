@@ -383,7 +383,7 @@ TEST(XMLLog, RollsOverAtTheLimitAndKeepsOversizedEntriesWhole)
     EXPECT_EQ(log.getWriteErrorCount(), 0);
 }
 
-TEST(XMLLog, AppendingAfterATornLineStartsANewLine)
+TEST(XMLLog, AppendingStartsANewLineAndRollsOverAFullFile)
 {
     CTempDir dir;
     const String path = dir.file("reopen.log");
@@ -402,6 +402,17 @@ TEST(XMLLog, AppendingAfterATornLineStartsANewLine)
     ASSERT_NE(session, std::string::npos);
     EXPECT_EQ(content[session - 1], '\n');
     EXPECT_EQ(entriesOf(parseLog(content.substr(session))).size(), 1u);
+
+    // appending to a file already past the limit moves it aside before the session starts
+    {
+        CXMLLog log(path, testHeader().get(), true, 50, false, true);
+        log.writeEntry(LogLevel::info, L"fresh");
+    }
+    EXPECT_EQ(readFile(path + L".1"), content);
+    const auto elements = readLog(path);
+    ASSERT_EQ(elements.size(), 2u);
+    EXPECT_EQ(elements[0].name, "session");
+    EXPECT_EQ(elements[1].text, String(L"fresh"));
 }
 
 TEST(XMLLog, SecondWriterIsLockedOutInThisAndOtherProcesses)

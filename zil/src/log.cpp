@@ -414,9 +414,8 @@ void CXMLLog::openFile(bool truncate)
             m_lineOpen = true;
     }
     CMutexLock lock(m_mutex);
-    if (m_canRollOver && m_maxSize > 0 && m_size > 0 && m_size >= m_maxSize)
-        rollOverLocked();
-    else
+    const bool full = m_canRollOver && m_maxSize > 0 && m_size > 0 && m_size >= m_maxSize;
+    if (!full || !rollOverLocked())
         writeHeaderLocked();
 }
 
@@ -453,25 +452,26 @@ void CXMLLog::writeHeaderLocked()
     m_headerSize = m_size - before;
 }
 
-void CXMLLog::rollOverLocked()
+bool CXMLLog::rollOverLocked()
 {
     const std::string oldPath = m_pathUTF8 + ".1";
     if (::rename(m_pathUTF8.c_str(), oldPath.c_str()) != 0) {
         reportFailureLocked(L"cannot roll over to '" + String::fromUTF8(oldPath) + L"'", errno);
-        return; // keep writing to the full file rather than lose entries
+        return false; // keep writing to the full file rather than lose entries
     }
     const int fd = openLogFile(m_pathUTF8, true);
     if (fd < 0) {
         const int error = errno;
         ::rename(oldPath.c_str(), m_pathUTF8.c_str());
         reportFailureLocked(L"cannot start a new file after rolling over", error);
-        return;
+        return false;
     }
     ::close(m_fd);
     m_fd = fd;
     m_size = 0;
     m_lineOpen = false;
     writeHeaderLocked();
+    return true;
 }
 
 bool CXMLLog::writeLocked(const std::string& bytes)

@@ -120,7 +120,8 @@ private:
     void openFile(bool truncate);
     void closeFileLocked();
     void writeHeaderLocked();
-    void rollOverLocked();
+    // False when the file could not be moved or replaced; writing goes on in the old one.
+    bool rollOverLocked();
     bool writeLocked(const std::string& bytes);
     void reportFailureLocked(const String& what, int sysError);
 
