@@ -157,15 +157,3 @@ void throwSysError(const String& func, const String& action, const CProps& props
 
 } // namespace zil
 
-namespace zil {
-
-// Replaced by the logging version once the log exists.
-void onExceptionInDestructorIgnored(const std::exception& e, const String& className) noexcept
-{
-    try {
-        std::fprintf(stderr, "Exception in destructor of %s. Ignoring. %s\n", className.toUTF8().c_str(), e.what());
-    } catch (...) {
-    }
-}
-
-} // namespace zil
