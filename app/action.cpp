@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: MIT
+#include "zilui/app/action.h"
+
+#include "zilui/app/appbase.h"
+
+#include <zil/error.h>
+
+#include <wx/window.h>
+
+wxDEFINE_EVENT(wxuEVT_ACTION, zilui::CActionEvent);
+
+namespace zilui {
+
+void CAction::post()
+{
+    CAppBase* app = CAppBase::get();
+    if (!app)
+        throw zil::CError(L"Internal error: an action was posted while no application object is running.",
+                          L"CAction::post");
+    // QueueEvent takes ownership and is safe from any thread.
+    app->QueueEvent(new CActionEvent(this));
+}
+
+CActionEvent::CActionEvent(CAction* action) : wxEvent(0, wxuEVT_ACTION), m_action(action) {}
+
+CActionEvent::CActionEvent(const CActionEvent& other) : wxEvent(other), zil::CBase(other), m_action(other.m_action)
+{
+}
+
+wxEvent* CActionEvent::Clone() const
+{
+    return new CActionEvent(*this);
+}
+
+void CActionEvent::performAction()
+{
+    if (m_action)
+        m_action->performAction();
+}
+
+CLambdaAction::CLambdaAction(std::function<void()> function, bool clearAfterCall)
+    : m_function(std::move(function)), m_clearAfterCall(clearAfterCall)
+{
+}
+
+void CLambdaAction::performAction()
+{
+    if (!m_clearAfterCall) {
+        if (m_function)
+            m_function();
+        return;
+    }
+    // Moved out first, so the captured state goes right after the call even when it throws,
+    // and a second run finds nothing.
+    const std::function<void()> function = std::move(m_function);
+    m_function = nullptr;
+    if (function)
+        function();
+}
+
+CShowWindowAction::CShowWindowAction(wxWindow* window, bool show) : m_window(window), m_show(show) {}
+
+void CShowWindowAction::performAction()
+{
+    if (m_window)
+        m_window->Show(m_show);
+}
+
+CExitAppAction::CExitAppAction(bool force) : m_force(force) {}
+
+void CExitAppAction::performAction()
+{
+    if (CAppBase* app = CAppBase::get())
+        app->scheduleExit(m_force);
+}
+
+void postAction(std::function<void()> function)
+{
+    zil::P<CAction> action(new CLambdaAction(std::move(function), true));
+    action->post();
+}
+
+} // namespace zilui
