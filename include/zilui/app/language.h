@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <zil/string.h>
+
+#include <wx/intl.h>
+#include <wx/translation.h>
+
+namespace zilui {
+
+// Translatable texts may start with a context and the marker "#||#" ("menu#||#Open"), so
+// that one English word can have several translations. The lookup of such a text tries the
+// whole text, then the part after the marker, and never shows the context to the user.
+extern const wchar_t* const kContextMarker;
+
+// wxWidgets' translations with the context rules above. wxTranslations has no virtual
+// lookup, so the rules apply where the library looks texts up (translate(), and the zil
+// translation service); wxGetTranslation() keeps wxWidgets' plain lookup.
+class CTranslationsWithPrefixes : public wxTranslations {
+public:
+    const wxString* GetTranslatedString(const wxString& text, const wxString& domain = wxString(),
+                                        const wxString& context = wxString()) const;
+    const wxString* GetTranslatedString(const wxString& text, unsigned n, const wxString& domain = wxString(),
+                                        const wxString& context = wxString()) const;
+
+    // The context rules on any translations object.
+    static const wxString& lookUp(const wxTranslations* translations, const wxString& text, unsigned n,
+                                  const wxString& domain);
+};
+
+// A locale whose catalogues are loaded into a CTranslationsWithPrefixes, which it installs
+// as wxWidgets' global translations object for as long as it lives.
+class CLocaleWithPrefixes : public wxLocale {
+public:
+    CLocaleWithPrefixes();
+    ~CLocaleWithPrefixes() override;
+
+    CTranslationsWithPrefixes* getTranslations() const { return m_translations; }
+
+private:
+    CTranslationsWithPrefixes* m_translations; // owned by wxTranslations once installed
+};
+
+// Translates a text of the library or the application for display, with the context rules.
+// Without a locale the text comes back without its context.
+zil::String translate(const zil::String& text, const zil::String& domain = zil::String());
+
+// Makes translate() the base layer's translation service, so zil-side texts are translated too.
+void installTranslationService();
+
+} // namespace zilui
+
+// Marks a text for extraction into the catalogue template and translates it.
+#define ZILUI_TR(text) ::zilui::translate(::zil::String(text))
