@@ -3,6 +3,8 @@
 // can put their windows into, and torn down after the last test.
 #include "support/guitest.h"
 
+#include <zilui/app/appbase.h>
+
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
@@ -15,6 +17,15 @@
 namespace {
 
 wxFrame* g_frame = nullptr;
+
+// The application object is a CAppBase, so that actions can be posted and handlers are
+// guarded as in a client program; its start-up (paths, log, locale) is left to the tests
+// that are about it, which run it in a child process.
+class TestApplication : public zilui::CAppBase {
+public:
+    TestApplication() : CAppBase(errorReportingConsole) { SetAppName("zilui-tests"); }
+    bool OnInit() override { return true; }
+};
 
 } // namespace
 
@@ -41,9 +52,9 @@ int main(int argc, char** argv)
     // Listing the tests (CTest does this to discover them) needs no display.
     if (testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
-    // A GUI application object, or wxEntryStart would make a console one and GTK would never
-    // be initialised.
-    wxApp::SetInstance(new wxApp());
+    // A GUI application object of our own, or wxEntryStart would make a console one and GTK
+    // would never be initialised.
+    wxApp::SetInstance(new TestApplication());
     if (!wxEntryStart(argc, argv)) {
         std::fprintf(stderr, "zilui-tests: cannot start wxWidgets (is there a display?)\n");
         return 2;

@@ -1,0 +1,538 @@
+// SPDX-License-Identifier: MIT
+#include "zilui/app/appbase.h"
+
+#include "zilui/app/action.h"
+#include "zilui/app/eventconnection.h"
+#include "zilui/app/language.h"
+#include "zilui/app/logging.h"
+#include "zilui/app/strings.h"
+
+#include <zil/crash.h>
+#include <zil/init.h>
+#include <zil/process.h>
+#include <zil/signals.h>
+#include <zil/thread.h>
+
+#include <wx/config.h>
+#include <wx/evtloop.h>
+#include <wx/fs_inet.h>
+#include <wx/gdicmn.h>
+#include <wx/image.h>
+#include <wx/msgdlg.h>
+#include <wx/toplevel.h>
+#include <wx/xrc/xmlres.h>
+
+#include <set>
+#include <unistd.h>
+
+namespace zilui {
+
+namespace {
+
+zil::CSafeGlobalSlot<CZiluiInit::CWXInitHelper>& wxInitHelperSlot()
+{
+    static zil::CSafeGlobalSlot<CZiluiInit::CWXInitHelper> slot;
+    return slot;
+}
+
+constexpr int kCrashExitCode = 121;
+constexpr int kStopThreadsTimeoutMs = 30000;
+constexpr int64_t kLogMaxSize = 0xA00000; // 10 MiB
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// CZiluiInit
+
+CZiluiInit::CWXInitHelper::CWXInitHelper()
+{
+    m_initialized = wxInitialize();
+}
+
+CZiluiInit::CWXInitHelper::~CWXInitHelper()
+{
+    try {
+        uninitialize();
+    } catch (const std::exception& e) {
+        zil::onExceptionInDestructorIgnored(e, L"zil::CZiluiInit::CWXInitHelper");
+    }
+}
+
+void CZiluiInit::CWXInitHelper::uninitialize()
+{
+    if (!m_initialized)
+        return;
+    m_initialized = false;
+    wxStockGDI::DeleteAll();
+    delete wxConfigBase::Set(nullptr);
+    wxUninitialize();
+}
+
+CZiluiInit::CZiluiInit(bool initWX) : m_zilInit(new zil::CZilInit()), m_initWX(initWX)
+{
+    if (m_initWX)
+        m_wxInitHelper = wxInitHelperSlot().use();
+}
+
+CZiluiInit::~CZiluiInit()
+{
+    try {
+        if (m_initWX && m_wxInitHelper && m_wxInitHelper->isInitialized()) {
+            m_wxInitHelper->uninitialize();
+            // A later CZiluiInit(true) starts wxWidgets afresh.
+            wxInitHelperSlot().dispose();
+        }
+        m_wxInitHelper.reset();
+        m_zilInit.reset();
+    } catch (const std::exception& e) {
+        zil::onExceptionInDestructorIgnored(e, L"zil::CZiluiInit");
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// CAppBase
+
+class CAppBase::CStartedAction : public CAction {
+public:
+    void performAction() override
+    {
+        if (CAppBase* app = CAppBase::get())
+            app->onStarted();
+    }
+};
+
+wxLog* CAppBase::CAppTraits::CreateLogTarget()
+{
+    if (m_errorReporting != errorReportingConsole)
+        return wxGUIAppTraits::CreateLogTarget();
+    return new wxLogStderr();
+}
+
+CAppBase::CAppBase(ErrorReporting errorReporting)
+    : m_ziluiInit(new CZiluiInit(false)),
+      m_errorReporting(errorReporting),
+      m_mainThreadID(zil::CThread::getCurrentID())
+{
+    Bind(wxuEVT_ACTION, &CAppBase::onActionEvent, this);
+}
+
+CAppBase::~CAppBase()
+{
+    delete m_locale;
+}
+
+CAppBase* CAppBase::get()
+{
+    return dynamic_cast<CAppBase*>(wxApp::GetInstance());
+}
+
+const wxLocale& CAppBase::getLocale() const
+{
+    if (!m_locale)
+        throw zil::CError(L"Internal error: the locale is not initialised yet.", L"CAppBase::getLocale");
+    return *m_locale;
+}
+
+bool CAppBase::OnInit()
+{
+    delete wxLog::SetActiveTarget(new wxLogStderr());
+    if (!wxApp::OnInit())
+        return false;
+    initSystemSignalHandlers();
+    if (m_exitScheduled)
+        return true;
+    initCustomGlobalConfig();
+    initResourceHandlers();
+    initPaths();
+    initLogging();
+    initCrashHandler();
+    initCustomAppFramework();
+    initLocale(-1);
+    if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+        wxImage::AddHandler(new wxPNGHandler());
+    wxFileSystem::AddHandler(new wxInternetFSHandler());
+
+    try {
+        initResources();
+    } catch (const zil::CError& e) {
+        zil::logError(e, L"Error during initResources", zil::String());
+        if (m_errorReporting != errorReportingConsole) {
+            zil::String text = ZILUI_TR("Error loading application files from folder '%PATH%'.\n"
+                                        "Please reinstall the application to ensure that all necessary "
+                                        "files are inplace.");
+            text.Replace(L"%PATH%", m_resourcesPath.str());
+            wxMessageDialog dialog(nullptr, toWX(text), toWX(ZILUI_TR("Error Loading Application")),
+                                   wxOK | wxCENTRE | wxICON_ERROR);
+            showModal(&dialog);
+        } else {
+            zil::printErrLine(L"CAppBase::initResources failed (path: " + m_resourcesPath.str() +
+                              L"): " + e.getMessage());
+        }
+        return false;
+    }
+
+    zil::P<CAction> started(new CStartedAction());
+    started->post();
+    return true;
+}
+
+void CAppBase::initPaths()
+{
+    m_appExecutablePath = zil::Path(zil::CProcess::getOwnExecutablePath());
+    m_sharedAppFilesPath = findSharedAppFilesPath(m_appExecutablePath);
+    m_resourcesPath = m_sharedAppFilesPath / zil::Path(L"res");
+    m_langPath = m_sharedAppFilesPath / zil::Path(L"lang");
+}
+
+zil::Path CAppBase::findSharedAppFilesPath(const zil::Path& executable)
+{
+    zil::Path folder = executable.getParent().getParent();
+    if (!zil::folderExists(folder / zil::Path(L"res")) && !zil::folderExists(folder / zil::Path(L"lang")))
+        folder = folder.getParent();
+    return folder.makeAbsolute().normalize();
+}
+
+void CAppBase::initLogging()
+{
+    if (m_loggingInitialized)
+        return;
+    zil::String errorMessage;
+    try {
+        if (!m_logFileName.isEmpty() && m_logFilePath.isEmpty()) {
+            const zil::Path folder = zil::CSystemPaths(fromWX(GetAppName())).getUserAppLogFolder(true);
+            m_logFilePath = m_logFileName.isAbsolute() ? m_logFileName : folder / m_logFileName;
+        }
+        const zil::Path logFolder = m_logFilePath.getParent();
+        if (!logFolder.isEmpty())
+            zil::ensureFolderExists(logFolder, 0777);
+        if (!zil::CXMLLog::haveGlobalCreateFunc())
+            zil::CXMLLog::setGlobalCreateFunc(&CAppBase::staticCreateGlobalXMLLog);
+    } catch (const std::exception& e) {
+        errorMessage = ZILUI_TR("Error initializing logging.") + L"\n\n" + zil::String::fromUTF8(e.what());
+    }
+    zil::P<CXMLLogWXAdapter> adapter(new CXMLLogWXAdapter(zil::CXMLLog::getGlobal().get()));
+    // The holder makes itself the active target; wxWidgets owns it from now on.
+    new CZILLogHolder(adapter.get());
+    m_loggingInitialized = true;
+    onLoggingInitialized();
+    if (!errorMessage.isEmpty())
+        onInitError(errorMessage);
+}
+
+void CAppBase::deinitLogging()
+{
+    delete wxLog::SetActiveTarget(nullptr);
+}
+
+zil::P<zil::CXMLLog> CAppBase::createGlobalXMLLog()
+{
+    zil::P<zil::CXMLLog::CDefaultSessionHeaderFactory> header(
+        new zil::CXMLLog::CDefaultSessionHeaderFactory(L"unknownApp", zil::String(), zil::String()));
+    return zil::P<zil::CXMLLog>(
+        new zil::CXMLLog(m_logFilePath.str(), header.get(), true, kLogMaxSize, false, true, nullptr));
+}
+
+int CAppBase::handleLogLockingError(const zil::CLockFileError&, int)
+{
+    return 0;
+}
+
+zil::P<zil::CXMLLog> CAppBase::outerCreateGlobalXMLLog()
+{
+    for (int attempt = 0;; ++attempt) {
+        try {
+            return createGlobalXMLLog();
+        } catch (const zil::CLockFileError& e) {
+            const int decision = handleLogLockingError(e, attempt);
+            if (decision == -1)
+                return zil::P<zil::CXMLLog>(
+                    new zil::CXMLLog(zil::String(), nullptr, true, kLogMaxSize, false, true, nullptr));
+            if (decision == 0)
+                throw;
+        }
+    }
+}
+
+zil::P<zil::CXMLLog> CAppBase::staticCreateGlobalXMLLog()
+{
+    CAppBase* app = get();
+    return app ? app->outerCreateGlobalXMLLog() : zil::P<zil::CXMLLog>();
+}
+
+void CAppBase::initResourceHandlers()
+{
+    // FIXME: the library's own XRC handlers go ahead of the standard ones once they exist.
+    wxXmlResource::Get()->InitAllHandlers();
+}
+
+void CAppBase::initSystemSignalHandlers()
+{
+    zil::P<CExitAppSystemSignalHandler> handler(new CExitAppSystemSignalHandler(true));
+    zil::CSystemSignalReceiver::get()->setHandler(zil::SysSignal::terminate, handler.get());
+}
+
+void CAppBase::onInitError(const zil::String& message)
+{
+    if (m_errorReporting != errorReportingConsole)
+        messageBox(message, ZILUI_TR("Error"), wxOK | wxICON_ERROR, nullptr, -1, -1);
+    else
+        zil::printErrLine(L"Fatal init error: " + message);
+}
+
+void CAppBase::addResource(const zil::Path& file)
+{
+    const zil::Path absolute = file.makeAbsolute(m_resourcesPath);
+    if (!wxXmlResource::Get()->Load(toWX(absolute.str()))) {
+        zil::CError error(L"Cannot load resource", L"app", 1);
+        error.setProp(L"PATH", absolute.str());
+        throw error;
+    }
+}
+
+int CAppBase::OnRun()
+{
+    int result = 0;
+    if (!m_exitScheduled) {
+        try {
+            result = wxApp::OnRun();
+        } catch (const std::exception& e) {
+            zil::logError(e, L"Caught exception in main loop", zil::String());
+            throw;
+        }
+    }
+    return m_overrideExitCode != -1 ? m_overrideExitCode : result;
+}
+
+int CAppBase::OnExit()
+{
+    const int result = wxApp::OnExit();
+    try {
+        zil::logInfo(L"App exiting. Stopping all threads.");
+        if (zil::CThreadList::get()->stopAllThreads(kStopThreadsTimeoutMs, true)) {
+            zil::logInfo(L"All threads stopped.");
+        } else {
+            zil::printErrLine(L"\n\nWARNING, WARNING, WARNING: not all threads could be stopped in ~CApp. "
+                              L"Deadlocks, crashes and memory leaks may occur.\n\n");
+            zil::logWarning(L"Not all threads could be stopped.");
+        }
+    } catch (const std::exception& e) {
+        zil::logError(e, L"Exception in CApp::OnExit. Ignoring.");
+    }
+    try {
+        zil::logInfo(L"Disposing global objects. This includes the log, so this is likely the last entry.");
+        deinitLogging();
+    } catch (const std::exception& e) {
+        zil::logError(e, L"Exception in CApp::OnExit. Ignoring.");
+    }
+    return result;
+}
+
+void CAppBase::CleanUp()
+{
+    deinitLogging();
+    wxApp::CleanUp();
+}
+
+wxAppTraits* CAppBase::CreateTraits()
+{
+    return new CAppTraits(m_errorReporting);
+}
+
+void CAppBase::ProcessPendingEvents()
+{
+    // Calls queued with CallAfter() are run from here without passing HandleEvent, and
+    // wxWidgets ends the process on anything thrown through its idle callback. Each
+    // exception consumes the event that threw, so the loop ends.
+    for (;;) {
+        try {
+            wxApp::ProcessPendingEvents();
+            return;
+        } catch (const std::exception& e) {
+            reportEventException(e);
+        }
+    }
+}
+
+int64_t CAppBase::getMainThreadID()
+{
+    return m_mainThreadID;
+}
+
+bool CAppBase::closeAllTopLevelWindows(bool force)
+{
+    std::set<wxWindow*> visited;
+    auto closeOnce = [&](wxWindow* window) {
+        wxWindow* top = wxGetTopLevelParent(window);
+        if (!top || !visited.insert(top).second)
+            return true;
+        return top->IsBeingDeleted() || top->Close(force);
+    };
+    if (wxWindow* top = GetTopWindow()) {
+        if (!closeOnce(top))
+            return false;
+    }
+    // A copy: closing may delete windows or open new ones.
+    const std::vector<wxWindow*> windows(wxTopLevelWindows.begin(), wxTopLevelWindows.end());
+    for (wxWindow* window : windows) {
+        if (!closeOnce(window))
+            return false;
+    }
+    return true;
+}
+
+bool CAppBase::scheduleExit(bool force)
+{
+    if (!closeAllTopLevelWindows(force))
+        return false;
+    m_exitScheduled = true;
+    // The loop ends by itself when the last top-level window goes; with none left to go it
+    // would wait for ever.
+    if (wxTopLevelWindows.empty() && IsMainLoopRunning())
+        ExitMainLoop();
+    return true;
+}
+
+void CAppBase::doEventLoopOnce()
+{
+    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+    if (loop && loop->Pending())
+        loop->Dispatch();
+}
+
+void CAppBase::doEventLoopUntilEmpty()
+{
+    for (wxEventLoopBase* loop = wxEventLoopBase::GetActive(); loop && loop->Pending();
+         loop = wxEventLoopBase::GetActive())
+        loop->Dispatch();
+    if (CAppBase* app = get())
+        app->ProcessPendingEvents();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dispatch
+
+bool& CAppBase::getCrashInEventHandlerRef()
+{
+    static bool crashInEventHandler = false;
+    return crashInEventHandler;
+}
+
+// Runs in signal context on the faulting thread: nothing here may allocate or lock.
+bool CAppBase::handleCrashInEventHandler(int signal)
+{
+    getCrashInEventHandlerRef() = true;
+    // Without a handler of the application's own the fault is handled: the event is dropped
+    // and the process ends at the next one. A handler that declines lets the process die.
+    return !zil::CCrashManager::hasGlobalHandler() || zil::CCrashManager::globalCrashHook(signal);
+}
+
+void CAppBase::showFatalCrashAndExit() const
+{
+    m_showingFatalCrashBox = true;
+    const zil::String text(L"The application experienced a serious problem and has to be closed.\n\n"
+                           L"Please contact the support.");
+    zil::logError(L"Ending the process after a machine fault in an event handler.");
+    if (m_errorReporting != errorReportingConsole)
+        wxMessageBox(toWX(text), "Fatal error", wxOK | wxICON_ERROR);
+    else
+        zil::printErrLine(L"Fatal error: " + text);
+    _exit(kCrashExitCode);
+}
+
+template <class Call>
+void CAppBase::dispatchGuarded(Call&& call, wxEvent&) const
+{
+    if (getCrashInEventHandlerRef() && !m_showingFatalCrashBox)
+        showFatalCrashAndExit();
+    // A fault inside the handler jumps back here and the event is dropped; the process ends
+    // at the next event, when it is no longer inside a half-run handler.
+    if (!zil::CCrashManager::runGuarded(std::function<void()>(std::forward<Call>(call)), &handleCrashInEventHandler)) {
+        // Done here rather than in the fault handler, which must not allocate: a second fault
+        // now takes the default course.
+        zil::CCrashManager::setGlobalHandler(nullptr);
+    }
+}
+
+void CAppBase::HandleEvent(wxEvtHandler* handler, wxEventFunction func, wxEvent& event) const
+{
+    dispatchGuarded([&] { handleEventInternal(handler, func, event); }, event);
+}
+
+void CAppBase::CallEventHandler(wxEvtHandler* handler, wxEventFunctor& functor, wxEvent& event) const
+{
+    // Handlers connected with a method pointer come through HandleEvent; functors and lambdas
+    // bound with Bind() do not, so they are guarded here the same way.
+    if (functor.GetEvtMethod()) {
+        HandleEvent(handler, functor.GetEvtMethod(), event);
+        return;
+    }
+    dispatchGuarded(
+        [&] {
+            try {
+                functor(handler, event);
+            } catch (const std::exception& e) {
+                reportEventException(e);
+            }
+        },
+        event);
+}
+
+bool CAppBase::OnExceptionInMainLoop()
+{
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        reportEventException(e);
+        return true;
+    } catch (...) {
+        return wxApp::OnExceptionInMainLoop();
+    }
+}
+
+void CAppBase::handleEventInternal(wxEvtHandler* handler, wxEventFunction method, wxEvent& event) const
+{
+    try {
+        (handler->*method)(event);
+    } catch (const std::exception& e) {
+        reportEventException(e);
+    }
+}
+
+void CAppBase::reportEventException(const std::exception& e) const
+{
+    if (m_displayingEventError) {
+        zil::logError(e, L"Exception thrown from event handler while already displaying error message. Ignoring this one!",
+                      zil::String());
+        return;
+    }
+    zil::logError(e, L"Exception thrown from event handler. Displaying error message.", zil::String());
+    const auto* error = dynamic_cast<const zil::CError*>(&e);
+    const zil::String message = error ? error->getMessage() : zil::String::fromUTF8(e.what());
+    m_displayingEventError = true;
+    if (m_errorReporting == errorReportingConsole) {
+        zil::printErrLine(L"Error: " + message);
+    } else {
+        try {
+            messageBox(message, ZILUI_TR("Error"), wxOK | wxICON_ERROR, nullptr, -1, -1);
+        } catch (const std::exception& boxError) {
+            zil::logError(boxError, L"wxMessageBox threw exception while displaying event exception. Ignoring.");
+        }
+    }
+    m_displayingEventError = false;
+}
+
+void CAppBase::onActionEvent(CActionEvent& event)
+{
+    try {
+        event.performAction();
+    } catch (const zil::CError& e) {
+        zil::logError(e, L"Exception while performing action event.", zil::String());
+        if (m_errorReporting != errorReportingConsole)
+            messageBox(ZILUI_TR("Error") + L"\n\n" + e.getMessage(), ZILUI_TR("Error"), wxOK | wxICON_ERROR,
+                       nullptr, -1, -1);
+        else
+            zil::printErrLine(L"Fatal error: " + e.getMessage());
+    }
+}
+
+} // namespace zilui

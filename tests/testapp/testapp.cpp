@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: MIT
+// A small CAppBase application that tests start as a child process, for what only a whole
+// process shows: start-up order, exit codes, signals, machine faults, log file locking.
+// It is driven by environment variables, since wxApp rejects unknown command-line options:
+//   ZILUI_TESTAPP_SCENARIO  what to do (see OnInit and onStarted)
+//   ZILUI_TESTAPP_REPORT    a file that receives one line per event, for the test to read
+//   ZILUI_TESTAPP_ARG       a scenario's argument
+//   ZILUI_TESTAPP_LOCK      what to do when the log file is locked: "wait", "nowhere" or give up
+#include <zilui/app/action.h>
+#include <zilui/app/appbase.h>
+#include <zilui/app/logging.h>
+#include <zilui/app/strings.h>
+
+#include <zil/log.h>
+#include <zil/thread.h>
+
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/timer.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+void report(const std::string& line)
+{
+    const std::string path = env("ZILUI_TESTAPP_REPORT");
+    if (path.empty())
+        return;
+    if (FILE* file = std::fopen(path.c_str(), "a")) {
+        std::fprintf(file, "%s\n", line.c_str());
+        std::fclose(file);
+    }
+}
+
+class VetoingFrame : public wxFrame {
+public:
+    explicit VetoingFrame(bool veto) : wxFrame(nullptr, wxID_ANY, "test"), m_veto(veto)
+    {
+        Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
+            report(m_veto ? "close vetoed" : "close accepted");
+            if (m_veto && event.CanVeto()) {
+                event.Veto();
+                return;
+            }
+            Destroy();
+        });
+    }
+
+private:
+    bool m_veto;
+};
+
+class TestApp : public zilui::CAppBase {
+public:
+    TestApp() : CAppBase(errorReportingConsole)
+    {
+        m_scenario = env("ZILUI_TESTAPP_SCENARIO");
+        m_arg = env("ZILUI_TESTAPP_ARG");
+        SetAppName("zilui-testapp");
+        if (m_scenario == "logpath" || m_scenario == "lock")
+            m_logFileName = zil::Path(zil::String(m_arg));
+    }
+
+    bool OnInit() override
+    {
+        report("OnInit");
+        const bool ok = CAppBase::OnInit();
+        report(std::string("OnInit returned ") + (ok ? "true" : "false"));
+        report("resourcesPath=" + getResourcesPath().str().toUTF8());
+        return ok;
+    }
+
+    int OnRun() override
+    {
+        const int result = CAppBase::OnRun();
+        report("OnRun returned " + std::to_string(result));
+        return result;
+    }
+
+protected:
+    void initSystemSignalHandlers() override
+    {
+        report("initSystemSignalHandlers");
+        if (m_scenario == "veto") {
+            // Not forced, so that a window may refuse.
+            zil::P<zilui::CExitAppSystemSignalHandler> handler(new zilui::CExitAppSystemSignalHandler(false));
+            zil::CSystemSignalReceiver::get()->setHandler(zil::SysSignal::terminate, handler.get());
+        } else {
+            CAppBase::initSystemSignalHandlers();
+        }
+        if (m_scenario == "exit-early") {
+            if (!m_arg.empty())
+                setOverrideExitCode(std::atoi(m_arg.c_str()));
+            scheduleExit(false);
+        }
+    }
+    void initCustomGlobalConfig() override { report("initCustomGlobalConfig"); }
+    void initResourceHandlers() override
+    {
+        report("initResourceHandlers");
+        CAppBase::initResourceHandlers();
+    }
+    void initPaths() override
+    {
+        report("initPaths");
+        CAppBase::initPaths();
+    }
+    void initLogging() override
+    {
+        report("initLogging");
+        CAppBase::initLogging();
+        report("logFilePath=" + getLogFilePath().str().toUTF8());
+    }
+    void initCrashHandler() override { report("initCrashHandler"); }
+    void initCustomAppFramework() override { report("initCustomAppFramework"); }
+    void initLocale(int languageID) override
+    {
+        report("initLocale");
+        CAppBase::initLocale(languageID);
+    }
+    void initResources() override { report("initResources"); }
+
+    int handleLogLockingError(const zil::CLockFileError&, int attempt) override
+    {
+        report("lock attempt " + std::to_string(attempt));
+        const std::string mode = env("ZILUI_TESTAPP_LOCK");
+        if (mode == "nowhere")
+            return -1;
+        if (mode != "wait")
+            return 0;
+        zil::CThread::sleep(50);
+        return attempt < 200 ? 1 : 0;
+    }
+
+    void onStarted() override
+    {
+        const bool inLoop = IsMainLoopRunning() && wxEventLoopBase::GetActive() != nullptr;
+        report(std::string("onStarted inLoop=") + (inLoop ? "1" : "0") +
+               " mainThread=" + (zil::CThread::getCurrentID() == getMainThreadID() ? "1" : "0"));
+        if (m_scenario == "order" || m_scenario == "logpath" || m_scenario == "lock") {
+            zil::logInfo(L"testapp entry");
+            wxLogWarning("testapp wx warning");
+            scheduleExit(true);
+        } else if (m_scenario == "sigterm" || m_scenario == "veto") {
+            // Two frames, one of them also the top window, so it is reachable twice.
+            auto* first = new VetoingFrame(m_scenario == "veto");
+            SetTopWindow(first);
+            first->Show();
+            (new VetoingFrame(false))->Show();
+            if (!m_arg.empty())
+                setOverrideExitCode(std::atoi(m_arg.c_str()));
+            m_watch.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+                report(std::string("exitScheduled=") + (isExitScheduled() ? "1" : "0"));
+            });
+            report("ready");
+            m_watch.Start(100);
+        } else if (m_scenario == "crash") {
+            m_timer.Bind(wxEVT_TIMER, [](wxTimerEvent&) {
+                report("faulting");
+                volatile int* volatile nowhere = nullptr;
+                *nowhere = 1;
+                report("survived the fault");
+            });
+            m_next.Bind(wxEVT_TIMER, [](wxTimerEvent&) { report("next event ran"); });
+            m_timer.StartOnce(10);
+            m_next.StartOnce(200);
+        } else if (m_scenario == "throw") {
+            m_timer.Bind(wxEVT_TIMER, [](wxTimerEvent&) { throw std::runtime_error("boom in timer"); });
+            m_timer.StartOnce(1);
+            CallAfter([] { throw std::runtime_error("boom in handler"); });
+            CallAfter([this] {
+                zil::P<zilui::CAction> action(new zilui::CLambdaAction(
+                    [] { throw zil::CError(L"action failed"); }, true));
+                action->post();
+                m_next.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+                    report("still running");
+                    scheduleExit(true);
+                });
+                m_next.StartOnce(100);
+            });
+        }
+    }
+
+private:
+    std::string m_scenario;
+    std::string m_arg;
+    wxTimer m_timer;
+    wxTimer m_next;
+    wxTimer m_watch;
+};
+
+} // namespace
+
+wxIMPLEMENT_APP_NO_MAIN(TestApp);
+
+int main(int argc, char** argv)
+{
+    return wxEntry(argc, argv);
+}
