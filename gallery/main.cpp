@@ -1,40 +1,81 @@
 // SPDX-License-Identifier: MIT
 // The gallery: one window that shows what zilui offers, a page per capability.
 //
-//   zilui-gallery [--screenshot FILE.png]
+//   zilui-gallery [--language=NAME] [--screenshot FILE.png]
 //
 // With --screenshot the gallery saves its main window as PNG once it has been shown and
 // painted, prints the file's path and exits; that is how it runs without a person.
+// --language stores the language for this and later starts, as the language dialog does;
+// an empty name goes back to the system's language.
 
 #include "screenshot.h"
 
+#include <zilui/app/appbase.h>
+#include <zilui/app/language.h>
 #include <zilui/app/strings.h>
 
-#include <wx/app.h>
 #include <wx/cmdline.h>
 #include <wx/frame.h>
+#include <wx/listctrl.h>
+#include <wx/menu.h>
 #include <wx/notebook.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
+using zilui::fromWX;
+using zilui::toWX;
+
+// "German (Germany) / Deutsch (Deutschland)": wxWidgets' English name, which has no
+// translation here, and the language's name for itself.
+wxString describeLanguage(int languageID)
+{
+    const wxLanguageInfo* info = wxLocale::GetLanguageInfo(languageID);
+    if (!info)
+        return wxString();
+    if (info->DescriptionNative.empty() || info->DescriptionNative == info->Description)
+        return info->Description;
+    return info->Description + " / " + info->DescriptionNative;
+}
+
 class GalleryFrame : public wxFrame {
 public:
-    GalleryFrame() : wxFrame(nullptr, wxID_ANY, "zilui gallery", wxDefaultPosition, wxSize(720, 480))
+    explicit GalleryFrame(zilui::CAppBase& app)
+        : wxFrame(nullptr, wxID_ANY, toWX(ZILUI_TR("zilui gallery")), wxDefaultPosition, wxSize(720, 480)),
+          m_app(app)
     {
+        makeMenuBar();
         auto* book = new wxNotebook(this, wxID_ANY);
-        book->AddPage(makeWelcomePage(book), "Welcome");
+        book->AddPage(makeWelcomePage(book), toWX(ZILUI_TR("Welcome")));
+        book->AddPage(makeApplicationPage(book), toWX(ZILUI_TR("Application")));
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(book, 1, wxEXPAND);
         SetSizer(sizer);
     }
 
 private:
+    void makeMenuBar()
+    {
+        auto* fileMenu = new wxMenu();
+        fileMenu->Append(wxID_EXIT, toWX(ZILUI_TR("&Quit\tCtrl+Q")));
+        auto* settingsMenu = new wxMenu();
+        const int languageID = wxWindow::NewControlId();
+        settingsMenu->Append(languageID, toWX(ZILUI_TR("&Language...")));
+        auto* bar = new wxMenuBar();
+        bar->Append(fileMenu, toWX(ZILUI_TR("&File")));
+        bar->Append(settingsMenu, toWX(ZILUI_TR("&Settings")));
+        SetMenuBar(bar);
+        Bind(wxEVT_MENU, [this](wxCommandEvent&) { m_app.scheduleExit(false); }, wxID_EXIT);
+        Bind(wxEVT_MENU, [this](wxCommandEvent&) { m_app.doLanguageDialog(this); }, languageID);
+    }
+
     wxWindow* makeWelcomePage(wxWindow* parent)
     {
         auto* page = new wxPanel(parent);
@@ -43,49 +84,141 @@ private:
         title->SetFont(title->GetFont().Scaled(2.0f).Bold());
         sizer->Add(title, 0, wxALL, 16);
         sizer->Add(new wxStaticText(page, wxID_ANY,
-                                    "User-interface building blocks for wxWidgets applications.\n"
-                                    "Each page of this gallery shows one capability of the library."),
+                                    toWX(ZILUI_TR("User-interface building blocks for wxWidgets applications.\n"
+                                                  "Each page of this gallery shows one capability of the library."))),
                    0, wxLEFT | wxRIGHT, 16);
         page->SetSizer(sizer);
         return page;
     }
-};
 
-class GalleryApp : public wxApp {
-public:
-    bool OnInit() override
+    // What the application base worked out at start-up, one row per item.
+    wxWindow* makeApplicationPage(wxWindow* parent)
     {
-        if (!wxApp::OnInit())
-            return false;
-        auto* frame = new GalleryFrame();
-        frame->Show();
-        if (!m_screenshotPath.empty())
-            scheduleScreenshot(frame);
-        return true;
+        auto* page = new wxPanel(parent);
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        sizer->Add(new wxStaticText(page, wxID_ANY,
+                                    toWX(ZILUI_TR("What the application base found when the gallery started:"))),
+                   0, wxALL, 8);
+        auto* list = new wxListCtrl(page, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                    wxLC_REPORT | wxLC_SINGLE_SEL | wxLC_HRULES | wxLC_VRULES);
+        list->AppendColumn(toWX(ZILUI_TR("Item")));
+        list->AppendColumn(toWX(ZILUI_TR("Value")));
+
+        zil::String language = m_app.getLocaleISOLangID();
+        if (language.isEmpty())
+            language = ZILUI_TR("(none)");
+        else
+            language += fromWX(", " + describeLanguage(m_app.getLocale().GetLanguage()));
+        const zil::String rows[][2] = {
+            {ZILUI_TR("Executable"), m_app.getAppExecuteablePath().str()},
+            {ZILUI_TR("Shared files folder"), m_app.getSharedAppFilesPath().str()},
+            {ZILUI_TR("Resources folder"), m_app.getResourcesPath().str()},
+            {ZILUI_TR("Translations folder"), m_app.getLangPath().str()},
+            {ZILUI_TR("Log file"), m_app.getLogFilePath().str()},
+            {ZILUI_TR("Current language"), language},
+        };
+        auto addRow = [list](const wxString& item, const wxString& value) {
+            const long index = list->InsertItem(list->GetItemCount(), item);
+            list->SetItem(index, 1, value);
+        };
+        for (const auto& row : rows)
+            addRow(toWX(row[0]), toWX(row[1]));
+        std::vector<int> supported;
+        m_app.getSupportedLanguages(supported);
+        wxString item = toWX(ZILUI_TR("Supported languages"));
+        for (const int id : supported) {
+            addRow(item, describeLanguage(id));
+            item.clear();
+        }
+        list->SetColumnWidth(0, wxLIST_AUTOSIZE);
+        list->SetColumnWidth(1, wxLIST_AUTOSIZE);
+        sizer->Add(list, 1, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 8);
+        page->SetSizer(sizer);
+        return page;
     }
 
+    zilui::CAppBase& m_app;
+};
+
+class GalleryApp : public zilui::CAppBase {
+public:
+    GalleryApp() : CAppBase(errorReportingGUI)
+    {
+        SetAppName("zilui-gallery");
+        m_logFileName = zil::Path(L"zilui-gallery.log");
+        addRequiredTranslationDomain(L"zilui-gallery");
+        addOptionalTranslationDomain(L"zilui");
+    }
+
+    // Runs inside wxApp::OnInit, before the locale is set up, so these texts stay English.
     void OnInitCmdLine(wxCmdLineParser& parser) override
     {
-        wxApp::OnInitCmdLine(parser);
-        parser.AddOption("", "screenshot", "save the main window as PNG to this file and exit");
+        CAppBase::OnInitCmdLine(parser);
+        parser.AddOption("", "screenshot", toWX(ZILUI_TR("save the main window as PNG to this file and exit")));
+        parser.AddOption("", "language",
+                         toWX(ZILUI_TR("use this language from now on, e.g. \"de\"; empty for the system's")));
     }
 
     bool OnCmdLineParsed(wxCmdLineParser& parser) override
     {
         wxString path;
-        if (parser.Found("screenshot", &path))
+        if (parser.Found("screenshot", &path)) {
             m_screenshotPath = path;
-        return wxApp::OnCmdLineParsed(parser);
+            // Nobody is there to close a message box.
+            setErrorReporting(errorReportingConsole);
+        }
+        wxString language;
+        if (parser.Found("language", &language) && !storeLanguage(language))
+            return false;
+        return CAppBase::OnCmdLineParsed(parser);
     }
 
-    int OnRun() override
+protected:
+    void onStarted() override
     {
-        const int loopResult = wxApp::OnRun();
-        return m_exitCode != 0 ? m_exitCode : loopResult;
+        auto* frame = new GalleryFrame(*this);
+        SetTopWindow(frame);
+        frame->Show();
+        if (!m_screenshotPath.empty())
+            scheduleScreenshot(frame);
+    }
+
+    zil::P<zil::CXMLLog> createGlobalXMLLog() override
+    {
+        // Tells the gallery's sessions apart from other programs' in a shared log reader.
+        zil::P<zil::CXMLLog::CDefaultSessionHeaderFactory> header(
+            new zil::CXMLLog::CDefaultSessionHeaderFactory(fromWX(GetAppName()),
+                                                            zil::String(zilui::getVersionString()),
+                                                            zil::String()));
+        return zil::P<zil::CXMLLog>(
+            new zil::CXMLLog(getLogFilePath().str(), header.get(), true, kLogMaxSize, false, true, nullptr));
     }
 
 private:
-    // The window manager-less Xvfb maps the frame at once, but GTK paints in idle time;
+    static constexpr int64_t kLogMaxSize = 0xA00000; // 10 MiB, as the library's default
+
+    // Stored where the language dialog stores its choice; initLocale reads it afterwards.
+    bool storeLanguage(const wxString& name)
+    {
+        if (name.empty()) {
+            setStartupLocaleID(wxLANGUAGE_DEFAULT);
+            return true;
+        }
+        wxString canonical = name;
+        canonical.Replace("-", "_");
+        const wxLanguageInfo* info = wxLocale::FindLanguageInfo(canonical);
+        if (!info) {
+            // Before the locale exists, so English.
+            zil::String message = ZILUI_TR("unknown language \"%NAME%\"");
+            message.Replace(L"%NAME%", fromWX(name));
+            std::fprintf(stderr, "zilui-gallery: %s\n", message.toUTF8().c_str());
+            return false;
+        }
+        setStartupLocaleID(info->Language);
+        return true;
+    }
+
+    // Without a window manager the frame is mapped at once, but GTK paints in idle time;
     // waiting a little after the first idle lets every page control draw itself.
     void scheduleScreenshot(wxFrame* frame)
     {
@@ -95,7 +228,7 @@ private:
                 std::printf("%s\n", static_cast<const char*>(m_screenshotPath.utf8_str()));
             } else {
                 std::fprintf(stderr, "zilui-gallery: %s\n", static_cast<const char*>(error.utf8_str()));
-                m_exitCode = 1;
+                setOverrideExitCode(1);
             }
             std::fflush(stdout);
             frame->Close(true);
@@ -105,7 +238,6 @@ private:
 
     wxString m_screenshotPath;
     wxTimer m_timer;
-    int m_exitCode = 0;
 };
 
 } // namespace

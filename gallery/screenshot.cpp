@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "screenshot.h"
 
+#include <zilui/app/language.h>
+#include <zilui/app/strings.h>
+
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
@@ -15,7 +18,7 @@ bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& erro
     window.Update();
     const wxRect area(window.ClientToScreen(wxPoint(0, 0)), window.GetClientSize());
     if (area.IsEmpty()) {
-        error = "the window has no visible area";
+        error = zilui::toWX(ZILUI_TR("the window has no visible area"));
         return false;
     }
     // Native controls draw straight to the screen on GTK, so the screen is the only place
@@ -25,7 +28,7 @@ bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& erro
         wxScreenDC screen;
         wxMemoryDC memory(bitmap);
         if (!memory.Blit(0, 0, area.width, area.height, &screen, area.x, area.y)) {
-            error = "cannot read the screen";
+            error = zilui::toWX(ZILUI_TR("cannot read the screen"));
             return false;
         }
     }
@@ -33,11 +36,13 @@ bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& erro
     const wxFileName file(path);
     if (!file.GetPath().empty() && !wxFileName::DirExists(file.GetPath()) &&
         !wxFileName::Mkdir(file.GetPath(), wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL)) {
-        error = "cannot create the folder of " + path;
+        error = zilui::toWX(ZILUI_TR("cannot create the folder of %PATH%"));
+        error.Replace("%PATH%", path);
         return false;
     }
     if (!bitmap.ConvertToImage().SaveFile(path, wxBITMAP_TYPE_PNG)) {
-        error = "cannot write " + path;
+        error = zilui::toWX(ZILUI_TR("cannot write %PATH%"));
+        error.Replace("%PATH%", path);
         return false;
     }
     return true;
