@@ -5,6 +5,8 @@
 
 #include <zil/error.h>
 
+#include <wx/dialog.h>
+#include <wx/toplevel.h>
 #include <wx/window.h>
 
 wxDEFINE_EVENT(wxuEVT_ACTION, zilui::CActionEvent);
@@ -66,12 +68,41 @@ void CShowWindowAction::performAction()
         m_window->Show(m_show);
 }
 
-CExitAppAction::CExitAppAction(bool force) : m_force(force) {}
+CExitAppAction::CExitAppAction(bool force, int attempt) : m_force(force), m_attempt(attempt) {}
+
+namespace {
+
+constexpr int kMaxModalWaits = 50;
+
+// A modal dialog usually lives on the stack of the code that waits for it; closing its parent
+// now would delete it under that code. So the dialogs end first, and the exit comes back once
+// their loops have returned.
+bool endModalDialogs()
+{
+    bool anyModal = false;
+    for (wxWindow* window : wxTopLevelWindows) {
+        auto* dialog = wxDynamicCast(window, wxDialog);
+        if (dialog && dialog->IsModal()) {
+            dialog->EndModal(wxID_CANCEL);
+            anyModal = true;
+        }
+    }
+    return anyModal;
+}
+
+} // namespace
 
 void CExitAppAction::performAction()
 {
-    if (CAppBase* app = CAppBase::get())
-        app->scheduleExit(m_force);
+    CAppBase* app = CAppBase::get();
+    if (!app)
+        return;
+    if (m_attempt < kMaxModalWaits && endModalDialogs()) {
+        zil::P<CAction> again(new CExitAppAction(m_force, m_attempt + 1));
+        again->post();
+        return;
+    }
+    app->scheduleExit(m_force);
 }
 
 void postAction(std::function<void()> function)

@@ -59,13 +59,16 @@ private:
     bool m_show;
 };
 
+// Schedules the exit on the GUI thread. Modal dialogs that are open are ended first, and the
+// exit is tried again once their loops have returned.
 class CExitAppAction : public CAction {
 public:
-    explicit CExitAppAction(bool force);
+    explicit CExitAppAction(bool force, int attempt = 0);
     void performAction() override;
 
 private:
     bool m_force;
+    int m_attempt;
 };
 
 // Posts a function as a CLambdaAction that drops its state after running.
