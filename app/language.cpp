@@ -140,7 +140,7 @@ bool CAppBase::haveTranslation(const zil::String& languageCode, const zil::Strin
             folders.insert((base / zil::Path(L"LC_MESSAGES")).str());
         }
     }
-    folders.insert(fromWX(wxStandardPaths::Get().GetLocalizedResourcesDir(wxString(),
+    folders.insert(fromWX(wxStandardPaths::Get().GetLocalizedResourcesDir(toWX(languageCode),
                                                                           wxStandardPaths::ResourceCat_Messages)));
     const zil::Path fileName(domain + L".mo");
     for (const auto& folder : folders) {
@@ -162,12 +162,11 @@ void CAppBase::getSupportedLanguages(std::vector<int>& languages)
         const zil::String name = fromWX(info->CanonicalName);
         if (name.isEmpty() || !seen.insert(name).second)
             continue;
-        zil::String language;
-        zil::String region;
-        if (name.size() > 2) {
-            language = name.Left(2);
-            region = name.Mid(3);
-        }
+        // The language part may have three letters ("ast_ES"); a name without a region
+        // ("ar") has nothing to fall back to.
+        const size_t separator = name.find(L'_');
+        const zil::String language = name.Left(separator);
+        const zil::String region = separator == zil::String::npos ? zil::String() : name.Mid(separator + 1);
         const bool mainVariant = language.CmpNoCase(region) == 0 || name == L"ja_JP" || name == L"en_US";
         bool passes = true;
         for (const auto& domain : m_requiredTranslationDomains) {
