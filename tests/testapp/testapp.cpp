@@ -16,6 +16,7 @@
 
 #include <wx/evtloop.h>
 #include <wx/frame.h>
+#include <wx/intl.h>
 #include <wx/timer.h>
 
 #include <cstdio>
@@ -187,6 +188,11 @@ protected:
                 });
                 m_next.StartOnce(100);
             });
+        } else if (m_scenario == "locale") {
+            // The system may lack a German C locale; the application's locale exists anyway.
+            initLocale(wxLANGUAGE_GERMAN);
+            report("isoLangID=" + getLocaleISOLangID().toUTF8());
+            scheduleExit(true);
         }
     }
 
