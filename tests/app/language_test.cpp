@@ -15,6 +15,9 @@
 #include <wx/translation.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <iterator>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -77,13 +80,13 @@ msgstr "ctx#||#Speichern"
 )po";
 
 // Compiles kGermanPO into `moFile` with msgfmt.
-void compileCatalogue(const fs::path& moFile)
+void compileCatalogue(const fs::path& moFile, const wchar_t* endianness = L"--endianness=little")
 {
     fs::create_directories(moFile.parent_path());
     const fs::path po = moFile.parent_path() / "source.po";
     writeFile(po, kGermanPO);
     zil::CExecCommand command(L"msgfmt");
-    command.addArgument(L"-o").addArgument(zil::String(moFile.string())).addArgument(zil::String(po.string()));
+    command.addArgument(endianness).addArgument(L"-o").addArgument(zil::String(moFile.string())).addArgument(zil::String(po.string()));
     zil::P<zil::CProcess> process = zil::execAsync(command);
     ASSERT_TRUE(process->wait(60000)) << "msgfmt hangs";
     ASSERT_EQ(process->getExitCode(), 0);
@@ -395,24 +398,103 @@ TEST_F(Language, CorruptCatalogueIsReportedAndLeavesTextsUntranslated)
     EXPECT_TRUE(warned);
 }
 
-TEST_F(Language, ApplicationLocaleGivesISOLanguageID)
+std::string readFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void putWord(std::string& data, size_t pos, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        data[pos + i] = static_cast<char>(value >> (8 * i));
+}
+
+TEST_F(Language, DamagedCataloguesAreRecognised)
+{
+    TempFolder folder;
+    const fs::path valid = folder.path() / "valid.mo";
+    compileCatalogue(valid);
+    const fs::path bigEndian = folder.path() / "big.mo";
+    compileCatalogue(bigEndian, L"--endianness=big");
+    const std::string good = readFile(valid);
+    ASSERT_GT(good.size(), 60u);
+
+    const uint32_t origTable = static_cast<unsigned char>(good[12]) | static_cast<unsigned char>(good[13]) << 8;
+    const struct {
+        const char* name;
+        std::function<std::string()> content; // null: use the file as compiled
+        bool faulty;
+    } cases[] = {
+        {"valid", nullptr, false},
+        {"big-endian", [&] { return readFile(bigEndian); }, false},
+        {"empty", [] { return std::string(); }, true},
+        {"no magic", [&] { return "garbage" + good.substr(7); }, true},
+        {"header only", [&] { return good.substr(0, 28); }, true},
+        {"truncated", [&] { return good.substr(0, good.size() - 3); }, true},
+        {"huge count", [&] { std::string d = good; putWord(d, 8, 0xffffffffu); return d; }, true},
+        {"table beyond end", [&] { std::string d = good; putWord(d, 16, 0xfffffff0u); return d; }, true},
+        {"text offset wraps", [&] { std::string d = good; putWord(d, origTable + 4, 0xfffffffcu); return d; }, true},
+        {"text too long", [&] { std::string d = good; putWord(d, origTable, 0x7fffffffu); return d; }, true},
+        {"hash beyond end", [&] { std::string d = good; putWord(d, 20, 1000000u); return d; }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::path file = valid;
+        if (c.content) {
+            file = folder.path() / (std::string(c.name) + ".mo");
+            writeFile(file, c.content());
+        }
+        const zil::String fault = findCatalogueFault(zil::Path(zil::String(file.string())));
+        EXPECT_EQ(!fault.isEmpty(), c.faulty) << fault.toUTF8();
+    }
+    EXPECT_FALSE(findCatalogueFault(zil::Path(zil::String((folder.path() / "missing.mo").string()))).isEmpty());
+}
+
+namespace {
+
+// Runs the test application's locale scenario and gives its report.
+std::string runLocaleScenario(const TempFolder& home, const zil::String& langFolder)
+{
+    const fs::path reportFile = home.path() / "report.txt";
+    fs::remove(reportFile);
+    zil::CExecCommand command{zil::String(ZILUI_TESTAPP_PATH)};
+    command.setEnvironment({{L"ZILUI_TESTAPP_SCENARIO", L"locale"},
+                            {L"ZILUI_TESTAPP_REPORT", zil::String(reportFile.string())},
+                            {L"ZILUI_TESTAPP_ARG", langFolder},
+                            {L"HOME", home.zilPath().str()}});
+    zil::P<zil::CProcess> process = zil::execAsync(command);
+    if (!process->wait(60000)) {
+        process->kill(SIGKILL);
+        ADD_FAILURE() << "the test application hangs";
+        return std::string();
+    }
+    EXPECT_EQ(process->getExitCode(), 0);
+    return readFile(reportFile);
+}
+
+} // namespace
+
+TEST_F(Language, ApplicationLocaleGivesISOLanguageIDAndSurvivesDamagedCatalogues)
 {
     // Without a locale there is nothing to name.
     EXPECT_EQ(app().getLocaleISOLangID(), L"");
 
     // The application's own locale is set up only in a whole application.
     TempFolder home;
-    const fs::path reportFile = home.path() / "report.txt";
-    zil::CExecCommand command{zil::String(ZILUI_TESTAPP_PATH)};
-    command.setEnvironment({{L"ZILUI_TESTAPP_SCENARIO", L"locale"},
-                            {L"ZILUI_TESTAPP_REPORT", zil::String(reportFile.string())},
-                            {L"HOME", home.zilPath().str()}});
-    zil::P<zil::CProcess> process = zil::execAsync(command);
-    if (!process->wait(60000)) {
-        process->kill(SIGKILL);
-        FAIL() << "the test application hangs";
-    }
-    EXPECT_EQ(process->getExitCode(), 0);
-    const std::string report = zil::readUTF8TextFile(zil::Path(zil::String(reportFile.string()))).toUTF8();
+    std::string report = runLocaleScenario(home, zil::String());
     EXPECT_NE(report.find("\nisoLangID=de-de\n"), std::string::npos) << report;
+
+    TempFolder lang;
+    const fs::path file = lang.path() / "de/LC_MESSAGES" / (std::string(kDomain) + ".mo");
+    compileCatalogue(file);
+    report = runLocaleScenario(home, lang.zilPath().str());
+    EXPECT_NE(report.find("\nOpen=Öffnen\n"), std::string::npos) << report;
+
+    // Right magic number, string table far outside the file: wxWidgets alone would crash.
+    std::string damaged = readFile(file);
+    putWord(damaged, 12, 0x7ffffff0u);
+    writeFile(file, damaged);
+    report = runLocaleScenario(home, lang.zilPath().str());
+    EXPECT_NE(report.find("\nOpen=Open\n"), std::string::npos) << report;
 }
