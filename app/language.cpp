@@ -96,14 +96,18 @@ zil::String findCatalogueFault(const zil::Path& file)
     const size_t kHeaderSize = 28; // magic, revision, count, two table offsets, hash size and offset
     if (data.size() < kHeaderSize)
         return L"shorter than a catalogue header";
-    const auto byteAt = [&](size_t pos) { return static_cast<uint32_t>(static_cast<unsigned char>(data[pos])); };
-    const bool littleEndian = byteAt(0) == 0xde && byteAt(1) == 0x12 && byteAt(2) == 0x04 && byteAt(3) == 0x95;
+    const auto byteAt = [&](size_t pos) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(data[pos]));
+    };
+    const bool littleEndian =
+        byteAt(0) == 0xde && byteAt(1) == 0x12 && byteAt(2) == 0x04 && byteAt(3) == 0x95;
     const bool bigEndian = byteAt(0) == 0x95 && byteAt(1) == 0x04 && byteAt(2) == 0x12 && byteAt(3) == 0xde;
     if (!littleEndian && !bigEndian)
         return L"not a compiled catalogue (wrong magic number)";
     const auto wordAt = [&](size_t pos) {
-        return littleEndian ? byteAt(pos) | byteAt(pos + 1) << 8 | byteAt(pos + 2) << 16 | byteAt(pos + 3) << 24
-                            : byteAt(pos + 3) | byteAt(pos + 2) << 8 | byteAt(pos + 1) << 16 | byteAt(pos) << 24;
+        return littleEndian
+                   ? byteAt(pos) | byteAt(pos + 1) << 8 | byteAt(pos + 2) << 16 | byteAt(pos + 3) << 24
+                   : byteAt(pos + 3) | byteAt(pos + 2) << 8 | byteAt(pos + 1) << 16 | byteAt(pos) << 24;
     };
     // 64-bit sums, so that no 32-bit field can wrap around the checks.
     const uint64_t size = data.size();
@@ -312,8 +316,8 @@ void CAppBase::initLocale(int languageID)
     const zil::String canonical = fromWX(m_locale->GetCanonicalName());
     const auto addCatalog = [&](const zil::String& domain) {
         for (const zil::String& code : {canonical, canonical.Left(canonical.find(L'_'))}) {
-            for (const zil::Path& folder : {langPath / zil::Path(code) / zil::Path(L"LC_MESSAGES"),
-                                            langPath / zil::Path(code)}) {
+            for (const zil::Path& folder :
+                 {langPath / zil::Path(code) / zil::Path(L"LC_MESSAGES"), langPath / zil::Path(code)}) {
                 const zil::Path file = folder / zil::Path(domain + L".mo");
                 if (code.isEmpty() || !zil::fileExists(file))
                     continue;

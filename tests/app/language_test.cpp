@@ -15,13 +15,13 @@
 #include <wx/translation.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <functional>
-#include <iterator>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -64,6 +64,27 @@ void writeFile(const fs::path& file, const std::string& content)
     out << content;
 }
 
+std::string readFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Little-endian words, as msgfmt writes them here.
+uint32_t getWord(const std::string& data, size_t pos)
+{
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(data[pos + i]);
+    return value;
+}
+
+void putWord(std::string& data, size_t pos, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        data[pos + i] = static_cast<char>(value >> (8 * i));
+}
+
 const char* const kGermanPO = R"po(msgid ""
 msgstr ""
 "Content-Type: text/plain; charset=UTF-8\n"
@@ -86,7 +107,10 @@ void compileCatalogue(const fs::path& moFile, const wchar_t* endianness = L"--en
     const fs::path po = moFile.parent_path() / "source.po";
     writeFile(po, kGermanPO);
     zil::CExecCommand command(L"msgfmt");
-    command.addArgument(endianness).addArgument(L"-o").addArgument(zil::String(moFile.string())).addArgument(zil::String(po.string()));
+    command.addArgument(endianness)
+        .addArgument(L"-o")
+        .addArgument(zil::String(moFile.string()))
+        .addArgument(zil::String(po.string()));
     zil::P<zil::CProcess> process = zil::execAsync(command);
     ASSERT_TRUE(process->wait(60000)) << "msgfmt hangs";
     ASSERT_EQ(process->getExitCode(), 0);
@@ -235,11 +259,18 @@ TEST_F(Language, SupportedLanguagesFollowInstalledCatalogues)
     } cases[] = {
         {"nothing", {}, {wxLANGUAGE_ENGLISH_US}, {wxLANGUAGE_GERMAN, wxLANGUAGE_FRENCH}},
         // Outside any language folder, a catalogue belongs to no language.
-        {"loose catalogues", {"", "LC_MESSAGES"}, {wxLANGUAGE_ENGLISH_US},
+        {"loose catalogues",
+         {"", "LC_MESSAGES"},
+         {wxLANGUAGE_ENGLISH_US},
          {wxLANGUAGE_GERMAN, wxLANGUAGE_ARABIC, wxLANGUAGE_FRENCH}},
-        {"de", {"de/LC_MESSAGES"}, {wxLANGUAGE_GERMAN, wxLANGUAGE_ENGLISH_US},
+        // de_DE is German's main variant, so it takes the catalogue of "de".
+        {"de",
+         {"de/LC_MESSAGES"},
+         {wxLANGUAGE_GERMAN, wxLANGUAGE_GERMAN_GERMANY, wxLANGUAGE_ENGLISH_US},
          {wxLANGUAGE_GERMAN_AUSTRIAN, wxLANGUAGE_GERMAN_SWISS, wxLANGUAGE_FRENCH}},
-        {"de_AT", {"de_AT/LC_MESSAGES"}, {wxLANGUAGE_GERMAN, wxLANGUAGE_GERMAN_AUSTRIAN},
+        {"de_AT",
+         {"de_AT/LC_MESSAGES"},
+         {wxLANGUAGE_GERMAN, wxLANGUAGE_GERMAN_AUSTRIAN},
          {wxLANGUAGE_GERMAN_SWISS, wxLANGUAGE_FRENCH}},
         // Straight in the language's folder, without LC_MESSAGES.
         {"pt_BR", {"pt_BR"}, {wxLANGUAGE_PORTUGUESE_BRAZILIAN}, {wxLANGUAGE_PORTUGUESE, wxLANGUAGE_FRENCH}},
@@ -316,7 +347,8 @@ TEST_F(Language, LocalizedFileFallsBackToLanguageThenEnglish)
 TEST_F(Language, ContextPrefixesInLookUp)
 {
     TempFolder lang;
-    compileCatalogue(lang.path() / "de/LC_MESSAGES" / (std::string(kDomain) + ".mo"));
+    ASSERT_NO_FATAL_FAILURE(
+        compileCatalogue(lang.path() / "de/LC_MESSAGES" / (std::string(kDomain) + ".mo")));
     wxFileTranslationsLoader::AddCatalogLookupPathPrefix(wxString::FromUTF8(lang.path().string()));
     auto* translations = new wxTranslations();
     wxTranslations::Set(translations);
@@ -351,13 +383,15 @@ TEST_F(Language, ContextPrefixesInLookUp)
     ASSERT_EQ(wxTranslations::Get(), nullptr);
     EXPECT_EQ(translate(L"menu#||#Open"), L"Open");
     EXPECT_EQ(translate(L"Open"), L"Open");
-    EXPECT_EQ(fromWX(CTranslationsWithPrefixes::lookUp(nullptr, "a#||#b#||#c", UINT_MAX, wxString())), L"b#||#c");
+    EXPECT_EQ(fromWX(CTranslationsWithPrefixes::lookUp(nullptr, "a#||#b#||#c", UINT_MAX, wxString())),
+              L"b#||#c");
 }
 
 TEST_F(Language, LocaleWithPrefixesOwnsTheGlobalTranslations)
 {
     TempFolder lang;
-    compileCatalogue(lang.path() / "de/LC_MESSAGES" / (std::string(kDomain) + ".mo"));
+    ASSERT_NO_FATAL_FAILURE(
+        compileCatalogue(lang.path() / "de/LC_MESSAGES" / (std::string(kDomain) + ".mo")));
     wxFileTranslationsLoader::AddCatalogLookupPathPrefix(wxString::FromUTF8(lang.path().string()));
     CollectingLog log; // Init may complain that the system lacks a German C locale
 
@@ -367,7 +401,7 @@ TEST_F(Language, LocaleWithPrefixesOwnsTheGlobalTranslations)
         seen = locale.getTranslations();
         ASSERT_NE(seen, nullptr);
         EXPECT_EQ(wxTranslations::Get(), seen);
-        locale.Init(wxLANGUAGE_GERMAN, wxLOCALE_DONT_LOAD_DEFAULT);
+        locale.Init(wxLANGUAGE_GERMAN);
         EXPECT_EQ(wxTranslations::Get(), seen);
         EXPECT_TRUE(locale.AddCatalog(kDomain));
         EXPECT_EQ(translate(L"menu#||#Open"), L"Öffnen (Menü)");
@@ -392,35 +426,24 @@ TEST_F(Language, CorruptCatalogueIsReportedAndLeavesTextsUntranslated)
     CollectingLog log;
     EXPECT_FALSE(translations->AddCatalog(domain));
     EXPECT_EQ(translate(L"file#||#Open", zil::String(domain)), L"Open");
-    const bool warned = std::any_of(log.records.begin(), log.records.end(), [&](const CollectingLog::Record& r) {
-        return r.level <= wxLOG_Warning && r.text.Contains(wxString::FromUTF8(file.string()));
-    });
+    const bool warned =
+        std::any_of(log.records.begin(), log.records.end(), [&](const CollectingLog::Record& r) {
+            return r.level <= wxLOG_Warning && r.text.Contains(wxString::FromUTF8(file.string()));
+        });
     EXPECT_TRUE(warned);
-}
-
-std::string readFile(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void putWord(std::string& data, size_t pos, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        data[pos + i] = static_cast<char>(value >> (8 * i));
 }
 
 TEST_F(Language, DamagedCataloguesAreRecognised)
 {
     TempFolder folder;
     const fs::path valid = folder.path() / "valid.mo";
-    compileCatalogue(valid);
+    ASSERT_NO_FATAL_FAILURE(compileCatalogue(valid));
     const fs::path bigEndian = folder.path() / "big.mo";
-    compileCatalogue(bigEndian, L"--endianness=big");
+    ASSERT_NO_FATAL_FAILURE(compileCatalogue(bigEndian, L"--endianness=big"));
     const std::string good = readFile(valid);
     ASSERT_GT(good.size(), 60u);
 
-    const uint32_t origTable = static_cast<unsigned char>(good[12]) | static_cast<unsigned char>(good[13]) << 8;
+    const uint32_t origTable = getWord(good, 12);
     const struct {
         const char* name;
         std::function<std::string()> content; // null: use the file as compiled
@@ -432,11 +455,41 @@ TEST_F(Language, DamagedCataloguesAreRecognised)
         {"no magic", [&] { return "garbage" + good.substr(7); }, true},
         {"header only", [&] { return good.substr(0, 28); }, true},
         {"truncated", [&] { return good.substr(0, good.size() - 3); }, true},
-        {"huge count", [&] { std::string d = good; putWord(d, 8, 0xffffffffu); return d; }, true},
-        {"table beyond end", [&] { std::string d = good; putWord(d, 16, 0xfffffff0u); return d; }, true},
-        {"text offset wraps", [&] { std::string d = good; putWord(d, origTable + 4, 0xfffffffcu); return d; }, true},
-        {"text too long", [&] { std::string d = good; putWord(d, origTable, 0x7fffffffu); return d; }, true},
-        {"hash beyond end", [&] { std::string d = good; putWord(d, 20, 1000000u); return d; }, true},
+        {"huge count",
+         [&] {
+             std::string d = good;
+             putWord(d, 8, 0xffffffffu);
+             return d;
+         },
+         true},
+        {"table beyond end",
+         [&] {
+             std::string d = good;
+             putWord(d, 16, 0xfffffff0u);
+             return d;
+         },
+         true},
+        {"text offset wraps",
+         [&] {
+             std::string d = good;
+             putWord(d, origTable + 4, 0xfffffffcu);
+             return d;
+         },
+         true},
+        {"text too long",
+         [&] {
+             std::string d = good;
+             putWord(d, origTable, 0x7fffffffu);
+             return d;
+         },
+         true},
+        {"hash beyond end",
+         [&] {
+             std::string d = good;
+             putWord(d, 20, 1000000u);
+             return d;
+         },
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -448,7 +501,8 @@ TEST_F(Language, DamagedCataloguesAreRecognised)
         const zil::String fault = findCatalogueFault(zil::Path(zil::String(file.string())));
         EXPECT_EQ(!fault.isEmpty(), c.faulty) << fault.toUTF8();
     }
-    EXPECT_FALSE(findCatalogueFault(zil::Path(zil::String((folder.path() / "missing.mo").string()))).isEmpty());
+    EXPECT_FALSE(
+        findCatalogueFault(zil::Path(zil::String((folder.path() / "missing.mo").string()))).isEmpty());
 }
 
 namespace {
@@ -487,7 +541,7 @@ TEST_F(Language, ApplicationLocaleGivesISOLanguageIDAndSurvivesDamagedCatalogues
 
     TempFolder lang;
     const fs::path file = lang.path() / "de/LC_MESSAGES" / (std::string(kDomain) + ".mo");
-    compileCatalogue(file);
+    ASSERT_NO_FATAL_FAILURE(compileCatalogue(file));
     report = runLocaleScenario(home, lang.zilPath().str());
     EXPECT_NE(report.find("\nOpen=Öffnen\n"), std::string::npos) << report;
 
