@@ -9,10 +9,14 @@
 
 #include <wx/choicdlg.h>
 #include <wx/config.h>
+#include <wx/log.h>
 #include <wx/stdpaths.h>
 
 #include <climits>
 #include <clocale>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 namespace zilui {
@@ -83,6 +87,49 @@ zil::String translate(const zil::String& text, const zil::String& domain)
     return fromWX(CTranslationsWithPrefixes::lookUp(wxTranslations::Get(), toWX(text), UINT_MAX, toWX(domain)));
 }
 
+zil::String findCatalogueFault(const zil::Path& file)
+{
+    std::ifstream in(file.toAPIPath(), std::ios::binary);
+    if (!in)
+        return L"cannot open the file";
+    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t kHeaderSize = 28; // magic, revision, count, two table offsets, hash size and offset
+    if (data.size() < kHeaderSize)
+        return L"shorter than a catalogue header";
+    const auto byteAt = [&](size_t pos) {
+        return static_cast<uint32_t>(static_cast<unsigned char>(data[pos]));
+    };
+    const bool littleEndian =
+        byteAt(0) == 0xde && byteAt(1) == 0x12 && byteAt(2) == 0x04 && byteAt(3) == 0x95;
+    const bool bigEndian = byteAt(0) == 0x95 && byteAt(1) == 0x04 && byteAt(2) == 0x12 && byteAt(3) == 0xde;
+    if (!littleEndian && !bigEndian)
+        return L"not a compiled catalogue (wrong magic number)";
+    const auto wordAt = [&](size_t pos) {
+        return littleEndian
+                   ? byteAt(pos) | byteAt(pos + 1) << 8 | byteAt(pos + 2) << 16 | byteAt(pos + 3) << 24
+                   : byteAt(pos + 3) | byteAt(pos + 2) << 8 | byteAt(pos + 1) << 16 | byteAt(pos) << 24;
+    };
+    // 64-bit sums, so that no 32-bit field can wrap around the checks.
+    const uint64_t size = data.size();
+    const uint64_t count = wordAt(8);
+    const uint64_t hashSize = wordAt(20);
+    if (hashSize != 0 && wordAt(24) + hashSize * 4 > size)
+        return L"its hash table lies outside the file";
+    for (const size_t tableField : {size_t(12), size_t(16)}) {
+        const uint64_t table = wordAt(tableField);
+        if (table + count * 8 > size)
+            return L"its string table lies outside the file";
+        for (uint64_t i = 0; i < count; ++i) {
+            const uint64_t length = wordAt(static_cast<size_t>(table + i * 8));
+            const uint64_t offset = wordAt(static_cast<size_t>(table + i * 8 + 4));
+            // Each text is followed by a NUL that readers rely on.
+            if (offset + length >= size || data[static_cast<size_t>(offset + length)] != '\0')
+                return L"a text lies outside the file";
+        }
+    }
+    return zil::String();
+}
+
 void installTranslationService()
 {
     zil::P<CWXTranslationService> service(new CWXTranslationService());
@@ -140,7 +187,7 @@ bool CAppBase::haveTranslation(const zil::String& languageCode, const zil::Strin
             folders.insert((base / zil::Path(L"LC_MESSAGES")).str());
         }
     }
-    folders.insert(fromWX(wxStandardPaths::Get().GetLocalizedResourcesDir(wxString(),
+    folders.insert(fromWX(wxStandardPaths::Get().GetLocalizedResourcesDir(toWX(languageCode),
                                                                           wxStandardPaths::ResourceCat_Messages)));
     const zil::Path fileName(domain + L".mo");
     for (const auto& folder : folders) {
@@ -162,12 +209,11 @@ void CAppBase::getSupportedLanguages(std::vector<int>& languages)
         const zil::String name = fromWX(info->CanonicalName);
         if (name.isEmpty() || !seen.insert(name).second)
             continue;
-        zil::String language;
-        zil::String region;
-        if (name.size() > 2) {
-            language = name.Left(2);
-            region = name.Mid(3);
-        }
+        // The language part may have three letters ("ast_ES"); a name without a region
+        // ("ar") has nothing to fall back to.
+        const size_t separator = name.find(L'_');
+        const zil::String language = name.Left(separator);
+        const zil::String region = separator == zil::String::npos ? zil::String() : name.Mid(separator + 1);
         const bool mainVariant = language.CmpNoCase(region) == 0 || name == L"ja_JP" || name == L"en_US";
         bool passes = true;
         for (const auto& domain : m_requiredTranslationDomains) {
@@ -263,11 +309,31 @@ void CAppBase::initLocale(int languageID)
     delete m_locale;
     m_locale = nullptr;
     m_locale = createAndInitLocaleObject(languageID);
-    wxFileTranslationsLoader::AddCatalogLookupPathPrefix(toWX(m_langPath.makeAbsolute().normalize().str()));
+    const zil::Path langPath = m_langPath.makeAbsolute().normalize();
+    wxFileTranslationsLoader::AddCatalogLookupPathPrefix(toWX(langPath.str()));
+    // The files wxWidgets would read from our folder, checked first so that a damaged one
+    // costs its translations only.
+    const zil::String canonical = fromWX(m_locale->GetCanonicalName());
+    const auto addCatalog = [&](const zil::String& domain) {
+        for (const zil::String& code : {canonical, canonical.Left(canonical.find(L'_'))}) {
+            for (const zil::Path& folder :
+                 {langPath / zil::Path(code) / zil::Path(L"LC_MESSAGES"), langPath / zil::Path(code)}) {
+                const zil::Path file = folder / zil::Path(domain + L".mo");
+                if (code.isEmpty() || !zil::fileExists(file))
+                    continue;
+                const zil::String fault = findCatalogueFault(file);
+                if (!fault.isEmpty()) {
+                    wxLogWarning("Cannot load translation catalogue '%s': %s", toWX(file.str()), toWX(fault));
+                    return;
+                }
+            }
+        }
+        m_locale->AddCatalog(toWX(domain));
+    };
     for (const auto& domain : m_requiredTranslationDomains)
-        m_locale->AddCatalog(toWX(domain));
+        addCatalog(domain);
     for (const auto& domain : m_optionalTranslationDomains)
-        m_locale->AddCatalog(toWX(domain));
+        addCatalog(domain);
     std::setlocale(LC_ALL, "");
     installTranslationService();
 }

@@ -8,6 +8,7 @@
 //   ZILUI_TESTAPP_LOCK      what to do when the log file is locked: "wait", "nowhere" or give up
 #include <zilui/app/action.h>
 #include <zilui/app/appbase.h>
+#include <zilui/app/language.h>
 #include <zilui/app/logging.h>
 #include <zilui/app/strings.h>
 
@@ -16,6 +17,7 @@
 
 #include <wx/evtloop.h>
 #include <wx/frame.h>
+#include <wx/intl.h>
 #include <wx/timer.h>
 
 #include <cstdio>
@@ -187,6 +189,17 @@ protected:
                 });
                 m_next.StartOnce(100);
             });
+        } else if (m_scenario == "locale") {
+            // The argument, if any, is a catalogue folder with the domain "zilui-langtest".
+            if (!m_arg.empty()) {
+                setLangPath(zil::Path(zil::String(m_arg)));
+                addRequiredTranslationDomain(L"zilui-langtest");
+            }
+            // The system may lack a German C locale; the application's locale exists anyway.
+            initLocale(wxLANGUAGE_GERMAN);
+            report("isoLangID=" + getLocaleISOLangID().toUTF8());
+            report("Open=" + zilui::translate(L"file#||#Open").toUTF8());
+            scheduleExit(true);
         }
     }
 

@@ -79,6 +79,8 @@ public:
     zil::Path getSharedAppFilesPath() const { return m_sharedAppFilesPath; }
     zil::Path getResourcesPath() const { return m_resourcesPath; }
     zil::Path getLangPath() const { return m_langPath; }
+    // For applications that keep their catalogues elsewhere; initPaths() sets the usual one.
+    void setLangPath(const zil::Path& path) { m_langPath = path; }
     zil::Path getLogFilePath() const { return m_logFilePath; }
     ErrorReporting getErrorReporting() const { return m_errorReporting; }
     // A program may switch, e.g. to the console when it runs without a person.
@@ -156,7 +158,6 @@ protected:
     zil::Path m_logFileName; // set by the derived class before OnInit; usually a bare name
 
     // For applications that keep their files elsewhere; initPaths() sets the usual ones.
-    void setLangPath(const zil::Path& path) { m_langPath = path; }
     void setResourcesPath(const zil::Path& path) { m_resourcesPath = path; }
 
     class CStartedAction;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <zil/path.h>
 #include <zil/string.h>
 
 #include <wx/intl.h>
@@ -44,6 +45,11 @@ private:
 // Translates a text of the library or the application for display, with the context rules.
 // Without a locale the text comes back without its context.
 zil::String translate(const zil::String& text, const zil::String& domain = zil::String());
+
+// Why the compiled catalogue `file` cannot be read safely, or empty when it can. wxWidgets
+// 3.2 follows a .mo file's table offsets unchecked, so a damaged file that still has the
+// right magic number would crash it.
+zil::String findCatalogueFault(const zil::Path& file);
 
 // Makes translate() the base layer's translation service, so zil-side texts are translated too.
 void installTranslationService();
