@@ -22,6 +22,7 @@
 #include <wx/toplevel.h>
 #include <wx/xrc/xmlres.h>
 
+#include <atomic>
 #include <set>
 #include <unistd.h>
 
@@ -34,6 +35,10 @@ zil::CSafeGlobalSlot<CZiluiInit::CWXInitHelper>& wxInitHelperSlot()
     static zil::CSafeGlobalSlot<CZiluiInit::CWXInitHelper> slot;
     return slot;
 }
+
+// The CAppBase constructed last and not destroyed yet; lets get() skip the dynamic_cast, which
+// costs as much as the rest of posting an action.
+std::atomic<CAppBase*> g_liveApp{nullptr};
 
 constexpr int kCrashExitCode = 121;
 constexpr int kStopThreadsTimeoutMs = 30000;
@@ -114,16 +119,23 @@ CAppBase::CAppBase(ErrorReporting errorReporting)
       m_mainThreadID(zil::CThread::getCurrentID())
 {
     Bind(wxuEVT_ACTION, &CAppBase::onActionEvent, this);
+    g_liveApp.store(this, std::memory_order_release);
 }
 
 CAppBase::~CAppBase()
 {
+    CAppBase* self = this;
+    g_liveApp.compare_exchange_strong(self, nullptr);
     delete m_locale;
 }
 
 CAppBase* CAppBase::get()
 {
-    return dynamic_cast<CAppBase*>(wxApp::GetInstance());
+    wxAppConsole* instance = wxApp::GetInstance();
+    CAppBase* live = g_liveApp.load(std::memory_order_acquire);
+    if (live && static_cast<wxAppConsole*>(live) == instance)
+        return live;
+    return dynamic_cast<CAppBase*>(instance);
 }
 
 const wxLocale& CAppBase::getLocale() const
@@ -446,7 +458,9 @@ void CAppBase::dispatchGuarded(Call&& call, wxEvent&) const
         showFatalCrashAndExit();
     // A fault inside the handler jumps back here and the event is dropped; the process ends
     // at the next event, when it is no longer inside a half-run handler.
-    if (!zil::CCrashManager::runGuarded(std::function<void()>(std::forward<Call>(call)), &handleCrashInEventHandler)) {
+    // A lambda holding one reference fits in std::function's own storage: no allocation per
+    // event.
+    if (!zil::CCrashManager::runGuarded(std::function<void()>([&call] { call(); }), &handleCrashInEventHandler)) {
         // Done here rather than in the fault handler, which must not allocate: a second fault
         // now takes the default course.
         zil::CCrashManager::setGlobalHandler(nullptr);

@@ -19,6 +19,7 @@ struct GuardFrame {
     sigjmp_buf jump;
     GuardFrame* outer;
     CCrashManager::Filter filter;
+    volatile sig_atomic_t signal; // the fault that jumped back
 };
 
 // Innermost guard of this thread. Written by runGuarded() before the body can fault, so the
@@ -52,8 +53,10 @@ extern "C" void onFault(int number, siginfo_t*, void*)
 {
     g_lastFault.store(number);
     GuardFrame* frame = t_guard;
-    if (frame && (frame->filter ? frame->filter(number) : CCrashManager::globalCrashHook(number)))
+    if (frame && (frame->filter ? frame->filter(number) : CCrashManager::globalCrashHook(number))) {
+        frame->signal = number;
         siglongjmp(frame->jump, 1);
+    }
     // The default course: a real fault repeats on return and kills the process with the
     // signal; the raised copy (pending until we return) does the same for a signal sent by
     // kill() or raise(), which does not repeat.
@@ -151,9 +154,18 @@ bool CCrashManager::runGuarded(const std::function<void()>& body, Filter filter)
     GuardFrame frame;
     frame.outer = t_guard;
     frame.filter = filter;
-    // Nothing local changes between sigsetjmp and a jump back, so nothing is clobbered.
-    if (sigsetjmp(frame.jump, 1) != 0) {
+    frame.signal = 0;
+    // Nothing local changes between sigsetjmp and a jump back, so nothing is clobbered. The
+    // signal mask is not saved: that is a system call on every guarded call, i.e. on every
+    // event handler. The fault handler's sa_mask is empty, so the only change a jump out of
+    // it leaves is its own signal blocked; that signal was unblocked before (a blocked fault
+    // signal ends the process without calling the handler).
+    if (sigsetjmp(frame.jump, 0) != 0) {
         t_guard = frame.outer;
+        sigset_t faulted;
+        sigemptyset(&faulted);
+        sigaddset(&faulted, frame.signal);
+        ::pthread_sigmask(SIG_UNBLOCK, &faulted, nullptr);
         return false;
     }
     t_guard = &frame;

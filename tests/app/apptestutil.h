@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+// Helpers for tests that need the event loop of the test application, the global log or a
+// dialog answered without being shown.
+#pragma once
+
+#include "zil/temp_folder.h"
+
+#include <zilui/app/appbase.h>
+#include <zilui/app/eventconnection.h>
+
+#include <zil/log.h>
+
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/timer.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+namespace zilui::test {
+
+// Runs a nested event loop until `done` holds or `timeoutMs` has passed (a hang shows as a
+// failed condition, not as a stuck test). Returns done().
+inline bool runLoopUntil(const std::function<bool()>& done, int timeoutMs = 30000)
+{
+    if (done())
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    wxGUIEventLoop loop;
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (done() || std::chrono::steady_clock::now() > deadline)
+            loop.Exit();
+    });
+    timer.Start(1);
+    loop.Run();
+    timer.Stop();
+    return done();
+}
+
+inline std::string readFile(const zil::Path& path)
+{
+    std::ifstream in(path.toAPIPath(), std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// Sends the global log (zil::logError and friends) to a file of its own while it lives; the
+// test application has none otherwise.
+class CGlobalLogCapture {
+public:
+    CGlobalLogCapture() : m_path(m_folder / zil::Path(L"global.log"))
+    {
+        const zil::String path = m_path.str();
+        zil::CXMLLog::setGlobalCreateFunc(
+            [path] { return zil::P<zil::CXMLLog>(new zil::CXMLLog(path, nullptr, false, 0, false, false)); });
+        zil::CXMLLog::disposeGlobal();
+    }
+    ~CGlobalLogCapture()
+    {
+        zil::CXMLLog::setGlobalCreateFunc(nullptr);
+        zil::CXMLLog::disposeGlobal();
+    }
+    CGlobalLogCapture(const CGlobalLogCapture&) = delete;
+    CGlobalLogCapture& operator=(const CGlobalLogCapture&) = delete;
+
+    std::string text() const { return readFile(m_path); }
+
+private:
+    zil::test::CTempFolder m_folder;
+    zil::Path m_path;
+};
+
+// Answers every dialog that goes through showModal() with `function` while it lives.
+class CShowModalHook {
+public:
+    explicit CShowModalHook(std::function<void(ShowModalEvent&)> function)
+        : m_handler(new TEventSourceFunctionHandler<ShowModalEvent>(std::move(function)))
+    {
+        g_ShowModalEvent.addHandler(m_handler.get());
+    }
+    ~CShowModalHook() { g_ShowModalEvent.removeHandler(m_handler.get()); }
+    CShowModalHook(const CShowModalHook&) = delete;
+    CShowModalHook& operator=(const CShowModalHook&) = delete;
+
+private:
+    zil::P<TEventSourceFunctionHandler<ShowModalEvent>> m_handler;
+};
+
+// A frame of the test's own that counts close requests and vetoes them when told to; a close
+// it accepts does not destroy it, so closing has no effect beyond the count.
+class CCountingFrame : public wxFrame {
+public:
+    explicit CCountingFrame(bool veto) : wxFrame(nullptr, wxID_ANY, "counting"), m_veto(veto)
+    {
+        Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
+            ++closeRequests;
+            if (m_veto && event.CanVeto())
+                event.Veto();
+        });
+    }
+    int closeRequests = 0;
+
+private:
+    bool m_veto;
+};
+
+// Makes `window` the application's top window while it lives.
+class CTopWindowScope {
+public:
+    explicit CTopWindowScope(wxWindow* window) : m_previous(wxTheApp->GetTopWindow())
+    {
+        wxTheApp->SetTopWindow(window);
+    }
+    ~CTopWindowScope() { wxTheApp->SetTopWindow(m_previous); }
+    CTopWindowScope(const CTopWindowScope&) = delete;
+    CTopWindowScope& operator=(const CTopWindowScope&) = delete;
+
+private:
+    wxWindow* m_previous;
+};
+
+} // namespace zilui::test
