@@ -198,10 +198,11 @@ void CAppBase::initPaths()
 
 zil::Path CAppBase::findSharedAppFilesPath(const zil::Path& executable)
 {
-    zil::Path folder = executable.getParent().getParent();
+    // Normalised first: the parent of "x64/./app" is "x64/.", whose parent is "x64" again.
+    zil::Path folder = executable.makeAbsolute().normalize().getParent().getParent();
     if (!zil::folderExists(folder / zil::Path(L"res")) && !zil::folderExists(folder / zil::Path(L"lang")))
         folder = folder.getParent();
-    return folder.makeAbsolute().normalize();
+    return folder;
 }
 
 void CAppBase::initLogging()
@@ -294,7 +295,9 @@ void CAppBase::onInitError(const zil::String& message)
 void CAppBase::addResource(const zil::Path& file)
 {
     const zil::Path absolute = file.makeAbsolute(m_resourcesPath);
-    if (!wxXmlResource::Get()->Load(toWX(absolute.str()))) {
+    // wxXmlResource::Load() takes a file mask and fails an assertion, which opens a dialog,
+    // when the mask's folder is missing.
+    if (!zil::fileExists(absolute) || !wxXmlResource::Get()->Load(toWX(absolute.str()))) {
         zil::CError error(L"Cannot load resource", L"app", 1);
         error.setProp(L"PATH", absolute.str());
         throw error;

@@ -4,7 +4,8 @@
 // It is driven by environment variables, since wxApp rejects unknown command-line options:
 //   ZILUI_TESTAPP_SCENARIO  what to do (see OnInit and onStarted)
 //   ZILUI_TESTAPP_REPORT    a file that receives one line per event, for the test to read
-//   ZILUI_TESTAPP_ARG       a scenario's argument
+//   ZILUI_TESTAPP_ARG       a scenario's argument; for exit codes a comma-separated list of
+//                           override codes, set in turn ("7,-1" sets 7, then clears it)
 //   ZILUI_TESTAPP_LOCK      what to do when the log file is locked: "wait", "nowhere" or give up
 #include <zilui/app/action.h>
 #include <zilui/app/appbase.h>
@@ -20,8 +21,10 @@
 #include <wx/intl.h>
 #include <wx/timer.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -45,10 +48,10 @@ void report(const std::string& line)
 
 class VetoingFrame : public wxFrame {
 public:
-    explicit VetoingFrame(bool veto) : wxFrame(nullptr, wxID_ANY, "test"), m_veto(veto)
+    VetoingFrame(const std::string& name, bool veto) : wxFrame(nullptr, wxID_ANY, "test"), m_veto(veto)
     {
-        Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
-            report(m_veto ? "close vetoed" : "close accepted");
+        Bind(wxEVT_CLOSE_WINDOW, [this, name](wxCloseEvent& event) {
+            report(name + (m_veto ? " close vetoed" : " close accepted"));
             if (m_veto && event.CanVeto()) {
                 event.Veto();
                 return;
@@ -70,6 +73,18 @@ public:
         SetAppName("zilui-testapp");
         if (m_scenario == "logpath" || m_scenario == "lock")
             m_logFileName = zil::Path(zil::String(m_arg));
+        else if (m_scenario == "exit-early")
+            m_logFileName = zil::Path(L"app.log"); // must not be created
+    }
+
+    void setOverrideExitCodes(const std::string& codes)
+    {
+        std::size_t start = 0;
+        while (start < codes.size()) {
+            const std::size_t end = std::min(codes.find(',', start), codes.size());
+            setOverrideExitCode(std::atoi(codes.substr(start, end - start).c_str()));
+            start = end + 1;
+        }
     }
 
     bool OnInit() override
@@ -100,8 +115,7 @@ protected:
             CAppBase::initSystemSignalHandlers();
         }
         if (m_scenario == "exit-early") {
-            if (!m_arg.empty())
-                setOverrideExitCode(std::atoi(m_arg.c_str()));
+            setOverrideExitCodes(m_arg);
             scheduleExit(false);
         }
     }
@@ -129,7 +143,12 @@ protected:
         report("initLocale");
         CAppBase::initLocale(languageID);
     }
-    void initResources() override { report("initResources"); }
+    void initResources() override
+    {
+        report("initResources");
+        if (m_scenario == "badres")
+            addResource(zil::Path(L"missing.xrc"));
+    }
 
     int handleLogLockingError(const zil::CLockFileError&, int attempt) override
     {
@@ -154,17 +173,20 @@ protected:
             scheduleExit(true);
         } else if (m_scenario == "sigterm" || m_scenario == "veto") {
             // Two frames, one of them also the top window, so it is reachable twice.
-            auto* first = new VetoingFrame(m_scenario == "veto");
+            auto* first = new VetoingFrame("first", m_scenario == "veto");
             SetTopWindow(first);
             first->Show();
-            (new VetoingFrame(false))->Show();
-            if (!m_arg.empty())
-                setOverrideExitCode(std::atoi(m_arg.c_str()));
+            (new VetoingFrame("second", false))->Show();
+            setOverrideExitCodes(m_arg);
             m_watch.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
                 report(std::string("exitScheduled=") + (isExitScheduled() ? "1" : "0"));
             });
             report("ready");
             m_watch.Start(100);
+        } else if (m_scenario == "loopcode") {
+            // The loop's own result, which an override replaces.
+            setOverrideExitCodes(m_arg);
+            wxEventLoopBase::GetActive()->ScheduleExit(3);
         } else if (m_scenario == "crash") {
             m_timer.Bind(wxEVT_TIMER, [](wxTimerEvent&) {
                 report("faulting");
