@@ -41,7 +41,9 @@ ensure_display() {
     fi
     local numfile
     numfile="$(mktemp)"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numfile" 2>/dev/null &
+    # -noreset: an X server resets when its last client leaves, and a test starting during
+    # that reset cannot connect.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$numfile" 2>/dev/null &
     XVFB_PID=$!
     trap stop_own_display EXIT
     local i
