@@ -118,7 +118,6 @@ CAppBase::CAppBase(ErrorReporting errorReporting)
       m_errorReporting(errorReporting),
       m_mainThreadID(zil::CThread::getCurrentID())
 {
-    Bind(wxuEVT_ACTION, &CAppBase::onActionEvent, this);
     g_liveApp.store(this, std::memory_order_release);
 }
 
@@ -473,6 +472,26 @@ void CAppBase::dispatchGuarded(Call&& call, wxEvent&) const
 void CAppBase::HandleEvent(wxEvtHandler* handler, wxEventFunction func, wxEvent& event) const
 {
     dispatchGuarded([&] { handleEventInternal(handler, func, event); }, event);
+}
+
+bool CAppBase::TryBefore(wxEvent& event)
+{
+    // Actions are the busiest event of a program with workers; they skip the handler tables
+    // but not the guards.
+    if (event.GetEventType() == wxuEVT_ACTION) {
+        auto& actionEvent = static_cast<CActionEvent&>(event);
+        dispatchGuarded(
+            [&] {
+                try {
+                    onActionEvent(actionEvent);
+                } catch (const std::exception& e) {
+                    reportEventException(e);
+                }
+            },
+            event);
+        return true;
+    }
+    return wxApp::TryBefore(event);
 }
 
 void CAppBase::CallEventHandler(wxEvtHandler* handler, wxEventFunctor& functor, wxEvent& event) const

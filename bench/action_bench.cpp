@@ -48,13 +48,13 @@ void BM_ActionPostAndPerform(benchmark::State& state)
         action->post();
     });
 }
-BENCHMARK(BM_ActionPostAndPerform)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ActionPostAndPerform)->Unit(benchmark::kMillisecond)->Repetitions(7);
 
 void BM_ActionBaselineCallAfter(benchmark::State& state)
 {
     runBatch(state, [](const auto& call) { wxTheApp->CallAfter(call); });
 }
-BENCHMARK(BM_ActionBaselineCallAfter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ActionBaselineCallAfter)->Unit(benchmark::kMillisecond)->Repetitions(7);
 
 BENCHMARK_RATIO(BM_ActionPostAndPerform, BM_ActionBaselineCallAfter, 1.25);
 

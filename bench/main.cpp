@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace bench {
@@ -23,19 +24,26 @@ std::vector<Pair>& pairs()
     return list;
 }
 
-// Keeps the per-iteration real time of each run while the console reporter prints as usual.
+// Keeps the real time of each benchmark while the console reporter prints as usual: the
+// median when it was repeated (one noisy run says little), else its only run.
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            const std::string name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                times[name] = run.GetAdjustedRealTime();
+                medians.insert(name);
+            } else if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !medians.count(name)) {
+                times[name] = run.GetAdjustedRealTime();
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
 
     std::map<std::string, double> times;
+    std::set<std::string> medians;
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -22,8 +23,20 @@ struct Plain {
 
 constexpr int kCopies = 1000;
 
+// libstdc++ counts shared_ptr references without atomics while the process has only one
+// thread; a GUI program never does, so the baseline is measured as it would run there.
+void leaveSingleThreadedMode()
+{
+    static const bool done = [] {
+        std::thread([] {}).join();
+        return true;
+    }();
+    (void)done;
+}
+
 void BM_PCopy(benchmark::State& state)
 {
+    leaveSingleThreadedMode();
     zil::P<Counted> source(new Counted());
     std::vector<zil::P<Counted>> copies(kCopies);
     for (auto _ : state) {
@@ -35,10 +48,11 @@ void BM_PCopy(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kCopies);
 }
-BENCHMARK(BM_PCopy);
+BENCHMARK(BM_PCopy)->Repetitions(5);
 
 void BM_SharedPtrCopy(benchmark::State& state)
 {
+    leaveSingleThreadedMode();
     auto source = std::make_shared<Plain>();
     std::vector<std::shared_ptr<Plain>> copies(kCopies);
     for (auto _ : state) {
@@ -50,7 +64,7 @@ void BM_SharedPtrCopy(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kCopies);
 }
-BENCHMARK(BM_SharedPtrCopy);
+BENCHMARK(BM_SharedPtrCopy)->Repetitions(5);
 
 BENCHMARK_RATIO(BM_PCopy, BM_SharedPtrCopy, 1.10);
 

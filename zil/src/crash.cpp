@@ -24,7 +24,9 @@ struct GuardFrame {
 
 // Innermost guard of this thread. Written by runGuarded() before the body can fault, so the
 // signal handler never touches thread-local storage for the first time.
-thread_local GuardFrame* t_guard = nullptr;
+// initial-exec: every event of a GUI program passes a guard, and the default model for a
+// shared library calls __tls_get_addr on each access.
+thread_local GuardFrame* t_guard __attribute__((tls_model("initial-exec"))) = nullptr;
 
 std::atomic<int> g_lastFault{0};
 std::atomic<CCrashManager::Handler*> g_handler{nullptr};

@@ -126,6 +126,12 @@ public:
     bool OnExceptionInMainLoop() override;
 
 protected:
+    // wxEvtHandler: performs action events (wxuEVT_ACTION) through onActionEvent.
+    bool TryBefore(wxEvent& event) override;
+
+public:
+
+protected:
     virtual void initCustomGlobalConfig() {}
     virtual void onStarted() {}
     virtual void initPaths();
