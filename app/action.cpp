@@ -6,6 +6,8 @@
 #include <zil/error.h>
 
 #include <wx/dialog.h>
+#include <wx/evtloop.h>
+#include <wx/timer.h>
 
 #include <mutex>
 #include <vector>
@@ -121,7 +123,9 @@ CExitAppAction::CExitAppAction(bool force, int attempt) : m_force(force), m_atte
 
 namespace {
 
-constexpr int kMaxModalWaits = 50;
+// Waits of kModalWaitMs; a modal loop that was told to end returns at its next turn.
+constexpr int kMaxModalWaits = 250;
+constexpr int kModalWaitMs = 20;
 
 // A modal dialog usually lives on the stack of the code that waits for it; closing its parent
 // now would delete it under that code. So the dialogs end first, and the exit comes back once
@@ -139,6 +143,14 @@ bool endModalDialogs()
     return anyModal;
 }
 
+// A loop of its own (a modal dialog's, ending) still runs above the main loop.
+bool insideNestedLoop(CAppBase& app)
+{
+    const wxEventLoopBase* active = wxEventLoopBase::GetActive();
+    const wxEventLoopBase* main = app.GetMainLoop();
+    return active && main && active != main;
+}
+
 } // namespace
 
 void CExitAppAction::performAction()
@@ -146,9 +158,16 @@ void CExitAppAction::performAction()
     CAppBase* app = CAppBase::get();
     if (!app)
         return;
-    if (m_attempt < kMaxModalWaits && endModalDialogs()) {
+    if (m_attempt < kMaxModalWaits && (endModalDialogs() || insideNestedLoop(*app))) {
+        // Posted again at once, the action would keep the ending loop busy for ever; a timer
+        // lets it return first.
         zil::P<CAction> again(new CExitAppAction(m_force, m_attempt + 1));
-        again->post();
+        auto* timer = new wxTimer();
+        timer->Bind(wxEVT_TIMER, [timer, again](wxTimerEvent&) {
+            again->post();
+            wxTheApp->CallAfter([timer] { delete timer; });
+        });
+        timer->StartOnce(kModalWaitMs);
         return;
     }
     app->scheduleExit(m_force);

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <wx/defs.h>
+
 #include <algorithm>
 #include <climits>
 #include <csignal>
@@ -263,6 +265,17 @@ TEST(AppBaseProcess, SigtermClosesEveryWindowOnce)
         EXPECT_EQ(run.reportCount("second close accepted"), 1);
         EXPECT_EQ(run.reportCount("OnRun returned " + std::string(overrideCode.empty() ? "0" : "9")), 1);
     }
+}
+
+// Closing the dialog's parent under a running modal loop would free the dialog twice.
+TEST(AppBaseProcess, SigtermWhileAModalDialogIsOpenEndsTheDialogFirst)
+{
+    CTestAppRun run("modal");
+    ASSERT_TRUE(run.waitForLine("modal open")) << run.errors();
+    run.kill(SIGTERM);
+    EXPECT_EQ(run.finish(), 0) << run.errors();
+    EXPECT_EQ(run.reportCount("modal returned " + std::to_string(wxID_CANCEL)), 1);
+    EXPECT_EQ(run.reportCount("first close accepted"), 1);
 }
 
 TEST(AppBaseProcess, VetoedSigtermKeepsTheAppRunning)

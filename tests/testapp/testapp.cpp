@@ -16,6 +16,7 @@
 #include <zil/log.h>
 #include <zil/thread.h>
 
+#include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/intl.h>
@@ -187,6 +188,20 @@ protected:
             // The loop's own result, which an override replaces.
             setOverrideExitCodes(m_arg);
             wxEventLoopBase::GetActive()->ScheduleExit(3);
+        } else if (m_scenario == "modal") {
+            // A modal dialog on the stack of the code waiting for it, as a settings dialog is.
+            auto* frame = new VetoingFrame("first", false);
+            SetTopWindow(frame);
+            frame->Show();
+            CallAfter([frame] {
+                wxDialog dialog(frame, wxID_ANY, "modal");
+                dialog.Bind(wxEVT_INIT_DIALOG, [](wxInitDialogEvent& event) {
+                    report("modal open");
+                    event.Skip();
+                });
+                const int result = dialog.ShowModal();
+                report("modal returned " + std::to_string(result));
+            });
         } else if (m_scenario == "crash") {
             m_timer.Bind(wxEVT_TIMER, [](wxTimerEvent&) {
                 report("faulting");
