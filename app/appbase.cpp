@@ -41,7 +41,6 @@ zil::CSafeGlobalSlot<CZiluiInit::CWXInitHelper>& wxInitHelperSlot()
 std::atomic<CAppBase*> g_liveApp{nullptr};
 
 constexpr int kCrashExitCode = 121;
-constexpr int kStopThreadsTimeoutMs = 30000;
 constexpr int64_t kLogMaxSize = 0xA00000; // 10 MiB
 
 } // namespace
@@ -322,7 +321,7 @@ int CAppBase::OnExit()
     const int result = wxApp::OnExit();
     try {
         zil::logInfo(L"App exiting. Stopping all threads.");
-        if (zil::CThreadList::get()->stopAllThreads(kStopThreadsTimeoutMs, true)) {
+        if (zil::CThreadList::get()->stopAllThreads(m_stopThreadsTimeoutMs, true)) {
             zil::logInfo(L"All threads stopped.");
         } else {
             zil::printErrLine(L"\n\nWARNING, WARNING, WARNING: not all threads could be stopped in ~CApp. "

@@ -215,6 +215,17 @@ TEST(AppBaseProcess, LogFileInTheStateFolderOrAtAnAbsolutePath)
     }
 }
 
+// A thread that ignores its stop request must not hold the exit up past the limit.
+TEST(AppBaseProcess, ThreadIgnoringStopIsReportedAndTheExitGoesOn)
+{
+    CTestAppRun run("stuckthread");
+    EXPECT_EQ(run.finish(), 0) << run.errors();
+    EXPECT_NE(run.errors().find("not all threads could be stopped"), std::string::npos) << run.errors();
+    const std::string log = readText(run.stateHome() + "/zilui-testapp/app.log");
+    EXPECT_TRUE(hasLogEntry(log, "warning", "Not all threads could be stopped.")) << log;
+    EXPECT_FALSE(hasLogEntry(log, "info", "All threads stopped.")) << log;
+}
+
 TEST(AppBaseProcess, LogFileLockedByAnotherProcess)
 {
     const struct {

@@ -72,6 +72,10 @@ public:
         m_scenario = env("ZILUI_TESTAPP_SCENARIO");
         m_arg = env("ZILUI_TESTAPP_ARG");
         SetAppName("zilui-testapp");
+        if (m_scenario == "stuckthread") {
+            m_logFileName = zil::Path(L"app.log");
+            m_stopThreadsTimeoutMs = 300;
+        }
         if (m_scenario == "logpath" || m_scenario == "lock")
             m_logFileName = zil::Path(zil::String(m_arg));
         else if (m_scenario == "exit-early")
@@ -188,6 +192,16 @@ protected:
             // The loop's own result, which an override replaces.
             setOverrideExitCodes(m_arg);
             wxEventLoopBase::GetActive()->ScheduleExit(3);
+        } else if (m_scenario == "stuckthread") {
+            // A worker that never looks at its stop request.
+            class CStuckThread : public zil::CThread {
+            protected:
+                void run() override { zil::CThread::sleep(60000); }
+            };
+            zil::P<zil::CThread> thread(new CStuckThread());
+            thread->start();
+            thread->detach();
+            scheduleExit(true);
         } else if (m_scenario == "modal") {
             // A modal dialog on the stack of the code waiting for it, as a settings dialog is.
             auto* frame = new VetoingFrame("first", false);

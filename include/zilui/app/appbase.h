@@ -162,6 +162,8 @@ protected:
     static bool& getCrashInEventHandlerRef();
 
     zil::Path m_logFileName; // set by the derived class before OnInit; usually a bare name
+    // How long OnExit waits for all zil threads together before it goes on without them.
+    int m_stopThreadsTimeoutMs = 30000;
 
     // For applications that keep their files elsewhere; initPaths() sets the usual ones.
     void setResourcesPath(const zil::Path& path) { m_resourcesPath = path; }
