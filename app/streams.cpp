@@ -45,8 +45,8 @@ zil::String describeWXError(wxStreamError error)
 
 [[noreturn]] void throwWXError(wxStreamError error, const wchar_t* func, const zil::String& uri)
 {
-    zil::throwStreamError(ioErrorCodeFromWX(error), L"wxWidgets stream: " + describeWXError(error),
-                          func, uri);
+    zil::throwStreamError(ioErrorCodeFromWX(error), L"wxWidgets stream: " + describeWXError(error), func,
+                          uri);
 }
 
 } // namespace
@@ -57,12 +57,12 @@ zil::String describeWXError(wxStreamError error)
 CWXInStream::CWXInStream(wxInputStream* stream, const zil::CURI& uri) : m_uri(uri), m_stream(stream)
 {
     if (!m_stream)
-        zil::throwStreamError(zil::CIOError::codeCannotOpen, L"No wxWidgets stream to read",
-                              L"CWXInStream", getURI());
+        zil::throwStreamError(zil::CIOError::codeCannotOpen, L"No wxWidgets stream to read", L"CWXInStream",
+                              getURI());
     if (!m_stream->IsOk()) {
         m_stream.reset();
-        zil::throwStreamError(zil::CIOError::codeCannotOpen,
-                              L"The wxWidgets stream cannot be read", L"CWXInStream", getURI());
+        zil::throwStreamError(zil::CIOError::codeCannotOpen, L"The wxWidgets stream cannot be read",
+                              L"CWXInStream", getURI());
     }
 }
 
@@ -100,8 +100,8 @@ void CWXInStream::rawSeek(int64_t position)
 {
     wxLogNull noLog;
     if (m_stream->SeekI(wxFileOffset(position), wxFromStart) == wxInvalidOffset)
-        zil::throwStreamError(zil::CIOError::codeSeekFailed,
-                              L"Cannot seek to " + zil::toString(position), L"seek", getURI());
+        zil::throwStreamError(zil::CIOError::codeSeekFailed, L"Cannot seek to " + zil::toString(position),
+                              L"seek", getURI());
 }
 
 int64_t CWXInStream::rawGetPosition()
@@ -159,9 +159,9 @@ wxInputStream* openFileInStream(const zil::Path& absolute)
         error = EISDIR;
     }
     if (fd < 0) {
-        zil::CIOError e = zil::makeStreamError(
-            zil::CIOError::codeCannotOpen, L"Cannot open '" + absolute.str() + L"'", L"open",
-            zil::CURI::fromPath(absolute).toString(), error);
+        zil::CIOError e =
+            zil::makeStreamError(zil::CIOError::codeCannotOpen, L"Cannot open '" + absolute.str() + L"'",
+                                 L"open", zil::CURI::fromPath(absolute).toString(), error);
         e.setProp(L"path", absolute.str());
         throw e;
     }
@@ -185,12 +185,12 @@ CWXOutStream::CWXOutStream(wxOutputStream* stream, bool ownsStream, const zil::S
     : m_stream(stream), m_ownsStream(ownsStream), m_name(name)
 {
     if (!m_stream)
-        zil::throwStreamError(zil::CIOError::codeCannotOpen, L"No wxWidgets stream to write",
-                              L"CWXOutStream", m_name);
+        zil::throwStreamError(zil::CIOError::codeCannotOpen, L"No wxWidgets stream to write", L"CWXOutStream",
+                              m_name);
     if (!m_stream->IsOk()) {
         releaseStream();
-        zil::throwStreamError(zil::CIOError::codeCannotOpen,
-                              L"The wxWidgets stream cannot be written", L"CWXOutStream", m_name);
+        zil::throwStreamError(zil::CIOError::codeCannotOpen, L"The wxWidgets stream cannot be written",
+                              L"CWXOutStream", m_name);
     }
 }
 
@@ -239,12 +239,11 @@ void CWXOutStream::write(const void* data, int64_t size, zil::IWriteBarrier*)
     const size_t written = m_stream->LastWrite();
     if (int64_t(written) < size)
         zil::throwStreamError(zil::CIOError::codeWriteError,
-                              zil::CStringFormat(L"Wrote %1 of %2 bytes").arg(written).arg(size),
-                              L"write", m_name);
+                              zil::CStringFormat(L"Wrote %1 of %2 bytes").arg(written).arg(size), L"write",
+                              m_name);
 }
 
-void CWXOutStream::writeKeepBuffer(const zil::TConstBufferSlice<uint8_t>& slice,
-                                   zil::IWriteBarrier* barrier)
+void CWXOutStream::writeKeepBuffer(const zil::TConstBufferSlice<uint8_t>& slice, zil::IWriteBarrier* barrier)
 {
     write(slice.data(), int64_t(slice.size()), barrier);
 }
@@ -254,8 +253,8 @@ void CWXOutStream::seek(int64_t position)
     checkOpen(L"seek");
     wxLogNull noLog;
     if (m_stream->SeekO(wxFileOffset(position), wxFromStart) == wxInvalidOffset)
-        zil::throwStreamError(zil::CIOError::codeSeekFailed,
-                              L"Cannot seek to " + zil::toString(position), L"seek", m_name);
+        zil::throwStreamError(zil::CIOError::codeSeekFailed, L"Cannot seek to " + zil::toString(position),
+                              L"seek", m_name);
 }
 
 int64_t CWXOutStream::getPosition()
@@ -273,15 +272,15 @@ int64_t CWXOutStream::getLength()
 void CWXOutStream::setLength(int64_t)
 {
     checkOpen(L"setLength");
-    zil::throwStreamError(zil::CIOError::codeSetLengthNotSupported, L"setLength not supported",
-                          L"setLength", m_name);
+    zil::throwStreamError(zil::CIOError::codeSetLengthNotSupported, L"setLength not supported", L"setLength",
+                          m_name);
 }
 
 void CWXOutStream::lockRange(int64_t, int64_t)
 {
     checkOpen(L"lockRange");
-    zil::throwStreamError(zil::CIOError::codeLockNotSupported, L"lockRange not supported",
-                          L"lockRange", m_name);
+    zil::throwStreamError(zil::CIOError::codeLockNotSupported, L"lockRange not supported", L"lockRange",
+                          m_name);
 }
 
 void CWXOutStream::flush()
@@ -308,8 +307,8 @@ void CWXOutStream::close()
     if (error != wxSTREAM_NO_ERROR)
         throwWXError(error, L"close", m_name);
     if (!closed)
-        zil::throwStreamError(zil::CIOError::codeWriteError, L"Closing the wxWidgets stream failed",
-                              L"close", m_name);
+        zil::throwStreamError(zil::CIOError::codeWriteError, L"Closing the wxWidgets stream failed", L"close",
+                              m_name);
 }
 
 zil::P<zil::IWriteBarrier> CWXOutStream::createWriteBarrier()
@@ -327,13 +326,12 @@ wxOutputStream* openFileOutStream(const zil::Path& file, bool truncate)
 {
     const std::string apiPath = file.toAPIPath();
     zil::setLastSysError(0);
-    const int fd = ::open(apiPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0),
-                          0666);
+    const int fd = ::open(apiPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0666);
     if (fd < 0) {
         const int error = errno;
         zil::CIOError e = zil::makeStreamError(zil::CIOError::codeCannotOpen,
-                                               L"Cannot open '" + file.str() + L"' for writing",
-                                               L"open", zil::fileURIFromPath(file.str()), error);
+                                               L"Cannot open '" + file.str() + L"' for writing", L"open",
+                                               zil::fileURIFromPath(file.str()), error);
         e.setProp(L"action", L"CWXFileOutStream::openFileOutStream");
         e.setProp(L"path", zil::String::fromUTF8(apiPath));
         throw e;

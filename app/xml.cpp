@@ -24,8 +24,7 @@ CXMLElementFromWX& CXMLElementFromWX::operator=(const wxXmlNode* node)
     clearChildren();
     setName(fromWX(node->GetName()));
     setContent(fromWX(node->GetNodeContent()));
-    for (const wxXmlAttribute* attribute = node->GetAttributes(); attribute;
-         attribute = attribute->GetNext())
+    for (const wxXmlAttribute* attribute = node->GetAttributes(); attribute; attribute = attribute->GetNext())
         getProps().add(fromWX(attribute->GetName()), fromWX(attribute->GetValue()));
     for (const wxXmlNode* child = node->GetChildren(); child; child = child->GetNext())
         if (child->GetType() == wxXML_ELEMENT_NODE)
@@ -61,9 +60,9 @@ void loadXMLDocumentFromString(wxXmlDocument& doc, const zil::String& text)
 void loadXMLDocumentFromUTF8Data(wxXmlDocument& doc, const char* data, int size)
 {
     if (size < 0 || (!data && size > 0))
-        throw zil::CInvalidArgError(
-            L"Bad XML data: " + zil::toString(int64_t(size)) + (data ? L" bytes" : L" bytes at null"),
-            L"loadXMLDocumentFromUTF8Data");
+        throw zil::CInvalidArgError(L"Bad XML data: " + zil::toString(int64_t(size)) +
+                                        (data ? L" bytes" : L" bytes at null"),
+                                    L"loadXMLDocumentFromUTF8Data");
     loadOrThrow(doc, data ? data : "", size_t(size));
 }
 
