@@ -8,18 +8,16 @@
 #include <vector>
 
 using zil::ITranslationService;
-using zil::P;
 using zil::String;
 
 namespace {
 
-// Prefixes texts; counts the calls running on it, and notes a destruction during one.
+std::atomic<int> g_destroyedInUse{0};
+
+// Prefixes texts; notes when it is destroyed while a call runs on it.
 class CPrefixService : public zil::CBase, public ITranslationService {
 public:
-    CPrefixService(String prefix, std::atomic<int>& destroyedInUse)
-        : m_prefix(std::move(prefix)), m_destroyedInUse(destroyedInUse)
-    {
-    }
+    explicit CPrefixService(String prefix) : m_prefix(std::move(prefix)) {}
     String translate(const String& text) override
     {
         ++m_inUse;
@@ -30,15 +28,10 @@ public:
     }
 
 protected:
-    ~CPrefixService() override
-    {
-        if (m_inUse.load() != 0)
-            ++m_destroyedInUse;
-    }
+    ~CPrefixService() override { g_destroyedInUse += m_inUse.load() != 0; }
 
 private:
     String m_prefix;
-    std::atomic<int>& m_destroyedInUse;
     std::atomic<int> m_inUse{0};
 };
 
@@ -47,8 +40,6 @@ private:
 TEST(ITranslationServiceTest, ServiceCanBeReplacedWhileOtherThreadsTranslate)
 {
     EXPECT_EQ(ITranslationService::get(L"Cancel"), String(L"Cancel"));
-
-    std::atomic<int> destroyedInUse{0};
     std::atomic<bool> done{false};
     std::atomic<int> unexpected{0};
     std::vector<std::thread> readers;
@@ -56,22 +47,18 @@ TEST(ITranslationServiceTest, ServiceCanBeReplacedWhileOtherThreadsTranslate)
         readers.emplace_back([&] {
             while (!done) {
                 const String text = ITranslationService::get(L"Open");
-                if (text != L"Open" && text != L"a:Open" && text != L"b:Open")
-                    ++unexpected;
+                unexpected += text != L"Open" && text != L"a:Open" && text != L"b:Open";
             }
         });
-    for (int round = 0; round < 2000; ++round) {
-        const String prefix = round % 3 ? L"b:" : L"a:";
+    for (int round = 0; round < 2000; ++round)
         ITranslationService::setGlobal(round % 3 == 2 ? nullptr
-                                                      : new CPrefixService(prefix, destroyedInUse));
-    }
+                                                      : new CPrefixService(round % 3 ? L"b:" : L"a:"));
     done = true;
     for (auto& reader : readers)
         reader.join();
     EXPECT_EQ(unexpected.load(), 0);
-    EXPECT_EQ(destroyedInUse.load(), 0) << "a service was freed while translating";
-
-    ITranslationService::setGlobal(new CPrefixService(L"x:", destroyedInUse));
+    EXPECT_EQ(g_destroyedInUse.load(), 0) << "a service was freed while translating";
+    ITranslationService::setGlobal(new CPrefixService(L"x:"));
     EXPECT_EQ(ITranslationService::get(L"Save"), String(L"x:Save"));
     ITranslationService::setGlobal(nullptr);
     EXPECT_EQ(ITranslationService::get(L"Save"), String(L"Save"));
