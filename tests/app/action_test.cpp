@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "app/apptestutil.h"
-#include "support/guitest.h"
 
 #include <zilui/app/action.h>
 #include <zilui/app/appbase.h>
@@ -12,7 +11,6 @@
 
 #include <wx/msgdlg.h>
 
-#include <algorithm>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -21,7 +19,7 @@
 #include <vector>
 
 using namespace zilui;
-using zilui::test::runLoopUntil;
+using namespace zilui::test;
 
 namespace {
 
@@ -30,8 +28,7 @@ bool onMainThread()
     return zil::CThread::getCurrentID() == CAppBase::get()->getMainThreadID();
 }
 
-// Posts an action that sets a flag and waits for it: everything posted before has been
-// performed by then.
+// Everything posted before has been performed when this returns true.
 bool drainActions()
 {
     bool reached = false;
@@ -39,59 +36,11 @@ bool drainActions()
     return runLoopUntil([&] { return reached; });
 }
 
-struct Probe {
-    explicit Probe(std::vector<bool>* destroyedOnMain) : m_destroyedOnMain(destroyedOnMain) {}
-    ~Probe() { m_destroyedOnMain->push_back(onMainThread()); }
-    std::vector<bool>* m_destroyedOnMain;
-};
-
-class CRecordingAction : public CAction {
-public:
-    CRecordingAction(std::vector<CAction*>* performed, int* destroyed)
-        : m_performed(performed), m_destroyed(destroyed)
-    {
-    }
-    ~CRecordingAction() override { ++*m_destroyed; }
-    void performAction() override { m_performed->push_back(this); }
-
-private:
-    std::vector<CAction*>* m_performed;
-    int* m_destroyed;
-};
-
-class CErrorReportingScope {
-public:
-    explicit CErrorReportingScope(CAppBase::ErrorReporting mode) : m_previous(CAppBase::get()->getErrorReporting())
-    {
-        CAppBase::get()->setErrorReporting(mode);
-    }
-    ~CErrorReportingScope() { CAppBase::get()->setErrorReporting(m_previous); }
-
-private:
-    CAppBase::ErrorReporting m_previous;
-};
-
-// Every top-level window that exists already (the shared frame, leftovers of other tests)
-// accepts a close request while this lives, without going away, and counts it.
-class CCloseGuard : public wxEvtHandler {
-public:
-    CCloseGuard() : m_windows(wxTopLevelWindows.begin(), wxTopLevelWindows.end())
-    {
-        for (wxWindow* window : m_windows)
-            window->Bind(wxEVT_CLOSE_WINDOW, &CCloseGuard::onClose, this);
-    }
-    ~CCloseGuard() override
-    {
-        for (wxWindow* window : m_windows)
-            window->Unbind(wxEVT_CLOSE_WINDOW, &CCloseGuard::onClose, this);
-    }
-
-    std::vector<wxWindow*> m_windows;
-    std::map<wxObject*, int> m_requests;
-
-private:
-    void onClose(wxCloseEvent& event) { ++m_requests[event.GetEventObject()]; }
-};
+// For a function to capture: calls `onRelease` when its last copy goes.
+std::shared_ptr<void> releaseProbe(std::function<void()> onRelease)
+{
+    return std::shared_ptr<void>(nullptr, [onRelease](void*) { onRelease(); });
+}
 
 } // namespace
 
@@ -99,109 +48,69 @@ TEST(Action, ManyThreadsPostAndGuiThreadPerformsEachOnceInOrder)
 {
     constexpr int kThreads = 8;
     constexpr int kPerThread = 10000;
-    struct Tally {
-        std::vector<int> hits = std::vector<int>(kThreads * kPerThread, 0);
-        std::vector<int> next = std::vector<int>(kThreads, 0);
-        int performed = 0;
-        int offMainThread = 0;
-        int outOfOrder = 0;
-        std::atomic<int> destroyed{0};
-    } tally;
-
-    class CSequenceAction : public CAction {
-    public:
-        CSequenceAction(Tally* tally, int thread, int sequence) : m_tally(tally), m_thread(thread), m_sequence(sequence)
-        {
-        }
-        ~CSequenceAction() override { ++m_tally->destroyed; }
-        void performAction() override
-        {
-            ++m_tally->performed;
-            ++m_tally->hits[m_thread * kPerThread + m_sequence];
-            m_tally->offMainThread += onMainThread() ? 0 : 1;
-            m_tally->outOfOrder += m_tally->next[m_thread] == m_sequence ? 0 : 1;
-            m_tally->next[m_thread] = m_sequence + 1;
-        }
-
-    private:
-        Tally* m_tally;
-        int m_thread;
-        int m_sequence;
-    };
-
+    std::vector<int> next(kThreads, 0);
+    int performed = 0, offThreadOrOutOfOrder = 0;
+    std::atomic<int> released{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&tally, t] {
+        threads.emplace_back([&, t] {
             for (int i = 0; i < kPerThread; ++i) {
-                zil::P<CAction> action(new CSequenceAction(&tally, t, i));
-                action->post();
+                zil::P<CAction>(new CLambdaAction([&, t, i,
+                                                   probe = releaseProbe([&released] { ++released; })] {
+                    ++performed;
+                    offThreadOrOutOfOrder += onMainThread() && next[t] == i ? 0 : 1;
+                    next[t] = i + 1;
+                }))->post();
             }
         });
     }
-    const bool allPerformed = runLoopUntil([&] { return tally.performed >= kThreads * kPerThread; }, 60000);
+    const bool allPerformed = runLoopUntil([&] { return performed >= kThreads * kPerThread; }, 60000);
     for (auto& thread : threads)
         thread.join();
-    ASSERT_TRUE(allPerformed) << tally.performed;
+    ASSERT_TRUE(allPerformed) << performed;
     ASSERT_TRUE(drainActions());
-
-    EXPECT_EQ(tally.performed, kThreads * kPerThread);
-    EXPECT_EQ(std::count_if(tally.hits.begin(), tally.hits.end(), [](int hits) { return hits != 1; }), 0);
-    EXPECT_EQ(tally.offMainThread, 0);
-    EXPECT_EQ(tally.outOfOrder, 0);
-    EXPECT_EQ(tally.destroyed.load(), kThreads * kPerThread);
+    // In order and complete per thread, so each one exactly once.
+    EXPECT_EQ(performed, kThreads * kPerThread);
+    EXPECT_EQ(offThreadOrOutOfOrder, 0);
+    EXPECT_EQ(next, std::vector<int>(kThreads, kPerThread));
+    EXPECT_EQ(released.load(), kThreads * kPerThread);
 }
 
 TEST(Action, PostedTwiceRunsTwiceAndClonedEventsShareTheAction)
 {
-    std::vector<CAction*> performed;
-    int destroyed = 0;
-    {
-        zil::P<CAction> action(new CRecordingAction(&performed, &destroyed));
-        action->post();
-        // wxWidgets clones an event handed over by reference: the copy runs the same object.
-        CActionEvent byReference(action.get());
-        CAppBase::get()->AddPendingEvent(byReference);
-        ASSERT_TRUE(runLoopUntil([&] { return performed.size() >= 2; }));
-        ASSERT_TRUE(drainActions());
-        EXPECT_EQ(performed, (std::vector<CAction*>{action.get(), action.get()}));
-    }
-    EXPECT_EQ(destroyed, 1);
-
-    destroyed = 0;
-    zil::P<CAction> action(new CRecordingAction(&performed, &destroyed));
-    auto* original = new CActionEvent(action.get());
-    EXPECT_EQ(action->getRefCount(), 2);
-    std::unique_ptr<wxEvent> clone(original->Clone());
-    EXPECT_EQ(action->getRefCount(), 3);
-    auto* cloned = dynamic_cast<CActionEvent*>(clone.get());
-    ASSERT_NE(cloned, nullptr);
-    EXPECT_EQ(cloned->getAction(), action.get());
-    EXPECT_EQ(cloned->GetEventType(), wxuEVT_ACTION);
-
+    int calls = 0, released = 0;
+    zil::P<CAction> action(
+        new CLambdaAction([&calls, probe = releaseProbe([&released] { ++released; })] { ++calls; }));
     CAction* raw = action.get();
+    action->post();
+    action->post();
+    ASSERT_TRUE(drainActions());
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(raw->getRefCount(), 1); // the queued events let go
+
+    // wxWidgets clones queued events: the clone keeps the action alive on its own.
+    auto* original = new CActionEvent(raw);
+    std::unique_ptr<wxEvent> clone(original->Clone());
+    EXPECT_EQ(raw->getRefCount(), 3);
     action.reset();
     delete original;
-    EXPECT_EQ(destroyed, 0);
-    performed.clear();
+    auto* cloned = dynamic_cast<CActionEvent*>(clone.get());
+    ASSERT_NE(cloned, nullptr);
     cloned->performAction();
-    EXPECT_EQ(performed, std::vector<CAction*>{raw});
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(released, 0);
     clone.reset();
-    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(released, 1);
 }
 
 TEST(Action, LambdaWithClearAfterCallDropsItsStateOnTheGuiThread)
 {
-    const struct {
-        const char* name;
-        bool throws;
-    } cases[] = {{"returns", false}, {"throws", true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<bool> destroyedOnMain;
+    for (const bool throws : {false, true}) {
+        SCOPED_TRACE(throws);
+        std::vector<bool> releasedOnMain;
         int calls = 0;
-        const bool throws = c.throws;
         zil::P<CAction> action(new CLambdaAction(
-            [&calls, throws, probe = std::make_shared<Probe>(&destroyedOnMain)] {
+            [&calls, throws, probe = releaseProbe([&] { releasedOnMain.push_back(onMainThread()); })] {
                 ++calls;
                 if (throws)
                     throw std::runtime_error("lambda action failed");
@@ -210,86 +119,64 @@ TEST(Action, LambdaWithClearAfterCallDropsItsStateOnTheGuiThread)
         testing::internal::CaptureStderr();
         action->post();
         action->post();
-        const bool drained = drainActions();
+        EXPECT_TRUE(drainActions());
         const std::string errors = testing::internal::GetCapturedStderr();
-        ASSERT_TRUE(drained);
         EXPECT_EQ(calls, 1);
-        // The action itself is still held here; only what the function captured is gone.
-        EXPECT_EQ(destroyedOnMain, std::vector<bool>{true});
-        EXPECT_EQ(errors.find("Error: lambda action failed") != std::string::npos, c.throws) << errors;
+        // The action is still held here; only what the function captured is gone.
+        EXPECT_EQ(releasedOnMain, std::vector<bool>{true});
+        EXPECT_EQ(errors.find("Error: lambda action failed") != std::string::npos, throws) << errors;
     }
 
-    // Without clearAfterCall the state stays for the next call.
-    std::vector<bool> destroyedOnMain;
-    int calls = 0;
-    {
-        CLambdaAction kept([&calls, probe = std::make_shared<Probe>(&destroyedOnMain)] { ++calls; });
-        kept.performAction();
-        kept.performAction();
-        EXPECT_EQ(calls, 2);
-        EXPECT_TRUE(destroyedOnMain.empty());
-    }
-    EXPECT_EQ(destroyedOnMain.size(), 1u);
+    // Without clearAfterCall the state stays (PostedTwiceRunsTwice...); an empty function is no error.
+    for (const bool clear : {false, true})
+        EXPECT_NO_THROW(CLambdaAction(std::function<void()>(), clear).performAction());
+}
 
-    for (const bool clear : {false, true}) {
-        CLambdaAction empty(std::function<void()>(), clear);
-        EXPECT_NO_THROW(empty.performAction());
-        EXPECT_NO_THROW(empty.performAction());
+TEST(Action, ShowWindowActionShowsAndHidesAndIgnoresNoWindow)
+{
+    auto frame = std::make_unique<wxFrame>(nullptr, wxID_ANY, "show action");
+    for (const bool show : {true, false}) {
+        zil::P<CAction>(new CShowWindowAction(frame.get(), show))->post();
+        zil::P<CAction>(new CShowWindowAction(nullptr, show))->post();
+        ASSERT_TRUE(drainActions());
+        EXPECT_EQ(frame->IsShown(), show);
     }
 }
 
-TEST(Action, ShowWindowActionShowsAndHides)
+TEST(AppBaseDispatch, CloseAllTopLevelWindowsAsksEachWindowOnceAndAVetoStopsTheExit)
 {
-    auto* frame = new wxFrame(nullptr, wxID_ANY, "show action");
-    for (const bool show : {true, false, true}) {
-        SCOPED_TRACE(show);
-        zil::P<CAction>(new CShowWindowAction(frame, show))->post();
-        EXPECT_TRUE(runLoopUntil([&] { return frame->IsShown() == show; }));
-    }
-    zil::P<CAction>(new CShowWindowAction(nullptr, true))->post();
-    EXPECT_TRUE(drainActions());
-    delete frame;
-}
-
-TEST(Action, ExitAppActionStopsAtAVetoingTopWindow)
-{
-    auto frame = std::make_unique<zilui::test::CCountingFrame>(true);
-    zilui::test::CTopWindowScope top(frame.get());
     CAppBase* app = CAppBase::get();
+    for (const bool force : {false, true}) {
+        SCOPED_TRACE(force);
+        // The windows that exist already (the shared frame) accept and count close requests.
+        std::map<wxObject*, int> requests;
+        auto count = [&requests](wxCloseEvent& event) { ++requests[event.GetEventObject()]; };
+        const std::vector<wxWindow*> existing(wxTopLevelWindows.begin(), wxTopLevelWindows.end());
+        for (wxWindow* window : existing)
+            window->Bind(wxEVT_CLOSE_WINDOW, count);
+        // The top window is reachable twice (through its child too); the vetoing window comes
+        // last, so every other one has been asked when it refuses.
+        auto accepting = std::make_unique<CCountingFrame>(false);
+        auto vetoing = std::make_unique<CCountingFrame>(true);
+        CTopWindowScope top(new wxWindow(accepting.get(), wxID_ANY));
+        EXPECT_EQ(app->closeAllTopLevelWindows(force), force);
+        EXPECT_EQ(accepting->closeRequests, 1);
+        EXPECT_EQ(vetoing->closeRequests, 1);
+        for (wxWindow* window : existing) {
+            EXPECT_EQ(requests[window], 1) << window->GetLabel();
+            EXPECT_TRUE(window->Unbind(wxEVT_CLOSE_WINDOW, count));
+        }
+    }
 
+    auto frame = std::make_unique<CCountingFrame>(true);
+    CTopWindowScope top(frame.get());
     zil::P<CAction>(new CExitAppAction(false))->post();
     EXPECT_TRUE(runLoopUntil([&] { return frame->closeRequests > 0; }));
     EXPECT_TRUE(drainActions());
-    EXPECT_EQ(frame->closeRequests, 1);
     EXPECT_FALSE(app->isExitScheduled());
-
     EXPECT_FALSE(app->scheduleExit(false));
     EXPECT_EQ(frame->closeRequests, 2);
     EXPECT_FALSE(app->isExitScheduled());
-}
-
-TEST(AppBaseDispatch, CloseAllTopLevelWindowsAsksEachWindowOnce)
-{
-    const struct {
-        bool force;
-        bool expected;
-    } cases[] = {{false, false}, {true, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.force);
-        CCloseGuard guard;
-        // The top window is in the list too; the vetoing one comes last, so every other window
-        // has been asked when it refuses.
-        auto accepting = std::make_unique<zilui::test::CCountingFrame>(false);
-        auto vetoing = std::make_unique<zilui::test::CCountingFrame>(true);
-        auto* child = new wxWindow(accepting.get(), wxID_ANY);
-        zilui::test::CTopWindowScope top(child);
-
-        EXPECT_EQ(CAppBase::get()->closeAllTopLevelWindows(c.force), c.expected);
-        EXPECT_EQ(accepting->closeRequests, 1);
-        EXPECT_EQ(vetoing->closeRequests, 1);
-        for (wxWindow* window : guard.m_windows)
-            EXPECT_EQ(guard.m_requests[window], 1) << window->GetLabel();
-    }
 }
 
 TEST(AppBaseDispatch, ThrowingHandlersAreReportedOnTheConsoleAndLaterEventsRun)
@@ -299,68 +186,52 @@ TEST(AppBaseDispatch, ThrowingHandlersAreReportedOnTheConsoleAndLaterEventsRun)
         void onCommand(wxCommandEvent&) { throw std::runtime_error("method handler failed"); }
     };
     CThrower source;
-    source.Bind(wxEVT_BUTTON, [](wxCommandEvent&) { throw std::runtime_error("lambda handler failed"); }, 1);
+    source.Bind(
+        wxEVT_BUTTON, [](wxCommandEvent&) { throw std::runtime_error("lambda handler failed"); }, 1);
     source.Bind(wxEVT_BUTTON, &CThrower::onCommand, &source, 2);
+    // Actions bypass the handler tables, so they have a case of their own.
+    source.Bind(
+        wxEVT_BUTTON, [](wxCommandEvent&) { postAction([] { throw zil::CError(L"action error"); }); }, 3);
     int laterEvents = 0;
-    source.Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++laterEvents; }, 3);
-
+    source.Bind(
+        wxEVT_BUTTON, [&](wxCommandEvent&) { ++laterEvents; }, 4);
     auto sendEvent = [&](int id) {
         wxCommandEvent event(wxEVT_BUTTON, id);
         return source.ProcessEvent(event);
     };
-    auto performThrowing = [](auto makeError) {
-        bool ran = false;
-        postAction([&ran, makeError] {
-            ran = true;
-            throw makeError();
-        });
-        return runLoopUntil([&] { return ran; }) && drainActions();
-    };
-    const struct {
-        const char* name;
-        std::function<bool()> trigger;
-        const char* expectedLine;
-    } cases[] = {
-        {"bound lambda", [&] { return sendEvent(1); }, "Error: lambda handler failed\n"},
-        {"method pointer", [&] { return sendEvent(2); }, "Error: method handler failed\n"},
-        {"action, std::exception",
-         [&] { return performThrowing([] { return std::runtime_error("action failed"); }); },
-         "Error: action failed\n"},
-        {"action, zil::CError",
-         [&] { return performThrowing([] { return zil::CError(L"action error", L"test"); }); },
-         "Fatal error: action error\n"},
-    };
-    zilui::test::CGlobalLogCapture log;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        testing::internal::CaptureStderr();
-        const bool handled = c.trigger();
-        const std::string errors = testing::internal::GetCapturedStderr();
-        EXPECT_TRUE(handled);
-        EXPECT_NE(errors.find(c.expectedLine), std::string::npos) << errors;
-        const std::string what = std::string(c.expectedLine).substr(std::string(c.expectedLine).find(": ") + 2);
-        EXPECT_NE(log.text().find(what.substr(0, what.size() - 1)), std::string::npos);
 
-        const int before = laterEvents;
-        EXPECT_TRUE(sendEvent(3));
-        EXPECT_EQ(laterEvents, before + 1);
+    CGlobalLogCapture log;
+    const std::string lines[] = {"Error: lambda handler failed", "Error: method handler failed",
+                                 "Fatal error: action error"};
+    for (int id = 1; id <= 3; ++id) {
+        const std::string& line = lines[id - 1];
+        SCOPED_TRACE(line);
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(sendEvent(id) && drainActions());
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find(line + "\n"), std::string::npos) << errors;
+        EXPECT_NE(log.text().find(line.substr(line.find(": ") + 2)), std::string::npos);
+        EXPECT_TRUE(sendEvent(4));
     }
+    EXPECT_EQ(laterEvents, 3);
 }
 
 TEST(AppBaseDispatch, GuiErrorShowsOneMessageBoxAtATime)
 {
-    CErrorReportingScope gui(CAppBase::errorReportingGUI);
-    zilui::test::CGlobalLogCapture log;
+    const auto previous = CAppBase::get()->getErrorReporting();
+    CAppBase::get()->setErrorReporting(CAppBase::errorReportingGUI);
+    std::shared_ptr<void> restore =
+        releaseProbe([previous] { CAppBase::get()->setErrorReporting(previous); });
+    CGlobalLogCapture log;
     wxEvtHandler source;
     source.Bind(wxEVT_BUTTON, [](wxCommandEvent& event) {
         throw std::runtime_error(event.GetId() == 2 ? "second failure" : "first failure");
     });
     std::vector<wxString> boxes;
-    zilui::test::CShowModalHook hook([&](ShowModalEvent& event) {
+    CShowModalHook hook([&](ShowModalEvent& event) {
         auto* dialog = dynamic_cast<wxMessageDialogBase*>(event.dialog);
         boxes.push_back(dialog ? dialog->GetMessage() : wxString("not a message dialog"));
         if (boxes.size() == 1) {
-            // Another event throws while the first box is open.
             wxCommandEvent second(wxEVT_BUTTON, 2);
             EXPECT_TRUE(source.ProcessEvent(second));
         }
@@ -373,16 +244,9 @@ TEST(AppBaseDispatch, GuiErrorShowsOneMessageBoxAtATime)
     EXPECT_EQ(boxes[0], "first failure");
     EXPECT_NE(log.text().find("second failure"), std::string::npos);
 
-    // Once the box is closed the next error gets one of its own.
-    EXPECT_TRUE(source.ProcessEvent(first));
-    EXPECT_EQ(boxes.size(), 2u);
-
-    bool ran = false;
-    postAction([&ran] {
-        ran = true;
-        throw zil::CError(L"action error", L"test");
-    });
-    EXPECT_TRUE(runLoopUntil([&] { return ran; }) && drainActions());
-    ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_TRUE(boxes[2].EndsWith("action error")) << boxes[2];
+    // Once the box is closed the next error, here from an action, gets one of its own.
+    postAction([] { throw zil::CError(L"action error", L"test"); });
+    EXPECT_TRUE(drainActions());
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(boxes[1].EndsWith("action error")) << boxes[1];
 }

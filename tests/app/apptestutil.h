@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Helpers for tests that need the event loop of the test application, the global log or a
-// dialog answered without being shown.
+// Helpers for tests that need the event loop, the global log or a dialog answered unseen.
 #pragma once
 
 #include "zil/temp_folder.h"
@@ -22,8 +21,7 @@
 
 namespace zilui::test {
 
-// Runs a nested event loop until `done` holds or `timeoutMs` has passed (a hang shows as a
-// failed condition, not as a stuck test). Returns done().
+// Runs a nested event loop until `done` holds or `timeoutMs` has passed; returns done().
 inline bool runLoopUntil(const std::function<bool()>& done, int timeoutMs = 30000)
 {
     if (done())
@@ -49,15 +47,14 @@ inline std::string readFile(const zil::Path& path)
     return out.str();
 }
 
-// Sends the global log (zil::logError and friends) to a file of its own while it lives; the
-// test application has none otherwise.
+// Sends the global log (zil::logError and friends) to a file of its own while it lives.
 class CGlobalLogCapture {
 public:
-    CGlobalLogCapture() : m_path(m_folder / zil::Path(L"global.log"))
+    CGlobalLogCapture()
     {
-        const zil::String path = m_path.str();
-        zil::CXMLLog::setGlobalCreateFunc(
-            [path] { return zil::P<zil::CXMLLog>(new zil::CXMLLog(path, nullptr, false, 0, false, false)); });
+        zil::CXMLLog::setGlobalCreateFunc([path = m_path.str()] {
+            return zil::P<zil::CXMLLog>(new zil::CXMLLog(path, nullptr, false, 0, false, false));
+        });
         zil::CXMLLog::disposeGlobal();
     }
     ~CGlobalLogCapture()
@@ -65,14 +62,11 @@ public:
         zil::CXMLLog::setGlobalCreateFunc(nullptr);
         zil::CXMLLog::disposeGlobal();
     }
-    CGlobalLogCapture(const CGlobalLogCapture&) = delete;
-    CGlobalLogCapture& operator=(const CGlobalLogCapture&) = delete;
-
     std::string text() const { return readFile(m_path); }
 
 private:
     zil::test::CTempFolder m_folder;
-    zil::Path m_path;
+    zil::Path m_path = m_folder / zil::Path(L"global.log");
 };
 
 // Answers every dialog that goes through showModal() with `function` while it lives.
@@ -84,29 +78,23 @@ public:
         g_ShowModalEvent.addHandler(m_handler.get());
     }
     ~CShowModalHook() { g_ShowModalEvent.removeHandler(m_handler.get()); }
-    CShowModalHook(const CShowModalHook&) = delete;
-    CShowModalHook& operator=(const CShowModalHook&) = delete;
 
 private:
     zil::P<TEventSourceFunctionHandler<ShowModalEvent>> m_handler;
 };
 
-// A frame of the test's own that counts close requests and vetoes them when told to; a close
-// it accepts does not destroy it, so closing has no effect beyond the count.
+// Counts close requests and vetoes them when told to; an accepted close does not destroy it.
 class CCountingFrame : public wxFrame {
 public:
-    explicit CCountingFrame(bool veto) : wxFrame(nullptr, wxID_ANY, "counting"), m_veto(veto)
+    explicit CCountingFrame(bool veto) : wxFrame(nullptr, wxID_ANY, "counting")
     {
-        Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
+        Bind(wxEVT_CLOSE_WINDOW, [this, veto](wxCloseEvent& event) {
             ++closeRequests;
-            if (m_veto && event.CanVeto())
+            if (veto && event.CanVeto())
                 event.Veto();
         });
     }
     int closeRequests = 0;
-
-private:
-    bool m_veto;
 };
 
 // Makes `window` the application's top window while it lives.
@@ -117,8 +105,6 @@ public:
         wxTheApp->SetTopWindow(window);
     }
     ~CTopWindowScope() { wxTheApp->SetTopWindow(m_previous); }
-    CTopWindowScope(const CTopWindowScope&) = delete;
-    CTopWindowScope& operator=(const CTopWindowScope&) = delete;
 
 private:
     wxWindow* m_previous;
