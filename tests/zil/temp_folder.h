@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <zil/error.h>
 #include <zil/path.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <ftw.h>
+#include <optional>
+#include <sstream>
 #include <string>
 
 namespace zil::test {
@@ -27,31 +30,63 @@ public:
     }
     ~CTempFolder()
     {
+        auto remove = [](const char* path, const struct stat*, int, struct FTW*) {
+            return std::remove(path), 0; // best effort: keep going so the rest is removed
+        };
         if (!m_path.isEmpty())
-            ::nftw(m_path.toAPIPath().c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+            ::nftw(m_path.toAPIPath().c_str(), remove, 16, FTW_DEPTH | FTW_PHYS);
     }
     CTempFolder(const CTempFolder&) = delete;
     CTempFolder& operator=(const CTempFolder&) = delete;
 
     const Path& path() const { return m_path; }
     Path operator/(const Path& name) const { return m_path / name; }
+    std::string api(const Path& name) const { return (m_path / name).toAPIPath(); }
 
     // Writes `bytes` to the file `name` below the folder and returns its path.
     Path writeFile(const Path& name, const std::string& bytes) const
     {
-        const Path path = m_path / name;
-        std::ofstream(path.toAPIPath(), std::ios::binary) << bytes;
-        return path;
+        std::ofstream(api(name), std::ios::binary) << bytes;
+        return m_path / name;
+    }
+    std::string read(const Path& name) const
+    {
+        std::stringstream content;
+        content << std::ifstream(api(name), std::ios::binary).rdbuf();
+        return content.str();
     }
 
 private:
-    static int removeEntry(const char* path, const struct stat*, int, struct FTW*)
-    {
-        std::remove(path); // best effort: keep going so the rest is removed
-        return 0;
-    }
-
     Path m_path;
 };
+
+// Sets (or with nullptr unsets) an environment variable until the end of the scope.
+class CEnvOverride {
+public:
+    CEnvOverride(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~CEnvOverride() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+// The E that `operation` throws; a test failure when it throws nothing.
+template <class E = CError, class F>
+E thrown(F&& operation)
+{
+    try {
+        operation();
+    } catch (const E& e) {
+        return e;
+    }
+    ADD_FAILURE() << "nothing thrown";
+    return E(L"(nothing thrown)");
+}
 
 } // namespace zil::test
