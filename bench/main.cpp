@@ -25,7 +25,8 @@ std::vector<Pair>& pairs()
 }
 
 // Keeps the real time of each benchmark while the console reporter prints as usual: the
-// median when it was repeated (one noisy run says little), else its only run.
+// median when it was repeated (one noisy run says little), else its only run. Stored in
+// seconds, so that a pair measured in different time units still compares.
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
@@ -33,10 +34,10 @@ public:
         for (const auto& run : runs) {
             const std::string name = run.run_name.function_name;
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                times[name] = run.GetAdjustedRealTime();
+                times[name] = seconds(run);
                 medians.insert(name);
             } else if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !medians.count(name)) {
-                times[name] = run.GetAdjustedRealTime();
+                times[name] = seconds(run);
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -44,6 +45,12 @@ public:
 
     std::map<std::string, double> times;
     std::set<std::string> medians;
+
+private:
+    static double seconds(const Run& run)
+    {
+        return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    }
 };
 
 } // namespace
@@ -75,10 +82,10 @@ int main(int argc, char** argv)
         const bool met = pair.goal <= 0 || ratio <= pair.goal;
         missed += met ? 0 : 1;
         if (pair.goal > 0)
-            std::printf("%-44s %-44s %8.3f %8.2f%s\n", pair.candidate.c_str(), pair.baseline.c_str(), ratio,
+            std::printf("%-44s %-44s %8.4g %8.4g%s\n", pair.candidate.c_str(), pair.baseline.c_str(), ratio,
                         pair.goal, met ? "" : "  MISSED");
         else
-            std::printf("%-44s %-44s %8.3f %8s\n", pair.candidate.c_str(), pair.baseline.c_str(), ratio, "-");
+            std::printf("%-44s %-44s %8.4g %8s\n", pair.candidate.c_str(), pair.baseline.c_str(), ratio, "-");
     }
     return 0;
 }
