@@ -115,7 +115,8 @@ private:
 };
 
 // Cuts the source into nine parts by four margins and scales the parts separately, so that
-// borders and corners keep their look.
+// borders and corners keep their look. Versions are assembled through a wxMemoryDC, so new
+// sizes are to be requested on the GUI thread.
 class CCompositeScalingImage : public CScalingImage {
 public:
     enum ScaleFocus : int32_t {
