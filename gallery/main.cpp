@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The gallery: one window that shows what zilui offers, a page per capability.
 //
-//   zilui-gallery [--language=NAME] [--screenshot FILE.png]
+//   zilui-gallery [--language=NAME] [--page=NAME] [--screenshot FILE.png]
 //
 // With --screenshot the gallery saves its main window as PNG once it has been shown and
 // painted, prints the file's path and exits; that is how it runs without a person.
 // --language stores the language for this and later starts, as the language dialog does;
-// an empty name goes back to the system's language.
+// an empty name goes back to the system's language. --page opens the gallery on the named page
+// (welcome, application, images), so a screenshot can show any of them.
 
+#include "imagespage.h"
 #include "screenshot.h"
 
 #include <zilui/app/appbase.h>
@@ -26,12 +28,25 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 namespace {
 
 using zilui::fromWX;
 using zilui::toWX;
+
+// Names that --page accepts, in the notebook's order.
+const char* const kPageNames[] = {"welcome", "application", "images"};
+
+// Index into kPageNames, or -1.
+int findPage(const wxString& name)
+{
+    for (size_t i = 0; i < std::size(kPageNames); ++i)
+        if (name.IsSameAs(kPageNames[i], false))
+            return static_cast<int>(i);
+    return -1;
+}
 
 // "German (Germany) / Deutsch (Deutschland)": wxWidgets' English name, which has no
 // translation here, and the language's name for itself.
@@ -47,14 +62,17 @@ wxString describeLanguage(int languageID)
 
 class GalleryFrame : public wxFrame {
 public:
-    explicit GalleryFrame(zilui::CAppBase& app)
-        : wxFrame(nullptr, wxID_ANY, toWX(ZILUI_TR("zilui gallery")), wxDefaultPosition, wxSize(720, 480)),
+    // `page` indexes kPageNames.
+    GalleryFrame(zilui::CAppBase& app, int page)
+        : wxFrame(nullptr, wxID_ANY, toWX(ZILUI_TR("zilui gallery")), wxDefaultPosition, wxSize(720, 560)),
           m_app(app)
     {
         makeMenuBar();
         auto* book = new wxNotebook(this, wxID_ANY);
         book->AddPage(makeWelcomePage(book), toWX(ZILUI_TR("Welcome")));
         book->AddPage(makeApplicationPage(book), toWX(ZILUI_TR("Application")));
+        book->AddPage(gallery::makeImagesPage(book), toWX(ZILUI_TR("Images")));
+        book->SetSelection(static_cast<size_t>(page));
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(book, 1, wxEXPAND);
         SetSizer(sizer);
@@ -155,6 +173,7 @@ public:
     {
         CAppBase::OnInitCmdLine(parser);
         parser.AddOption("", "screenshot", toWX(ZILUI_TR("save the main window as PNG to this file and exit")));
+        parser.AddOption("", "page", toWX(ZILUI_TR("open on this page: welcome, application or images")));
         parser.AddOption("", "language",
                          toWX(ZILUI_TR("use this language from now on, e.g. \"de\"; empty for the system's")));
     }
@@ -167,6 +186,17 @@ public:
             // Nobody is there to close a message box.
             setErrorReporting(errorReportingConsole);
         }
+        wxString page;
+        if (parser.Found("page", &page)) {
+            m_page = findPage(page);
+            if (m_page < 0) {
+                // Before the locale exists, so English.
+                zil::String message = ZILUI_TR("unknown page \"%NAME%\"");
+                message.Replace(L"%NAME%", fromWX(page));
+                std::fprintf(stderr, "zilui-gallery: %s\n", message.toUTF8().c_str());
+                return false;
+            }
+        }
         wxString language;
         if (parser.Found("language", &language) && !storeLanguage(language))
             return false;
@@ -176,7 +206,7 @@ public:
 protected:
     void onStarted() override
     {
-        auto* frame = new GalleryFrame(*this);
+        auto* frame = new GalleryFrame(*this, m_page);
         SetTopWindow(frame);
         frame->Show();
         if (!m_screenshotPath.empty())
@@ -237,6 +267,7 @@ private:
     }
 
     wxString m_screenshotPath;
+    int m_page = 0; // into kPageNames
     wxTimer m_timer;
 };
 

@@ -1,0 +1,263 @@
+// SPDX-License-Identifier: MIT
+#include "imagespage.h"
+
+#include <zilui/app/language.h>
+#include <zilui/app/strings.h>
+#include <zilui/graphics/scalingimage.h>
+
+#include <wx/dcbuffer.h>
+#include <wx/dcmemory.h>
+#include <wx/graphics.h>
+#include <wx/panel.h>
+#include <wx/scrolwin.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+
+#include <cmath>
+#include <memory>
+
+namespace gallery {
+
+namespace {
+
+using zilui::CCompositeScalingImage;
+using zilui::CScalingImage;
+using zilui::toWX;
+
+// The nine-part source: corners, edges and middle each have their own colour and a mark, so
+// that a stretched part shows as a stretched mark. Cut margins equal the corner size.
+constexpr int kNinePartSide = 48;   // pixels
+constexpr int kNinePartMargin = 14; // pixels, on every side
+
+// The whole-picture source, shown at kWholeFactors times its size.
+constexpr int kWholeSide = 40; // pixels
+constexpr double kWholeFactors[] = {1.0, 1.5, 2.0};
+
+// What the four focus modes scale the nine-part source to: wider and taller than the source.
+const wxSize kFocusTarget(132, 80);
+
+const wxColour kBorder(40, 48, 64);
+
+std::unique_ptr<wxGraphicsContext> beginDrawing(wxMemoryDC& dc)
+{
+    std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(dc));
+    gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
+    return gc;
+}
+
+// Pixels drawn into a bitmap end up opaque; the sources need no transparency.
+wxImage makeNinePartSource()
+{
+    wxBitmap bitmap(kNinePartSide, kNinePartSide, 24);
+    {
+        wxMemoryDC dc(bitmap);
+        dc.SetBackground(wxBrush(kBorder));
+        dc.Clear();
+        auto gc = beginDrawing(dc);
+        const double side = kNinePartSide;
+        const double m = kNinePartMargin;
+        const double inner = side - 2 * m;
+        gc->SetPen(*wxTRANSPARENT_PEN);
+        // Edges: one strip per side, between the corners.
+        gc->SetBrush(wxBrush(wxColour(70, 130, 200)));
+        gc->DrawRectangle(m, 2, inner, m - 2);
+        gc->DrawRectangle(m, side - m, inner, m - 2);
+        gc->DrawRectangle(2, m, m - 2, inner);
+        gc->DrawRectangle(side - m, m, m - 2, inner);
+        // Corners, each with a round mark.
+        for (const double x : {2.0, side - m})
+            for (const double y : {2.0, side - m}) {
+                gc->SetBrush(wxBrush(wxColour(240, 150, 50)));
+                gc->DrawRectangle(x, y, m - 2, m - 2);
+                gc->SetBrush(wxBrush(wxColour(150, 60, 20)));
+                gc->DrawEllipse(x + 3, y + 3, m - 8, m - 8);
+            }
+        // Middle, with a round mark as well.
+        gc->SetBrush(wxBrush(wxColour(140, 210, 120)));
+        gc->DrawRectangle(m, m, inner, inner);
+        gc->SetBrush(wxBrush(wxColour(40, 120, 60)));
+        gc->DrawEllipse(m + 5, m + 5, inner - 10, inner - 10);
+    }
+    return bitmap.ConvertToImage();
+}
+
+wxImage makeWholeSource()
+{
+    wxBitmap bitmap(kWholeSide, kWholeSide, 24);
+    {
+        wxMemoryDC dc(bitmap);
+        dc.SetBackground(wxBrush(wxColour(250, 246, 230)));
+        dc.Clear();
+        auto gc = beginDrawing(dc);
+        const double side = kWholeSide;
+        gc->SetPen(wxPen(kBorder, 2));
+        gc->SetBrush(*wxTRANSPARENT_BRUSH);
+        gc->DrawRectangle(1, 1, side - 2, side - 2);
+        // A sun over a hill: curves and thin lines make the scaling visible.
+        gc->SetPen(*wxTRANSPARENT_PEN);
+        gc->SetBrush(wxBrush(wxColour(240, 180, 40)));
+        gc->DrawEllipse(side * 0.55, side * 0.15, side * 0.3, side * 0.3);
+        gc->SetBrush(wxBrush(wxColour(70, 150, 80)));
+        gc->DrawEllipse(-side * 0.2, side * 0.6, side * 1.4, side * 0.8);
+        gc->SetPen(wxPen(wxColour(70, 130, 200), 1));
+        gc->StrokeLine(side * 0.1, side * 0.3, side * 0.45, side * 0.3);
+        gc->StrokeLine(side * 0.1, side * 0.4, side * 0.35, side * 0.4);
+    }
+    return bitmap.ConvertToImage();
+}
+
+zil::String formatSize(const wxSize& size)
+{
+    zil::String text = ZILUI_TR("%WIDTH% x %HEIGHT% pixels");
+    text.Replace(L"%WIDTH%", zil::String::fromASCII(std::to_string(size.x)));
+    text.Replace(L"%HEIGHT%", zil::String::fromASCII(std::to_string(size.y)));
+    return text;
+}
+
+// Shows one version of a scaling image at a fixed size.
+class CFixedImagePanel : public wxPanel {
+public:
+    CFixedImagePanel(wxWindow* parent, zilui::IScalingImage* image, const wxSize& size)
+        : wxPanel(parent, wxID_ANY, wxDefaultPosition, size), m_version(image->getScaledVersion(size))
+    {
+        SetMinSize(size);
+        Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+            wxPaintDC dc(this);
+            m_version->paint(dc, wxPoint(0, 0));
+        });
+    }
+
+private:
+    // Held so that the version is built once, not on every paint.
+    zil::P<zilui::IImage> m_version;
+};
+
+// Paints a version of the panel's own size, so the picture follows every resize.
+class CFollowingImagePanel : public wxPanel {
+public:
+    CFollowingImagePanel(wxWindow* parent, zilui::IScalingImage* image)
+        : wxPanel(parent, wxID_ANY), m_image(image)
+    {
+        SetBackgroundStyle(wxBG_STYLE_PAINT);
+        SetMinSize(image->getBaseSize());
+        Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
+            Refresh(false);
+            event.Skip();
+        });
+        Bind(wxEVT_PAINT, [this](wxPaintEvent&) { onPaint(); });
+    }
+
+private:
+    void onPaint()
+    {
+        wxAutoBufferedPaintDC dc(this);
+        const wxSize size = GetClientSize();
+        if (size.x < 1 || size.y < 1)
+            return;
+        m_image->getScaledVersion(size)->paint(dc, wxPoint(0, 0));
+        const wxString label = toWX(formatSize(size));
+        dc.SetFont(GetFont().Bold());
+        dc.SetTextForeground(*wxWHITE);
+        const wxSize extent = dc.GetTextExtent(label);
+        dc.DrawText(label, (size.x - extent.x) / 2, (size.y - extent.y) / 2);
+    }
+
+    zil::P<zilui::IScalingImage> m_image;
+};
+
+wxStaticText* makeHeading(wxWindow* parent, const zil::String& text)
+{
+    auto* heading = new wxStaticText(parent, wxID_ANY, toWX(text));
+    heading->SetFont(heading->GetFont().Bold());
+    return heading;
+}
+
+// A picture over its caption, both centred.
+wxSizer* makeCell(wxWindow* parent, wxWindow* picture, const zil::String& caption)
+{
+    auto* cell = new wxBoxSizer(wxVERTICAL);
+    cell->Add(picture, 0, wxALIGN_CENTER_HORIZONTAL);
+    cell->Add(new wxStaticText(parent, wxID_ANY, toWX(caption), wxDefaultPosition, wxDefaultSize,
+                               wxALIGN_CENTER_HORIZONTAL),
+              0, wxALIGN_CENTER_HORIZONTAL | wxTOP, 4);
+    return cell;
+}
+
+zil::String sizeCaption(const zil::String& name, const wxSize& size, const zil::String& separator = L"\n")
+{
+    return name + separator + formatSize(size);
+}
+
+} // namespace
+
+wxWindow* makeImagesPage(wxWindow* parent)
+{
+    constexpr int kGap = 8;      // pixels between items
+    constexpr int kSection = 16; // pixels between sections
+    auto* page = new wxScrolledWindow(parent);
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+
+    const wxImage ninePart = makeNinePartSource();
+    const zil::CMargins cut(kNinePartMargin);
+
+    // The four focus modes, next to the source they scale.
+    sizer->Add(makeHeading(page, sizeCaption(ZILUI_TR("Nine-part image in the four scale focus modes, each at"),
+                                             kFocusTarget, L" ")),
+               0, wxALL, kGap);
+    auto* focusRow = new wxBoxSizer(wxHORIZONTAL);
+    {
+        zil::P<CScalingImage> source(new CScalingImage(ninePart));
+        focusRow->Add(makeCell(page, new CFixedImagePanel(page, source.get(), source->getBaseSize()),
+                               sizeCaption(ZILUI_TR("Source"), source->getBaseSize())),
+                      0, wxRIGHT, 2 * kGap);
+    }
+    const struct {
+        CCompositeScalingImage::ScaleFocus focus;
+        zil::String name;
+    } focusModes[] = {
+        {CCompositeScalingImage::center, ZILUI_TR("Middle stretches")},
+        {CCompositeScalingImage::margins, ZILUI_TR("Margins stretch")},
+        {CCompositeScalingImage::horzCenterVertMargins, ZILUI_TR("Middle across,\nmargins down")},
+        {CCompositeScalingImage::horzMarginsVertCenter, ZILUI_TR("Margins across,\nmiddle down")},
+    };
+    for (const auto& mode : focusModes) {
+        zil::P<CCompositeScalingImage> image(new CCompositeScalingImage(ninePart, cut, mode.focus));
+        focusRow->Add(makeCell(page, new CFixedImagePanel(page, image.get(), kFocusTarget), mode.name), 0,
+                      wxRIGHT, kGap);
+    }
+    sizer->Add(focusRow, 0, wxLEFT | wxRIGHT, kGap);
+
+    // The whole picture at several factors of its base size.
+    sizer->AddSpacer(kSection);
+    sizer->Add(makeHeading(page, ZILUI_TR("Whole picture at several factors")), 0, wxLEFT | wxRIGHT, kGap);
+    sizer->AddSpacer(kGap);
+    auto* wholeRow = new wxBoxSizer(wxHORIZONTAL);
+    zil::P<CScalingImage> whole(new CScalingImage(makeWholeSource()));
+    for (const double factor : kWholeFactors) {
+        const wxSize base = whole->getBaseSize();
+        const wxSize size(static_cast<int>(std::lround(base.x * factor)),
+                          static_cast<int>(std::lround(base.y * factor)));
+        zil::String name = ZILUI_TR("Factor %FACTOR%");
+        name.Replace(L"%FACTOR%", zilui::fromWX(wxString::FromCDouble(factor, 1)));
+        wholeRow->Add(makeCell(page, new CFixedImagePanel(page, whole.get(), size), sizeCaption(name, size)), 0,
+                      wxALIGN_BOTTOM | wxRIGHT, 2 * kGap);
+    }
+    sizer->Add(wholeRow, 0, wxLEFT | wxRIGHT, kGap);
+
+    // FIXME: a row for the resource manager belongs here: one resource loaded at factors 1.0,
+    // 1.5 and 2.0, each captioned with the resolution variant the manager picked. It waits for
+    // the resource manager, which does not exist yet.
+
+    // Grows with the page, so resizing the window resizes the picture.
+    sizer->AddSpacer(kSection);
+    sizer->Add(makeHeading(page, ZILUI_TR("Nine-part image that follows its panel's size (resize the window)")), 0,
+               wxLEFT | wxRIGHT, kGap);
+    zil::P<CCompositeScalingImage> following(new CCompositeScalingImage(ninePart, cut, CCompositeScalingImage::center));
+    sizer->Add(new CFollowingImagePanel(page, following.get()), 1, wxEXPAND | wxALL, kGap);
+
+    page->SetSizer(sizer);
+    page->SetScrollRate(kGap, kGap);
+    return page;
+}
+
+} // namespace gallery

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+class wxWindow;
+
+namespace gallery {
+
+// The page that shows the scaling images: the nine-part image in each scale focus, a
+// whole-picture image at several factors and a nine-part image that follows its panel's size.
+wxWindow* makeImagesPage(wxWindow* parent);
+
+} // namespace gallery
