@@ -106,9 +106,9 @@ wxImage makeWholeSource()
     return bitmap.ConvertToImage();
 }
 
-zil::String formatSize(const wxSize& size)
+// `text` with %WIDTH% and %HEIGHT% filled in from `size`.
+zil::String withSize(zil::String text, const wxSize& size)
 {
-    zil::String text = ZILUI_TR("%WIDTH% x %HEIGHT% pixels");
     text.Replace(L"%WIDTH%", zil::String::fromASCII(std::to_string(size.x)));
     text.Replace(L"%HEIGHT%", zil::String::fromASCII(std::to_string(size.y)));
     return text;
@@ -155,7 +155,7 @@ private:
         if (size.x < 1 || size.y < 1)
             return;
         m_image->getScaledVersion(size)->paint(dc, wxPoint(0, 0));
-        const wxString label = toWX(formatSize(size));
+        const wxString label = toWX(withSize(ZILUI_TR("%WIDTH% x %HEIGHT% pixels"), size));
         dc.SetFont(GetFont().Bold());
         dc.SetTextForeground(*wxWHITE);
         const wxSize extent = dc.GetTextExtent(label);
@@ -183,11 +183,6 @@ wxSizer* makeCell(wxWindow* parent, wxWindow* picture, const zil::String& captio
     return cell;
 }
 
-zil::String sizeCaption(const zil::String& name, const wxSize& size, const zil::String& separator = L"\n")
-{
-    return name + separator + formatSize(size);
-}
-
 } // namespace
 
 wxWindow* makeImagesPage(wxWindow* parent)
@@ -201,15 +196,20 @@ wxWindow* makeImagesPage(wxWindow* parent)
     const zil::CMargins cut(kNinePartMargin);
 
     // The four focus modes, next to the source they scale.
-    sizer->Add(makeHeading(page, sizeCaption(ZILUI_TR("Nine-part image in the four scale focus modes, each at"),
-                                             kFocusTarget, L" ")),
-               0, wxALL, kGap);
+    sizer->Add(
+        makeHeading(
+            page,
+            withSize(
+                ZILUI_TR("Nine-part image in the four scale focus modes, each at %WIDTH% x %HEIGHT% pixels"),
+                kFocusTarget)),
+        0, wxALL, kGap);
     auto* focusRow = new wxBoxSizer(wxHORIZONTAL);
     {
         zil::P<CScalingImage> source(new CScalingImage(ninePart));
-        focusRow->Add(makeCell(page, new CFixedImagePanel(page, source.get(), source->getBaseSize()),
-                               sizeCaption(ZILUI_TR("Source"), source->getBaseSize())),
-                      0, wxRIGHT, 2 * kGap);
+        focusRow->Add(
+            makeCell(page, new CFixedImagePanel(page, source.get(), source->getBaseSize()),
+                     withSize(ZILUI_TR("Source\n%WIDTH% x %HEIGHT% pixels"), source->getBaseSize())),
+            0, wxRIGHT, 2 * kGap);
     }
     const struct {
         CCompositeScalingImage::ScaleFocus focus;
@@ -237,9 +237,9 @@ wxWindow* makeImagesPage(wxWindow* parent)
         const wxSize base = whole->getBaseSize();
         const wxSize size(static_cast<int>(std::lround(base.x * factor)),
                           static_cast<int>(std::lround(base.y * factor)));
-        zil::String name = ZILUI_TR("Factor %FACTOR%");
-        name.Replace(L"%FACTOR%", zilui::fromWX(wxString::FromCDouble(factor, 1)));
-        wholeRow->Add(makeCell(page, new CFixedImagePanel(page, whole.get(), size), sizeCaption(name, size)), 0,
+        zil::String caption = withSize(ZILUI_TR("Factor %FACTOR%\n%WIDTH% x %HEIGHT% pixels"), size);
+        caption.Replace(L"%FACTOR%", zilui::fromWX(wxString::FromCDouble(factor, 1)));
+        wholeRow->Add(makeCell(page, new CFixedImagePanel(page, whole.get(), size), caption), 0,
                       wxALIGN_BOTTOM | wxRIGHT, 2 * kGap);
     }
     sizer->Add(wholeRow, 0, wxLEFT | wxRIGHT, kGap);
@@ -250,9 +250,11 @@ wxWindow* makeImagesPage(wxWindow* parent)
 
     // Grows with the page, so resizing the window resizes the picture.
     sizer->AddSpacer(kSection);
-    sizer->Add(makeHeading(page, ZILUI_TR("Nine-part image that follows its panel's size (resize the window)")), 0,
-               wxLEFT | wxRIGHT, kGap);
-    zil::P<CCompositeScalingImage> following(new CCompositeScalingImage(ninePart, cut, CCompositeScalingImage::center));
+    sizer->Add(
+        makeHeading(page, ZILUI_TR("Nine-part image that follows its panel's size (resize the window)")), 0,
+        wxLEFT | wxRIGHT, kGap);
+    zil::P<CCompositeScalingImage> following(
+        new CCompositeScalingImage(ninePart, cut, CCompositeScalingImage::center));
     sizer->Add(new CFollowingImagePanel(page, following.get()), 1, wxEXPAND | wxALL, kGap);
 
     page->SetSizer(sizer);
