@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 
 namespace gallery {
 
