@@ -278,7 +278,7 @@ TEST(ResourceManager, IconsAnimationsAndScalingImages)
     writePicture(folder / L"ok.png", 1.0);
     writePicture(folder / L"ok@2.png", 2.0);
     struct Case { double factor; wxSize base; };
-    for (const Case& c : {Case{1.0, {8, 4}}, Case{1.25, {10, 5}}, Case{1.96, {16, 8}}, Case{2.0, {16, 8}}}) {
+    for (const Case& c : {Case{1.0, {8, 4}}, Case{1.25, {10, 5}}, Case{1.1, {8, 4}}, Case{2.0, {16, 8}}}) {
         SCOPED_TRACE(c.factor);
         zil::P<IScalingImage> image = manager->loadScalingImageByTitle(L"ok", c.factor);
         ASSERT_FALSE(image.isNull());
