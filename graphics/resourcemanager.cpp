@@ -22,6 +22,9 @@ struct CResourceManager::FolderListing {
     timespec modified{};
     // Sorted by code point, the order of zil::CFileSystemIterator.
     zil::TArray<zil::String> names;
+    std::string apiPath;
+    // Whether the folder joined with a name is normalised already, which spares the check.
+    bool joinsNormalized = false;
 };
 
 namespace {
@@ -56,25 +59,30 @@ public:
     // the CIOError of zil::CFileSystemIterator.
     std::shared_ptr<const Listing> get(const zil::Path& folder, bool required)
     {
+        std::shared_ptr<const Listing> cached;
+        {
+            zil::CMutexLock lock(m_mutex);
+            auto found = m_listings.find(folder.str());
+            if (found != m_listings.end())
+                cached = found->second;
+        }
+        const std::string apiPath = cached ? std::string() : folder.toAPIPath();
         struct stat info;
-        if (::stat(folder.toAPIPath().c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        if (::stat((cached ? cached->apiPath : apiPath).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
             if (!required)
                 return nullptr;
             zil::CFileSystemIterator throwsWhyNot(folder);
             return std::make_shared<Listing>(); // appeared meanwhile; seen on the next call
         }
         const timespec& modified = info.st_mtim;
-        {
-            zil::CMutexLock lock(m_mutex);
-            auto found = m_listings.find(folder.str());
-            if (found != m_listings.end() && isSame(found->second->modified, modified) &&
-                isSettled(modified))
-                return found->second;
-        }
+        if (cached && isSame(cached->modified, modified) && isSettled(modified))
+            return cached;
         // Read outside the lock: a slow folder must not hold up lookups in others. A change
         // after the stat above leaves a newer time on the folder, so the next call reads again.
         auto listing = std::make_shared<Listing>();
         listing->modified = modified;
+        listing->apiPath = cached ? cached->apiPath : apiPath;
+        listing->joinsNormalized = !(folder / zil::Path(L"x")).needsNormalize();
         for (zil::CFileSystemIterator it(folder); it.next();)
             listing->names.push_back(it.getName());
         m_walks.fetch_add(1, std::memory_order_relaxed);
@@ -119,10 +127,17 @@ void forEachWithPrefix(const Listing& listing, const zil::String& prefix, F&& vi
 
 // `folder` joined with an entry name, normalised when that changes it, as the iterator's
 // needsNormalize() would tell.
-zil::Path entryPath(const zil::Path& folder, const zil::String& name)
+zil::Path entryPath(const Listing& listing, const zil::Path& folder, const zil::String& name)
 {
     zil::Path path = folder / zil::Path(name);
-    return path.needsNormalize() ? path.normalize() : path;
+    return listing.joinsNormalized || !path.needsNormalize() ? path : path.normalize();
+}
+
+// Length of the title of a file name: up to the first "." that is not its first character.
+size_t titleLength(const zil::String& name)
+{
+    const size_t dot = name.size() > 1 ? name.find(L'.', 1) : zil::String::npos;
+    return dot == zil::String::npos ? name.size() : dot;
 }
 
 wxString formatFactor(double value)
@@ -232,14 +247,9 @@ int CResourceManager::compareResolutionVariants(double a, double b, double reque
 
 void CResourceManager::splitFileName(const zil::String& name, zil::String& title, zil::String& extension)
 {
-    const size_t dot = name.size() > 1 ? name.find(L'.', 1) : zil::String::npos;
-    if (dot == zil::String::npos) {
-        title = name;
-        extension.clear();
-    } else {
-        title = name.substr(0, dot);
-        extension = name.substr(dot);
-    }
+    const size_t length = titleLength(name);
+    title = name.substr(0, length);
+    extension = name.substr(length);
 }
 
 zil::String CResourceManager::extractResolutionFactorFromFileTitle(const zil::String& title, double& factor)
@@ -259,24 +269,27 @@ zil::Path CResourceManager::findBestVariantIn(const FolderListing& listing, cons
                                               const zil::String& title, const zil::String& extension,
                                               double requestedFactor, double* foundFactor)
 {
-    const zil::String variantPrefix = title + L'@';
     zil::Path best;
     double bestFactor = -1.0;
-    zil::String entryTitle, entryExtension;
+    // Every name in the range starts with `title`; a candidate's title is `title` itself or
+    // `title` + "@" + suffix.
     forEachWithPrefix(listing, title, [&](const zil::String& name) {
-        splitFileName(name, entryTitle, entryExtension);
-        if (entryExtension != extension || (entryTitle != title && !entryTitle.StartsWith(variantPrefix)))
+        const size_t length = titleLength(name);
+        if (name.compare(length, zil::String::npos, extension) != 0 ||
+            (length != title.size() && name[title.size()] != L'@'))
             return;
         double factor = 1.0;
-        try {
-            extractResolutionFactorFromFileTitle(entryTitle, factor);
-        } catch (const std::exception& e) {
-            zil::logError(e, L"Invalid resolution factor suffix in file name. Ignoring file: " +
-                                 entryPath(folder, name).str());
-            return;
+        if (name.find(L'@') < length) {
+            try {
+                extractResolutionFactorFromFileTitle(name.substr(0, length), factor);
+            } catch (const std::exception& e) {
+                zil::logError(e, L"Invalid resolution factor suffix in file name. Ignoring file: " +
+                                     entryPath(listing, folder, name).str());
+                return;
+            }
         }
         if (best.isEmpty() || compareResolutionVariants(factor, bestFactor, requestedFactor) == 1) {
-            best = entryPath(folder, name);
+            best = entryPath(listing, folder, name);
             bestFactor = factor;
         }
     });
@@ -339,20 +352,19 @@ zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const 
     zil::String resultExtension;
     zil::Path resultFolder;
     std::shared_ptr<const FolderListing> resultListing;
-    zil::String entryTitle, entryExtension;
     for (auto it = m_resourceFolders.rbegin(); it != m_resourceFolders.rend(); ++it) {
         const zil::Path folder = *it / subfolder;
         std::shared_ptr<const FolderListing> listing = folderListings().get(folder, false);
         if (!listing)
             continue;
         forEachWithPrefix(*listing, name, [&](const zil::String& entry) {
-            splitFileName(entry, entryTitle, entryExtension);
-            if (entryTitle != name)
+            const size_t length = titleLength(entry);
+            if (length != name.size())
                 return;
-            if (result.isEmpty() ||
-                (entryExtension == preferredExtension && resultExtension != preferredExtension)) {
-                result = entryPath(folder, entry);
-                resultExtension = entryExtension;
+            const bool preferred = entry.compare(length, zil::String::npos, preferredExtension) == 0;
+            if (result.isEmpty() || (preferred && resultExtension != preferredExtension)) {
+                result = entryPath(*listing, folder, entry);
+                resultExtension = entry.substr(length);
                 resultFolder = folder;
                 resultListing = listing;
             }
@@ -392,11 +404,11 @@ wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* 
     if (foundPath)
         *foundPath = path;
     zil::CMutexLock lock(m_mutex);
-    const CachedImageKey key(path.str(), factor);
+    CachedImageKey key(path.str(), factor);
     auto cached = m_imageCache.find(key);
     if (cached != m_imageCache.end())
         return cached->second;
-    return m_imageCache.emplace(key, loadImageFile(path, found, factor)).first->second;
+    return m_imageCache.emplace(std::move(key), loadImageFile(path, found, factor)).first->second;
 }
 
 wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path* foundPath, double factor)
@@ -407,11 +419,11 @@ wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path
     if (foundPath)
         *foundPath = path;
     zil::CMutexLock lock(m_mutex);
-    const CachedImageKey key(path.str(), factor);
+    CachedImageKey key(path.str(), factor);
     auto cached = m_bitmapCache.find(key);
     if (cached != m_bitmapCache.end())
         return cached->second;
-    return m_bitmapCache.emplace(key, image.IsOk() ? wxBitmap(image, -1, 1.0) : wxBitmap()).first->second;
+    return m_bitmapCache.emplace(std::move(key), image.IsOk() ? wxBitmap(image, -1, 1.0) : wxBitmap()).first->second;
 }
 
 wxIcon CResourceManager::loadIconByTitle(const zil::String& title, int width, int height, zil::Path* foundPath)
