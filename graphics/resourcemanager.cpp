@@ -118,9 +118,10 @@ CFolderListingCache& folderListings()
 
 // Every name of the listing that starts with `prefix`, in listing order.
 template <class F>
-void forEachWithPrefix(const Listing& listing, const zil::String& prefix, F&& visit)
+void forEachWithPrefix(const Listing& listing, std::wstring_view prefix, F&& visit)
 {
-    auto it = std::lower_bound(listing.names.begin(), listing.names.end(), prefix);
+    auto it = std::lower_bound(listing.names.begin(), listing.names.end(), prefix,
+                               [](const zil::String& name, std::wstring_view p) { return std::wstring_view(name) < p; });
     for (; it != listing.names.end() && it->compare(0, prefix.size(), prefix) == 0; ++it)
         visit(*it);
 }
@@ -266,7 +267,7 @@ zil::String CResourceManager::extractResolutionFactorFromFileTitle(const zil::St
 }
 
 zil::Path CResourceManager::findBestVariantIn(const FolderListing& listing, const zil::Path& folder,
-                                              const zil::String& title, const zil::String& extension,
+                                              std::wstring_view title, std::wstring_view extension,
                                               double requestedFactor, double* foundFactor)
 {
     zil::Path best;
@@ -346,36 +347,43 @@ zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const 
     factor = resolveFactor(factor);
     const size_t slash = title.rfind(L'/');
     const zil::Path subfolder(slash == zil::String::npos ? zil::String() : title.substr(0, slash));
-    const zil::String name = slash == zil::String::npos ? title : zil::String(title.substr(slash + 1));
+    const std::wstring_view name =
+        slash == zil::String::npos ? std::wstring_view(title) : std::wstring_view(title).substr(slash + 1);
 
-    zil::Path result;
-    zil::String resultExtension;
-    zil::Path resultFolder;
+    // The match so far: a name in `resultListing`, which keeps it alive.
+    const zil::String* result = nullptr;
+    std::wstring_view resultExtension;
     std::shared_ptr<const FolderListing> resultListing;
+    zil::Path resultFolder;
+    zil::Path joined;
     for (auto it = m_resourceFolders.rbegin(); it != m_resourceFolders.rend(); ++it) {
-        const zil::Path folder = *it / subfolder;
+        const zil::Path& folder = subfolder.isEmpty() ? *it : (joined = *it / subfolder);
         std::shared_ptr<const FolderListing> listing = folderListings().get(folder, false);
         if (!listing)
             continue;
+        bool matchedHere = false;
         forEachWithPrefix(*listing, name, [&](const zil::String& entry) {
             const size_t length = titleLength(entry);
             if (length != name.size())
                 return;
-            const bool preferred = entry.compare(length, zil::String::npos, preferredExtension) == 0;
-            if (result.isEmpty() || (preferred && resultExtension != preferredExtension)) {
-                result = entryPath(*listing, folder, entry);
-                resultExtension = entry.substr(length);
-                resultFolder = folder;
-                resultListing = listing;
+            const std::wstring_view extension = std::wstring_view(entry).substr(length);
+            if (!result || (extension == preferredExtension && resultExtension != preferredExtension)) {
+                result = &entry;
+                resultExtension = extension;
+                matchedHere = true;
             }
         });
-        if (!result.isEmpty() && (preferredExtension.isEmpty() || resultExtension == preferredExtension))
+        if (matchedHere) {
+            resultListing = listing;
+            resultFolder = folder;
+        }
+        if (result && (preferredExtension.isEmpty() || resultExtension == preferredExtension))
             break;
     }
-    if (result.isEmpty()) {
+    if (!result) {
         if (foundFactor)
             *foundFactor = -1.0;
-        return result;
+        return zil::Path();
     }
     // The folder was listed just now; its listing serves the variant search as well.
     return findBestVariantIn(*resultListing, resultFolder, name, resultExtension, factor, foundFactor);

@@ -15,6 +15,7 @@
 #include <wx/image.h>
 
 #include <memory>
+#include <string_view>
 
 namespace zilui {
 
@@ -112,7 +113,7 @@ protected:
 private:
     double resolveFactor(double factor) const { return factor == -1.0 ? m_defaultResolutionFactor : factor; }
     static zil::Path findBestVariantIn(const FolderListing& listing, const zil::Path& folder,
-                                       const zil::String& title, const zil::String& extension,
+                                       std::wstring_view title, std::wstring_view extension,
                                        double requestedFactor, double* foundFactor);
     // Loads and rescales as loadImageByTitle does; called with the mutex held.
     static wxImage loadImageFile(const zil::Path& path, double foundFactor, double factor);
