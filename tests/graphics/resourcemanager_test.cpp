@@ -11,11 +11,14 @@
 #include <wx/dcscreen.h>
 #include <wx/log.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
+#include <vector>
 
 using namespace zilui;
 using zil::Path;
@@ -304,4 +307,32 @@ TEST(ResourceManager, BaseFolderOverrideComesFirst)
     EXPECT_EQ(manager->getDefaultResolutionFactor(), wxScreenDC().GetPPI().y / 96.0);
     EXPECT_EQ(manager->loadImageByTitle(L"ok").GetSize(),
               manager->loadImageByTitle(L"ok", nullptr, manager->getDefaultResolutionFactor()).GetSize());
+}
+
+TEST(ResourceManager, ConcurrentLookupsWhileTheFolderChanges)
+{
+    CTempFolder folder;
+    writePicture(folder / L"ok.png", 1.0);
+    auto manager = managerFor({folder.path()});
+    const wxImage first = manager->loadImageByTitle(L"ok", nullptr, 1.0);
+    ASSERT_TRUE(first.IsOk());
+    std::atomic<int> wrong{0};
+    std::thread writer([&] {
+        for (int i = 0; i < 200; ++i)
+            folder.writeFile(L"extra" + zil::toString(int64_t(i)) + L".png", "x");
+    });
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&] {
+            for (int i = 0; i < 300; ++i) {
+                if (manager->findResourceByTitle(L"ok", L".png", 1.0).str() != (folder / L"ok.png").str() ||
+                    !manager->loadImageByTitle(L"ok", nullptr, 1.0).IsSameAs(first))
+                    ++wrong;
+            }
+        });
+    for (std::thread& reader : readers)
+        reader.join();
+    writer.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(manager->findResourceByTitle(L"extra199", L"").isEmpty());
 }
