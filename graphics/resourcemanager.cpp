@@ -329,11 +329,12 @@ zil::Path CResourceManager::getResourceBaseFolder()
 zil::Path CResourceManager::findResource(const zil::Path& relativePath)
 {
     zil::CMutexLock lock(m_mutex);
-    if (relativePath.isEmpty() || relativePath.isAbsolute())
-        return zil::pathExists(relativePath) ? relativePath : zil::Path();
+    // Even an absolute path is looked at only when there is a resource folder.
+    const bool asItIs = relativePath.isEmpty() || relativePath.isAbsolute();
     for (auto folder = m_resourceFolders.rbegin(); folder != m_resourceFolders.rend(); ++folder) {
-        const zil::Path base = folder->isEmpty() ? zil::Path(zil::getCurrentWorkDirectoryAsString()) : *folder;
-        const zil::Path candidate = base / relativePath;
+        const zil::Path candidate =
+            asItIs ? relativePath
+                   : (folder->isEmpty() ? zil::Path(zil::getCurrentWorkDirectoryAsString()) : *folder) / relativePath;
         if (zil::pathExists(candidate))
             return candidate;
     }
