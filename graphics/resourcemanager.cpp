@@ -23,6 +23,9 @@ struct CResourceManager::FolderListing {
     // Sorted by code point, the order of zil::CFileSystemIterator.
     zil::TArray<zil::String> names;
     std::string apiPath;
+    // Read when the folder had been unchanged for a while, so no change can share its
+    // timestamp with one the listing missed.
+    bool trusted = false;
     // Whether the folder joined with a name is normalised already, which spares the check.
     bool joinsNormalized = false;
 };
@@ -31,8 +34,8 @@ namespace {
 
 using Listing = CResourceManager::FolderListing;
 
-// A folder modified this recently may change again within the same timestamp tick, so its
-// listing is read anew instead of trusted.
+// A folder modified this recently may change again within the same timestamp tick, so a
+// listing read then is not reused.
 constexpr time_t kSettleSeconds = 2;
 
 struct CBaseFolderOverride : public zil::CBase {
@@ -66,26 +69,21 @@ public:
             if (found != m_listings.end())
                 cached = found->second;
         }
-        const std::string apiPath = cached ? std::string() : folder.toAPIPath();
+        std::string fresh;
+        const std::string& apiPath = cached ? cached->apiPath : (fresh = folder.toAPIPath());
         struct stat info;
-        if (::stat((cached ? cached->apiPath : apiPath).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        if (::stat(apiPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
             if (!required)
                 return nullptr;
-            zil::CFileSystemIterator throwsWhyNot(folder);
-            return std::make_shared<Listing>(); // appeared meanwhile; seen on the next call
+            // The iterator tells why; should the folder have appeared meanwhile, it is
+            // listed without being kept.
+            return read(folder, apiPath, timespec{});
         }
-        const timespec& modified = info.st_mtim;
-        if (cached && isSame(cached->modified, modified) && isSettled(modified))
+        if (cached && cached->trusted && isSame(cached->modified, info.st_mtim))
             return cached;
         // Read outside the lock: a slow folder must not hold up lookups in others. A change
         // after the stat above leaves a newer time on the folder, so the next call reads again.
-        auto listing = std::make_shared<Listing>();
-        listing->modified = modified;
-        listing->apiPath = cached ? cached->apiPath : apiPath;
-        listing->joinsNormalized = !(folder / zil::Path(L"x")).needsNormalize();
-        for (zil::CFileSystemIterator it(folder); it.next();)
-            listing->names.push_back(it.getName());
-        m_walks.fetch_add(1, std::memory_order_relaxed);
+        std::shared_ptr<const Listing> listing = read(folder, apiPath, info.st_mtim);
         zil::CMutexLock lock(m_mutex);
         m_listings[folder.str()] = listing;
         return listing;
@@ -94,6 +92,18 @@ public:
     size_t getWalkCount() const { return m_walks.load(std::memory_order_relaxed); }
 
 private:
+    std::shared_ptr<const Listing> read(const zil::Path& folder, const std::string& apiPath, const timespec& modified)
+    {
+        auto listing = std::make_shared<Listing>();
+        listing->modified = modified;
+        listing->trusted = isSettled(modified);
+        listing->apiPath = apiPath;
+        listing->joinsNormalized = !(folder / zil::Path(L"x")).needsNormalize();
+        for (zil::CFileSystemIterator it(folder); it.next();)
+            listing->names.push_back(it.getName());
+        m_walks.fetch_add(1, std::memory_order_relaxed);
+        return listing;
+    }
     static bool isSame(const timespec& a, const timespec& b)
     {
         return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;

@@ -11,6 +11,7 @@
 #include <wx/log.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -226,6 +227,14 @@ TEST(ResourceManager, FolderListingReusedOnlyWhileUnchanged)
     const size_t before = CResourceManager::getFolderWalkCount();
     manager->findResourceByTitle(L"fresh", L"");
     EXPECT_EQ(CResourceManager::getFolderWalkCount(), before + 1);
+    // ... and such a listing stays untrusted: a change in the same tick may be missing from it.
+    struct stat info;
+    ASSERT_EQ(::stat(folder.path().toAPIPath().c_str(), &info), 0);
+    writePicture(folder / L"late.png", 1.0);
+    const timespec sameTick[2] = {info.st_atim, info.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, folder.path().toAPIPath().c_str(), sameTick, 0), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    EXPECT_FALSE(manager->findResourceByTitle(L"late", L"").isEmpty());
 }
 
 TEST(ResourceManager, IconsAnimationsAndScalingImages)
