@@ -42,11 +42,14 @@ const zil::Path& resourceFolder()
         wxImage picture(16, 16);
         picture.SetRGB(wxRect(0, 0, 16, 16), 30, 120, 200);
         picture.SaveFile(pattern + "/ok.png", wxBITMAP_TYPE_PNG);
+        // Kept apart from `folder`, which static destruction ends before this handler runs.
+        static char made[4096];
+        std::snprintf(made, sizeof made, "%s", pattern.c_str());
         std::atexit([] {
             auto remove = [](const char* path, const struct stat*, int, struct FTW*) {
                 return std::remove(path), 0;
             };
-            ::nftw(resourceFolder().toAPIPath().c_str(), remove, 16, FTW_DEPTH | FTW_PHYS);
+            ::nftw(made, remove, 16, FTW_DEPTH | FTW_PHYS);
         });
         // The manager reads a folder modified within the last two seconds anew each time;
         // a resource folder of a running program is older than that.
