@@ -100,11 +100,11 @@ public:
     // Empties the caches; they fill again on demand.
     void dispose();
 
-    // Names of one folder in the order of zil::CFileSystemIterator, with the modification
-    // time they were read at; shared by all instances, since findBestResolutionVariantOfFile
-    // is static. Exposed for diagnostics and tests.
+    // The names of one folder as read at one modification time (st_mtim, to the nanosecond).
+    // Lookups reuse it while the folder keeps that time, unless it was read within seconds of
+    // a change. Shared by all instances, as findBestResolutionVariantOfFile is static.
     struct FolderListing;
-    // How often a folder has been read from disk since process start.
+    // How many folders have been read from disk since process start; for diagnostics.
     static size_t getFolderWalkCount();
 
 protected:
