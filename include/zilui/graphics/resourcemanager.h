@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <zilui/graphics/scalingimage.h>
+
+#include <zil/containers.h>
+#include <zil/mutex.h>
+#include <zil/object.h>
+#include <zil/path.h>
+#include <zil/string.h>
+
+#include <wx/animate.h>
+#include <wx/bitmap.h>
+#include <wx/icon.h>
+#include <wx/image.h>
+
+#include <memory>
+#include <string_view>
+
+namespace zilui {
+
+// Turns resource titles ("buttons/ok") into files of the resource folders and into loaded
+// graphics, choosing among resolution variants ("ok.png", "ok@2.png", "ok@1_5.png") the one
+// that fits the requested scale. Every result is cached per file and requested factor for
+// the life of the process (until dispose()). Thread-safe.
+//
+// A factor argument of -1.0 stands for getDefaultResolutionFactor(). Output path arguments
+// may be null; otherwise they receive the file used, empty when there was none.
+class CResourceManager : public zil::CBase {
+public:
+    struct CachedImageKey {
+        zil::String path;
+        // As requested, not the factor of the variant found.
+        double factor = 1.0;
+
+        CachedImageKey() = default;
+        CachedImageKey(const zil::String& path_, double factor_) : path(path_), factor(factor_) {}
+        bool operator<(const CachedImageKey& other) const
+        {
+            if (factor != other.factor)
+                return factor < other.factor;
+            return path < other.path;
+        }
+    };
+
+    // Reads the base folder override and measures the screen, so wxWidgets must be running.
+    CResourceManager();
+
+    static const zil::P<CResourceManager>& get();
+    // Only a call before the first get() has an effect.
+    static void setResourceBaseFolder(const zil::Path& path);
+    static zil::String& getResourceBaseFolderOverrideRef();
+    static void disposeResourceBaseFolderOverride();
+    static void disposeGlobalInstance();
+
+    // Whether a variant of factor `available` must be rescaled to serve `requested`: it is
+    // used as it is from 12.5 % smaller to 5 % larger.
+    static bool needToScaleImage(double available, double requested);
+    // 1 when `a` serves `requested` better than `b`, -1 when `b` does, 0 when equal.
+    static int compareResolutionVariants(double a, double b, double requested);
+    // The best resolution variant of `path` in its folder; empty (and factor -1.0) when none.
+    // Throws zil::CError for a path without folder.
+    static zil::Path findBestResolutionVariantOfFile(const zil::Path& path, double requestedFactor,
+                                                     double* foundFactor = nullptr);
+    // "ok@1_5" -> "ok" and 1.5; a title without "@" is returned as it is with 1.0. A factor
+    // that does not parse throws zil::CParseError.
+    static zil::String extractResolutionFactorFromFileTitle(const zil::String& title, double& factor);
+    // Title up to the first "." that is not the name's first character; the extension is the
+    // rest, dot included ("a.b.png" -> "a", ".b.png"; ".x.png" -> ".x", ".png").
+    static void splitFileName(const zil::String& name, zil::String& title, zil::String& extension);
+
+    void addResourceFolder(const zil::Path& path);
+    // Throws zil::CError "Resource base folder not found." when there is none.
+    zil::Path getResourceBaseFolder();
+    double getDefaultResolutionFactor() const { return m_defaultResolutionFactor; }
+
+    // The first existing relativePath below the resource folders, last added first.
+    zil::Path findResource(const zil::Path& relativePath);
+    // The file whose title is the last component of `title`, in its subfolder of the resource
+    // folders (last added first), preferring `preferredExtension` (".png"; empty: the first
+    // match), then its best resolution variant for `factor`.
+    zil::Path findResourceByTitle(const zil::String& title, const zil::String& preferredExtension,
+                                  double factor = -1.0, double* foundFactor = nullptr);
+
+    wxImage loadImageByTitle(const zil::String& title, zil::Path* foundPath = nullptr,
+                             double factor = -1.0);
+    wxBitmap loadBitmapByTitle(const zil::String& title, zil::Path* foundPath = nullptr,
+                               double factor = -1.0);
+    // Prefers ".ico"; always at the default factor. `width` and `height` in pixels.
+    wxIcon loadIconByTitle(const zil::String& title, int width, int height,
+                           zil::Path* foundPath = nullptr);
+    // Animations are never scaled; a mismatching variant is logged and used as it is.
+    wxAnimation loadAnimationByTitle(const zil::String& title, zil::Path* foundPath = nullptr,
+                                     double factor = -1.0);
+    // Null when no file was found.
+    zil::P<IScalingImage> loadScalingImageByTitle(const zil::String& title, double factor = -1.0);
+    // `path` is an absolute file path whose best variant is loaded.
+    wxImage loadAndScaleImage(const zil::Path& path, double factor = -1.0);
+
+    // Empties the caches; they fill again on demand.
+    void dispose();
+
+    // The names of one folder as read at one modification time (st_mtim, to the nanosecond).
+    // Lookups reuse it while the folder keeps that time, unless it was read within seconds of
+    // a change. Shared by all instances, as findBestResolutionVariantOfFile is static.
+    struct FolderListing;
+    // How many folders have been read from disk since process start; for diagnostics.
+    static size_t getFolderWalkCount();
+
+protected:
+    ~CResourceManager() override;
+
+private:
+    double resolveFactor(double factor) const { return factor == -1.0 ? m_defaultResolutionFactor : factor; }
+    static zil::Path findBestVariantIn(const FolderListing& listing, const zil::Path& folder,
+                                       std::wstring_view title, std::wstring_view extension,
+                                       double requestedFactor, double* foundFactor);
+    // Loads and rescales as loadImageByTitle does; called with the mutex held.
+    static wxImage loadImageFile(const zil::Path& path, double foundFactor, double factor);
+
+    zil::CMutex m_mutex;
+    zil::Path m_resourceBaseFolder;
+    zil::TArray<zil::Path> m_resourceFolders;
+    double m_defaultResolutionFactor = 1.0;
+    zil::TMap<CachedImageKey, zil::P<IScalingImage>> m_scalingImageCache;
+    zil::TMap<CachedImageKey, wxAnimation> m_animationCache;
+    zil::TMap<CachedImageKey, wxBitmap> m_bitmapCache;
+    zil::TMap<CachedImageKey, wxImage> m_imageCache;
+    zil::TMap<zil::String, wxIcon> m_iconCache;
+};
+
+} // namespace zilui

@@ -1,0 +1,303 @@
+// SPDX-License-Identifier: MIT
+#include "zil/temp_folder.h"
+
+#include <zilui/app/strings.h>
+#include <zilui/graphics/resourcemanager.h>
+
+#include <zil/log.h>
+
+#include <gtest/gtest.h>
+
+#include <wx/log.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+using namespace zilui;
+using zil::Path;
+using zil::test::CTempFolder;
+
+namespace {
+
+// 8x4 pixels times `factor`, so the size tells which variant was read.
+void writePicture(const Path& path, double factor)
+{
+    wxImage image(int(std::lround(8 * factor)), int(std::lround(4 * factor)));
+    ASSERT_TRUE(image.SaveFile(toWX(path.str()), path.str().EndsWith(L".ico") ? wxBITMAP_TYPE_ICO : wxBITMAP_TYPE_PNG));
+}
+
+// Dates the folder a minute back, old enough to be trusted, plus `nanoseconds`.
+void setFolderTime(const Path& folder, long nanoseconds)
+{
+    static const time_t base = std::time(nullptr) - 60;
+    const timespec times[2] = {{base, 0}, {base, nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, folder.toAPIPath().c_str(), times, 0), 0);
+}
+
+zil::P<CResourceManager> managerFor(const Path& folder)
+{
+    zil::P<CResourceManager> manager(new CResourceManager());
+    manager->addResourceFolder(folder);
+    return manager;
+}
+
+// The global log goes to a file while this lives.
+struct CLogCapture {
+    CTempFolder folder;
+    CLogCapture()
+    {
+        zil::P<zil::CXMLLog> log(new zil::CXMLLog((folder / L"log").str(), nullptr, false, 0, false, false));
+        zil::CXMLLog::setGlobalCreateFunc([log] { return log; });
+        zil::CXMLLog::disposeGlobal();
+    }
+    ~CLogCapture() { zil::CXMLLog::setGlobalCreateFunc(nullptr), zil::CXMLLog::disposeGlobal(); }
+    zil::String text() const { return zil::String(folder.read(L"log")); }
+};
+
+} // namespace
+
+TEST(ResourceManager, ChoosesTheBestResolutionVariant)
+{
+    struct Case { std::vector<const wchar_t*> files; double requested; const wchar_t* best; double found; wxSize size; };
+    const Case cases[] = {
+        {{L"1", L"1_5", L"2"}, 1.5, L"ok@1_5.png", 1.5, {12, 6}},
+        {{L"1", L"2"}, 1.25, L"ok@2.png", 2.0, {10, 5}}, // both off, opposite sides: shrink the larger
+        {{L"1", L"2"}, 1.1, L"ok.png", 1.0, {8, 4}},     // 9 % smaller is used as it is
+        {{L"1", L"2"}, 1.96, L"ok@2.png", 2.0, {16, 8}},
+        {{L"1", L"1_04", L"0_9"}, 1.0, L"ok.png", 1.0, {8, 4}},
+        {{L"1_04", L"0_9"}, 1.0, L"ok@0_9.png", 0.9, {}}, // both fine, opposite sides: the smaller
+        {{L"2_5", L"3"}, 2.0, L"ok@2_5.png", 2.5, {}},    // both too large: the smaller
+        {{L"0_5", L"3"}, 2.0, L"ok@3.png", 3.0, {}},
+        {{}, 1.0, L"", -1.0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "requested " << c.requested);
+        CTempFolder folder;
+        for (zil::String f : c.files) {
+            const Path name = f == L"1" ? L"ok.png" : L"ok@" + f + L".png";
+            f.Replace(L"_", L".");
+            writePicture(folder / name, zil::parseSimpleDouble(f));
+        }
+        double found = 0;
+        const Path best = CResourceManager::findBestResolutionVariantOfFile(folder / L"ok.png", c.requested, &found);
+        EXPECT_EQ(best.str(), (*c.best ? folder / c.best : Path()).str());
+        EXPECT_EQ(found, c.found);
+        if (c.size == wxSize())
+            continue;
+        Path loaded;
+        EXPECT_EQ(managerFor(folder.path())->loadImageByTitle(L"ok", &loaded, c.requested).GetSize(), c.size);
+        EXPECT_EQ(loaded.str(), best.str());
+    }
+    EXPECT_FALSE(CResourceManager::needToScaleImage(0.88, 1.0));
+    EXPECT_TRUE(CResourceManager::needToScaleImage(0.87, 1.0));
+}
+
+TEST(ResourceManager, NamesAndBadFactorSuffixes)
+{
+    struct Case { const wchar_t* name; const wchar_t* ext; const wchar_t* base; double factor; };
+    for (const Case& c : {Case{L"ok@1_25.png", L".png", L"ok", 1.25}, Case{L".x@2.b.png", L".b.png", L".x", 2.0},
+                          Case{L"a@b@2", L"", L"a@b", 2.0}}) {
+        SCOPED_TRACE(zil::String(c.name).toUTF8());
+        zil::String title, ext;
+        double factor = 0;
+        CResourceManager::splitFileName(c.name, title, ext);
+        EXPECT_EQ(title + ext, c.name);
+        EXPECT_EQ(ext, c.ext);
+        EXPECT_EQ(CResourceManager::extractResolutionFactorFromFileTitle(title, factor), c.base);
+        EXPECT_EQ(factor, c.factor);
+    }
+    double factor = 0;
+    EXPECT_THROW(CResourceManager::extractResolutionFactorFromFileTitle(L"ok@1,5", factor), zil::CParseError);
+
+    CTempFolder folder;
+    writePicture(folder / L"ok.png", 1.0);
+    writePicture(folder / L"ok@x.png", 2.0);
+    CLogCapture log;
+    double found = 0;
+    EXPECT_EQ(managerFor(folder.path())->findResourceByTitle(L"ok", L"", 2.0, &found), folder / L"ok.png");
+    EXPECT_EQ(found, 1.0);
+    EXPECT_TRUE(log.text().Contains(L"Invalid resolution factor suffix in file name. Ignoring file: " +
+                                    (folder / L"ok@x.png").str()))
+        << log.text().toUTF8();
+
+    const zil::CError e = zil::test::thrown([] { CResourceManager::findBestResolutionVariantOfFile(L"ok.png", 1.0); });
+    EXPECT_EQ(e.getMessage(), L"Error: CResourceManager::getBestResolutionVariant called with relative path: ok.png");
+    EXPECT_EQ(e.getCode(), -1);
+    EXPECT_THROW(managerFor(folder.path())->loadAndScaleImage(L"ok.png", 1.0), zil::CError);
+}
+
+TEST(ResourceManager, FolderOrderAndPreferredExtension)
+{
+    CTempFolder early, late;
+    ASSERT_EQ(::mkdir(late.api(L"buttons").c_str(), 0777), 0);
+    for (const Path& file : {early / L"ok.png", late / L"ok.png", early / L"pick.png", late / L"pick.gif",
+                             late / L"buttons/close.png", late / L"solo@2.png"})
+        writePicture(file, 1.0);
+    // The base folder comes first, normalised.
+    zil::String& baseOverride = CResourceManager::getResourceBaseFolderOverrideRef();
+    const zil::String saved = baseOverride;
+    baseOverride = (early / L"sub/..").str();
+    zil::P<CResourceManager> manager(new CResourceManager());
+    baseOverride = saved;
+    EXPECT_EQ(manager->getResourceBaseFolder().str(), early.path().str());
+    manager->addResourceFolder(late.path());
+
+    struct Case { zil::String title; const wchar_t* preferred; Path expected; };
+    const Case cases[] = {
+        {L"ok", L"", late / L"ok.png"},          {L"pick", L".png", early / L"pick.png"},
+        {L"pick", L"", late / L"pick.gif"},      {L"pick", L".bmp", late / L"pick.gif"},
+        {L"buttons/close", L"", late / L"buttons/close.png"}, {L"close", L"", Path()},
+        {L"solo", L"", Path()}, // variants are found only beside their base file
+        {(early / L"ok").str(), L"", early / L"ok.png"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title.toUTF8() + " " + zil::String(c.preferred).toUTF8());
+        double found = 0;
+        EXPECT_EQ(manager->findResourceByTitle(c.title, c.preferred, 1.0, &found).str(), c.expected.str());
+        EXPECT_EQ(found, c.expected.isEmpty() ? -1.0 : 1.0);
+    }
+    EXPECT_EQ(manager->findResource(L"buttons/close.png"), late / L"buttons/close.png");
+    EXPECT_EQ(manager->findResource(L"pick.png"), early / L"pick.png");
+    EXPECT_EQ(manager->findResource(L"none.png"), Path());
+}
+
+TEST(ResourceManager, CachesPerFileAndFactorAndReadsOnce)
+{
+    wxLogNull quiet; // the garbage files below make wx report load errors
+    CTempFolder folder;
+    writePicture(folder / L"ok.png", 1.0);
+    writePicture(folder / L"ok@2.png", 2.0);
+    folder.writeFile(L"bad.png", "not a picture");
+    auto manager = managerFor(folder.path());
+
+    const wxImage first = manager->loadImageByTitle(L"ok", nullptr, 1.0);
+    const wxBitmap bitmap = manager->loadBitmapByTitle(L"ok", nullptr, 1.0);
+    ASSERT_TRUE(first.IsOk());
+    folder.writeFile(L"ok.png", "overwritten");
+    EXPECT_TRUE(manager->loadImageByTitle(L"ok", nullptr, 1.0).IsSameAs(first)) << "read again";
+    EXPECT_TRUE(manager->loadBitmapByTitle(L"ok", nullptr, 1.0).IsSameAs(bitmap));
+    // 1.04 ends on the same file but is another key, so the file is read again.
+    EXPECT_FALSE(manager->loadImageByTitle(L"ok", nullptr, 1.04).IsOk());
+    EXPECT_EQ(manager->loadImageByTitle(L"ok", nullptr, 1.25).GetSize(), wxSize(10, 5));
+    EXPECT_EQ(manager->loadAndScaleImage(folder / L"ok.png", 1.25).GetSize(), wxSize(10, 5));
+
+    EXPECT_FALSE(manager->loadImageByTitle(L"bad", nullptr, 1.0).IsOk());
+    writePicture(folder / L"bad.png", 1.0);
+    EXPECT_FALSE(manager->loadImageByTitle(L"bad", nullptr, 1.0).IsOk()) << "a failed load is cached too";
+    EXPECT_FALSE(manager->loadBitmapByTitle(L"missing").IsOk());
+    EXPECT_TRUE(manager->loadScalingImageByTitle(L"missing").isNull());
+
+    manager->dispose();
+    EXPECT_TRUE(manager->loadImageByTitle(L"bad", nullptr, 1.0).IsOk());
+    EXPECT_FALSE(manager->loadImageByTitle(L"ok", nullptr, 1.0).IsOk());
+}
+
+TEST(ResourceManager, FolderListingReusedOnlyWhileUnchanged)
+{
+    CTempFolder folder;
+    writePicture(folder / L"ok.png", 1.0);
+    setFolderTime(folder.path(), 0);
+    auto manager = managerFor(folder.path());
+    ASSERT_FALSE(manager->findResourceByTitle(L"ok", L"").isEmpty());
+    const size_t walks = CResourceManager::getFolderWalkCount();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(manager->findResourceByTitle(L"ok", L"", 1.0).isEmpty());
+    EXPECT_EQ(CResourceManager::getFolderWalkCount(), walks);
+
+    // Changes within the same second differ only in nanoseconds.
+    writePicture(folder / L"new.png", 1.0);
+    writePicture(folder / L"ok@2.png", 2.0);
+    setFolderTime(folder.path(), 1);
+    EXPECT_EQ(manager->findResourceByTitle(L"new", L"").str(), (folder / L"new.png").str());
+    EXPECT_EQ(manager->findResourceByTitle(L"ok", L"", 2.0).str(), (folder / L"ok@2.png").str());
+    ASSERT_EQ(::unlink(folder.api(L"new.png").c_str()), 0);
+    setFolderTime(folder.path(), 2);
+    EXPECT_TRUE(manager->findResourceByTitle(L"new", L"").isEmpty());
+
+    // A folder modified just now is read on every lookup.
+    writePicture(folder / L"fresh.png", 1.0);
+    EXPECT_FALSE(manager->findResourceByTitle(L"fresh", L"").isEmpty());
+    const size_t before = CResourceManager::getFolderWalkCount();
+    manager->findResourceByTitle(L"fresh", L"");
+    EXPECT_EQ(CResourceManager::getFolderWalkCount(), before + 1);
+    // ... and such a listing stays untrusted: a change in the same tick may be missing from it.
+    struct stat info;
+    ASSERT_EQ(::stat(folder.path().toAPIPath().c_str(), &info), 0);
+    writePicture(folder / L"late.png", 1.0);
+    const timespec sameTick[2] = {info.st_atim, info.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, folder.path().toAPIPath().c_str(), sameTick, 0), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    EXPECT_FALSE(manager->findResourceByTitle(L"late", L"").isEmpty());
+}
+
+TEST(ResourceManager, IconsAnimationsAndScalingImages)
+{
+    CTempFolder folder;
+    writePicture(folder / L"app.png", 1.0);
+    writePicture(folder / L"app.ico", 4.0);
+    writePicture(folder / L"ok.png", 1.0);
+    writePicture(folder / L"ok@2.png", 2.0);
+    static const char gif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00\x00"
+                              "\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b";
+    folder.writeFile(L"spin.gif", std::string(gif, sizeof gif - 1));
+    auto manager = managerFor(folder.path());
+
+    Path found;
+    const wxIcon small = manager->loadIconByTitle(L"app", 16, 16, &found);
+    EXPECT_EQ(found.str(), (folder / L"app.ico").str());
+    EXPECT_TRUE(small.IsOk());
+    EXPECT_FALSE(manager->loadIconByTitle(L"app", 32, 32).IsSameAs(small));
+    EXPECT_TRUE(manager->loadIconByTitle(L"app", 16, 16).IsSameAs(small));
+
+    {
+        CLogCapture log;
+        EXPECT_TRUE(manager->loadAnimationByTitle(L"spin", nullptr, 2.0).IsOk());
+        EXPECT_TRUE(manager->loadAnimationByTitle(L"spin", nullptr, 1.0).IsOk());
+        EXPECT_TRUE(log.text().Contains(L"Would need to scale animation 'spin.gif' by factor 2.000000, but that "
+                                        L"is not supported. Using animation as is."))
+            << log.text().toUTF8();
+        EXPECT_FALSE(log.text().Contains(L"by factor 1.000000"));
+    }
+
+    struct Case { double factor; wxSize base; };
+    for (const Case& c : {Case{1.0, {8, 4}}, Case{1.25, {10, 5}}, Case{1.1, {8, 4}}, Case{2.0, {16, 8}}}) {
+        SCOPED_TRACE(c.factor);
+        zil::P<IScalingImage> image = manager->loadScalingImageByTitle(L"ok", c.factor);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_EQ(image->getBaseSize(), c.base);
+        EXPECT_EQ(manager->loadScalingImageByTitle(L"ok", c.factor), image);
+    }
+}
+
+TEST(ResourceManager, ConcurrentLookupsWhileTheFolderChanges)
+{
+    CTempFolder folder;
+    writePicture(folder / L"ok.png", 1.0);
+    auto manager = managerFor(folder.path());
+    const wxImage first = manager->loadImageByTitle(L"ok", nullptr, 1.0);
+    ASSERT_TRUE(first.IsOk());
+    std::atomic<int> wrong{0};
+    std::thread writer([&] {
+        for (int i = 0; i < 200; ++i)
+            folder.writeFile(L"extra" + zil::toString(int64_t(i)) + L".png", "x");
+    });
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&] {
+            for (int i = 0; i < 300; ++i)
+                wrong += manager->findResourceByTitle(L"ok", L".png", 1.0) != folder / L"ok.png" ||
+                         !manager->loadImageByTitle(L"ok", nullptr, 1.0).IsSameAs(first);
+        });
+    for (std::thread& reader : readers)
+        reader.join();
+    writer.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(manager->findResourceByTitle(L"extra199", L"").isEmpty());
+}
