@@ -3,7 +3,10 @@
 
 #include <zilui/app/language.h>
 #include <zilui/app/strings.h>
+#include <zilui/graphics/resourcemanager.h>
 #include <zilui/graphics/scalingimage.h>
+
+#include <zil/error.h>
 
 #include <wx/dcbuffer.h>
 #include <wx/dcmemory.h>
@@ -11,6 +14,7 @@
 #include <wx/panel.h>
 #include <wx/scrolwin.h>
 #include <wx/sizer.h>
+#include <wx/statbmp.h>
 #include <wx/stattext.h>
 
 #include <cmath>
@@ -33,6 +37,11 @@ constexpr int kNinePartMargin = 14; // pixels, on every side
 // The whole-picture source, shown at kWholeFactors times its size.
 constexpr int kWholeSide = 40; // pixels
 constexpr double kWholeFactors[] = {1.0, 1.5, 2.0};
+
+// The resource below res/ whose variants sample.png, sample@1_5.png and sample@2.png the
+// manager chooses from; 1.25 lies between two variants, so one of them is rescaled.
+const wchar_t* const kResourceTitle = L"gallery/sample";
+constexpr double kResourceFactors[] = {1.0, 1.5, 2.0, 1.25};
 
 // What the four focus modes scale the nine-part source to: wider and taller than the source.
 const wxSize kFocusTarget(132, 80);
@@ -113,6 +122,13 @@ zil::String withSize(zil::String text, const wxSize& size)
     text.Replace(L"%WIDTH%", zil::String::fromASCII(std::to_string(size.x)));
     text.Replace(L"%HEIGHT%", zil::String::fromASCII(std::to_string(size.y)));
     return text;
+}
+
+// "1.0", "1.5", "1.25": one decimal unless a second is needed.
+zil::String formatFactor(double factor)
+{
+    const bool tenths = std::abs(factor * 10 - std::round(factor * 10)) < 1e-9;
+    return zilui::fromWX(wxString::FromCDouble(factor, tenths ? 1 : 2));
 }
 
 // Shows one version of a scaling image at a fixed size.
@@ -245,9 +261,40 @@ wxWindow* makeImagesPage(wxWindow* parent)
     }
     sizer->Add(wholeRow, 0, wxLEFT | wxRIGHT, kGap);
 
-    // FIXME: a row for the resource manager belongs here: one resource loaded at factors 1.0,
-    // 1.5 and 2.0, each captioned with the resolution variant the manager picked. It waits for
-    // the resource manager, which does not exist yet.
+    // One resource at several factors, as the resource manager picks and scales its variants.
+    sizer->AddSpacer(kSection);
+    sizer->Add(makeHeading(page, ZILUI_TR("One resource at several factors: the variant the resource manager picked")),
+               0, wxLEFT | wxRIGHT, kGap);
+    sizer->AddSpacer(kGap);
+    auto* resourceRow = new wxBoxSizer(wxHORIZONTAL);
+    const zil::P<zilui::CResourceManager>& manager = zilui::CResourceManager::get();
+    for (const double factor : kResourceFactors) {
+        zil::String caption;
+        wxBitmap bitmap;
+        try {
+            double found = -1.0;
+            manager->findResourceByTitle(kResourceTitle, zil::String(), factor, &found);
+            zil::Path file;
+            bitmap = manager->loadBitmapByTitle(kResourceTitle, &file, factor);
+            if (file.isEmpty() || !bitmap.IsOk()) {
+                caption = ZILUI_TR("%FACTOR%: no file found");
+            } else {
+                caption = withSize(zilui::CResourceManager::needToScaleImage(found, factor)
+                                       ? ZILUI_TR("%FACTOR%: %FILE%\nscaled to %WIDTH% x %HEIGHT% pixels")
+                                       : ZILUI_TR("%FACTOR%: %FILE%\n%WIDTH% x %HEIGHT% pixels"),
+                                   bitmap.GetSize());
+                caption.Replace(L"%FILE%", file.getFileName());
+            }
+        } catch (const zil::CError& e) {
+            caption = ZILUI_TR("%FACTOR%: %ERROR%");
+            caption.Replace(L"%ERROR%", e.getMessage());
+        }
+        caption.Replace(L"%FACTOR%", formatFactor(factor));
+        wxWindow* picture = bitmap.IsOk() ? static_cast<wxWindow*>(new wxStaticBitmap(page, wxID_ANY, bitmap))
+                                          : new wxPanel(page, wxID_ANY, wxDefaultPosition, wxSize(1, 1));
+        resourceRow->Add(makeCell(page, picture, caption), 0, wxALIGN_BOTTOM | wxRIGHT, 2 * kGap);
+    }
+    sizer->Add(resourceRow, 0, wxLEFT | wxRIGHT, kGap);
 
     // Grows with the page, so resizing the window resizes the picture.
     sizer->AddSpacer(kSection);
