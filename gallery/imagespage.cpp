@@ -272,6 +272,7 @@ wxWindow* makeImagesPage(wxWindow* parent)
         zil::String caption;
         wxBitmap bitmap;
         try {
+            // Only for the factor of the variant: the load reports the file, not its factor.
             double found = -1.0;
             manager->findResourceByTitle(kResourceTitle, zil::String(), factor, &found);
             zil::Path file;
