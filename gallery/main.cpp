@@ -64,7 +64,7 @@ class GalleryFrame : public wxFrame {
 public:
     // `page` indexes kPageNames.
     GalleryFrame(zilui::CAppBase& app, int page)
-        : wxFrame(nullptr, wxID_ANY, toWX(ZILUI_TR("zilui gallery")), wxDefaultPosition, wxSize(720, 560)),
+        : wxFrame(nullptr, wxID_ANY, toWX(ZILUI_TR("zilui gallery")), wxDefaultPosition, wxSize(760, 720)),
           m_app(app)
     {
         makeMenuBar();
