@@ -9,8 +9,6 @@
 #include <wx/evtloop.h>
 #include <wx/timer.h>
 
-#include <mutex>
-#include <vector>
 #include <wx/toplevel.h>
 #include <wx/window.h>
 
@@ -26,52 +24,6 @@ void CAction::post()
                           L"CAction::post");
     // QueueEvent takes ownership and is safe from any thread.
     app->QueueEvent(new CActionEvent(this));
-}
-
-namespace {
-
-// Action events come and go by the thousand when workers report progress; keeping the freed
-// blocks saves the allocator's slow path for objects freed on another thread than the one
-// that made them. Bounded, so a burst does not keep its memory for ever.
-struct EventBlockPool {
-    std::mutex mutex;
-    std::vector<void*> blocks;
-    static constexpr size_t kMaxBlocks = 1024;
-};
-
-EventBlockPool& eventBlockPool()
-{
-    static auto* pool = new EventBlockPool(); // never destroyed: events may die at exit
-    return *pool;
-}
-
-} // namespace
-
-void* CActionEvent::operator new(size_t size)
-{
-    if (size == sizeof(CActionEvent)) {
-        EventBlockPool& pool = eventBlockPool();
-        std::lock_guard<std::mutex> lock(pool.mutex);
-        if (!pool.blocks.empty()) {
-            void* block = pool.blocks.back();
-            pool.blocks.pop_back();
-            return block;
-        }
-    }
-    return ::operator new(size);
-}
-
-void CActionEvent::operator delete(void* block, size_t size)
-{
-    if (size == sizeof(CActionEvent)) {
-        EventBlockPool& pool = eventBlockPool();
-        std::lock_guard<std::mutex> lock(pool.mutex);
-        if (pool.blocks.size() < EventBlockPool::kMaxBlocks) {
-            pool.blocks.push_back(block);
-            return;
-        }
-    }
-    ::operator delete(block);
 }
 
 CActionEvent::CActionEvent(CAction* action) : wxEvent(0, wxuEVT_ACTION), m_action(action) {}

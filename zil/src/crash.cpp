@@ -66,10 +66,11 @@ extern "C" void onFault(int number, siginfo_t*, void*)
     ::raise(number);
 }
 
+// A function-local static rather than std::call_once, whose every call writes thread-local
+// state: this runs on every guarded call, i.e. on every event of a GUI program.
 void installHandlers()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static const bool installed = [] {
         for (int number : kFaultSignals) {
             struct sigaction action = {};
             action.sa_sigaction = onFault;
@@ -77,7 +78,9 @@ void installHandlers()
             sigemptyset(&action.sa_mask);
             ::sigaction(number, &action, nullptr);
         }
-    });
+        return true;
+    }();
+    (void)installed;
 }
 
 // An alternate signal stack for this thread, so that a stack overflow can be handled too.
@@ -114,10 +117,17 @@ struct CAltStack {
     CAltStack& operator=(const CAltStack&) = delete;
 };
 
+// The flag is checked on every guarded call; the object with a destructor (which makes the
+// compiler go through __tls_get_addr) is touched once per thread.
+thread_local bool t_altStackReady __attribute__((tls_model("initial-exec"))) = false;
+
 void ensureAltStack()
 {
+    if (t_altStackReady)
+        return;
     thread_local CAltStack altStack;
     (void)altStack;
+    t_altStackReady = true;
 }
 
 // Pops the guard on every way out of runGuarded() but the jump, which pops it itself.

@@ -27,9 +27,6 @@ public:
     explicit CActionEvent(CAction* action);
     CActionEvent(const CActionEvent& other);
 
-    static void* operator new(size_t size);
-    static void operator delete(void* block, size_t size);
-
     // Shares the action: wxWidgets clones queued events, and both copies must run the same
     // object.
     wxEvent* Clone() const override;
