@@ -3,11 +3,15 @@
 
 #include <wx/settings.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace zilui {
 
 namespace {
+
+// Far beyond any screen; keeps the pixel height within int.
+constexpr double kMaxPixelHeight = 10000.0;
 
 zil::TArray<zil::String> splitAt(const zil::String& text, wchar_t separator)
 {
@@ -166,8 +170,12 @@ wxFont CTextStyle::deriveFont(const wxFont& base) const
 {
     // A disposed cache hands an empty font; the default GUI font stands in for it.
     const wxFont& from = base.IsOk() ? base : wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-    const int height = m_heightFactor >= 0 ? static_cast<int>(m_heightFactor * from.GetPixelSize().GetHeight() + 0.5)
-                                           : static_cast<int>(-m_heightFactor);
+    double pixels = m_heightFactor >= 0 ? m_heightFactor * from.GetPixelSize().GetHeight() + 0.5 : -m_heightFactor;
+    // wxWidgets asserts on a zero pixel height (e.g. "font-size: 0%"), and a huge factor from a
+    // skin file must not overflow the conversion; NaN falls to the least as well.
+    if (!(pixels >= 1.0))
+        pixels = 1.0;
+    const int height = static_cast<int>(std::min(pixels, kMaxPixelHeight));
     int flags = 0;
     if (m_italic)
         flags |= wxFONTFLAG_ITALIC;
