@@ -5,61 +5,55 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include <wx/settings.h>
 
 using namespace zilui;
 
 TEST(TextStyle, ParsesDeclarations)
 {
-    const wxColour none;
-    struct Case { const wchar_t* css; bool bold, italic, under, aa, wrap, ell; double height, horz, vert;
-                  wxColour color; const wchar_t* name; wxFontFamily family; };
+    // flags: b bold, i italic, u underlined, a antialias, w wrap, e ellipsis; rgb -1: no colour.
+    struct Case { const wchar_t* css; const char* flags; double height, horz, vert; long rgb; const wchar_t* name;
+                  wxFontFamily family; };
     const wxFontFamily def = wxFONTFAMILY_DEFAULT;
     const Case cases[] = {
-        {L"", false, false, false, false, false, false, 1.0, 0, 0, none, L"", def},
-        {L" ;; ; \t;", false, false, false, false, false, false, 1.0, 0, 0, none, L"", def},
-        {L"font-weight:bold; text-align : center;color:#ff0000", true, false, false, false, false, false, 1.0, 0.5, 0,
-         *wxRED, L"", def},
+        {L"", "", 1.0, 0, 0, -1, L"", def},
+        {L" ;; ; \t;", "", 1.0, 0, 0, -1, L"", def},
+        {L"font-weight:bold; text-align : center;color:#ff0000", "b", 1.0, 0.5, 0, 0x0000ff, L"", def},
         {L"font-style: italic; text-decoration: underline; font-smoothing: antialiased; vertical-align: bottom",
-         false, true, true, true, false, false, 1.0, 0, 1.0, none, L"", def},
-        {L"font-weight:bold;font-weight:normal;text-align:right;text-align:middle", false, false, false, false,
-         false, false, 1.0, 1.0, 0, none, L"", def},
-        {L"font-size: 120%", false, false, false, false, false, false, 1.2, 0, 0, none, L"", def},
-        {L"font-size: 12px", false, false, false, false, false, false, 1.0, 0, 0, none, L"", def},
-        {L"font-size: 50 %;font-size:-14", false, false, false, false, false, false, 0.5, 0, 0, none, L"", def},
-        {L"Font-Weight: bold; text-align: Center; bold; color: red", false, false, false, false, false, false, 1.0,
-         0, 0, none, L"", def},
-        {L"color: #nothex", false, false, false, false, false, false, 1.0, 0, 0, none, L"", def},
-        {L"font-family: SERIF", false, false, false, false, false, false, 1.0, 0, 0, none, L"", wxFONTFAMILY_ROMAN},
-        {L"font-family: \"Liberation Sans\", \"Arial\", serif", false, false, false, false, false, false, 1.0, 0, 0,
-         none, L"Liberation Sans", wxFONTFAMILY_ROMAN},
-        {L"font-family: Arial, , \"\"", false, false, false, false, false, false, 1.0, 0, 0, none, L"", def},
-        {L"font-family: \"a:b\"", false, false, false, false, false, false, 1.0, 0, 0, none, L"a:b",
-         wxFONTFAMILY_SWISS},
-        {L"font-family: fantasy, monospace; font-family: nothing", false, false, false, false, false, false, 1.0, 0,
-         0, none, L"", wxFONTFAMILY_DECORATIVE},
-        {L"word-wrap: normal", false, false, false, false, true, false, 1.0, 0, 0, none, L"", def},
-        {L"word-wrap: break-words; word-wrap: none", false, false, false, false, false, false, 1.0, 0, 0, none, L"",
-         def},
-        {L"text-overflow: clip ellipsis", false, false, false, false, false, true, 1.0, 0, 0, none, L"", def},
+         "iua", 1.0, 0, 1.0, -1, L"", def},
+        {L"font-weight:bold;font-weight:normal;text-align:right;text-align:middle", "", 1.0, 1.0, 0, -1, L"", def},
+        {L"font-size: 120%", "", 1.2, 0, 0, -1, L"", def},
+        {L"font-size: 12px", "", 1.0, 0, 0, -1, L"", def},
+        {L"font-size: 50 %;font-size:-14", "", 0.5, 0, 0, -1, L"", def},
+        {L"Font-Weight: bold; text-align: Center; bold; color: red", "", 1.0, 0, 0, -1, L"", def},
+        {L"color: #nothex", "", 1.0, 0, 0, -1, L"", def},
+        {L"font-family: SERIF", "", 1.0, 0, 0, -1, L"", wxFONTFAMILY_ROMAN},
+        {L"font-family: \"Liberation Sans\", \"Arial\", serif", "", 1.0, 0, 0, -1, L"Liberation Sans",
+         wxFONTFAMILY_ROMAN},
+        {L"font-family: Arial, , \"\"", "", 1.0, 0, 0, -1, L"", def},
+        {L"font-family: \"a:b\"", "", 1.0, 0, 0, -1, L"a:b", wxFONTFAMILY_SWISS},
+        {L"font-family: fantasy, monospace; font-family: nothing", "", 1.0, 0, 0, -1, L"", wxFONTFAMILY_DECORATIVE},
+        {L"word-wrap: normal", "w", 1.0, 0, 0, -1, L"", def},
+        {L"word-wrap: break-words; word-wrap: none", "", 1.0, 0, 0, -1, L"", def},
+        {L"text-overflow: clip ellipsis", "e", 1.0, 0, 0, -1, L"", def},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(wxString(c.css).utf8_string());
         const zil::P<CTextStyle> s = CTextStyle::fromCSSString(c.css);
         ASSERT_TRUE(s);
-        EXPECT_EQ(c.bold, s->getBold());
-        EXPECT_EQ(c.italic, s->getItalic());
-        EXPECT_EQ(c.under, s->getUnderlined());
-        EXPECT_EQ(c.aa, s->getAntialias());
-        EXPECT_EQ(c.wrap, s->getWrapText());
-        EXPECT_EQ(c.ell, s->getEllipsis());
+        std::string flags;
+        for (auto [on, letter] : {std::pair{s->getBold(), 'b'}, {s->getItalic(), 'i'}, {s->getUnderlined(), 'u'},
+                                  {s->getAntialias(), 'a'}, {s->getWrapText(), 'w'}, {s->getEllipsis(), 'e'}})
+            if (on)
+                flags += letter;
+        EXPECT_EQ(c.flags, flags);
         EXPECT_DOUBLE_EQ(c.height, s->getHeightFactor());
         EXPECT_DOUBLE_EQ(c.horz, s->getHorzAlign());
         EXPECT_DOUBLE_EQ(c.vert, s->getVertAlign());
-        EXPECT_EQ(c.color.IsOk(), s->getColor().IsOk());
-        if (c.color.IsOk()) {
-            EXPECT_EQ(c.color.GetRGB(), s->getColor().GetRGB());
-        }
+        EXPECT_EQ(c.rgb, s->getColor().IsOk() ? static_cast<long>(s->getColor().GetRGB()) : -1L);
         EXPECT_EQ(zil::String(c.name), s->getFontName());
         EXPECT_EQ(c.family, s->getFontFamily());
     }
