@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "zil/stream.h"
 
+#include "zil/path.h"
+#include "zil/uri.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -36,23 +39,7 @@ void throwStreamError(CIOError::Code code, const String& message, const String& 
 
 String fileURIFromPath(const String& path)
 {
-    String absolute = path;
-    if (!path.StartsWith(L"/")) {
-        std::vector<char> cwd(PATH_MAX);
-        if (::getcwd(cwd.data(), cwd.size()))
-            absolute = String::fromUTF8(cwd.data()) + L"/" + path;
-    }
-    String uri(L"file://");
-    size_t start = 0;
-    for (;;) {
-        const size_t slash = absolute.find(L'/', start);
-        uri += uriEscape(absolute.substr(start, slash == String::npos ? slash : slash - start));
-        if (slash == String::npos)
-            break;
-        uri += L'/';
-        start = slash + 1;
-    }
-    return uri;
+    return CURI::fromPath(Path(path)).toString();
 }
 
 // ---------------------------------------------------------------------------------------
