@@ -67,13 +67,16 @@ String joinText(const String& text, const String& text2)
     return text2.isEmpty() ? text : text + L"\n" + text2;
 }
 
-void writeGlobal(LogLevel level, const String& text) noexcept
+// The text is built inside the guard too: the log functions are called from error paths and
+// destructors, where even a failed allocation must not escape.
+void writeGlobal(LogLevel level, const String& text, const String& text2 = String(),
+                 const std::exception* e = nullptr) noexcept
 {
     CErrnoKeeper keepErrno;
     try {
         const P<CXMLLog> log = CXMLLog::getGlobal();
         if (log)
-            log->writeEntry(level, text);
+            log->writeEntry(level, e ? joinText(text, text2) + L"\n" + exceptionText(*e) : joinText(text, text2));
     } catch (...) {
         // The log is the last resort; there is nowhere left to report to.
     }
@@ -216,56 +219,32 @@ String toString(LogLevel level)
 
 void logError(const String& text, const String& text2)
 {
-    CErrnoKeeper keepErrno;
-    try {
-        writeGlobal(LogLevel::error, joinText(text, text2));
-    } catch (...) {
-    }
+    writeGlobal(LogLevel::error, text, text2);
 }
 
 void logError(const std::exception& e, const String& text, const String& text2)
 {
-    CErrnoKeeper keepErrno;
-    try {
-        writeGlobal(LogLevel::error, joinText(text, text2) + L"\n" + exceptionText(e));
-    } catch (...) {
-    }
+    writeGlobal(LogLevel::error, text, text2, &e);
 }
 
 void logWarning(const String& text, const String& text2)
 {
-    CErrnoKeeper keepErrno;
-    try {
-        writeGlobal(LogLevel::warning, joinText(text, text2));
-    } catch (...) {
-    }
+    writeGlobal(LogLevel::warning, text, text2);
 }
 
 void logWarning(const std::exception& e, const String& text, const String& text2)
 {
-    CErrnoKeeper keepErrno;
-    try {
-        writeGlobal(LogLevel::warning, joinText(text, text2) + L"\n" + exceptionText(e));
-    } catch (...) {
-    }
+    writeGlobal(LogLevel::warning, text, text2, &e);
 }
 
 void logInfo(const String& text, const String& text2)
 {
-    CErrnoKeeper keepErrno;
-    try {
-        writeGlobal(LogLevel::info, joinText(text, text2));
-    } catch (...) {
-    }
+    writeGlobal(LogLevel::info, text, text2);
 }
 
 void logDebug(const String& text, const String& text2)
 {
-    CErrnoKeeper keepErrno;
-    try {
-        writeGlobal(LogLevel::debug, joinText(text, text2));
-    } catch (...) {
-    }
+    writeGlobal(LogLevel::debug, text, text2);
 }
 
 void printErrLine(const String& line)
