@@ -415,6 +415,15 @@ wxImage CResourceManager::loadImageFile(const zil::Path& path, double foundFacto
 // Paths from the find operations are normalised already (every entry path is), so the load
 // operations use them as they are.
 
+const wxImage& CResourceManager::cachedImageLocked(const zil::Path& path, double foundFactor, double factor)
+{
+    CachedImageKey key(path.str(), factor);
+    auto cached = m_imageCache.find(key);
+    if (cached != m_imageCache.end())
+        return cached->second;
+    return m_imageCache.emplace(std::move(key), loadImageFile(path, foundFactor, factor)).first->second;
+}
+
 wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
     factor = resolveFactor(factor);
@@ -423,18 +432,16 @@ wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* 
     if (foundPath)
         *foundPath = path;
     zil::CMutexLock lock(m_mutex);
-    CachedImageKey key(path.str(), factor);
-    auto cached = m_imageCache.find(key);
-    if (cached != m_imageCache.end())
-        return cached->second;
-    return m_imageCache.emplace(std::move(key), loadImageFile(path, found, factor)).first->second;
+    return cachedImageLocked(path, found, factor);
 }
 
+// The bitmap cache is asked first: a hit, the common case of every paint, needs neither the
+// image cache nor a second lock.
 wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
     factor = resolveFactor(factor);
-    zil::Path path;
-    const wxImage image = loadImageByTitle(title, &path, factor);
+    double found = -1.0;
+    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found);
     if (foundPath)
         *foundPath = path;
     zil::CMutexLock lock(m_mutex);
@@ -442,6 +449,7 @@ wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path
     auto cached = m_bitmapCache.find(key);
     if (cached != m_bitmapCache.end())
         return cached->second;
+    const wxImage& image = cachedImageLocked(path, found, factor);
     return m_bitmapCache.emplace(std::move(key), image.IsOk() ? wxBitmap(image, -1, 1.0) : wxBitmap()).first->second;
 }
 
@@ -508,11 +516,7 @@ wxImage CResourceManager::loadAndScaleImage(const zil::Path& path, double factor
     double found = 1.0;
     const zil::Path variant = findBestResolutionVariantOfFile(path, factor, &found).normalize();
     zil::CMutexLock lock(m_mutex);
-    const CachedImageKey key(variant.str(), factor);
-    auto cached = m_imageCache.find(key);
-    if (cached != m_imageCache.end())
-        return cached->second;
-    return m_imageCache.emplace(key, loadImageFile(variant, found, factor)).first->second;
+    return cachedImageLocked(variant, found, factor);
 }
 
 void CResourceManager::dispose()

@@ -117,6 +117,8 @@ private:
                                        double requestedFactor, double* foundFactor);
     // Loads and rescales as loadImageByTitle does; called with the mutex held.
     static wxImage loadImageFile(const zil::Path& path, double foundFactor, double factor);
+    // The image cache's entry for (path, factor), loaded on a miss; called with the mutex held.
+    const wxImage& cachedImageLocked(const zil::Path& path, double foundFactor, double factor);
 
     zil::CMutex m_mutex;
     zil::Path m_resourceBaseFolder;
