@@ -272,14 +272,14 @@ wxWindow* makeImagesPage(wxWindow* parent)
         zil::String caption;
         wxBitmap bitmap;
         try {
-            // Only for the factor of the variant: the load reports the file, not its factor.
-            double found = -1.0;
-            manager->findResourceByTitle(kResourceTitle, zil::String(), factor, &found);
             zil::Path file;
             bitmap = manager->loadBitmapByTitle(kResourceTitle, &file, factor);
             if (file.isEmpty() || !bitmap.IsOk()) {
                 caption = ZILUI_TR("%FACTOR%: no file found");
             } else {
+                // The variant's factor is in its file name; no second lookup needed.
+                double found = 1.0;
+                zilui::CResourceManager::extractResolutionFactorFromFileTitle(file.getTitle(), found);
                 caption = withSize(zilui::CResourceManager::needToScaleImage(found, factor)
                                        ? ZILUI_TR("%FACTOR%: %FILE%\nscaled to %WIDTH% x %HEIGHT% pixels")
                                        : ZILUI_TR("%FACTOR%: %FILE%\n%WIDTH% x %HEIGHT% pixels"),
