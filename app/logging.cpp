@@ -55,8 +55,8 @@ CZILLogHolder::CZILLogHolder(zil::IBase* forwardLog)
         m_forwardLogObject = forwardLog;
         m_forwardLogObject->addRef();
     }
-    // The previous target stays in the chain, silent, and comes back when we go.
-    PassMessages(false);
+    // The previous target stays in the chain and comes back when we go; it hears nothing
+    // meanwhile, since DoLogRecord below never forwards to it.
 }
 
 CZILLogHolder::~CZILLogHolder()
