@@ -39,13 +39,7 @@ inline bool runLoopUntil(const std::function<bool()>& done, int timeoutMs = 3000
     return done();
 }
 
-inline std::string readFile(const zil::Path& path)
-{
-    std::ifstream in(path.toAPIPath(), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using zil::test::readFile;
 
 // Sends the global log (zil::logError and friends) to a file of its own while it lives.
 class CGlobalLogCapture {

@@ -26,13 +26,7 @@ using zil::test::CTempFolder;
 
 namespace {
 
-std::string readFile(const String& path)
-{
-    std::ifstream in(path.toUTF8(), std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using zil::test::readFile;
 
 int64_t fileSize(const String& path)
 {

@@ -16,6 +16,14 @@
 
 namespace zil::test {
 
+// The whole content of a file; empty when it cannot be read.
+inline std::string readFile(const Path& path)
+{
+    std::stringstream content;
+    content << std::ifstream(path.toAPIPath(), std::ios::binary).rdbuf();
+    return content.str();
+}
+
 // A fresh folder under $TMPDIR (or /tmp), removed with its contents when the test ends.
 class CTempFolder {
 public:
@@ -49,12 +57,7 @@ public:
         std::ofstream(api(name), std::ios::binary) << bytes;
         return m_path / name;
     }
-    std::string read(const Path& name) const
-    {
-        std::stringstream content;
-        content << std::ifstream(api(name), std::ios::binary).rdbuf();
-        return content.str();
-    }
+    std::string read(const Path& name) const { return readFile(m_path / name); }
 
 private:
     Path m_path;
