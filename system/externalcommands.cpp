@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <initializer_list>
 
 namespace zilui {
 
@@ -31,7 +30,7 @@ const wchar_t* const kOpenCommandPrompt = L"openCommandPrompt";
 const wchar_t* const kDesktopOpener = L"xdg-open";
 const wchar_t* const kTerminal = L"x-terminal-emulator";
 // In order of preference: GNOME's, KDE's, then the one that runs anywhere.
-const std::initializer_list<const wchar_t*> kDiskUtilities = {L"gnome-disks", L"partitionmanager", L"gparted"};
+const wchar_t* const kDiskUtilities[] = {L"gnome-disks", L"partitionmanager", L"gparted"};
 
 // What fromUTF8 puts where the bytes were not UTF-8.
 constexpr wchar_t kReplacementChar = 0xFFFD;
@@ -105,14 +104,16 @@ zil::Path findDrivesFolder()
 // never read as a placeholder again. Of the digits after "$", the longest run that names an
 // existing argument counts: with fewer than ten arguments "$10" is argument 1 and a "0".
 // `maxReferred` is raised to the largest n replaced.
-zil::String replacePlaceholders(const zil::String& line, const zil::TArray<zil::String>& args, size_t& maxReferred)
+zil::String replacePlaceholders(const zil::String& line, const zil::TArray<zil::String>& args,
+                                size_t& maxReferred)
 {
     zil::String out;
     size_t i = 0;
     while (i < line.size()) {
         if (line[i] == L'$') {
             size_t digits = 0;
-            while (i + 1 + digits < line.size() && line[i + 1 + digits] >= L'0' && line[i + 1 + digits] <= L'9')
+            while (i + 1 + digits < line.size() && line[i + 1 + digits] >= L'0' &&
+                   line[i + 1 + digits] <= L'9')
                 ++digits;
             bool replaced = false;
             for (size_t length = std::min(digits, kMaxPlaceholderDigits); length > 0 && !replaced; --length) {
@@ -215,8 +216,9 @@ void CExternalCommandManager::openFileBrowser(const zil::String& path, bool asRo
     const zil::Path manager = getFileManagerPath();
     zil::CExecCommand command(manager.str());
     command.addArgument(target.str());
-    zil::logInfo(L"No external command helper found for 'openFileBrowser'. Calling the file manager directly (exe: " +
-                 manager.str() + L", args: " + command.getCommandLineParams() + L")");
+    zil::logInfo(
+        L"No external command helper found for 'openFileBrowser'. Calling the file manager directly (exe: " +
+        manager.str() + L", args: " + command.getCommandLineParams() + L")");
     startFallbackCommand(command);
 }
 
@@ -230,9 +232,10 @@ void CExternalCommandManager::openFileBrowserAtDiskList()
     const zil::Path manager = getFileManagerPath();
     zil::CExecCommand command(manager.str());
     command.addArgument(findDrivesFolder().str());
-    zil::logInfo(L"No external command helper found for 'openFileBrowserAtDiskList'. Calling the file manager "
-                 L"directly (exe: " +
-                 manager.str() + L", args: " + command.getCommandLineParams() + L")");
+    zil::logInfo(
+        L"No external command helper found for 'openFileBrowserAtDiskList'. Calling the file manager "
+        L"directly (exe: " +
+        manager.str() + L", args: " + command.getCommandLineParams() + L")");
     startFallbackCommand(command);
 }
 
@@ -243,8 +246,9 @@ void CExternalCommandManager::openWebBrowser(const zil::String& url)
 
     // Any failure to start something, the helper's included, still gets the URL opened.
     auto openInBrowserAfter = [&](const zil::CError& e) {
-        zil::logWarning(e, L"Cannot open '" + url + L"' through the helper or xdg-open; trying the browser "
-                           L"that wxWidgets finds");
+        zil::logWarning(e, L"Cannot open '" + url +
+                               L"' through the helper or xdg-open; trying the browser "
+                               L"that wxWidgets finds");
         openURLInDefaultBrowser(url);
     };
     try {
@@ -258,7 +262,8 @@ void CExternalCommandManager::openWebBrowser(const zil::String& url)
     const wchar_t* const source = L"CExternalCommandManager::openWebBrowser";
     if (url.isEmpty())
         throw zil::CInvalidArgError(L"No URL given to open in the web browser", source);
-    zil::logInfo(L"No external command helper found for 'openWebBrowser'. Opening url with default app: " + url);
+    zil::logInfo(L"No external command helper found for 'openWebBrowser'. Opening url with default app: " +
+                 url);
     try {
         startFallbackCommand(makeDesktopOpenerCommand(url, source));
     } catch (const zil::CError& e) {
@@ -276,7 +281,8 @@ void CExternalCommandManager::openPartitionManager()
     for (const wchar_t* name : kDiskUtilities) {
         const zil::Path utility = findOnSearchPath(name);
         if (!utility.isEmpty()) {
-            zil::logInfo(L"No external command helper found for 'openPartitionManager'. Starting " + utility.str());
+            zil::logInfo(L"No external command helper found for 'openPartitionManager'. Starting " +
+                         utility.str());
             startFallbackCommand(zil::CExecCommand(utility.str()));
             return;
         }
