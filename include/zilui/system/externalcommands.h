@@ -64,10 +64,10 @@ public:
     // zil::CError naming it, with the property "searchPath", when PATH has none.
     static zil::Path getFileManagerPath();
 
-protected:
-    friend class CAppBase;
-    // Drops the process-wide manager; the next get() makes a new one.
+    // Drops the process-wide manager early (e.g. at shutdown); the next get() makes a new one.
     static void disposeGlobalInstance();
+
+protected:
 
     // Copied under the lock, so delegates run without it held.
     zil::TArray<zil::P<IDelegate>> getDelegates() const;
