@@ -9,6 +9,7 @@
 #include <wx/settings.h>
 
 #include <functional>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,15 +32,7 @@ zil::P<CTextStyleFontCache> makeCache()
     return new CTextStyleFontCache(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
 }
 
-zil::P<CTextStyle> style(const wchar_t* css)
-{
-    return CTextStyle::fromCSSString(css);
-}
-
-std::vector<std::wstring> toStd(const zil::TArray<zil::String>& lines)
-{
-    return std::vector<std::wstring>(lines.begin(), lines.end());
-}
+zil::P<CTextStyle> style(const wchar_t* css) { return CTextStyle::fromCSSString(css); }
 
 // A white 200x120 bitmap with the DC's text colour blue; `paint` draws into it.
 wxImage paintImage(const std::function<void(wxMemoryDC&)>& paint)
@@ -54,18 +47,13 @@ wxImage paintImage(const std::function<void(wxMemoryDC&)>& paint)
     return bitmap.ConvertToImage();
 }
 
-bool inked(const wxImage& image, int x, int y)
-{
-    return image.GetRed(x, y) < 200 || image.GetGreen(x, y) < 200 || image.GetBlue(x, y) < 200;
-}
-
-// Leftmost inked column and topmost inked row; -1 when nothing is inked.
+// Leftmost inked (not white) column and topmost inked row; -1 when nothing is inked.
 wxPoint firstInk(const wxImage& image)
 {
     wxPoint first(-1, -1);
     for (int y = 0; y < image.GetHeight(); ++y)
         for (int x = 0; x < image.GetWidth(); ++x)
-            if (inked(image, x, y)) {
+            if (image.GetRed(x, y) < 200 || image.GetGreen(x, y) < 200 || image.GetBlue(x, y) < 200) {
                 first.x = first.x < 0 ? x : std::min(first.x, x);
                 first.y = first.y < 0 ? y : first.y;
             }
@@ -77,7 +65,7 @@ wxPoint firstInk(const wxImage& image)
 TEST(StyledTextPainter, SplitsLinesAndWords)
 {
     const zil::P<CTextStyle> first = style(L""), second = style(L"font-weight: bold");
-    struct Case { const wchar_t* text; bool twoStyles; std::vector<std::wstring> lines; std::vector<int> styles; };
+    struct Case { const wchar_t* text; bool twoStyles; zil::TArray<zil::String> lines; std::vector<int> styles; };
     const Case cases[] = {
         {L"a\r\nb", true, {L"a", L"b"}, {0, 1}},
         {L"a\r\nb", false, {L"a", L"b"}, {0, 0}},
@@ -90,17 +78,14 @@ TEST(StyledTextPainter, SplitsLinesAndWords)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
         CTestPainter painter(c.twoStyles ? zil::TArray<zil::P<CTextStyle>>{first, second}
-                                         : zil::TArray<zil::P<CTextStyle>>{first},
-                             makeCache().get());
-        std::vector<std::wstring> lines;
+                                         : zil::TArray<zil::P<CTextStyle>>{first}, makeCache().get());
+        zil::TArray<zil::String> lines;
         std::vector<int> styles;
         size_t pos = 0, index = 0;
         zil::String line;
         CTextStyle* lineStyle = nullptr;
-        while (painter.getNextLineAndStyle(c.text, pos, index, line, lineStyle)) {
-            lines.push_back(line);
-            styles.push_back(lineStyle == first.get() ? 0 : lineStyle == second.get() ? 1 : -1);
-        }
+        while (painter.getNextLineAndStyle(c.text, pos, index, line, lineStyle))
+            lines.push_back(line), styles.push_back(lineStyle == first.get() ? 0 : lineStyle == second.get() ? 1 : -1);
         EXPECT_EQ(c.lines, lines);
         EXPECT_EQ(c.styles, styles);
         EXPECT_EQ(c.lines.size(), index);
@@ -112,12 +97,11 @@ TEST(StyledTextPainter, SplitsLinesAndWords)
     // An empty line keeps the height of a letter.
     EXPECT_EQ(wxSize(0, painter.getLineExtent(dc, L"W", nullptr).y), painter.getLineExtent(dc, L"", nullptr));
     EXPECT_EQ(painter.getTextSize(dc, L"W", -1).y * 3, painter.getTextSize(dc, L"a\n\nb", -1).y);
-    std::vector<std::wstring> words;
+    zil::TArray<zil::String> words;
     size_t pos = 0;
-    zil::String word;
-    while (painter.getNextWord(L"well-known  a\tb-", pos, word))
+    for (zil::String word; painter.getNextWord(L"well-known  a\tb-", pos, word);)
         words.push_back(word);
-    EXPECT_EQ((std::vector<std::wstring>{L"well-", L"known", L"", L"a", L"b-"}), words);
+    EXPECT_EQ((zil::TArray<zil::String>{L"well-", L"known", L"", L"a", L"b-"}), words);
 }
 
 TEST(StyledTextPainter, WrapsAtWordsAndSplitsLongWords)
@@ -129,7 +113,7 @@ TEST(StyledTextPainter, WrapsAtWordsAndSplitsLongWords)
     dc.SetFont(font);
     auto width = [&](const wchar_t* text) { return dc.GetTextExtent(text).x; };
     const wchar_t* longWord = L"abcdefghijklmnopqrstuvwxyz";
-    struct Case { const wchar_t* line; int maxWidth; std::vector<std::wstring> expected; };
+    struct Case { const wchar_t* line; int maxWidth; zil::TArray<zil::String> expected; };
     const Case cases[] = {
         {L"one two three", width(L"one two") + 2, {L"one two", L"three"}},
         {L"well-known", width(L"well-known") * 3 / 4, {L"well-", L"known"}},
@@ -147,7 +131,7 @@ TEST(StyledTextPainter, WrapsAtWordsAndSplitsLongWords)
         zil::TArray<zil::String> out{L"stale"};
         painter.wrapText(dc, c.line, c.maxWidth, &font, out);
         if (c.line != longWord) {
-            EXPECT_EQ(c.expected, toStd(out));
+            EXPECT_EQ(c.expected, out);
             continue;
         }
         ASSERT_GT(out.size(), 1u);
@@ -166,34 +150,25 @@ TEST(StyledTextPainter, WrapsAtWordsAndSplitsLongWords)
               wrapping.getTextSize(dc, L"one two three", width(L"one two") + 2));
 }
 
-TEST(StyledTextPainter, Ellipsis)
+TEST(StyledTextPainter, EllipsisAndEmptyText)
 {
-    zil::P<CTextStyleFontCache> cache = makeCache();
-    CTestPainter painter({style(L"text-overflow: ellipsis")}, cache.get());
-    wxBitmap bitmap(10, 10, 24);
-    wxMemoryDC dc(bitmap);
-    wxFont font = cache->getFontWithStyle(*style(L"text-overflow: ellipsis"));
+    CTestPainter painter({style(L"text-overflow: ellipsis")}, makeCache().get());
+    wxFont font = makeCache()->getFontWithStyle(*style(L"text-overflow: ellipsis"));
     const zil::String line = L"An ellipsised line of some length";
-
-    EXPECT_EQ(painter.getLineExtent(dc, L"...", &font), painter.getTextSize(dc, line, -1));
-
-    zil::TArray<zil::String> out;
-    painter.ellipsisText(dc, line, -1, &font, out);
-    EXPECT_EQ(std::vector<std::wstring>{line}, toStd(out));
-    painter.ellipsisText(dc, line, 0, &font, out);
-    EXPECT_EQ(std::vector<std::wstring>{L"..."}, toStd(out));
-    painter.ellipsisText(dc, line, painter.getLineExtent(dc, line, &font).x / 2, &font, out);
-    ASSERT_EQ(1u, out.size());
-    EXPECT_LT(out[0].size(), line.size());
-    EXPECT_TRUE(out[0].EndsWith(L"...")) << out[0];
-}
-
-TEST(StyledTextPainter, EmptyTextDrawsAndMeasuresNothing)
-{
-    CTestPainter painter({}, makeCache().get());
     const wxImage image = paintImage([&](wxMemoryDC& dc) {
+        EXPECT_EQ(painter.getLineExtent(dc, L"...", &font), painter.getTextSize(dc, line, -1));
         EXPECT_EQ(wxSize(0, 0), painter.getTextSize(dc, L"", -1));
         painter.paintText(dc, wxRect(0, 0, 200, 120), L"");
+
+        zil::TArray<zil::String> out;
+        painter.ellipsisText(dc, line, -1, &font, out);
+        EXPECT_EQ(zil::TArray<zil::String>{line}, out);
+        painter.ellipsisText(dc, line, 0, &font, out);
+        EXPECT_EQ(zil::TArray<zil::String>{L"..."}, out);
+        painter.ellipsisText(dc, line, painter.getLineExtent(dc, line, &font).x / 2, &font, out);
+        ASSERT_EQ(1u, out.size());
+        EXPECT_LT(out[0].size(), line.size());
+        EXPECT_TRUE(out[0].EndsWith(L"...")) << out[0];
     });
     EXPECT_EQ(wxPoint(-1, -1), firstInk(image));
 }
@@ -227,13 +202,9 @@ TEST(StyledTextPainter, LineWithoutColourUsesTheDCColour)
 
 TEST(StyledTextPainter, Alignment)
 {
+    CTestPainter topLeft({}, makeCache().get());
     wxSize size;
-    {
-        CTestPainter painter({}, makeCache().get());
-        wxBitmap bitmap(10, 10, 24);
-        wxMemoryDC dc(bitmap);
-        size = painter.getTextSize(dc, L"Wq\nWq", -1);
-    }
+    paintImage([&](wxMemoryDC& dc) { size = topLeft.getTextSize(dc, L"Wq\nWq", -1); });
     const wxPoint origin(7, 20);
     // Offsets of the ink against the same text drawn top left at `origin`.
     struct Case { const wchar_t* firstCss; const wchar_t* secondCss; wxSize rect; wxPoint offset; };
@@ -246,7 +217,6 @@ TEST(StyledTextPainter, Alignment)
         // Taller than the rectangle: -1.5 truncates towards zero.
         {L"vertical-align: middle", L"", wxSize(size.x, size.y - 3), wxPoint(0, -1)},
     };
-    CTestPainter topLeft({}, makeCache().get());
     const wxPoint reference = firstInk(paintImage([&](wxMemoryDC& dc) {
         topLeft.paintText(dc, wxRect(origin, size), L"Wq\nWq");
     }));
