@@ -8,10 +8,9 @@
 #include <wx/dcmemory.h>
 #include <wx/settings.h>
 
-#include <functional>
 #include <algorithm>
+#include <functional>
 #include <string>
-#include <vector>
 
 using namespace zilui;
 
@@ -65,30 +64,23 @@ wxPoint firstInk(const wxImage& image)
 TEST(StyledTextPainter, SplitsLinesAndWords)
 {
     const zil::P<CTextStyle> first = style(L""), second = style(L"font-weight: bold");
-    struct Case { const wchar_t* text; bool twoStyles; zil::TArray<zil::String> lines; std::vector<int> styles; };
+    // Expected: each line with the index of its style, "|" between lines.
+    struct Case { const wchar_t* text; bool twoStyles; const wchar_t* expected; };
     const Case cases[] = {
-        {L"a\r\nb", true, {L"a", L"b"}, {0, 1}},
-        {L"a\r\nb", false, {L"a", L"b"}, {0, 0}},
-        {L"a\n\nb", true, {L"a", L"", L"b"}, {0, 1, 1}},
-        {L"a\r\rb\n", false, {L"a", L"", L"b"}, {0, 0, 0}},
-        {L"a\n\r\n", true, {L"a", L""}, {0, 1}},
-        {L"\r\n", true, {L""}, {0}},
-        {L"", true, {}, {}},
+        {L"a\r\nb", true, L"a0|b1"},    {L"a\r\nb", false, L"a0|b0"}, {L"a\n\nb", true, L"a0|1|b1"},
+        {L"a\r\rb\n", false, L"a0|0|b0"}, {L"a\n\r\n", true, L"a0|1"},  {L"\r\n", true, L"0"},
+        {L"", true, L""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
         CTestPainter painter(c.twoStyles ? zil::TArray<zil::P<CTextStyle>>{first, second}
                                          : zil::TArray<zil::P<CTextStyle>>{first}, makeCache().get());
-        zil::TArray<zil::String> lines;
-        std::vector<int> styles;
+        zil::String lines, line;
         size_t pos = 0, index = 0;
-        zil::String line;
         CTextStyle* lineStyle = nullptr;
         while (painter.getNextLineAndStyle(c.text, pos, index, line, lineStyle))
-            lines.push_back(line), styles.push_back(lineStyle == first.get() ? 0 : lineStyle == second.get() ? 1 : -1);
-        EXPECT_EQ(c.lines, lines);
-        EXPECT_EQ(c.styles, styles);
-        EXPECT_EQ(c.lines.size(), index);
+            lines += (lines.isEmpty() ? L"" : L"|") + line + (lineStyle == first.get() ? L"0" : L"1");
+        EXPECT_EQ(zil::String(c.expected), lines);
     }
 
     CTestPainter painter({}, makeCache().get());
@@ -136,9 +128,13 @@ TEST(StyledTextPainter, WrapsAtWordsAndSplitsLongWords)
         }
         ASSERT_GT(out.size(), 1u);
         zil::String joined;
-        for (const zil::String& piece : out) {
-            EXPECT_LE(width(piece.c_str()), c.maxWidth) << piece;
-            joined += piece;
+        for (size_t i = 0; i < out.size(); ++i) {
+            EXPECT_LE(width(out[i].c_str()), c.maxWidth) << out[i];
+            // Each piece is as long as fits.
+            if (i + 1 < out.size()) {
+                EXPECT_GT(width((out[i] + out[i + 1].front()).c_str()), c.maxWidth) << out[i];
+            }
+            joined += out[i];
         }
         EXPECT_EQ(zil::String(longWord), joined);
     }
@@ -233,10 +229,5 @@ TEST(StyledTextPainter, Alignment)
 
 TEST(StyledTextPainter, RefusesNullFontCache)
 {
-    try {
-        CLineBasedStyledTextPainter painter({}, nullptr);
-        FAIL() << "no error";
-    } catch (const zil::CInvalidArgError& e) {
-        EXPECT_EQ(L"CLineBasedStyledTextPainter::CLineBasedStyledTextPainter", e.getSource());
-    }
+    EXPECT_THROW(CLineBasedStyledTextPainter({}, nullptr), zil::CInvalidArgError);
 }
