@@ -71,7 +71,7 @@ void BM_WrapText100k(benchmark::State& state)
 {
     wrapWords(state, 100000);
 }
-BENCHMARK(BM_WrapText100k)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(BM_WrapText100k)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 class CCollectingWrapper : public wxTextWrapper {
 public:
