@@ -9,8 +9,10 @@
 
 #include <wx/image.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 using namespace zilui;
 using zil::Path;
@@ -427,5 +429,43 @@ TEST(SlickSkinBorder, CssWidths)
     for (const Case& c : cases) {
         SCOPED_TRACE(zil::String(c.text).toUTF8());
         EXPECT_EQ(parseCssBorderWidth(c.text), c.width);
+    }
+}
+
+namespace {
+
+// Every state of a generated skin has its own picture; all pictures differ at one size.
+template <class Skin> void checkGeneratedSkin(const zil::String& path)
+{
+    SCOPED_TRACE(path.toUTF8());
+    zil::P<TSlickSkinCache<Skin>> cache(new TSlickSkinCache<Skin>());
+    const zil::P<Skin> skin = cache->getOrLoadSkin(path);
+    ASSERT_TRUE(skin->getLoadSuccessful()) << "not found below the resource base folder";
+    EXPECT_FALSE(skin->hasBorder());
+    std::vector<wxImage> pictures;
+    for (int s = 0; s < Skin::StateCount; ++s) {
+        const zil::P<IScalingImage> underlay = skin->getStateSkin(typename Skin::State(s)).getUnderlayImage();
+        ASSERT_FALSE(underlay.isNull()) << s;
+        const wxImage picture = underlay->getScaledVersion(wxSize(90, 30))->getBitmap().ConvertToImage();
+        ASSERT_TRUE(picture.HasAlpha());
+        for (size_t other = 0; other < pictures.size(); ++other) {
+            const bool sameColors =
+                std::equal(picture.GetData(), picture.GetData() + 90 * 30 * 3, pictures[other].GetData());
+            EXPECT_FALSE(sameColors) << "states " << other << " and " << s;
+        }
+        pictures.push_back(picture);
+    }
+}
+
+} // namespace
+
+// The skins that the build draws into res/skins, read as the gallery reads them.
+TEST(SlickSkinSamples, EveryStateHasItsOwnPicture)
+{
+    for (const wchar_t* look : {L"glossy", L"flat"}) {
+        const zil::String folder = zil::String(L"skins/") + look + L"/";
+        checkGeneratedSkin<CSlickButtonSkin>(folder + L"button.ini");
+        checkGeneratedSkin<CSlickCheckBoxSkin>(folder + L"checkbox.ini");
+        checkGeneratedSkin<CSlickRadioButtonSkin>(folder + L"radiobutton.ini");
     }
 }
