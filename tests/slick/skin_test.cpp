@@ -327,6 +327,10 @@ TEST_F(SlickSkin, ReadsUtf16WithByteOrderMark)
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image, CResourceManager::get()->loadScalingImageByTitle(L"bild-\u00e4", -1.0));
 
+    // Without a mark, text that is no UTF-8 is read as Latin-1.
+    const zil::P<CSlickButtonSkin> latin1 = load<CSlickButtonSkin>("normal.underlay=bild-\xe4\n");
+    EXPECT_EQ(latin1->getStateSkin(CSlickButtonIntermediate::Normal).getUnderlayImage(), image);
+
     // An odd number of bytes after a UTF-16 mark cannot be text.
     zil::P<CSlickButtonSkin> broken(new CSlickButtonSkin());
     const Path path = writeSkin(utf16WithBom(L"imagePos=top") + "x");
