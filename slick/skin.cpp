@@ -31,9 +31,9 @@ bool readString(wxConfigBase& config, const zil::String& key, zil::String& value
     throw zil::CError(zil::String(L"Invalid value for '") + key + L"': '" + value + L"'.", zil::String(), -1);
 }
 
-// wxFileConfig's stream constructor converts its bytes plus one terminating byte, an odd
-// count that no UTF-16 file survives. So the text is decoded here, by wxConvAuto all the
-// same, and handed to wxFileConfig as UTF-8.
+// wxFileConfig's stream constructor (wxWidgets 3.2) fails on every UTF-16 file: it converts
+// one byte more than it read. So the text is decoded here, by wxConvAuto all the same, and
+// handed to wxFileConfig as UTF-8.
 wxString readSkinText(const zil::Path& file)
 {
     CWXFileInStream stream(file);
