@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/app/streams.h"
 
+#include <wx/convauto.h>
 #include <wx/log.h>
 #include <wx/wfstream.h>
 
@@ -435,6 +436,25 @@ wxFileOffset CInStreamToWXInputStreamAdapter::OnSysTell() const
         keepError(e);
         return wxInvalidOffset;
     }
+}
+
+wxString readTextFileAuto(const zil::Path& file, const zil::String& context)
+{
+    CWXFileInStream stream(file);
+    std::string bytes;
+    char buffer[4096];
+    while (const int64_t count = stream.read(buffer, sizeof buffer))
+        bytes.append(buffer, size_t(count));
+    stream.close();
+    if (bytes.empty())
+        return wxString();
+    // One converter per call: wxConvAuto consumes the byte order mark only on its first use.
+    if (wxConvAuto().ToWChar(nullptr, 0, bytes.data(), bytes.size()) == wxCONV_FAILED) {
+        zil::CParseError error(L"Cannot decode the text of '" + file.str() + L"'.", context);
+        error.setProp(L"path", file.str());
+        throw error;
+    }
+    return wxString(bytes.data(), wxConvAuto(), bytes.size());
 }
 
 } // namespace zilui

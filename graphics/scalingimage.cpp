@@ -11,6 +11,7 @@
 #include <wx/fileconf.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
+#include <wx/sstream.h>
 
 #include <algorithm>
 #include <cmath>
@@ -343,8 +344,9 @@ zil::P<CCompositeScalingImage> CCompositeScalingImage::load(const zil::Path& pat
     ScaleFocus focus = center;
     zil::Path paramsPath = getParamsPath(path);
     if (wxFileExists(toWX(paramsPath.toString()))) {
-        CWXFileInStream stream(paramsPath);
-        wxFileConfig config(*stream.getWXStream(), wxConvAuto());
+        wxStringInputStream stream(readTextFileAuto(paramsPath, L"CCompositeScalingImage::load"));
+        wxFileConfig config(stream, wxConvAuto());
+        config.SetExpandEnvVars(false);
         wxString text;
         if (config.Read(L"scaleMargins", &text))
             cutMargins = zil::CMargins::parseString(fromWX(text)).toScaled(targetFactor);

@@ -31,29 +31,6 @@ bool readString(wxConfigBase& config, const zil::String& key, zil::String& value
     throw zil::CError(zil::String(L"Invalid value for '") + key + L"': '" + value + L"'.", zil::String(), -1);
 }
 
-// wxFileConfig's stream constructor (wxWidgets 3.2) fails on every UTF-16 file: it converts
-// one byte more than it read. So the text is decoded here, by wxConvAuto all the same, and
-// handed to wxFileConfig as UTF-8.
-wxString readSkinText(const zil::Path& file)
-{
-    CWXFileInStream stream(file);
-    std::string bytes;
-    char buffer[4096];
-    while (const int64_t count = stream.read(buffer, sizeof buffer))
-        bytes.append(buffer, size_t(count));
-    stream.close();
-    if (bytes.empty())
-        return wxString();
-    // One converter per call: wxConvAuto consumes the byte order mark only on its first use.
-    if (wxConvAuto().ToWChar(nullptr, 0, bytes.data(), bytes.size()) == wxCONV_FAILED) {
-        zil::CParseError error(L"Cannot decode the text of the skin resource '" + file.str() + L"'.",
-                               L"TSlickSkinBase::loadResource");
-        error.setProp(L"path", file.str());
-        throw error;
-    }
-    return wxString(bytes.data(), wxConvAuto(), bytes.size());
-}
-
 zil::TArray<zil::String> splitAtBlanks(const zil::String& text)
 {
     zil::TArray<zil::String> parts;
@@ -156,7 +133,7 @@ template <class Intermediate> bool TSlickSkinBase<Intermediate>::loadResource(co
     if (file.isEmpty())
         return false;
 
-    wxStringInputStream text(readSkinText(file));
+    wxStringInputStream text(readTextFileAuto(file, L"TSlickSkinBase::loadResource"));
     wxFileConfig config(text, wxConvAuto());
     // Skin values are literal: "$" in a colour or title is not an environment variable.
     config.SetExpandEnvVars(false);

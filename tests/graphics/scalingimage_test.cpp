@@ -199,6 +199,15 @@ TEST(ScalingImage, LoadReadsParamsAndReportsBadFiles)
     EXPECT_EQ(image->getMargins(), zil::CMargins(2, 3, 2, 3));
     EXPECT_EQ(image->getScaleFocus(), CSI::horzMarginsVertCenter);
 
+    // Editors on other systems save UTF-16 with a byte order mark; wx's own stream reading loses it.
+    std::string utf16("\xff\xfe");
+    for (char c : std::string("scaleMargins=4,1\r\nscaleFocus=margins\r\n"))
+        utf16 += std::string{c, '\0'};
+    writeFile(params, utf16);
+    image = CSI::load(picture, 2.0, 1.0);
+    EXPECT_EQ(image->getMargins(), zil::CMargins(4, 1, 4, 1));
+    EXPECT_EQ(image->getScaleFocus(), CSI::margins);
+
     for (const char* focus : {"Center", "centre", ""}) {
         SCOPED_TRACE(focus);
         writeFile(params, std::string("scaleFocus=") + focus + "\n");
