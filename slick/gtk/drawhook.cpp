@@ -4,8 +4,9 @@
 #include <zil/error.h>
 #include <zil/log.h>
 
-#include <wx/dcgraph.h>
 #include <wx/graphics.h>
+// After graphics.h, which brings the setup that dcgraph.h tests.
+#include <wx/dcgraph.h>
 #include <wx/window.h>
 
 #include <gtk/gtk.h>
