@@ -63,6 +63,13 @@ protected:
                       zil::TArray<zil::String>& out) const;
 
 private:
+    struct CLaidOutLine;
+
+    // Lines as drawn, for the width limit `maxWidth` (wrapping) and `ellipsisWidth`; returns
+    // the vertical alignment of the first source line (0 for none).
+    double layOut(wxDC& dc, const zil::String& text, int maxWidth, int ellipsisWidth,
+                  zil::TArray<CLaidOutLine>& lines) const;
+
     zil::TArray<zil::P<CTextStyle>> m_lineStyles;
     zil::P<CTextStyleFontCache> m_fontCache;
 };
