@@ -4,8 +4,10 @@
 #include "gtk/drawhook.h"
 
 #include <zilui/app/strings.h>
+#include <zilui/system/externalcommands.h>
 
 #include <zil/error.h>
+#include <zil/log.h>
 #include <zil/process.h>
 
 #include <wx/cursor.h>
@@ -282,6 +284,15 @@ namespace zilui {
 
 void CLinkButton::openURL(const zil::String& url)
 {
+    const zil::String lower = zil::String(url).Lower();
+    if (lower.StartsWith(L"http:") || lower.StartsWith(L"https:")) {
+        try {
+            CExternalCommandManager::get()->openWebBrowser(url);
+            return;
+        } catch (const zil::CError& e) {
+            zil::logWarning(e, L"Opening a link in the web browser failed; trying the default application.", url);
+        }
+    }
     zil::openWithDefaultApp(url);
 }
 

@@ -20,17 +20,6 @@ using zilui::test::pixelAt;
 
 namespace {
 
-// A panel in the shared frame that holds the controls of one test and goes with it.
-struct TestPanel {
-    TestPanel()
-    {
-        panel = new wxPanel(&test::sharedFrame(), wxID_ANY, wxPoint(0, 0), wxSize(400, 300));
-        test::processPendingEvents();
-    }
-    ~TestPanel() { panel->Destroy(); test::processPendingEvents(); }
-    wxPanel* panel;
-};
-
 zil::P<CSlickButtonSkin> colouredButtonSkin(const wxColour& normal, const wxColour& hover, const wxColour& disabled)
 {
     zil::P<CSlickButtonSkin> skin(new CSlickButtonSkin());
@@ -73,7 +62,7 @@ bool screenShows(wxWindow* window, const std::function<bool(const wxImage&)>& ch
 
 TEST(SlickControls, DrawHookPaintsTheNativeButton)
 {
-    TestPanel holder;
+    test::CTestPanel holder;
     auto* button = new CSlickButton(holder.panel, wxID_ANY, "", wxPoint(10, 10), wxSize(80, 30));
     button->setSkin(colouredButtonSkin(wxColour(200, 0, 0), wxColour(0, 200, 0), wxColour(0, 0, 200)).get());
     button->Refresh();
@@ -84,7 +73,7 @@ TEST(SlickControls, DrawHookPaintsTheNativeButton)
 
 TEST(SlickControls, ClickSendsButtonEvent)
 {
-    TestPanel holder;
+    test::CTestPanel holder;
     auto* button = new CSlickButton(holder.panel, wxID_ANY, "Press", wxPoint(10, 10), wxSize(80, 30));
     int clicks = 0;
     button->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++clicks; });

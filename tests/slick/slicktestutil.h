@@ -2,7 +2,11 @@
 // Painting skinned controls into bitmaps and reading the pixels back.
 #pragma once
 
+#include "support/guitest.h"
+
 #include <wx/bitmap.h>
+#include <wx/frame.h>
+#include <wx/panel.h>
 #include <wx/colour.h>
 #include <wx/dcmemory.h>
 #include <wx/image.h>
@@ -10,6 +14,21 @@
 #include <cstdlib>
 
 namespace zilui::test {
+
+// A panel in the shared frame for the controls of one test; they go with it.
+struct CTestPanel {
+    CTestPanel()
+    {
+        panel = new wxPanel(&sharedFrame(), wxID_ANY, wxPoint(0, 0), wxSize(400, 300));
+        processPendingEvents();
+    }
+    ~CTestPanel()
+    {
+        panel->Destroy();
+        processPendingEvents();
+    }
+    wxPanel* panel;
+};
 
 // Paints the control as its paint handler would, onto `fill`, and returns the pixels.
 template <class Control>
