@@ -18,6 +18,10 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using namespace zilui;
 using zilui::test::countNear;
 using zilui::test::pixelAt;
@@ -34,23 +38,39 @@ zil::P<CSlickButtonSkin> colouredButtonSkin(const wxColour& normal, const wxColo
     return skin;
 }
 
-// A frame of its own for tests that use the real pointer, keyboard or screen: placed where
-// the windows of other test processes on the same display do not go, and raised.
+// Moves the real pointer to `point` of `window` (screen coordinates of its client area).
+void moveMouseTo(wxWindow* window, const wxPoint& point)
+{
+    wxUIActionSimulator().MouseMove(window->ClientToScreen(point));
+}
+
+// A frame of its own for tests that use the real pointer, keyboard or screen, placed where
+// other test windows do not go. Test processes run in parallel on one display, so it also
+// holds a lock per display while it lives; the pointer starts in its empty corner.
 struct CInputFrame {
     CInputFrame()
     {
+        const wxString display = wxGetenv("DISPLAY") ? wxGetenv("DISPLAY") : "";
+        const std::string path = "/tmp/zilui-tests-input" + display.utf8_string() + ".lock";
+        lock = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+        if (lock >= 0)
+            ::flock(lock, LOCK_EX);
         frame = new wxFrame(nullptr, wxID_ANY, "input", wxPoint(860, 620), wxSize(400, 300));
         panel = new wxPanel(frame);
         frame->Show();
         frame->Raise();
         test::runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
+        moveMouseTo(panel, wxPoint(390, 290));
         test::processPendingEvents();
     }
     ~CInputFrame()
     {
         frame->Destroy();
         test::processPendingEvents();
+        if (lock >= 0)
+            ::close(lock);
     }
+    int lock = -1;
     wxFrame* frame;
     wxPanel* panel;
 };
@@ -94,6 +114,7 @@ TEST(SlickControls, DrawHookPaintsTheNativeButton)
     EXPECT_TRUE(screenShows(button, [](const wxImage& shot) {
         return countNear(shot, wxRect(5, 5, 70, 20), wxColour(200, 0, 0)) == 70 * 20;
     }));
+
 }
 
 TEST(SlickControls, ClickSendsButtonEvent)
@@ -112,12 +133,6 @@ TEST(SlickControls, ClickSendsButtonEvent)
 }
 
 namespace {
-
-// Moves the real pointer to `point` of `window` (screen coordinates of its client area).
-void moveMouseTo(wxWindow* window, const wxPoint& point)
-{
-    wxUIActionSimulator().MouseMove(window->ClientToScreen(point));
-}
 
 // Records the URLs handed to the web browser; the browser is never started.
 class CRecordingDelegate : public zil::CBase, public virtual CExternalCommandManager::IDelegate {
