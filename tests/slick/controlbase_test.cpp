@@ -332,6 +332,10 @@ TEST(SlickControlBase, ImageOpacityIsAppliedWhenTheBitmapIsSet)
     EXPECT_EQ(button->getCurrentBitmap().ConvertToImage().GetAlpha(1, 1), 127);
     button->setStateBitmap(CSlickButton::Normal, opaque);
     EXPECT_TRUE(isSameBitmap(button->getCurrentBitmap(), opaque));
+
+    EXPECT_THROW(button->setStateBitmap(static_cast<CSlickButton::State>(3), opaque), zil::CInvalidArgError);
+    EXPECT_THROW(button->setSkin(nullptr), zil::CInvalidArgError);
+    EXPECT_TRUE(button->getSkin());
 }
 
 TEST(SlickControlBase, ButtonsOfOneSkinShareScaledImages)

@@ -340,6 +340,7 @@ TEST(SlickControls, CreatorAndDynamicCreation)
     ASSERT_TRUE(b->getSkin());
     EXPECT_NE(b->getSkin().get(), c->getSkin().get());
     EXPECT_EQ(b->getSkin()->getBorderType(), CSlickButtonSkin::BorderFlat);
+    EXPECT_THROW(without->createButton(nullptr, wxID_ANY, L"D"), zil::CInvalidArgError);
 
     for (const char* name : {"zilui::CSlickButton", "zilui::CLinkButton", "zilui::CSlickCheckBox",
                              "zilui::CSlickRadioButton"}) {

@@ -93,8 +93,12 @@ public:
     }
 
     // Bitmaps prepared under the previous skin keep its opacity until they are set again.
+    // Null throws zil::CInvalidArgError: a control always paints from some skin.
     void setSkin(Skin* skin)
     {
+        if (!skin)
+            throw zil::CInvalidArgError(L"A skinned control needs a skin; null was given.",
+                                        L"TSlickControlBase::setSkin");
         m_skin = skin;
         initClientSizerStuff();
         for (int i = 0; i < StateCount; ++i) {
