@@ -11,6 +11,7 @@
 
 #include "imagespage.h"
 #include "screenshot.h"
+#include "slickpage.h"
 
 #include <zilui/app/appbase.h>
 #include <zilui/app/language.h>
@@ -37,7 +38,7 @@ using zilui::fromWX;
 using zilui::toWX;
 
 // Names that --page accepts, in the notebook's order.
-const char* const kPageNames[] = {"welcome", "application", "images"};
+const char* const kPageNames[] = {"welcome", "application", "images", "skinned"};
 
 // Index into kPageNames, or -1.
 int findPage(const wxString& name)
@@ -72,6 +73,7 @@ public:
         book->AddPage(makeWelcomePage(book), toWX(ZILUI_TR("Welcome")));
         book->AddPage(makeApplicationPage(book), toWX(ZILUI_TR("Application")));
         book->AddPage(gallery::makeImagesPage(book), toWX(ZILUI_TR("Images")));
+        book->AddPage(gallery::makeSlickPage(book), toWX(ZILUI_TR("Skinned controls")));
         book->SetSelection(static_cast<size_t>(page));
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(book, 1, wxEXPAND);
