@@ -1,0 +1,475 @@
+// SPDX-License-Identifier: MIT
+// Every dialog here runs a real modal loop, driven by steps queued from inside the loop, and
+// is ended by a timer with kTimedOut when a step fails to end it.
+#include "app/apptestutil.h"
+#include "app/dialogtestutil.h"
+#include "support/guitest.h"
+
+#include <zilui/app/action.h>
+#include <zilui/modules/moduledialog.h>
+
+#include <zil/error.h>
+
+#include <gtest/gtest.h>
+
+#include <wx/button.h>
+#include <wx/frame.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zilui::test {
+namespace {
+
+using Journal = std::vector<std::string>;
+constexpr int kTimedOut = 4242;
+
+// A module of `pages` pages that records its calls ("next moved", "confirmAbort", ...).
+class CScriptedModule : public zil::CBase, public virtual IUIModule {
+public:
+    CScriptedModule(Journal& journal, int pages) : m_journal(journal), m_pages(pages) {}
+
+    int refusingPage = 0;      // the data check of this page (1-based) fails
+    bool abortAnswer = true;   // what confirmAbort() says
+    bool throwOnEnter = false;
+    int throwOnNextAt = -1;    // nextPage() raises at this position (0: the very first call)
+    // Shapes the page info; `refusals` counts the refused steps so far.
+    std::function<void(CUIPageInfo& info, int page, int refusals)> shapeInfo;
+    zil::P<IUIModuleContext> context;
+    int position = 0;
+    int refusals = 0;
+
+    void setAutoShowHidePages(bool) override {}
+    bool getAutoShowHidePages() const override { return true; }
+    void resetState() override
+    {
+        m_journal.push_back("reset");
+        position = 0;
+    }
+    void enter(IUIModuleContext* newContext, NavDirection) override
+    {
+        m_journal.push_back("enter");
+        if (throwOnEnter)
+            throw zil::CError(L"module broke");
+        context = newContext;
+    }
+    void leave(NavDirection dir) override { m_journal.push_back(dir == IUIPage::NavNone ? "leave none" : "leave"); }
+    bool confirmAbort() override
+    {
+        m_journal.push_back("confirmAbort");
+        return abortAnswer;
+    }
+    NavigateResult nextPage() override
+    {
+        if (position == throwOnNextAt)
+            throw zil::CError(L"module broke");
+        if (position >= 1 && position == refusingPage) {
+            ++refusals;
+            return record("next stay", NavigateStay);
+        }
+        if (position < m_pages) {
+            ++position;
+            return record("next moved", NavigateMoved);
+        }
+        position = m_pages + 1;
+        return record("next end", NavigateEnd);
+    }
+    NavigateResult prevPage() override
+    {
+        if (position > 1) {
+            --position;
+            return record("prev moved", NavigateMoved);
+        }
+        position = 0;
+        return record("prev end", NavigateEnd);
+    }
+    zil::P<CUIPageInfo> getPageInfo() override
+    {
+        zil::P<CUIPageInfo> info(new CUIPageInfo());
+        if (shapeInfo && position >= 1 && position <= m_pages)
+            shapeInfo(*info, position, refusals);
+        return info;
+    }
+    zil::String getPageName() override { return zil::toString(int64_t(position)); }
+    bool hasAnyPages() override { return m_pages > 0; }
+    bool hasExactlyOnePage() override { return m_pages == 1; }
+    bool hasNextPage() override { return position < m_pages; }
+    bool hasPrevPage() override { return position > 1; }
+
+private:
+    NavigateResult record(const char* entry, NavigateResult result)
+    {
+        m_journal.push_back(entry);
+        return result;
+    }
+
+    Journal& m_journal;
+    int m_pages;
+};
+
+// "label" for a shown and enabled button, "(label)" when disabled, "-" when hidden.
+std::string buttonState(const wxButton* button)
+{
+    if (!button->IsShown())
+        return "-";
+    const std::string label = button->GetLabel().ToStdString();
+    return button->IsEnabled() ? label : "(" + label + ")";
+}
+
+std::string buttons(const CUIModuleDialog& dialog)
+{
+    return buttonState(dialog.getLeftButton()) + "|" + buttonState(dialog.getRightButton());
+}
+
+// As a user would: only a visible and enabled button can be pressed.
+void click(wxButton* button)
+{
+    if (!button->IsShown() || !button->IsEnabled()) {
+        ADD_FAILURE() << "pressed a button that cannot be pressed: " << buttonState(button);
+        return;
+    }
+    wxCommandEvent event(wxEVT_BUTTON, button->GetId());
+    event.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(event);
+}
+
+void pressKey(wxDialog& dialog, int key)
+{
+    wxKeyEvent event(wxEVT_CHAR_HOOK);
+    event.m_keyCode = key;
+    event.SetEventObject(&dialog);
+    dialog.GetEventHandler()->ProcessEvent(event);
+}
+
+using Step = std::function<void()>;
+
+// Runs dialog.ShowModal() with `steps` performed one after another from inside its loop, each
+// once the events of the one before have been handled. Steps left when the loop ends are
+// dropped.
+int runModal(CUIModuleDialog& dialog, std::vector<Step> steps)
+{
+    struct State {
+        std::vector<Step> steps;
+        size_t next = 0;
+        bool running = true;
+    };
+    auto state = std::make_shared<State>();
+    state->steps = std::move(steps);
+    auto advance = std::make_shared<std::function<void()>>();
+    // Weak towards itself, so the queued copies do not keep a cycle alive.
+    *advance = [state, &dialog, weak = std::weak_ptr<std::function<void()>>(advance)] {
+        if (!state->running || !dialog.IsModal() || state->next >= state->steps.size())
+            return;
+        state->steps[state->next++]();
+        if (auto self = weak.lock())
+            dialog.CallAfter(*self);
+    };
+    dialog.CallAfter(*advance);
+    wxTimer timeout;
+    timeout.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (dialog.IsModal())
+            dialog.EndModal(kTimedOut);
+    });
+    timeout.StartOnce(20000);
+    int result = kTimedOut;
+    try {
+        result = dialog.ShowModal();
+    } catch (...) {
+        state->running = false;
+        throw;
+    }
+    state->running = false;
+    return result;
+}
+
+struct DialogFixture : testing::Test {
+    void SetUp() override { loadProgressDialogResource(); }
+    void TearDown() override { processPendingEvents(); }
+
+    Journal journal;
+    CUIModuleDialog dialog{&sharedFrame(), L"Wizard"};
+};
+
+TEST_F(DialogFixture, OnePageModuleHasOkOnTheLeftAndCancelOnTheRight)
+{
+    const struct {
+        const char* name;
+        bool pressOk;
+        bool abortAnswer;
+        int result;
+        Journal journal;
+    } cases[] = {
+        {"OK", true, true, wxID_OK, {"reset", "enter", "next moved", "next end", "leave none"}},
+        {"Cancel", false, true, wxID_CANCEL, {"reset", "enter", "next moved", "confirmAbort", "leave none"}},
+        {"Cancel refused", false, false, kTimedOut, {"reset", "enter", "next moved", "confirmAbort", "leave none"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        journal.clear();
+        zil::P<CScriptedModule> module(new CScriptedModule(journal, 1));
+        module->abortAnswer = c.abortAnswer;
+        dialog.setModule(module.get());
+        std::string seen;
+        bool stillOpen = false;
+        const int result = runModal(dialog, {[&] {
+                                                 seen = buttons(dialog);
+                                                 click(c.pressOk ? dialog.getLeftButton() : dialog.getRightButton());
+                                             },
+                                             [&] {
+                                                 stillOpen = dialog.IsModal();
+                                                 dialog.EndModal(kTimedOut);
+                                             }});
+        EXPECT_EQ(seen, "OK|Cancel");
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(stillOpen, c.result == kTimedOut);
+        EXPECT_EQ(journal, c.journal);
+        EXPECT_EQ(module->context, nullptr);
+    }
+}
+
+TEST_F(DialogFixture, EscapeCancelsAndEnterConfirms)
+{
+    auto* field = new wxTextCtrl(dialog.getPageParent(), wxID_ANY);
+    const struct {
+        const char* name;
+        int pages;
+        int key;
+        int result;
+    } cases[] = {
+        {"Escape, one page", 1, WXK_ESCAPE, wxID_CANCEL},
+        {"Escape, wizard", 3, WXK_ESCAPE, wxID_CANCEL},
+        {"Enter in a field, one page", 1, WXK_RETURN, wxID_OK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        journal.clear();
+        zil::P<CScriptedModule> module(new CScriptedModule(journal, c.pages));
+        dialog.setModule(module.get());
+        std::vector<Step> steps;
+        if (c.key == WXK_ESCAPE) {
+            steps.push_back([&] { pressKey(dialog, WXK_ESCAPE); });
+        } else {
+            // A real key press, so that GTK's own default-button handling is what answers it.
+            steps.push_back([&] {
+                EXPECT_EQ(dialog.GetAffirmativeId(), dialog.getLeftButton()->GetId());
+                dialog.Raise();
+                field->SetFocus();
+            });
+            steps.push_back([&] {
+                wxUIActionSimulator sim;
+                sim.MouseMove(field->GetScreenRect().GetPosition() + wxPoint(3, 3));
+                sim.Char(WXK_RETURN);
+            });
+            // Key events reach the loop some time after the simulator has sent them.
+            for (int i = 0; i < 200; ++i)
+                steps.push_back([] { wxMilliSleep(10); });
+        }
+        EXPECT_EQ(runModal(dialog, steps), c.result);
+        const bool asked = std::find(journal.begin(), journal.end(), "confirmAbort") != journal.end();
+        EXPECT_EQ(asked, c.result == wxID_CANCEL);
+    }
+}
+
+TEST_F(DialogFixture, WizardButtonsFollowThePages)
+{
+    zil::P<CScriptedModule> module(new CScriptedModule(journal, 3));
+    module->abortAnswer = false;
+    dialog.setModule(module.get());
+    std::vector<std::string> seen;
+    const auto look = [&] { seen.push_back(buttons(dialog)); };
+    wxButton* left = dialog.getLeftButton();
+    wxButton* right = dialog.getRightButton();
+    const int result = runModal(dialog, {
+                                            look,
+                                            [&] { click(left); }, // Cancel, refused by the module
+                                            look,
+                                            [&] { click(right); },
+                                            look,
+                                            [&] { click(right); },
+                                            look,
+                                            [&] { click(left); }, // Back
+                                            look,
+                                            [&] { click(right); },
+                                            [&] { click(right); }, // Finish
+                                        });
+    EXPECT_EQ(result, wxID_OK);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Cancel|Next", "Cancel|Next", "Back|Next", "Back|Finish",
+                                              "Back|Next"}));
+    EXPECT_EQ(journal, (Journal{"reset", "enter", "next moved", "confirmAbort", "next moved", "next moved",
+                                "prev moved", "next moved", "next end", "leave none"}));
+}
+
+TEST_F(DialogFixture, CancelOnTheFirstPageClosesOnlyWhenConfirmed)
+{
+    zil::P<CScriptedModule> module(new CScriptedModule(journal, 2));
+    module->abortAnswer = false;
+    dialog.setModule(module.get());
+    bool openAfterRefusal = false;
+    const int result = runModal(dialog, {[&] { click(dialog.getLeftButton()); },
+                                         [&] {
+                                             openAfterRefusal = dialog.IsModal();
+                                             module->abortAnswer = true;
+                                             click(dialog.getLeftButton());
+                                         }});
+    EXPECT_TRUE(openAfterRefusal);
+    EXPECT_EQ(result, wxID_CANCEL);
+    EXPECT_EQ(journal, (Journal{"reset", "enter", "next moved", "confirmAbort", "confirmAbort", "leave none"}));
+}
+
+TEST_F(DialogFixture, RefusingPageStaysWithRefreshedButtons)
+{
+    zil::P<CScriptedModule> module(new CScriptedModule(journal, 2));
+    module->refusingPage = 1;
+    module->shapeInfo = [](CUIPageInfo& info, int, int refusals) {
+        if (refusals > 0) {
+            info.nextLabel = L"Retry";
+            info.enableBack = false;
+        }
+    };
+    dialog.setModule(module.get());
+    std::string before, after;
+    bool open = false;
+    runModal(dialog, {[&] {
+                          before = buttons(dialog);
+                          click(dialog.getRightButton());
+                      },
+                      [&] {
+                          after = buttons(dialog);
+                          open = dialog.IsModal();
+                          dialog.EndModal(kTimedOut);
+                      }});
+    EXPECT_EQ(before, "Cancel|Next");
+    EXPECT_EQ(after, "(Cancel)|Retry");
+    EXPECT_TRUE(open);
+    EXPECT_EQ(module->position, 1);
+}
+
+TEST_F(DialogFixture, PageInfoOverridesTheDefaultLabels)
+{
+    const struct {
+        const char* name;
+        int pages;
+        const wchar_t* next;
+        const wchar_t* back;
+        bool showBack;
+        bool enableNext;
+        std::string buttons;
+    } cases[] = {
+        {"one page", 1, L"Install", L"", true, true, "Install|Cancel"},
+        {"wizard", 2, L"Go on", L"Quit", true, false, "Quit|(Go on)"},
+        {"wizard, back hidden", 2, L"", L"", false, true, "-|Next"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        zil::P<CScriptedModule> module(new CScriptedModule(journal, c.pages));
+        module->shapeInfo = [&c](CUIPageInfo& info, int, int) {
+            info.nextLabel = c.next;
+            info.backLabel = c.back;
+            info.showBack = c.showBack;
+            info.enableNext = c.enableNext;
+        };
+        dialog.setModule(module.get());
+        std::string seen;
+        runModal(dialog, {[&] {
+            seen = buttons(dialog);
+            dialog.EndModal(kTimedOut);
+        }});
+        EXPECT_EQ(seen, c.buttons);
+    }
+}
+
+TEST_F(DialogFixture, ProgrammingErrorsAreRaisedAfterLeavingTheModule)
+{
+    CGlobalLogCapture log;
+    try {
+        dialog.ShowModal();
+        ADD_FAILURE() << "no error without a module";
+    } catch (const zil::CError& e) {
+        EXPECT_EQ(e.getMessage(), L"Internal error: CUIModuleDialog::ShowModal called without module having been set.");
+    }
+    zil::P<CScriptedModule> module(new CScriptedModule(journal, 0));
+    dialog.setModule(module.get());
+    try {
+        dialog.ShowModal();
+        ADD_FAILURE() << "no error for a module without pages";
+    } catch (const zil::CError& e) {
+        EXPECT_EQ(e.getMessage(), L"Internal error: module set in CUIModuleDialog has no pages (navigate result: 1).");
+    }
+    EXPECT_EQ(journal, (Journal{"reset", "enter", "next end", "leave none"}));
+    EXPECT_FALSE(dialog.IsShown());
+    EXPECT_NE(log.text().find("Letting through."), std::string::npos);
+}
+
+TEST_F(DialogFixture, ModuleErrorsLeaveTheModuleAndCloseTheDialog)
+{
+    const struct {
+        const char* name;
+        bool throwOnEnter;
+        int throwOnNextAt;
+        Journal journal;
+    } cases[] = {
+        {"enter", true, -1, {"reset", "enter", "leave none"}},
+        {"first page", false, 0, {"reset", "enter", "leave none"}},
+        {"Next pressed", false, 1, {"reset", "enter", "next moved", "leave none"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        journal.clear();
+        zil::P<CScriptedModule> module(new CScriptedModule(journal, 2));
+        module->throwOnEnter = c.throwOnEnter;
+        module->throwOnNextAt = c.throwOnNextAt;
+        dialog.setModule(module.get());
+        zil::String message;
+        try {
+            runModal(dialog, {[&] { click(dialog.getRightButton()); }});
+        } catch (const zil::CError& e) {
+            message = e.getMessage();
+        }
+        EXPECT_EQ(message, L"module broke");
+        EXPECT_EQ(journal, c.journal);
+        EXPECT_FALSE(dialog.IsShown());
+        EXPECT_FALSE(dialog.IsModal());
+    }
+}
+
+TEST_F(DialogFixture, WaitForThreadBlocksUntilTheThreadEndsAndTheContextDiesWithTheLoop)
+{
+    zil::P<CScriptedModule> module(new CScriptedModule(journal, 2));
+    dialog.setModule(module.get());
+    zil::CSignal release;
+    zil::P<CFunctionThread> worker(new CFunctionThread([&] { release.wait(20000); }));
+    worker->start();
+    bool releasedBeforeReturn = false;
+    bool aliveAfterReturn = true;
+    zil::P<IUIModuleContext> kept;
+    runModal(dialog, {[&] {
+                          kept = module->context;
+                          // Ended from the wait loop itself, so it must be running.
+                          postAction([&] { release.set(); });
+                          module->context->waitForThread(worker.get(), true);
+                          releasedBeforeReturn = release.isSet();
+                          aliveAfterReturn = worker->isAlive();
+                      },
+                      [&] {
+                          EXPECT_TRUE(dialog.IsModal());
+                          dialog.EndModal(kTimedOut);
+                      }});
+    EXPECT_TRUE(releasedBeforeReturn);
+    EXPECT_FALSE(aliveAfterReturn);
+
+    // A context kept past the loop does nothing.
+    ASSERT_NE(kept, nullptr);
+    const Journal before = journal;
+    kept->nextPage();
+    kept->prevPage();
+    EXPECT_EQ(journal, before);
+}
+
+} // namespace
+} // namespace zilui::test
