@@ -20,26 +20,12 @@ using Journal = std::vector<std::string>;
 
 inline std::string dirName(IUIPage::NavDirection dir)
 {
-    switch (dir) {
-    case IUIPage::NavForward:
-        return "fwd";
-    case IUIPage::NavBackward:
-        return "back";
-    default:
-        return "none";
-    }
+    return dir == IUIPage::NavForward ? "fwd" : dir == IUIPage::NavBackward ? "back" : "none";
 }
 
 inline std::string resultName(IUIModule::NavigateResult result)
 {
-    switch (result) {
-    case IUIModule::NavigateStay:
-        return "stay";
-    case IUIModule::NavigateEnd:
-        return "end";
-    default:
-        return "moved";
-    }
+    return result == IUIModule::NavigateStay ? "stay" : result == IUIModule::NavigateEnd ? "end" : "moved";
 }
 
 class CFakeContext : public zil::CBase, public IUIModuleContext {
@@ -119,8 +105,7 @@ public:
     {
         if (!onPage())
             return zil::String();
-        const std::string name = m_name + std::to_string(position);
-        return zil::String(name.begin(), name.end());
+        return zil::String(m_name + std::to_string(position));
     }
     bool hasAnyPages() override { return m_pageCount > 0; }
     bool hasExactlyOnePage() override { return m_pageCount == 1; }

@@ -149,12 +149,13 @@ TEST(ActiveUIModuleSlot, FailedStartRestoresOldModuleAndRethrows)
             slot.tryAssign(newModule.get(), nullptr, kFwd);
             ADD_FAILURE() << "no exception";
         } catch (const zil::CError& e) {
-            EXPECT_EQ(e.getMessage(), zil::String(c.message.begin(), c.message.end()));
+            EXPECT_EQ(e.getMessage(), zil::String(c.message));
         }
         EXPECT_EQ(journal, c.journal);
         EXPECT_EQ(slot.getModule().get(), c.oldActive ? oldModule.get() : nullptr);
-        if (c.oldActive)
+        if (c.oldActive) {
             EXPECT_EQ(slot.getContext(), oldContext);
+        }
         const std::string text = log.text();
         for (const std::string& line : {restoring, cleanup, restoreFailed}) {
             const bool expected = std::find(c.logged.begin(), c.logged.end(), line) != c.logged.end();
