@@ -1,0 +1,701 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <zilui/app/strings.h>
+#include <zilui/app/windowhelpers.h>
+#include <zilui/graphics/gradients.h>
+#include <zilui/graphics/scalingimage.h>
+#include <zilui/graphics/styledtextpainter.h>
+#include <zilui/graphics/textstyle.h>
+#include <zilui/slick/skin.h>
+
+#include <zil/containers.h>
+#include <zil/error.h>
+#include <zil/margins.h>
+#include <zil/object.h>
+#include <zil/string.h>
+
+#include <wx/dcbuffer.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
+#include <wx/stockitem.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace zilui {
+
+// Turns the wxWidgets window class of `Intermediate` (its direct base, which also supplies
+// the State enum and StateCount) into a control that paints itself entirely from a `Skin`:
+// background, underlay, state bitmap, label, overlays, border and focus rectangle. Skin
+// lengths are pixels at scale 1 and are scaled by the window's content scale factor.
+// GUI thread only.
+//
+// The concrete class creates the window, routes paint, size, focus, mouse and system colour
+// events to the On... handlers (they all skip), and on GTK connects the native widget's drawing
+// to paintCurrent().
+template <class Intermediate, class Skin>
+class TSlickControlBase : public Intermediate {
+public:
+    using State = typename Intermediate::State;
+    static constexpr int StateCount = Intermediate::StateCount;
+
+    // Controls that are drawn hovered together while the mouse is over any of them. Holds
+    // plain pointers: a control leaves its group when it is destroyed.
+    class CHoverGroup : public zil::CBase {
+    public:
+        // Moves `control` into this group (out of any other); null is ignored.
+        void add(TSlickControlBase* control)
+        {
+            if (control)
+                control->setHoverGroup(this);
+        }
+        void remove(TSlickControlBase* control)
+        {
+            if (control && control->m_hoverGroup.get() == this)
+                control->setHoverGroup(nullptr);
+        }
+        const zil::TArray<TSlickControlBase*>& getControls() const { return m_controls; }
+
+    private:
+        friend class TSlickControlBase;
+        zil::TArray<TSlickControlBase*> m_controls;
+    };
+
+    TSlickControlBase(wxSystemColour defaultBackground, wxSystemColour defaultText)
+        : m_defaultBackgroundSysColour(defaultBackground),
+          m_defaultTextSysColour(defaultText),
+          m_skin(new Skin())
+    {
+        updateDefaultColours();
+    }
+
+    ~TSlickControlBase() override
+    {
+        if (zil::P<CHoverGroup> group = m_hoverGroup) {
+            removeFromGroup();
+            for (TSlickControlBase* control : zil::TArray<TSlickControlBase*>(group->m_controls))
+                control->updateSharedHover();
+        }
+    }
+
+    // Steps of the window creation that follow the native Create(); `style` is a Win32 window
+    // style there and has no meaning on GTK.
+    void createBase(int style)
+    {
+        (void)style;
+        this->SetBackgroundStyle(wxBG_STYLE_PAINT);
+        updateDefaultColours();
+        this->InheritAttributes();
+        this->Refresh();
+    }
+
+    // Bitmaps prepared under the previous skin keep its opacity until they are set again.
+    void setSkin(Skin* skin)
+    {
+        m_skin = skin;
+        initClientSizerStuff();
+        for (int i = 0; i < StateCount; ++i) {
+            m_underlayCache[i] = nullptr;
+            m_overlayCache[i] = nullptr;
+            m_overlay2Cache[i] = nullptr;
+        }
+        this->InvalidateBestSize();
+        this->Refresh();
+    }
+    zil::P<Skin> getSkin() const { return m_skin; }
+
+    void setStateBitmap(State state, const wxBitmap& bitmap)
+    {
+        const int index = checkState(state);
+        if (isSameBitmap(bitmap, m_stateBitmaps[index]))
+            return;
+        m_stateBitmaps[index] = bitmap;
+        prepareStateBitmap(state);
+        this->InvalidateBestSize();
+        this->Refresh();
+    }
+    void setAllStateBitmaps(wxBitmap bitmap)
+    {
+        for (int i = 0; i < StateCount; ++i)
+            setStateBitmap(static_cast<State>(i), bitmap);
+    }
+    wxBitmap getStateBitmap(State state) const { return m_stateBitmaps[checkState(state)]; }
+    // The prepared bitmap of getBitmapState().
+    wxBitmap getCurrentBitmap() const { return m_preparedBitmaps[checkState(getBitmapState())]; }
+
+    // An empty label on a stock id shows the stock label.
+    void SetLabel(const wxString& label) override
+    {
+        if (label.empty() && wxIsStockID(this->GetId()))
+            wxControlBase::SetLabel(wxGetStockLabel(this->GetId(), wxSTOCK_WITH_MNEMONIC));
+        else
+            wxControlBase::SetLabel(label);
+        this->Refresh();
+    }
+
+    // Line styles of the label for every state, over the skin's; an empty array goes back
+    // to the skin's.
+    void SetLabelLineStyles(const zil::TArray<zil::P<CTextStyle>>& styles, CTextStyleFontCache* fontCache)
+    {
+        if (styles.empty())
+            m_ownTextPainter = nullptr;
+        else
+            m_ownTextPainter = new CLineBasedStyledTextPainter(styles, fontCache);
+        this->InvalidateBestSize();
+        this->Refresh();
+    }
+
+    void setHoverCursor(const wxCursor& cursor)
+    {
+        m_hoverCursor = cursor;
+        if (m_sharedHover)
+            updateCursor();
+    }
+    const wxCursor& getHoverCursor() const { return m_hoverCursor; }
+    void updateCursor()
+    {
+        this->SetCursor(m_sharedHover && m_hoverCursor.IsOk() ? m_hoverCursor : wxNullCursor);
+    }
+
+    void setOwnHover(bool hover)
+    {
+        if (m_ownHover == hover)
+            return;
+        m_ownHover = hover;
+        updateSharedHover();
+    }
+    bool getOwnHover() const { return m_ownHover; }
+    // Drawn as hovered: by its own hover or that of its hover group.
+    bool getSharedHover() const { return m_sharedHover; }
+
+    void setFocus(bool focus)
+    {
+        if (m_hasFocus == focus)
+            return;
+        m_hasFocus = focus;
+        this->Refresh();
+    }
+    bool getFocus() const { return m_hasFocus; }
+
+    void setDrawFocusRect(bool draw)
+    {
+        m_drawFocusRect = draw;
+        this->Refresh();
+    }
+    bool getDrawFocusRect() const { return m_drawFocusRect; }
+
+    // The sizer laid out inside the control between the skin's client margins; the control
+    // owns it once the skin is set.
+    void setClientSizer(wxSizer* sizer)
+    {
+        m_clientSizer = sizer;
+        initClientSizerStuff();
+    }
+    wxSizer* getClientSizer() const { return m_clientSizer; }
+    // The vertical box between the client margins; null until the client sizer is placed.
+    wxBoxSizer* getInnerSizer() const { return m_innerSizer; }
+
+    int getUserInt() const { return m_userInt; }
+    void setUserInt(int value) { m_userInt = value; }
+
+    bool isContentVertical() const
+    {
+        const auto pos = m_skin->getImagePos();
+        return pos == Skin::ImageTop || pos == Skin::ImageBottom;
+    }
+
+    // The window's content scale factor, asked once.
+    double getUICoordScaleFactor() const
+    {
+        if (m_scaleFactor == 0)
+            m_scaleFactor = this->GetContentScaleFactor();
+        return m_scaleFactor;
+    }
+
+    virtual zil::String getDisplayText() const { return fromWX(this->GetLabel()); }
+    virtual State getState() const = 0;
+    virtual State getBitmapState() const { return getState(); }
+
+    bool Enable(bool enable = true) override
+    {
+        const bool wasEnabled = this->IsThisEnabled();
+        if (!Intermediate::Enable(enable))
+            return false;
+        if (wasEnabled != this->IsThisEnabled())
+            this->Refresh();
+        return true;
+    }
+
+    // Painting and sizing steps; public so that they can be checked one by one.
+
+    static wxSize getBitmapSize(const wxBitmap& bitmap)
+    {
+        return bitmap.IsOk() ? bitmap.GetSize() : wxSize(0, 0);
+    }
+
+    wxSize getTextSize(wxDC& dc, CLineBasedStyledTextPainter* painter, int maxWidth) const
+    {
+        const zil::String text = getDisplayText();
+        if (painter)
+            return painter->getTextSize(dc, text, maxWidth);
+        return dc.GetMultiLineTextExtent(toWX(text));
+    }
+
+    // The image text space in pixels at the present scale.
+    int getScaledImageTextSpace() const
+    {
+        return static_cast<int>(std::ceil(m_skin->getImageTextSpace() * getUICoordScaleFactor()));
+    }
+    zil::CMargins getScaledContentMargins() const
+    {
+        return m_skin->getContentMargins().toScaled(getUICoordScaleFactor());
+    }
+
+    // The space between text and image counts even when one of them is empty.
+    wxSize getContentSize(const wxSize& textSize, const wxSize& imageSize) const
+    {
+        const int space = getScaledImageTextSpace();
+        if (isContentVertical())
+            return wxSize(std::max(textSize.x, imageSize.x), textSize.y + space + imageSize.y);
+        return wxSize(textSize.x + space + imageSize.x, std::max(textSize.y, imageSize.y));
+    }
+
+    int getMaxAvailableTextWidth(const wxSize& clientSize, const wxSize& imageSize) const
+    {
+        const zil::CMargins m = getScaledContentMargins();
+        int width = clientSize.x - m.left - m.right;
+        if (!isContentVertical())
+            width -= getScaledImageTextSpace() + imageSize.x;
+        return width;
+    }
+
+    void layoutContents(wxRect& textRect, wxRect& imageRect, const wxSize& clientSize, const wxSize& textSize,
+                        const wxSize& imageSize) const
+    {
+        const zil::CMargins m = getScaledContentMargins();
+        const int space = getScaledImageTextSpace();
+        const int availW = clientSize.x - m.left - m.right;
+        const int availH = clientSize.y - m.top - m.bottom;
+        const double hA = m_skin->getContentHorzAlign();
+        const double vA = m_skin->getContentVertAlign();
+        const auto place = [](int avail, int size, double align, int margin) {
+            return static_cast<int>((avail - size) * align) + margin;
+        };
+        const wxSize content = getContentSize(textSize, imageSize);
+        const int contentX = place(availW, content.x, hA, m.left);
+        const int contentY = place(availH, content.y, vA, m.top);
+        int textX = 0, textY = 0, imageX = 0, imageY = 0;
+        if (isContentVertical()) {
+            textX = place(availW, textSize.x, hA, m.left);
+            imageX = place(availW, imageSize.x, hA, m.left);
+            if (m_skin->getImagePos() == Skin::ImageTop) {
+                imageY = contentY;
+                textY = contentY + imageSize.y + space;
+            } else {
+                textY = contentY;
+                imageY = contentY + textSize.y + space;
+            }
+        } else {
+            textY = place(availH, textSize.y, vA, m.top);
+            imageY = place(availH, imageSize.y, vA, m.top);
+            if (m_skin->getImagePos() == Skin::ImageLeft) {
+                imageX = contentX;
+                textX = contentX + imageSize.x + space;
+            } else {
+                textX = contentX;
+                imageX = contentX + textSize.x + space;
+            }
+        }
+        textRect = wxRect(textX, textY, textSize.x, textSize.y);
+        imageRect = wxRect(imageX, imageY, imageSize.x, imageSize.y);
+    }
+
+    // ownTextPainter, else a painter over the state's line styles, else null (plain text).
+    zil::P<CLineBasedStyledTextPainter> getEffectiveStyledTextPainter(const CSlickStateSkin& stateSkin) const
+    {
+        if (m_ownTextPainter)
+            return m_ownTextPainter;
+        if (!stateSkin.getTextLineStyles().empty())
+            return zil::P<CLineBasedStyledTextPainter>(new CLineBasedStyledTextPainter(
+                stateSkin.getTextLineStyles(), CTextStyleFontCache::getDefaultGUIFontCache().get()));
+        return nullptr;
+    }
+
+    // The image's shared version of `size`, kept in `cache` while the size stays.
+    static zil::P<IImage> getScaledImage(const zil::P<IScalingImage>& image, zil::P<IImage>& cache,
+                                         const wxSize& size)
+    {
+        if (!image) {
+            cache = nullptr;
+            return nullptr;
+        }
+        if (!cache || cache->getSize() != size)
+            cache = image->getScaledVersion(size);
+        return cache;
+    }
+
+    void clearBackground(wxDC& dc)
+    {
+        const wxSize size = this->GetClientSize();
+        if (size.x < 1 || size.y < 1)
+            return;
+        const int state = checkState(getState());
+        const CSlickStateSkin& st = m_skin->getStateSkin(static_cast<State>(state));
+        bool painted = false;
+        if (st.getSeeThrough()) {
+            if (auto* parent = dynamic_cast<IWXPaintable*>(this->GetParent())) {
+                parent->paint(dc, -this->GetPosition());
+                painted = true;
+            }
+        }
+        if (zil::P<IGradient> gradient = st.getBackgroundGradient()) {
+            if (!painted)
+                gradient->paint(dc, wxRect(0, 0, size.x, size.y));
+        } else if (!painted) {
+            wxColour colour = st.getBackgroundColor();
+            if (!colour.IsOk())
+                colour = this->GetBackgroundColour();
+            if (!colour.IsOk())
+                colour = m_defaultBackgroundColour;
+            if (colour.IsOk())
+                dc.SetBackground(wxBrush(colour));
+            dc.Clear();
+            // A DC of neither a bitmap nor a window may not honour Clear() within our bounds.
+            if (colour.IsOk() && !dc.GetWindow() && !wxDynamicCast(&dc, wxMemoryDC)) {
+                wxDCPenChanger pen(dc, wxPen(colour, 1));
+                wxDCBrushChanger brush(dc, wxBrush(colour));
+                dc.DrawRectangle(0, 0, size.x, size.y);
+            }
+        }
+        if (zil::P<IImage> underlay = getScaledImage(st.getUnderlayImage(), m_underlayCache[state], size))
+            underlay->paint(dc, wxPoint(0, 0));
+    }
+
+    // One closed polyline along the inside of `r`.
+    static void drawFrame(wxDC& dc, const wxRect& r)
+    {
+        const wxPoint points[5] = {
+            {r.x, r.y},
+            {r.x + r.width - 1, r.y},
+            {r.x + r.width - 1, r.y + r.height - 1},
+            {r.x, r.y + r.height - 1},
+            {r.x, r.y},
+        };
+        dc.DrawLines(5, points);
+    }
+
+    // Paints the whole control for its present state, with `bitmap` as its image.
+    void paintContents(wxDC& dc, const wxBitmap& bitmap)
+    {
+        const wxSize size = this->GetClientSize();
+        if (size.x < 1 || size.y < 1)
+            return;
+        clearBackground(dc);
+        const int state = checkState(getState());
+        const CSlickStateSkin& st = m_skin->getStateSkin(static_cast<State>(state));
+
+        zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(st);
+        const wxSize imageSize = getBitmapSize(bitmap);
+        const zil::String text = getDisplayText();
+        const wxSize textSize = getTextSize(dc, painter.get(), getMaxAvailableTextWidth(size, imageSize));
+        wxRect textRect, imageRect;
+        layoutContents(textRect, imageRect, size, textSize, imageSize);
+
+        if (imageRect.width >= 1 && imageRect.height >= 1 && bitmap.IsOk())
+            dc.DrawBitmap(bitmap, imageRect.GetTopLeft(), false);
+
+        const wxColour oldTextColour = dc.GetTextForeground();
+        const auto drawText = [&](const wxRect& rect) {
+            if (painter)
+                painter->paintText(dc, rect, text);
+            else
+                dc.DrawLabel(toWX(text), rect, 0, -1);
+        };
+        if (st.getTextHaloColor().IsOk()) {
+            dc.SetTextForeground(st.getTextHaloColor());
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (dx != 0 || dy != 0)
+                        drawText(wxRect(textRect.x + dx, textRect.y + dy, textRect.width, textRect.height));
+        }
+        wxColour textColour = st.getTextColor();
+        if (!textColour.IsOk())
+            textColour = this->GetForegroundColour();
+        if (!textColour.IsOk())
+            textColour = m_defaultTextColour;
+        if (!this->IsThisEnabled())
+            textColour = wxColour(150, 150, 150);
+        dc.SetTextForeground(textColour);
+        drawText(textRect);
+        dc.SetTextForeground(oldTextColour);
+
+        if (zil::P<IImage> overlay = getScaledImage(st.getOverlayImage(), m_overlayCache[state], size))
+            overlay->paint(dc, wxPoint(0, 0));
+        if (zil::P<IImage> overlay2 = getScaledImage(st.getOverlay2Image(), m_overlay2Cache[state], size))
+            overlay2->paint(dc, wxPoint(0, 0));
+
+        const wxRect client(0, 0, size.x, size.y);
+        wxDCPenChanger keepPen(dc, *wxTRANSPARENT_PEN);
+        wxDCBrushChanger keepBrush(dc, *wxTRANSPARENT_BRUSH);
+        if (m_skin->hasBorder())
+            drawBorder(dc, client);
+
+        if (m_hasFocus && m_drawFocusRect && m_skin->getDrawFocusRect()) {
+            wxRect r = client;
+            if (m_skin->getBorderType() == Skin::BorderFlat)
+                r.Deflate(1);
+            const zil::CMargins fm = m_skin->getFocusMargins().toScaled(getUICoordScaleFactor());
+            r.x += fm.left;
+            r.y += fm.top;
+            r.width -= fm.left + fm.right;
+            r.height -= fm.top + fm.bottom;
+            dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_3DDKSHADOW), 1, wxPENSTYLE_SOLID));
+            drawFrame(dc, r);
+        }
+    }
+
+    // What a paint event or the native draw hook does: the control's font, then
+    // paintContents with the prepared bitmap of the bitmap state.
+    void paintCurrent(wxDC& dc)
+    {
+        const wxSize size = this->GetClientSize();
+        if (size.x < 1 || size.y < 1)
+            return;
+        dc.SetFont(this->GetFont());
+        paintContents(dc, getCurrentBitmap());
+    }
+
+    // Applies the present skin's imageOpacity of `state` to its bitmap.
+    void prepareStateBitmap(State state)
+    {
+        const int index = checkState(state);
+        const wxBitmap& bitmap = m_stateBitmaps[index];
+        const double opacity = m_skin->getStateSkin(state).getImageOpacity();
+        if (!bitmap.IsOk() || opacity == 1.0) {
+            m_preparedBitmaps[index] = bitmap;
+            return;
+        }
+        wxImage image = bitmap.ConvertToImage();
+        if (!image.HasAlpha())
+            image.InitAlpha();
+        unsigned char* alpha = image.GetAlpha();
+        const size_t count = static_cast<size_t>(image.GetWidth()) * static_cast<size_t>(image.GetHeight());
+        for (size_t i = 0; i < count; ++i)
+            alpha[i] = static_cast<unsigned char>(alpha[i] * opacity);
+        m_preparedBitmaps[index] = wxBitmap(image, -1, 1.0);
+    }
+
+    void updateDefaultColours()
+    {
+        m_defaultBackgroundColour = wxSystemSettings::GetColour(m_defaultBackgroundSysColour);
+        m_defaultTextColour = wxSystemSettings::GetColour(m_defaultTextSysColour);
+    }
+
+    // Event handlers for the concrete class's event table; each lets the event go on.
+    void OnSysColourChanged(wxSysColourChangedEvent& event)
+    {
+        updateDefaultColours();
+        this->Refresh();
+        event.Skip();
+    }
+    void OnMouse(wxMouseEvent& event)
+    {
+        const wxEventType type = event.GetEventType();
+        if (type == wxEVT_LEAVE_WINDOW)
+            setOwnHover(false);
+        else if (type == wxEVT_ENTER_WINDOW || type == wxEVT_MOTION)
+            setOwnHover(true);
+        else if (type == wxEVT_LEFT_UP)
+            onClicked();
+        event.Skip();
+    }
+    void OnPaint(wxPaintEvent& event)
+    {
+        if (this->GetClientSize().x >= 1 && this->GetClientSize().y >= 1) {
+            wxAutoBufferedPaintDC dc(this);
+            paintCurrent(dc);
+        }
+        event.Skip();
+    }
+    void OnSize(wxSizeEvent& event)
+    {
+        this->Refresh();
+        event.Skip();
+    }
+    void OnFocus(wxFocusEvent& event)
+    {
+        setFocus(event.GetEventType() == wxEVT_SET_FOCUS);
+        event.Skip();
+    }
+
+protected:
+    virtual void onClicked() {}
+
+    void setHoverGroup(CHoverGroup* group)
+    {
+        if (m_hoverGroup.get() == group)
+            return;
+        zil::P<CHoverGroup> old = m_hoverGroup;
+        removeFromGroup();
+        m_hoverGroup = group;
+        if (group)
+            group->m_controls.push_back(this);
+        // The group that lost this control may have lost its only hovered member.
+        if (old)
+            for (TSlickControlBase* control : zil::TArray<TSlickControlBase*>(old->m_controls))
+                control->updateSharedHover();
+        updateSharedHover();
+    }
+    const zil::P<CHoverGroup>& getHoverGroup() const { return m_hoverGroup; }
+
+    void updateSharedHover()
+    {
+        bool hovered = m_ownHover;
+        if (m_hoverGroup)
+            hovered = std::any_of(m_hoverGroup->m_controls.begin(), m_hoverGroup->m_controls.end(),
+                                  [](const TSlickControlBase* control) { return control->m_ownHover; });
+        if (hovered == m_sharedHover)
+            return;
+        m_sharedHover = hovered;
+        updateCursor();
+        this->Refresh();
+        if (m_hoverGroup)
+            for (TSlickControlBase* control : zil::TArray<TSlickControlBase*>(m_hoverGroup->m_controls))
+                if (control != this)
+                    control->updateSharedHover();
+    }
+
+    wxSize DoGetBestSize() const override
+    {
+        auto* self = const_cast<TSlickControlBase*>(this);
+        wxClientDC dc(self);
+        dc.SetFont(this->GetFont());
+        const zil::CMargins m = getScaledContentMargins();
+        const int space = getScaledImageTextSpace();
+        int maxW = this->GetMaxSize().x;
+        if (maxW != -1)
+            maxW -= m.left + m.right;
+        wxSize best(0, 0);
+        for (int i = 0; i < StateCount; ++i) {
+            const State state = static_cast<State>(i);
+            zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(m_skin->getStateSkin(state));
+            const wxSize imageSize = getBitmapSize(m_preparedBitmaps[i]);
+            int limit = maxW;
+            if (!isContentVertical() && maxW != -1)
+                limit -= imageSize.x + space;
+            const wxSize content = getContentSize(getTextSize(dc, painter.get(), limit), imageSize);
+            best.x = std::max(best.x, content.x);
+            best.y = std::max(best.y, content.y);
+        }
+        wxSize result(m.left + best.x + m.right, m.top + best.y + m.bottom);
+        if (wxSizer* sizer = this->GetSizer()) {
+            const wxSize fromSizer = this->ClientToWindowSize(sizer->GetMinSize());
+            result.x = std::max(result.x, fromSizer.x);
+            result.y = std::max(result.y, fromSizer.y);
+        }
+        return result;
+    }
+    wxSize DoGetBestClientSize() const override { return wxDefaultSize; }
+
+    // Puts the client sizer between the skin's client margins, once.
+    void initClientSizerStuff()
+    {
+        if (m_innerSizer || !m_skin)
+            return;
+        wxSizer* client = m_clientSizer ? m_clientSizer : this->GetSizer();
+        if (!client)
+            return;
+        m_clientSizer = client;
+        const zil::CMargins m = m_skin->getClientMargins().toScaled(getUICoordScaleFactor());
+        auto* outer = new wxBoxSizer(wxHORIZONTAL);
+        m_innerSizer = new wxBoxSizer(wxVERTICAL);
+        outer->AddSpacer(m.left);
+        outer->Add(m_innerSizer, 1, wxEXPAND);
+        outer->AddSpacer(m.right);
+        m_innerSizer->AddSpacer(m.top);
+        m_innerSizer->Add(client, 1, wxEXPAND);
+        m_innerSizer->AddSpacer(m.bottom);
+        // The client sizer now belongs to the inner one and must survive the replacement.
+        const bool deleteOld = this->GetSizer() != client;
+        this->SetSizer(outer, deleteOld);
+    }
+
+    void drawBorder(wxDC& dc, const wxRect& r)
+    {
+        const zil::CMargins w = m_skin->getBorderWidths();
+        const wxColour colour = m_skin->getBorderColor();
+        const wxPenStyle style = m_skin->getBorderStyle();
+        const bool equal = w.left == w.top && w.top == w.right && w.right == w.bottom;
+        if (m_skin->getBorderType() == Skin::BorderCss && !equal) {
+            const int right = r.x + r.width - 1;
+            const int bottom = r.y + r.height - 1;
+            const auto side = [&](int width, int x1, int y1, int x2, int y2) {
+                if (width <= 0)
+                    return;
+                dc.SetPen(wxPen(colour, width, style));
+                dc.DrawLine(x1, y1, x2, y2);
+            };
+            side(w.top, r.x, r.y, right, r.y);
+            side(w.left, r.x, r.y, r.x, bottom);
+            side(w.right, right, r.y, right, bottom);
+            side(w.bottom, r.x, bottom, right, bottom);
+        } else {
+            dc.SetPen(wxPen(colour, w.top, style));
+            drawFrame(dc, r);
+        }
+    }
+
+    void removeFromGroup()
+    {
+        if (!m_hoverGroup)
+            return;
+        auto& controls = m_hoverGroup->m_controls;
+        controls.erase(std::remove(controls.begin(), controls.end(), this), controls.end());
+        m_hoverGroup = nullptr;
+    }
+
+    static int checkState(State state)
+    {
+        const int index = static_cast<int>(state);
+        if (index < 0 || index >= StateCount)
+            throw zil::CInvalidArgError(L"Invalid state value: " + zil::toString(int64_t(index)),
+                                        L"TSlickControlBase::checkState");
+        return index;
+    }
+
+    const wxBitmap& getPreparedBitmap(State state) const { return m_preparedBitmaps[checkState(state)]; }
+    const wxColour& getDefaultBackgroundColour() const { return m_defaultBackgroundColour; }
+    const wxColour& getDefaultTextColour() const { return m_defaultTextColour; }
+
+private:
+    wxSystemColour m_defaultBackgroundSysColour;
+    wxSystemColour m_defaultTextSysColour;
+    zil::P<Skin> m_skin;
+    wxCursor m_hoverCursor;
+    bool m_ownHover = false;
+    bool m_sharedHover = false;
+    bool m_hasFocus = false;
+    zil::P<CLineBasedStyledTextPainter> m_ownTextPainter;
+    // The skin's images at the client size, per state.
+    zil::P<IImage> m_underlayCache[StateCount];
+    zil::P<IImage> m_overlayCache[StateCount];
+    zil::P<IImage> m_overlay2Cache[StateCount];
+    wxColour m_defaultBackgroundColour;
+    wxColour m_defaultTextColour;
+    wxBitmap m_stateBitmaps[StateCount];
+    // m_stateBitmaps with the state skin's imageOpacity applied.
+    wxBitmap m_preparedBitmaps[StateCount];
+    bool m_drawFocusRect = true;
+    // 0 until asked.
+    mutable double m_scaleFactor = 0;
+    zil::P<CHoverGroup> m_hoverGroup;
+    int m_userInt = 0;
+    // Owned by the inner sizer once placed.
+    wxSizer* m_clientSizer = nullptr;
+    wxBoxSizer* m_innerSizer = nullptr;
+};
+
+} // namespace zilui

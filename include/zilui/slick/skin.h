@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <zilui/graphics/gradients.h>
+#include <zilui/graphics/scalingimage.h>
+#include <zilui/graphics/textstyle.h>
+#include <zilui/slick/intermediates.h>
+
+#include <zil/containers.h>
+#include <zil/margins.h>
+#include <zil/object.h>
+#include <zil/path.h>
+#include <zil/string.h>
+
+#include <wx/colour.h>
+#include <wx/pen.h>
+#include <wx/settings.h>
+
+#include <array>
+
+class wxConfigBase;
+
+namespace zilui {
+
+// How a skinned control looks in one of its states. A plain value; images, gradients and
+// text styles are shared, never copied.
+class CSlickStateSkin : public zil::CBase {
+public:
+    CSlickStateSkin() = default;
+    CSlickStateSkin(const CSlickStateSkin&) = default;
+    CSlickStateSkin(CSlickStateSkin&&) = default;
+    CSlickStateSkin& operator=(const CSlickStateSkin&) = default;
+    CSlickStateSkin& operator=(CSlickStateSkin&&) = default;
+    ~CSlickStateSkin() override = default;
+
+    // Drawn right after the background, scaled to the client size.
+    zil::P<IScalingImage> getUnderlayImage() const { return m_underlayImage; }
+    void setUnderlayImage(IScalingImage* image) { m_underlayImage = image; }
+    // Drawn after the image and the text, scaled to the client size.
+    zil::P<IScalingImage> getOverlayImage() const { return m_overlayImage; }
+    void setOverlayImage(IScalingImage* image) { m_overlayImage = image; }
+    // Drawn after the overlay.
+    zil::P<IScalingImage> getOverlay2Image() const { return m_overlay2Image; }
+    void setOverlay2Image(IScalingImage* image) { m_overlay2Image = image; }
+    // The parent's background shows through the control.
+    bool getSeeThrough() const { return m_seeThrough; }
+    void setSeeThrough(bool seeThrough) { m_seeThrough = seeThrough; }
+    // Applied to the control's own state bitmap, 0..1.
+    double getImageOpacity() const { return m_imageOpacity; }
+    void setImageOpacity(double opacity) { m_imageOpacity = opacity; }
+    wxColour getTextColor() const { return m_textColor; }
+    void setTextColor(const wxColour& color) { m_textColor = color; }
+    // Invalid: no halo.
+    wxColour getTextHaloColor() const { return m_textHaloColor; }
+    void setTextHaloColor(const wxColour& color) { m_textHaloColor = color; }
+    // Invalid: no fill.
+    wxColour getBackgroundColor() const { return m_backgroundColor; }
+    void setBackgroundColor(const wxColour& color) { m_backgroundColor = color; }
+    // Takes precedence over the plain colour where set.
+    zil::P<IGradient> getBackgroundGradient() const { return m_backgroundGradient; }
+    void setBackgroundGradient(IGradient* gradient) { m_backgroundGradient = gradient; }
+    // One style per label line; empty: the control's font and plain text drawing.
+    zil::TArray<zil::P<CTextStyle>>& getTextLineStyles() { return m_textLineStyles; }
+    const zil::TArray<zil::P<CTextStyle>>& getTextLineStyles() const { return m_textLineStyles; }
+
+    // Applies the keys under `prefix` ("all.", "hover.") that are present; absent keys leave
+    // their fields, text styles are appended. Errors of image loading and text style
+    // parsing pass through.
+    void loadFromConfig(wxConfigBase& config, const zil::String& prefix);
+    // When `key` is present its trimmed value is parsed into `value` (zil::CParseError if it
+    // is no number); otherwise `value` stays.
+    static void readDouble(wxConfigBase& config, const zil::String& key, double& value);
+
+private:
+    zil::P<IScalingImage> m_underlayImage;
+    zil::P<IScalingImage> m_overlayImage;
+    zil::P<IScalingImage> m_overlay2Image;
+    bool m_seeThrough = false;
+    double m_imageOpacity = 1.0;
+    wxColour m_textColor{0, 0, 0, 255};
+    wxColour m_textHaloColor;
+    wxColour m_backgroundColor;
+    zil::P<IGradient> m_backgroundGradient;
+    zil::TArray<zil::P<CTextStyle>> m_textLineStyles;
+};
+
+// The enumerations every skin shares, whatever its control.
+class CSlickSkinEnums {
+public:
+    enum ImagePos { ImageLeft = 0, ImageRight = 1, ImageTop = 2, ImageBottom = 3 };
+    enum Border { BorderNone = 0, BorderFlat = 1, BorderCss = 2 };
+};
+
+// Converts one CSS border width: "thin" 1, "medium" 3, "thick" 5, "<n>px" n; anything else 0.
+// Pixels at scale 1.
+int parseCssBorderWidth(const zil::String& text);
+
+// The look of a skinned control in all its states. `Intermediate` supplies State,
+// StateCount and getStateName(). A copy shares images, gradients and text styles with the
+// original. GUI thread only.
+template <class Intermediate> class TSlickSkinBase : public zil::CBase, public CSlickSkinEnums {
+public:
+    using State = typename Intermediate::State;
+    static constexpr int StateCount = Intermediate::StateCount;
+
+    TSlickSkinBase() : m_borderColor(wxSystemSettings::GetColour(wxSYS_COLOUR_3DDKSHADOW)) {}
+    TSlickSkinBase(const TSlickSkinBase&) = default;
+    TSlickSkinBase(TSlickSkinBase&&) = default;
+    TSlickSkinBase& operator=(const TSlickSkinBase&) = default;
+    TSlickSkinBase& operator=(TSlickSkinBase&&) = default;
+    ~TSlickSkinBase() override = default;
+
+    ImagePos getImagePos() const { return m_imagePos; }
+    void setImagePos(ImagePos pos) { m_imagePos = pos; }
+    // 0 = left, 1 = right.
+    double getContentHorzAlign() const { return m_contentHorzAlign; }
+    void setContentHorzAlign(double align) { m_contentHorzAlign = align; }
+    // 0 = top, 1 = bottom.
+    double getContentVertAlign() const { return m_contentVertAlign; }
+    void setContentVertAlign(double align) { m_contentVertAlign = align; }
+    Border getBorderType() const { return m_borderType; }
+    void setBorderType(Border type) { m_borderType = type; }
+    // Pixels at scale 1.
+    zil::CMargins getBorderWidths() const { return m_borderWidths; }
+    void setBorderWidths(const zil::CMargins& widths) { m_borderWidths = widths; }
+    wxColour getBorderColor() const { return m_borderColor; }
+    void setBorderColor(const wxColour& color) { m_borderColor = color; }
+    wxPenStyle getBorderStyle() const { return m_borderStyle; }
+    void setBorderStyle(wxPenStyle style) { m_borderStyle = style; }
+    zil::CMargins getContentMargins() const { return m_contentMargins; }
+    void setContentMargins(const zil::CMargins& margins) { m_contentMargins = margins; }
+    zil::CMargins getClientMargins() const { return m_clientMargins; }
+    void setClientMargins(const zil::CMargins& margins) { m_clientMargins = margins; }
+    zil::CMargins getFocusMargins() const { return m_focusMargins; }
+    void setFocusMargins(const zil::CMargins& margins) { m_focusMargins = margins; }
+    // Pixels at scale 1.
+    int getImageTextSpace() const { return m_imageTextSpace; }
+    void setImageTextSpace(int space) { m_imageTextSpace = space; }
+    bool getDrawFocusRect() const { return m_drawFocusRect; }
+    void setDrawFocusRect(bool draw) { m_drawFocusRect = draw; }
+    // Set by a loadResource() that read the whole file.
+    bool getLoadSuccessful() const { return m_loadSuccessful; }
+    void setLoadSuccessful(bool successful) { m_loadSuccessful = successful; }
+
+    bool hasBorder() const
+    {
+        const zil::CMargins& w = m_borderWidths;
+        return m_borderType != BorderNone && (w.left > 0 || w.top > 0 || w.right > 0 || w.bottom > 0);
+    }
+
+    // Throws zil::CInvalidArgError for a value outside 0..StateCount-1.
+    CSlickStateSkin& getStateSkin(State state) { return m_stateSkins[checkState(state)]; }
+    const CSlickStateSkin& getStateSkin(State state) const { return m_stateSkins[checkState(state)]; }
+
+    // Reads the skin resource that the resource manager finds for `path` over the present
+    // values. False when there is no such file, and nothing changes. A bad imagePos, border
+    // or focusRect value throws zil::CError (code -1); what was read before it stays.
+    bool loadResource(const zil::Path& path);
+
+private:
+    static size_t checkState(State state);
+    // One "name: argument" piece of a CSS-like border value, already lower-cased.
+    void applyCssBorderDeclaration(const zil::String& declaration);
+
+    ImagePos m_imagePos = ImageLeft;
+    double m_contentHorzAlign = 0.5;
+    double m_contentVertAlign = 0.5;
+    Border m_borderType = BorderFlat;
+    zil::CMargins m_borderWidths{1, 1, 1, 1};
+    wxColour m_borderColor;
+    wxPenStyle m_borderStyle = wxPENSTYLE_SOLID;
+    zil::CMargins m_contentMargins{3, 3, 3, 3};
+    zil::CMargins m_clientMargins{0, 0, 0, 0};
+    zil::CMargins m_focusMargins;
+    int m_imageTextSpace = 4;
+    bool m_drawFocusRect = true;
+    bool m_loadSuccessful = false;
+    std::array<CSlickStateSkin, StateCount> m_stateSkins;
+};
+
+extern template class TSlickSkinBase<CSlickButtonIntermediate>;
+extern template class TSlickSkinBase<CSlickCheckBoxIntermediate>;
+extern template class TSlickSkinBase<CSlickRadioButtonIntermediate>;
+extern template class TSlickSkinBase<CSlickOverlayIntermediate>;
+
+using CSlickButtonSkin = TSlickSkinBase<CSlickButtonIntermediate>;
+using CSlickCheckBoxSkin = TSlickSkinBase<CSlickCheckBoxIntermediate>;
+using CSlickRadioButtonSkin = TSlickSkinBase<CSlickRadioButtonIntermediate>;
+// Serves both the overlay and the non-overlay, which share their states.
+using CSlickOverlaySkin = TSlickSkinBase<CSlickOverlayIntermediate>;
+
+// One shared skin per resource path, keyed by the path's text as the caller wrote it, so
+// two spellings of one file give two skins. GUI thread only; no lock.
+template <class Skin> class TSlickSkinCache : public zil::CBase {
+public:
+    // A path without a file caches a default skin whose getLoadSuccessful() is false. Errors
+    // of loading pass through, and nothing is cached then.
+    zil::P<Skin> getOrLoadSkin(const zil::Path& path)
+    {
+        auto found = m_skins.find(path.str());
+        if (found != m_skins.end())
+            return found->second;
+        zil::P<Skin> skin(new Skin());
+        skin->loadResource(path);
+        m_skins[path.str()] = skin;
+        return skin;
+    }
+    // Skins still held elsewhere stay valid.
+    void clear() { m_skins.clear(); }
+    void dispose() { clear(); }
+
+private:
+    zil::TMap<zil::String, zil::P<Skin>> m_skins;
+};
+
+class CSlickButtonSkinCache : public TSlickSkinCache<CSlickButtonSkin> {
+public:
+    // Process-wide instance, created on first use.
+    static zil::P<CSlickButtonSkinCache> get();
+    // Empties the process-wide instance, which itself stays.
+    static void disposeGlobalInstance();
+};
+
+class CSlickCheckBoxSkinCache : public TSlickSkinCache<CSlickCheckBoxSkin> {
+public:
+    static zil::P<CSlickCheckBoxSkinCache> get();
+    static void disposeGlobalInstance();
+};
+
+class CSlickRadioButtonSkinCache : public TSlickSkinCache<CSlickRadioButtonSkin> {
+public:
+    static zil::P<CSlickRadioButtonSkinCache> get();
+    static void disposeGlobalInstance();
+};
+
+class CSlickOverlaySkinCache : public TSlickSkinCache<CSlickOverlaySkin> {
+public:
+    static zil::P<CSlickOverlaySkinCache> get();
+    static void disposeGlobalInstance();
+};
+
+} // namespace zilui

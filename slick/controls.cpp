@@ -1,0 +1,299 @@
+// SPDX-License-Identifier: MIT
+#include <zilui/slick/controls.h>
+
+#include "gtk/drawhook.h"
+
+#include <zilui/app/strings.h>
+#include <zilui/system/externalcommands.h>
+
+#include <zil/error.h>
+#include <zil/log.h>
+#include <zil/process.h>
+
+#include <wx/cursor.h>
+#include <wx/font.h>
+
+// Registered under their qualified names, so that XRC and wxCreateDynamicObject find them.
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickButton, wxButton);
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::CLinkButton, zilui::CSlickButton);
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickCheckBox, wxCheckBox);
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickRadioButton, wxRadioButton);
+
+// The base's handlers; each skips, so the native control still sees every event.
+#define ZILUI_SLICK_CONTROL_EVENTS(cls)                                                                         \
+    EVT_SYS_COLOUR_CHANGED(cls::OnSysColourChanged)                                                             \
+    EVT_MOUSE_EVENTS(cls::OnMouse)                                                                              \
+    EVT_PAINT(cls::OnPaint)                                                                                     \
+    EVT_SIZE(cls::OnSize)                                                                                       \
+    EVT_SET_FOCUS(cls::OnFocus)                                                                                 \
+    EVT_KILL_FOCUS(cls::OnFocus)
+
+wxBEGIN_EVENT_TABLE(zilui::CSlickButton, zilui::CSlickButton::Base)
+    ZILUI_SLICK_CONTROL_EVENTS(zilui::CSlickButton)
+wxEND_EVENT_TABLE()
+
+wxBEGIN_EVENT_TABLE(zilui::CSlickCheckBox, zilui::CSlickCheckBox::Base)
+    ZILUI_SLICK_CONTROL_EVENTS(zilui::CSlickCheckBox)
+wxEND_EVENT_TABLE()
+
+wxBEGIN_EVENT_TABLE(zilui::CSlickRadioButton, zilui::CSlickRadioButton::Base)
+    ZILUI_SLICK_CONTROL_EVENTS(zilui::CSlickRadioButton)
+wxEND_EVENT_TABLE()
+
+namespace zilui {
+
+namespace {
+
+// wxBU_LEFT | wxBU_TOP | wxBU_RIGHT | wxBU_BOTTOM: the skin places the content.
+constexpr long kButtonAlignmentStyles = 0x3C0;
+
+template <class Control>
+void paintThroughHook(wxWindow* window, wxDC& dc)
+{
+    static_cast<Control*>(window)->paintCurrent(dc);
+}
+
+// What every control does after its native window exists.
+template <class Control>
+void finishCreate(Control* control)
+{
+    control->createBase(-1);
+    gtk::connectDrawHook(control, &paintThroughHook<Control>);
+}
+
+} // namespace
+
+// ---- CSlickButton
+
+CSlickButton::CSlickButton() : Base(wxSYS_COLOUR_BTNFACE, wxSYS_COLOUR_BTNTEXT) {}
+
+CSlickButton::CSlickButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                           const wxSize& size, long style, const wxValidator& validator, const wxString& name)
+    : CSlickButton()
+{
+    Create(parent, id, label, pos, size, style, validator, name);
+}
+
+CSlickButton::~CSlickButton()
+{
+    if (GetHandle())
+        gtk::disconnectDrawHook(this);
+}
+
+bool CSlickButton::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                          const wxSize& size, long style, const wxValidator& validator, const wxString& name)
+{
+    if (!CSlickButtonIntermediate::Create(parent, id, label, pos, size, style & ~kButtonAlignmentStyles, validator,
+                                          name))
+        return false;
+    SetLabel(label);
+    finishCreate(this);
+    return true;
+}
+
+zil::String CSlickButton::removeMnemonics(const zil::String& label)
+{
+    zil::String result;
+    result.reserve(label.size());
+    for (size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == L'&') {
+            if (++i == label.size())
+                break;
+        }
+        result += label[i];
+    }
+    return result;
+}
+
+zil::String CSlickButton::getDisplayText() const
+{
+    return removeMnemonics(Base::getDisplayText());
+}
+
+CSlickButton::State CSlickButton::getState() const
+{
+    if (!IsThisEnabled())
+        return Disabled;
+    return getSharedHover() ? Hover : Normal;
+}
+
+CSlickButton::State CSlickButton::getBitmapState() const
+{
+    if (!IsThisEnabled())
+        return Disabled;
+    if (!getSharedHover())
+        return Normal;
+    return getPreparedBitmap(Hover).IsOk() ? Hover : Normal;
+}
+
+void CSlickButton::DoSetBitmap(const wxBitmapBundle& bundle, wxAnyButtonBase::State which)
+{
+    const wxBitmap bitmap = bundle.GetBitmap(wxDefaultSize);
+    switch (which) {
+    case wxAnyButtonBase::State_Focused:
+        if (bitmap.IsOk() && !getStateBitmap(Hover).IsOk())
+            setStateBitmap(Hover, bitmap);
+        break;
+    case wxAnyButtonBase::State_Normal:
+        setStateBitmap(Normal, bitmap);
+        break;
+    case wxAnyButtonBase::State_Current:
+        setStateBitmap(Hover, bitmap);
+        break;
+    case wxAnyButtonBase::State_Disabled:
+        setStateBitmap(Disabled, bitmap);
+        break;
+    default:
+        break;
+    }
+    if (bitmap.IsOk())
+        CSlickButtonIntermediate::DoSetBitmap(bundle, which);
+    else
+        Refresh();
+}
+
+// ---- CLinkButton
+
+CLinkButton::CLinkButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                         const wxSize& size, long style, const wxValidator& validator, const wxString& name)
+{
+    Create(parent, id, label, pos, size, style, validator, name);
+}
+
+bool CLinkButton::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                         const wxSize& size, long style, const wxValidator& validator, const wxString& name)
+{
+    if (!CSlickButton::Create(parent, id, label, pos, size, style, validator, name))
+        return false;
+    // The control's own skin, not a shared one: a new button always starts with its own.
+    zil::P<CSlickButtonSkin> skin = getSkin();
+    skin->setImageTextSpace(0);
+    skin->setBorderType(CSlickButtonSkin::BorderNone);
+    skin->setContentMargins(zil::CMargins(0, 0, 0, 0));
+    wxFont font = GetFont();
+    font.SetUnderlined(true);
+    SetFont(font);
+    setTextColors(wxColour(0, 0, 255), wxColour(0, 96, 255), wxColour(128, 128, 128));
+    setHoverCursor(wxCursor(wxCURSOR_HAND));
+    InvalidateBestSize();
+    return true;
+}
+
+void CLinkButton::setTextColors(const wxColour& normal, const wxColour& hover, const wxColour& disabled)
+{
+    zil::P<CSlickButtonSkin> skin = getSkin();
+    if (normal.IsOk())
+        skin->getStateSkin(Normal).setTextColor(normal);
+    if (hover.IsOk())
+        skin->getStateSkin(Hover).setTextColor(hover);
+    if (disabled.IsOk())
+        skin->getStateSkin(Disabled).setTextColor(disabled);
+    Refresh();
+}
+
+void CLinkButton::onClicked()
+{
+    if (!m_url.empty())
+        openURL(m_url);
+}
+
+// ---- CSlickCheckBox
+
+CSlickCheckBox::CSlickCheckBox() : Base(wxSYS_COLOUR_WINDOW, wxSYS_COLOUR_WINDOWTEXT) {}
+
+CSlickCheckBox::CSlickCheckBox(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                               const wxSize& size, long style, const wxValidator& validator, const wxString& name)
+    : CSlickCheckBox()
+{
+    Create(parent, id, label, pos, size, style, validator, name);
+}
+
+CSlickCheckBox::~CSlickCheckBox()
+{
+    if (GetHandle())
+        gtk::disconnectDrawHook(this);
+}
+
+bool CSlickCheckBox::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                            const wxSize& size, long style, const wxValidator& validator, const wxString& name)
+{
+    if (!CSlickCheckBoxIntermediate::Create(parent, id, label, pos, size, style, validator, name))
+        return false;
+    finishCreate(this);
+    return true;
+}
+
+CSlickCheckBox::State CSlickCheckBox::getState() const
+{
+    // GTK reports an undetermined box as checked; it is drawn unchecked.
+    const int checked = Get3StateValue() == wxCHK_CHECKED ? 1 : 0;
+    if (!IsThisEnabled())
+        return static_cast<State>(UncheckedDisabled + checked);
+    return static_cast<State>((getSharedHover() ? UncheckedHover : UncheckedNormal) + checked);
+}
+
+// ---- CSlickRadioButton
+
+CSlickRadioButton::CSlickRadioButton() : Base(wxSYS_COLOUR_WINDOW, wxSYS_COLOUR_WINDOWTEXT) {}
+
+CSlickRadioButton::CSlickRadioButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                                     const wxSize& size, long style, const wxValidator& validator,
+                                     const wxString& name)
+    : CSlickRadioButton()
+{
+    Create(parent, id, label, pos, size, style, validator, name);
+}
+
+CSlickRadioButton::~CSlickRadioButton()
+{
+    if (GetHandle())
+        gtk::disconnectDrawHook(this);
+}
+
+bool CSlickRadioButton::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                               const wxSize& size, long style, const wxValidator& validator, const wxString& name)
+{
+    if (!CSlickRadioButtonIntermediate::Create(parent, id, label, pos, size, style, validator, name))
+        return false;
+    finishCreate(this);
+    return true;
+}
+
+CSlickRadioButton::State CSlickRadioButton::getState() const
+{
+    const int selected = GetValue() ? 1 : 0;
+    if (!IsThisEnabled())
+        return static_cast<State>(UnselectedDisabled + selected);
+    return static_cast<State>((getSharedHover() ? UnselectedHover : UnselectedNormal) + selected);
+}
+
+// ---- CSlickButtonCreator
+
+wxButton* CSlickButtonCreator::createButton(wxWindow* parent, int id, const zil::String& label)
+{
+    auto* button = new CSlickButton(parent, id, toWX(label), wxDefaultPosition, wxDefaultSize, wxBU_AUTODRAW,
+                                    wxDefaultValidator, wxButtonNameStr);
+    if (m_skin)
+        button->setSkin(m_skin.get());
+    return button;
+}
+
+} // namespace zilui
+
+namespace zilui {
+
+void CLinkButton::openURL(const zil::String& url)
+{
+    const zil::String lower = zil::String(url).Lower();
+    if (lower.StartsWith(L"http:") || lower.StartsWith(L"https:")) {
+        try {
+            CExternalCommandManager::get()->openWebBrowser(url);
+            return;
+        } catch (const zil::CError& e) {
+            zil::logWarning(e, L"Opening a link in the web browser failed; trying the default application.", url);
+        }
+    }
+    zil::openWithDefaultApp(url);
+}
+
+} // namespace zilui
