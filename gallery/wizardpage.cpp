@@ -9,6 +9,7 @@
 #include <zilui/modules/modulechain.h>
 #include <zilui/modules/moduledialog.h>
 #include <zilui/modules/pages.h>
+#include <zilui/slick/controls.h>
 
 #include <zil/error.h>
 #include <zil/path.h>
@@ -324,7 +325,9 @@ private:
 void runWizard(wxWindow* parent, wxStaticText* result)
 {
     loadWizardResources();
-    zilui::CUIModuleDialog dialog(wxGetTopLevelParent(parent), ZILUI_TR("Set-up assistant"));
+    zil::P<zilui::CSlickButtonCreator> buttons(new zilui::CSlickButtonCreator());
+    zilui::CUIModuleDialog dialog(wxGetTopLevelParent(parent), ZILUI_TR("Set-up assistant"), wxDefaultSize,
+                                  buttons.get());
     // Before the pages exist: they take the page area's colour when created.
     dialog.setPageAreaBackgroundColor(*wxWHITE);
     wxWindow* pages = dialog.getPageParent();
