@@ -16,7 +16,10 @@
 #include <wx/frame.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
-#include <wx/uiaction.h>
+
+#include <dlfcn.h>
+
+#include <cstdint>
 
 #include <algorithm>
 #include <functional>
@@ -147,45 +150,93 @@ void pressKey(wxDialog& dialog, int key)
     dialog.GetEventHandler()->ProcessEvent(event);
 }
 
+constexpr unsigned kGdkKeyReturn = 0xff0d;
+
+// A key press and release handed to GTK as if they came from the keyboard, delivered to the
+// focused widget of `topLevel`: other test processes on the same display see nothing, and the
+// pointer does not matter. The tests are not linked against GTK directly, so its functions are
+// looked up at run time; the event is GTK 3's GdkEventKey, whose layout is part of its ABI.
+bool pressKeyThroughGTK(wxWindow& topLevel, unsigned keyval)
+{
+    struct GdkEventKey {
+        int type;
+        void* window;
+        signed char sendEvent;
+        uint32_t time;
+        unsigned state;
+        unsigned keyval;
+        int length;
+        char* string;
+        uint16_t hardwareKeycode;
+        uint8_t group;
+        unsigned isModifier : 1;
+    };
+    struct GdkKeymapKey {
+        unsigned keycode;
+        int group;
+        int level;
+    };
+    constexpr int kGdkKeyPress = 8, kGdkKeyRelease = 9;
+    const auto find = [](const char* name) { return dlsym(RTLD_DEFAULT, name); };
+    const auto getWindow = reinterpret_cast<void* (*)(void*)>(find("gtk_widget_get_window"));
+    const auto newEvent = reinterpret_cast<GdkEventKey* (*)(int)>(find("gdk_event_new"));
+    const auto setDevice = reinterpret_cast<void (*)(void*, void*)>(find("gdk_event_set_device"));
+    const auto doEvent = reinterpret_cast<void (*)(void*)>(find("gtk_main_do_event"));
+    const auto freeEvent = reinterpret_cast<void (*)(void*)>(find("gdk_event_free"));
+    const auto ref = reinterpret_cast<void* (*)(void*)>(find("g_object_ref"));
+    const auto defaultDisplay = reinterpret_cast<void* (*)()>(find("gdk_display_get_default"));
+    const auto defaultSeat = reinterpret_cast<void* (*)(void*)>(find("gdk_display_get_default_seat"));
+    const auto keyboard = reinterpret_cast<void* (*)(void*)>(find("gdk_seat_get_keyboard"));
+    const auto keymapFor = reinterpret_cast<void* (*)(void*)>(find("gdk_keymap_get_for_display"));
+    const auto entries =
+        reinterpret_cast<int (*)(void*, unsigned, GdkKeymapKey**, int*)>(find("gdk_keymap_get_entries_for_keyval"));
+    const auto gfree = reinterpret_cast<void (*)(void*)>(find("g_free"));
+    if (!getWindow || !newEvent || !setDevice || !doEvent || !freeEvent || !ref || !defaultDisplay ||
+        !defaultSeat || !keyboard || !keymapFor || !entries || !gfree)
+        return false;
+    void* window = getWindow(topLevel.GetHandle());
+    void* display = defaultDisplay();
+    if (!window || !display)
+        return false;
+    GdkKeymapKey* keys = nullptr;
+    int count = 0;
+    if (!entries(keymapFor(display), keyval, &keys, &count) || count < 1)
+        return false;
+    const auto keycode = static_cast<uint16_t>(keys[0].keycode);
+    gfree(keys);
+    for (const int type : {kGdkKeyPress, kGdkKeyRelease}) {
+        GdkEventKey* event = newEvent(type);
+        event->window = ref(window); // the event releases it
+        event->keyval = keyval;
+        event->hardwareKeycode = keycode;
+        setDevice(event, keyboard(defaultSeat(display)));
+        doEvent(event);
+        freeEvent(event);
+    }
+    return true;
+}
+
 using Step = std::function<void()>;
 
-// Runs dialog.ShowModal() with `steps` performed one after another from inside its loop, each
-// once the events of the one before have been handled. Steps left when the loop ends are
-// dropped.
+// Runs dialog.ShowModal() with `steps` performed one after another from inside its loop, a few
+// milliseconds apart, so that the loop handles what each one caused (GTK's timeouts included)
+// before the next. Steps left when the loop ends are dropped.
 int runModal(CUIModuleDialog& dialog, std::vector<Step> steps)
 {
-    struct State {
-        std::vector<Step> steps;
-        size_t next = 0;
-        bool running = true;
-    };
-    auto state = std::make_shared<State>();
-    state->steps = std::move(steps);
-    auto advance = std::make_shared<std::function<void()>>();
-    // Weak towards itself, so the queued copies do not keep a cycle alive.
-    *advance = [state, &dialog, weak = std::weak_ptr<std::function<void()>>(advance)] {
-        if (!state->running || !dialog.IsModal() || state->next >= state->steps.size())
-            return;
-        state->steps[state->next++]();
-        if (auto self = weak.lock())
-            dialog.CallAfter(*self);
-    };
-    dialog.CallAfter(*advance);
+    size_t next = 0;
+    wxTimer pacer;
+    pacer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (dialog.IsModal() && next < steps.size())
+            steps[next++]();
+    });
+    pacer.Start(5);
     wxTimer timeout;
     timeout.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         if (dialog.IsModal())
             dialog.EndModal(kTimedOut);
     });
     timeout.StartOnce(20000);
-    int result = kTimedOut;
-    try {
-        result = dialog.ShowModal();
-    } catch (...) {
-        state->running = false;
-        throw;
-    }
-    state->running = false;
-    return result;
+    return dialog.ShowModal();
 }
 
 struct ModuleDialogTest : testing::Test {
@@ -254,25 +305,17 @@ TEST_F(ModuleDialogTest, EscapeCancelsAndEnterConfirms)
         if (c.key == WXK_ESCAPE) {
             steps.push_back([&] { pressKey(dialog, WXK_ESCAPE); });
         } else {
-            // A real key press, so that GTK's own default-button handling is what answers it.
-            // The test processes share the display and a window of another one may cover the
-            // dialog for a moment; the dialog is raised and the key pressed again then.
-            steps.push_back([&] { EXPECT_EQ(dialog.GetAffirmativeId(), dialog.getLeftButton()->GetId()); });
-            for (int attempt = 0; attempt < 5; ++attempt) {
-                steps.push_back([&] {
-                    dialog.Raise();
-                    field->SetFocus();
-                });
-                steps.push_back([&] {
-                    wxUIActionSimulator sim;
-                    sim.MouseMove(field->GetScreenRect().GetPosition() + wxPoint(3, 3));
-                    sim.Char(WXK_RETURN);
-                });
-                // Key events reach the loop some time after the simulator has sent them.
-                for (int i = 0; i < 50; ++i)
-                    steps.push_back([] { wxMilliSleep(10); });
-            }
+            // A key press through GTK, so that its own default-button handling answers it.
+            steps.push_back([&] {
+                EXPECT_EQ(dialog.GetAffirmativeId(), dialog.getLeftButton()->GetId());
+                field->SetFocus();
+            });
+            steps.push_back([&] { ASSERT_TRUE(pressKeyThroughGTK(dialog, kGdkKeyReturn)); });
+            // GTK clicks the default button a quarter of a second after the key, from a timeout.
+            steps.insert(steps.end(), 200, [] {});
         }
+        // A dialog still open now has ignored the key.
+        steps.push_back([&] { dialog.EndModal(kTimedOut); });
         EXPECT_EQ(runModal(dialog, steps), c.result);
         const bool asked = std::find(journal.begin(), journal.end(), "confirmAbort") != journal.end();
         EXPECT_EQ(asked, c.result == wxID_CANCEL);
