@@ -47,7 +47,8 @@ void loadProgressDialogResource()
     if (loaded)
         return;
     // The file lies two folders above this one, in res/ of the source tree.
-    const wxString file = wxString(__FILE__).BeforeLast('/').BeforeLast('/').BeforeLast('/') + "/res/ProgressDialog.xrc";
+    const wxString file =
+        wxString(__FILE__).BeforeLast('/').BeforeLast('/').BeforeLast('/') + "/res/ProgressDialog.xrc";
     auto doc = std::make_unique<wxXmlDocument>();
     ASSERT_TRUE(doc->Load(file)) << file;
     addSubclass(doc->GetRoot(), "progress", "zilui::test::CCountingGauge");
@@ -58,31 +59,6 @@ void loadProgressDialogResource()
 }
 
 namespace {
-
-// Ends the process when a wait that should be short has not returned: a hang would otherwise
-// stall the whole run.
-class CHangGuard {
-public:
-    explicit CHangGuard(int timeoutMs)
-        : m_thread(new CFunctionThread([this, timeoutMs] {
-              if (!m_done.wait(timeoutMs)) {
-                  std::fprintf(stderr, "progressdialog_test: hang detected\n");
-                  std::_Exit(1);
-              }
-          }))
-    {
-        m_thread->start();
-    }
-    ~CHangGuard()
-    {
-        m_done.set();
-        m_thread->join();
-    }
-
-private:
-    zil::CSignal m_done;
-    zil::P<CFunctionThread> m_thread;
-};
 
 class ProgressDialogTest : public testing::Test {
 protected:
@@ -120,13 +96,13 @@ TEST_F(ProgressDialogTest, FractionsSetTheRoundedValueOrPulse)
     ASSERT_EQ(gauge->GetRange(), 100);
     struct Case {
         double fraction;
-        int value;    // expected bar value afterwards
-        bool set;     // the value is set (again)
-        bool pulsed;  // the bar pulsed instead
+        int value;   // expected bar value afterwards
+        bool set;    // the value is set (again)
+        bool pulsed; // the bar pulsed instead
     };
     const Case cases[] = {
-        {0.5, 50, true, false},    {0.5, 50, false, false}, {0.504, 50, false, false}, {1.2, 100, true, false},
-        {0.004, 0, true, false},   {0.005, 1, true, false}, {0.0, 1, false, true},    {-3.0, 1, false, true},
+        {0.5, 50, true, false},  {0.5, 50, false, false}, {0.504, 50, false, false}, {1.2, 100, true, false},
+        {0.004, 0, true, false}, {0.005, 1, true, false}, {0.0, 1, false, true},     {-3.0, 1, false, true},
         {0.005, 1, true, false}, // the same value after a pulse, or the bar would keep pulsing
     };
     for (const Case& c : cases) {
@@ -145,8 +121,8 @@ TEST_F(ProgressDialogTest, SameMessageIsNotSetAgain)
     const struct {
         const wchar_t* message;
         int sets;
-    } cases[] = {{L"Copying", 1}, {L"Copying", 0}, {L"Copying & checking", 1}, {L"Copying & checking", 0},
-                 {L"", 1}};
+    } cases[] = {
+        {L"Copying", 1}, {L"Copying", 0}, {L"Copying & checking", 1}, {L"Copying & checking", 0}, {L"", 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::wstring(c.message));
         const int before = text->labelSets;
@@ -187,48 +163,30 @@ TEST_F(ProgressDialogTest, WorkerUpdatesWaitForTheGUIThreadAndComeInOrder)
 
 TEST_F(ProgressDialogTest, AbortWhileShownNonModallyOnlySetsTheFlag)
 {
-    wxWindow& other = sharedFrame();
     dialog->start();
-    EXPECT_FALSE(other.IsEnabled());
+    EXPECT_FALSE(sharedFrame().IsEnabled());
     EXPECT_FALSE(dialog->updateAndCheckAbort());
     pressAbort();
     EXPECT_TRUE(dialog->wasAborted());
     EXPECT_TRUE(dialog->IsShown());
-    EXPECT_FALSE(dialog->IsModal());
-    dialog->resetAborted();
-    EXPECT_FALSE(dialog->wasAborted());
     dialog.reset();
-    EXPECT_TRUE(other.IsEnabled());
+    EXPECT_TRUE(sharedFrame().IsEnabled());
 }
 
 TEST_F(ProgressDialogTest, ModalLoopEndsByAbortOrScheduledStop)
 {
-    const struct {
-        const char* name;
-        bool abort;
-        int result;
-    } cases[] = {{"abort", true, wxID_ABORT}, {"stop from a worker", false, wxID_OK}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const bool abort : {true, false}) {
+        SCOPED_TRACE(abort ? "abort" : "stop from a worker");
         dialog->resetAborted();
         zil::P<CFunctionThread> worker(new CFunctionThread([&] { dialog->scheduleStop(); }));
-        dialog->CallAfter([&] {
-            if (c.abort)
-                pressAbort();
-            else
-                worker->start();
-        });
-        // A loop the case failed to end is ended after a while, with a result none expects.
+        dialog->CallAfter([&] { abort ? pressAbort() : worker->start(); });
+        // A loop that nothing ended is ended after a while, with a result no case expects.
         wxTimer timeout;
-        timeout.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            if (dialog->IsModal())
-                dialog->EndModal(wxID_NONE);
-        });
+        timeout.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { dialog->EndModal(wxID_NONE); });
         timeout.StartOnce(20000);
-        EXPECT_EQ(dialog->ShowModal(), c.result);
-        EXPECT_EQ(dialog->wasAborted(), c.abort);
-        if (!c.abort)
-            worker->join(30000);
+        EXPECT_EQ(dialog->ShowModal(), abort ? wxID_ABORT : wxID_OK);
+        EXPECT_EQ(dialog->wasAborted(), abort);
+        worker->join(30000);
     }
 }
 
@@ -250,39 +208,42 @@ TEST(ProgressDialogResourceTest, MissingResourceIsAClearError)
 TEST(ProgressDialogPulseTest, EndsWithTheThreadOrTheSignal)
 {
     loadProgressDialogResource();
-    for (const bool bySignal : {false, true}) {
-        SCOPED_TRACE(bySignal ? "signal" : "thread");
-        zil::CSignal signal;
-        // Filled by an action that the wait loop performs while the worker runs.
-        int framesEnabledDuringWait = -1;
-        zil::P<CFunctionThread> worker(new CFunctionThread([&] {
-            postAction([&] { framesEnabledDuringWait = sharedFrame().IsEnabled() ? 1 : 0; });
-            zil::CThread::sleep(300);
-            signal.set();
-        }));
-        worker->start();
-        {
-            CHangGuard guard(60000);
-            if (bySignal)
-                CProgressDialog::showPulseProgressDialogUntilSignal(&sharedFrame(), L"Title", L"Waiting", &signal);
-            else
-                CProgressDialog::showPulseProgressDialogUntilThreadEnds(&sharedFrame(), L"Title", L"Waiting",
-                                                                       worker.get());
-        }
-        EXPECT_TRUE(signal.isSet());
-        EXPECT_EQ(framesEnabledDuringWait, 0);
-        EXPECT_TRUE(sharedFrame().IsEnabled());
-        worker->join();
-        processPendingEvents();
-    }
-}
-
-TEST(ProgressDialogPulseTest, NullThreadOrSignalIsRejected)
-{
     EXPECT_THROW(CProgressDialog::showPulseProgressDialogUntilThreadEnds(nullptr, L"t", L"m", nullptr),
                  zil::CInvalidArgError);
     EXPECT_THROW(CProgressDialog::showPulseProgressDialogUntilSignal(nullptr, L"t", L"m", nullptr),
                  zil::CInvalidArgError);
+    for (const bool bySignal : {false, true}) {
+        SCOPED_TRACE(bySignal ? "signal" : "thread");
+        zil::CSignal signal, returned;
+        // Ends the process if the dialog hangs, rather than the whole run.
+        zil::P<CFunctionThread> watchdog(new CFunctionThread([&] {
+            if (!returned.wait(60000)) {
+                std::fprintf(stderr, "pulse progress dialog hangs\n");
+                std::_Exit(1);
+            }
+        }));
+        watchdog->start();
+        int frameEnabledDuringWait = -1; // set by an action that the wait loop performs
+        zil::P<CFunctionThread> worker(new CFunctionThread([&] {
+            postAction([&] { frameEnabledDuringWait = sharedFrame().IsEnabled(); });
+            zil::CThread::sleep(300);
+            signal.set();
+        }));
+        worker->start();
+        if (bySignal)
+            CProgressDialog::showPulseProgressDialogUntilSignal(&sharedFrame(), L"Title", L"Waiting",
+                                                                &signal);
+        else
+            CProgressDialog::showPulseProgressDialogUntilThreadEnds(&sharedFrame(), L"Title", L"Waiting",
+                                                                    worker.get());
+        returned.set();
+        EXPECT_TRUE(signal.isSet());
+        EXPECT_EQ(frameEnabledDuringWait, 0);
+        EXPECT_TRUE(sharedFrame().IsEnabled());
+        worker->join();
+        watchdog->join();
+        processPendingEvents();
+    }
 }
 
 } // namespace
