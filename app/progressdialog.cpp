@@ -51,8 +51,8 @@ CProgressDialog::CProgressDialog(wxWindow* parent) : m_timer(this, kTimerId), m_
     if (!m_messageText || !m_progress || !m_abortButton) {
         // Half a dialog would crash at the first update; say which part the resource lacks.
         const wchar_t* missing = !m_messageText ? L"messageText" : !m_progress ? L"progress" : L"abortButton";
-        zil::CError error(L"Resource 'ProgressDialog' lacks the control '" + zil::String(missing) + L"'", L"res",
-                          1);
+        zil::CError error(L"Resource 'ProgressDialog' lacks the control '" + zil::String(missing) + L"'",
+                          L"res", 1);
         error.setProp(L"res", L"ProgressDialog");
         // The base destructor takes the loaded windows down with it.
         throw error;
@@ -223,8 +223,8 @@ void CProgressDialog::finishPulse()
 }
 
 template <class Ended, class Pause>
-void CProgressDialog::showPulseProgressDialog(wxWindow* parent, const zil::String& title, const zil::String& message,
-                                              Ended&& ended, Pause&& pause)
+void CProgressDialog::showPulseProgressDialog(wxWindow* parent, const zil::String& title,
+                                              const zil::String& message, Ended&& ended, Pause&& pause)
 {
     if (!wxThread::IsMain())
         throw zil::CError(L"The pulse progress dialog can only be shown from the GUI thread",
@@ -253,7 +253,8 @@ void CProgressDialog::showPulseProgressDialogUntilThreadEnds(wxWindow* parent, c
                                                              const zil::String& message, zil::CThread* thread)
 {
     if (!thread)
-        throw zil::CInvalidArgError(L"No thread given to wait for", L"CProgressDialog::showPulseProgressDialog");
+        throw zil::CInvalidArgError(L"No thread given to wait for",
+                                    L"CProgressDialog::showPulseProgressDialogUntilThreadEnds");
     showPulseProgressDialog(
         parent, title, message, [thread] { return !thread->isAlive(); },
         [] { zil::CThread::sleep(kPulseWaitMs); });
@@ -263,7 +264,8 @@ void CProgressDialog::showPulseProgressDialogUntilSignal(wxWindow* parent, const
                                                          const zil::String& message, zil::CSignal* signal)
 {
     if (!signal)
-        throw zil::CInvalidArgError(L"No signal given to wait for", L"CProgressDialog::showPulseProgressDialog");
+        throw zil::CInvalidArgError(L"No signal given to wait for",
+                                    L"CProgressDialog::showPulseProgressDialogUntilSignal");
     showPulseProgressDialog(
         parent, title, message, [signal] { return signal->wait(kPulseWaitMs); }, [] {});
 }

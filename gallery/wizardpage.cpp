@@ -32,8 +32,8 @@ namespace gallery {
 
 namespace {
 
-using zilui::toWX;
 using zilui::fromWX;
+using zilui::toWX;
 
 constexpr int kInstallSteps = 40;
 constexpr int kInstallStepMs = 75;
@@ -143,7 +143,8 @@ public:
     COptionsPage(wxWindow* parent, const CWelcomePage* welcome)
         : CUIPagePanel(parent, L"options", L"WizardOptionsPage", true), m_welcome(welcome)
     {
-        findControl<wxStaticText>(this, "wizardOptionsLabel")->SetLabel(toWX(ZILUI_TR("Choose what to set up:")));
+        findControl<wxStaticText>(this, "wizardOptionsLabel")
+            ->SetLabel(toWX(ZILUI_TR("Choose what to set up:")));
         m_shortcut = findControl<wxCheckBox>(this, "wizardShortcut");
         m_shortcut->SetLabel(toWX(ZILUI_TR("A shortcut on the desktop")));
         m_startAfter = findControl<wxCheckBox>(this, "wizardStartAfter");
@@ -361,11 +362,12 @@ wxWindow* makeWizardPage(wxWindow* parent)
 {
     auto* page = new wxPanel(parent);
     auto* sizer = new wxBoxSizer(wxVERTICAL);
-    sizer->Add(new wxStaticText(page, wxID_ANY,
-                                toWX(ZILUI_TR("A set-up assistant in a module dialog: pages from XRC, a name that "
-                                              "must be filled in,\na page that a check box skips, a wait for a "
-                                              "worker thread and a page fed by one."))),
-               0, wxALL, 16);
+    sizer->Add(
+        new wxStaticText(page, wxID_ANY,
+                         toWX(ZILUI_TR("A set-up assistant in a module dialog: pages from XRC, a name that "
+                                       "must be filled in,\na page that a check box skips, a wait for a "
+                                       "worker thread and a page fed by one."))),
+        0, wxALL, 16);
     auto* button = new wxButton(page, wxID_ANY, toWX(ZILUI_TR("Run the wizard")));
     sizer->Add(button, 0, wxLEFT | wxRIGHT, 16);
     auto* result = new wxStaticText(page, wxID_ANY, wxEmptyString);

@@ -71,7 +71,8 @@ void CUIModuleDialog::CModuleContext::reExaminePageInfo()
 void CUIModuleDialog::CModuleContext::waitForThread(zil::CThread* thread, bool join)
 {
     if (!thread)
-        throw zil::CInvalidArgError(L"No thread given to wait for", L"CUIModuleDialog::CModuleContext::waitForThread");
+        throw zil::CInvalidArgError(L"No thread given to wait for",
+                                    L"CUIModuleDialog::CModuleContext::waitForThread");
     if (m_dialog) {
         const zil::String text = ZILUI_TR("Please wait...");
         CProgressDialog::showPulseProgressDialogUntilThreadEnds(m_dialog, text, text, thread);
@@ -114,7 +115,8 @@ CUIModuleDialog::CUIModuleDialog(wxWindow* parent, const zil::String& title, con
     m_buttonGrid->Add(m_leftButton, 0, wxEXPAND, 0);
     m_buttonGrid->Add(m_rightButton, 0, wxEXPAND, 0);
 
-    m_pageParent = new wxPanel(m_pageArea, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxNO_BORDER);
+    m_pageParent =
+        new wxPanel(m_pageArea, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxNO_BORDER);
     m_pageArea->GetSizer()->Add(m_pageParent, 1, wxEXPAND | wxALL, border);
     m_pageParent->SetSizer(new CStackSizer());
 
@@ -144,7 +146,8 @@ wxWindow* CUIModuleDialog::getPageParent() const
 int CUIModuleDialog::ShowModal()
 {
     if (!m_module)
-        raiseInternalError(L"Internal error: CUIModuleDialog::ShowModal called without module having been set.");
+        raiseInternalError(
+            L"Internal error: CUIModuleDialog::ShowModal called without module having been set.");
     // Kept so that setModule() from inside the loop cannot free the module being run.
     const zil::P<IUIModule> module = m_module;
     m_context = new CModuleContext(this);
@@ -171,8 +174,9 @@ int CUIModuleDialog::ShowModal()
         }
         const IUIModule::NavigateResult r = module->nextPage();
         if (r != IUIModule::NavigateMoved)
-            raiseInternalError(L"Internal error: module set in CUIModuleDialog has no pages (navigate result: " +
-                               zil::toString(int64_t(r)) + L").");
+            raiseInternalError(
+                L"Internal error: module set in CUIModuleDialog has no pages (navigate result: " +
+                zil::toString(int64_t(r)) + L").");
         m_pageArea->Layout();
         updateNavigateButtons();
         Layout();
@@ -246,8 +250,9 @@ void CUIModuleDialog::prevPage()
     const IUIModule::NavigateResult r = m_module->prevPage();
     updateNavigateButtons();
     if (r == IUIModule::NavigateEnd) {
-        zil::logError(L"Internal error: IUIModule::prevPage has unexpectedly returned NavigateEnd. Closing dialog "
-                      L"without asking for user's confirmation.");
+        zil::logError(
+            L"Internal error: IUIModule::prevPage has unexpectedly returned NavigateEnd. Closing dialog "
+            L"without asking for user's confirmation.");
         EndDialog(wxID_CANCEL);
     }
 }

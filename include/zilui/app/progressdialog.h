@@ -105,8 +105,8 @@ private:
 
     // Loops update, events and pause until ended() holds.
     template <class Ended, class Pause>
-    static void showPulseProgressDialog(wxWindow* parent, const zil::String& title, const zil::String& message,
-                                        Ended&& ended, Pause&& pause);
+    static void showPulseProgressDialog(wxWindow* parent, const zil::String& title,
+                                        const zil::String& message, Ended&& ended, Pause&& pause);
     // Re-enables the other windows and stops the pulse before the dialog is destroyed, which
     // for a top-level window only happens at idle time.
     void finishPulse();
