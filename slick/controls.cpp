@@ -271,8 +271,16 @@ CSlickRadioButton::State CSlickRadioButton::getState() const
 
 wxButton* CSlickButtonCreator::createButton(wxWindow* parent, int id, const zil::String& label)
 {
-    auto* button = new CSlickButton(parent, id, toWX(label), wxDefaultPosition, wxDefaultSize, wxBU_AUTODRAW,
-                                    wxDefaultValidator, wxButtonNameStr);
+    if (!parent)
+        throw zil::CInvalidArgError(L"A button needs a parent window; null was given.",
+                                    L"CSlickButtonCreator::createButton");
+    auto* button = new CSlickButton();
+    if (!button->Create(parent, id, toWX(label), wxDefaultPosition, wxDefaultSize, wxBU_AUTODRAW, wxDefaultValidator,
+                        wxButtonNameStr)) {
+        delete button;
+        throw zil::CError(L"The native button could not be created.", L"CSlickButtonCreator::createButton")
+            .setProp(L"label", label);
+    }
     if (m_skin)
         button->setSkin(m_skin.get());
     return button;

@@ -2,12 +2,14 @@
 #include <zilui/slick/skin.h>
 
 #include <zilui/app/streams.h>
+#include <zilui/app/strings.h>
 #include <zilui/graphics/resourcemanager.h>
 
 #include <zil/error.h>
 
 #include <wx/convauto.h>
 #include <wx/fileconf.h>
+#include <wx/sstream.h>
 
 #include <limits>
 
@@ -20,13 +22,36 @@ bool readString(wxConfigBase& config, const zil::String& key, zil::String& value
     wxString text;
     if (!config.Read(key, &text))
         return false;
-    value = text.ToStdWstring();
+    value = fromWX(text);
     return true;
 }
 
 [[noreturn]] void throwInvalidValue(const wchar_t* key, const zil::String& value)
 {
     throw zil::CError(zil::String(L"Invalid value for '") + key + L"': '" + value + L"'.", zil::String(), -1);
+}
+
+// wxFileConfig's stream constructor (wxWidgets 3.2) fails on every UTF-16 file: it converts
+// one byte more than it read. So the text is decoded here, by wxConvAuto all the same, and
+// handed to wxFileConfig as UTF-8.
+wxString readSkinText(const zil::Path& file)
+{
+    CWXFileInStream stream(file);
+    std::string bytes;
+    char buffer[4096];
+    while (const int64_t count = stream.read(buffer, sizeof buffer))
+        bytes.append(buffer, size_t(count));
+    stream.close();
+    if (bytes.empty())
+        return wxString();
+    // One converter per call: wxConvAuto consumes the byte order mark only on its first use.
+    if (wxConvAuto().ToWChar(nullptr, 0, bytes.data(), bytes.size()) == wxCONV_FAILED) {
+        zil::CParseError error(L"Cannot decode the text of the skin resource '" + file.str() + L"'.",
+                               L"TSlickSkinBase::loadResource");
+        error.setProp(L"path", file.str());
+        throw error;
+    }
+    return wxString(bytes.data(), wxConvAuto(), bytes.size());
 }
 
 zil::TArray<zil::String> splitAtBlanks(const zil::String& text)
@@ -131,8 +156,8 @@ template <class Intermediate> bool TSlickSkinBase<Intermediate>::loadResource(co
     if (file.isEmpty())
         return false;
 
-    CWXFileInStream stream(file);
-    wxFileConfig config(*stream.getWXStream(), wxConvAuto());
+    wxStringInputStream text(readSkinText(file));
+    wxFileConfig config(text, wxConvAuto());
     // Skin values are literal: "$" in a colour or title is not an environment variable.
     config.SetExpandEnvVars(false);
 

@@ -64,15 +64,18 @@ TEST(SlickControlBase, LayoutPlacesTextAndImage)
         double hA, vA;
         wxSize client, text, image;
         wxRect expectedText, expectedImage;
+        wxSize expectedContent;
+        int expectedMaxTextWidth;
     } cases[] = {
-        {"left, top-left", Skin::ImageLeft, 0, 0, {100, 40}, {30, 10}, {16, 16}, {23, 3, 30, 10}, {3, 3, 16, 16}},
-        {"left, bottom-right", Skin::ImageLeft, 1, 1, {100, 40}, {30, 10}, {16, 16}, {67, 27, 30, 10}, {47, 21, 16, 16}},
-        {"right, centred", Skin::ImageRight, 0.5, 0.5, {100, 40}, {30, 10}, {16, 16}, {25, 15, 30, 10}, {59, 12, 16, 16}},
-        {"top, top-left", Skin::ImageTop, 0, 0, {100, 40}, {30, 10}, {16, 16}, {3, 23, 30, 10}, {3, 3, 16, 16}},
-        {"bottom, bottom-right", Skin::ImageBottom, 1, 1, {100, 40}, {30, 10}, {16, 16}, {67, 7, 30, 10}, {81, 21, 16, 16}},
-        {"no image, space still counts", Skin::ImageLeft, 0, 0, {100, 40}, {30, 10}, {0, 0}, {7, 3, 30, 10}, {3, 3, 0, 0}},
+        {"left, top-left", Skin::ImageLeft, 0, 0, {100, 40}, {30, 10}, {16, 16}, {23, 3, 30, 10}, {3, 3, 16, 16}, {50, 16}, 74},
+        {"left, bottom-right", Skin::ImageLeft, 1, 1, {100, 40}, {30, 10}, {16, 16}, {67, 27, 30, 10}, {47, 21, 16, 16}, {50, 16}, 74},
+        {"right, centred", Skin::ImageRight, 0.5, 0.5, {100, 40}, {30, 10}, {16, 16}, {25, 15, 30, 10}, {59, 12, 16, 16}, {50, 16}, 74},
+        {"top, top-left", Skin::ImageTop, 0, 0, {100, 40}, {30, 10}, {16, 16}, {3, 23, 30, 10}, {3, 3, 16, 16}, {30, 30}, 94},
+        {"bottom, bottom-right", Skin::ImageBottom, 1, 1, {100, 40}, {30, 10}, {16, 16}, {67, 7, 30, 10}, {81, 21, 16, 16}, {30, 30}, 94},
+        {"no image, space still counts", Skin::ImageLeft, 0, 0, {100, 40}, {30, 10}, {0, 0}, {7, 3, 30, 10}, {3, 3, 0, 0}, {34, 10}, 90},
+        {"vertical, no image", Skin::ImageBottom, 0, 0, {100, 40}, {10, 10}, {0, 0}, {3, 3, 10, 10}, {3, 17, 0, 0}, {10, 14}, 94},
         // (14 - 35) * 0.5 = -10.5 truncates towards zero to -10.
-        {"too narrow, truncation", Skin::ImageLeft, 0.5, 0, {20, 40}, {31, 10}, {0, 0}, {-3, 3, 31, 10}, {-7, 3, 0, 0}},
+        {"too narrow, truncation", Skin::ImageLeft, 0.5, 0, {20, 40}, {31, 10}, {0, 0}, {-3, 3, 31, 10}, {-7, 3, 0, 0}, {35, 10}, 10},
     };
     test::CTestPanel holder;
     auto* button = new CSlickButton(holder.panel, wxID_ANY, "");
@@ -88,30 +91,8 @@ TEST(SlickControlBase, LayoutPlacesTextAndImage)
         button->layoutContents(text, image, c.client, c.text, c.image);
         EXPECT_EQ(text, c.expectedText);
         EXPECT_EQ(image, c.expectedImage);
-    }
-}
-
-TEST(SlickControlBase, ContentSizeAndTextWidthLimit)
-{
-    struct Case {
-        Skin::ImagePos pos;
-        wxSize text, image, expectedContent;
-        int expectedMaxTextWidth; // for a client width of 100 and margins 3
-    } cases[] = {
-        {Skin::ImageLeft, {30, 10}, {16, 20}, {50, 20}, 100 - 6 - 4 - 16},
-        {Skin::ImageRight, {30, 10}, {0, 0}, {34, 10}, 100 - 6 - 4},
-        {Skin::ImageTop, {30, 10}, {16, 20}, {30, 34}, 100 - 6},
-        {Skin::ImageBottom, {10, 10}, {0, 0}, {10, 14}, 100 - 6},
-    };
-    test::CTestPanel holder;
-    auto* button = new CSlickButton(holder.panel, wxID_ANY, "");
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.pos);
-        zil::P<Skin> skin(new Skin());
-        skin->setImagePos(c.pos);
-        button->setSkin(skin.get());
         EXPECT_EQ(button->getContentSize(c.text, c.image), c.expectedContent);
-        EXPECT_EQ(button->getMaxAvailableTextWidth(wxSize(100, 30), c.image), c.expectedMaxTextWidth);
+        EXPECT_EQ(button->getMaxAvailableTextWidth(c.client, c.image), c.expectedMaxTextWidth);
     }
 }
 
@@ -134,6 +115,17 @@ TEST(SlickControlBase, BestSizeFromLabelBitmapAndMargins)
     vertical->setImagePos(Skin::ImageTop);
     button->setSkin(vertical.get());
     EXPECT_EQ(button->GetBestSize(), wxSize(3 + text.x + 3, 3 + text.y + 4 + text.y + 10 + 3));
+
+    // A client sizer is laid out between the client margins and counts for the best size.
+    zil::P<Skin> margins = flatSkin();
+    margins->setClientMargins(zil::CMargins(5, 6, 7, 8));
+    button->setSkin(margins.get());
+    auto* client = new wxBoxSizer(wxVERTICAL);
+    client->Add(400, 200);
+    button->setClientSizer(client);
+    EXPECT_EQ(button->GetSizer()->GetItem(size_t(0))->GetSize().x, 5);
+    EXPECT_EQ(button->GetBestSize(), button->ClientToWindowSize(wxSize(5 + 400 + 7, 6 + 200 + 8)));
+    button->SetSizer(nullptr);
 
     // Wrapping styled text: a maximum width wraps it, -1 means no limit.
     zil::P<CTextStyle> wrapping(new CTextStyle());
@@ -180,6 +172,42 @@ TEST(SlickControlBase, PaintsBackgroundAndImagesPerState)
     image = paintToImage(*button);
     EXPECT_EQ(countNear(image, wxRect(0, 0, 10, 30), green), 10 * 30);
     EXPECT_EQ(countNear(image, wxRect(50, 0, 10, 30), magenta), 10 * 30);
+}
+
+namespace {
+
+// Paints a stripe at x 100 to 109 of its own coordinates for see-through children.
+class CStripedPanel : public wxPanel, public IWXPaintable {
+public:
+    using wxPanel::wxPanel;
+    wxSize getPaintSize() override { return GetClientSize(); }
+    void paint(wxDC& dc, const wxPoint& point) override
+    {
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.SetBrush(*wxBLUE_BRUSH);
+        dc.DrawRectangle(point.x, point.y, 400, 300);
+        dc.SetBrush(*wxRED_BRUSH);
+        dc.DrawRectangle(point.x + 100, point.y, 10, 300);
+    }
+};
+
+} // namespace
+
+TEST(SlickControlBase, SeeThroughShowsTheParentAtTheControlsOffset)
+{
+    test::CTestPanel holder;
+    auto* parent = new CStripedPanel(holder.panel, wxID_ANY, wxPoint(0, 0), wxSize(300, 100));
+    auto* button = new CSlickButton(parent, wxID_ANY, "", wxPoint(90, 10), wxSize(40, 20));
+    zil::P<Skin> skin = flatSkin(*wxGREEN);
+    skin->getStateSkin(CSlickButton::Normal).setSeeThrough(true);
+    button->setSkin(skin.get());
+    const wxImage image = paintToImage(*button);
+    EXPECT_EQ(pixelAt(image, 5, 5), *wxBLUE);
+    EXPECT_EQ(pixelAt(image, 15, 5), *wxRED);
+    EXPECT_EQ(pixelAt(image, 25, 5), *wxBLUE);
+    // Without a paintable parent the skin's colour fills.
+    button->Reparent(holder.panel);
+    EXPECT_EQ(pixelAt(paintToImage(*button), 15, 5), *wxGREEN);
 }
 
 TEST(SlickControlBase, TextColourHaloAndDisabledGrey)
@@ -304,6 +332,10 @@ TEST(SlickControlBase, ImageOpacityIsAppliedWhenTheBitmapIsSet)
     EXPECT_EQ(button->getCurrentBitmap().ConvertToImage().GetAlpha(1, 1), 127);
     button->setStateBitmap(CSlickButton::Normal, opaque);
     EXPECT_TRUE(isSameBitmap(button->getCurrentBitmap(), opaque));
+
+    EXPECT_THROW(button->setStateBitmap(static_cast<CSlickButton::State>(3), opaque), zil::CInvalidArgError);
+    EXPECT_THROW(button->setSkin(nullptr), zil::CInvalidArgError);
+    EXPECT_TRUE(button->getSkin());
 }
 
 TEST(SlickControlBase, ButtonsOfOneSkinShareScaledImages)

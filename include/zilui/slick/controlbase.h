@@ -93,8 +93,12 @@ public:
     }
 
     // Bitmaps prepared under the previous skin keep its opacity until they are set again.
+    // Null throws zil::CInvalidArgError: a control always paints from some skin.
     void setSkin(Skin* skin)
     {
+        if (!skin)
+            throw zil::CInvalidArgError(L"A skinned control needs a skin; null was given.",
+                                        L"TSlickControlBase::setSkin");
         m_skin = skin;
         initClientSizerStuff();
         for (int i = 0; i < StateCount; ++i) {
@@ -244,6 +248,19 @@ public:
         return dc.GetMultiLineTextExtent(toWX(text));
     }
 
+    // GetMultiLineTextExtent in the DC's font, remembered for the last text and font.
+    wxSize getPlainTextSize(wxDC& dc, const zil::String& text)
+    {
+        const wxFont font = dc.GetFont();
+        if (!m_plainTextSizeValid || m_plainText != text || !(m_plainTextFont == font)) {
+            m_plainTextSize = dc.GetMultiLineTextExtent(toWX(text));
+            m_plainText = text;
+            m_plainTextFont = font;
+            m_plainTextSizeValid = true;
+        }
+        return m_plainTextSize;
+    }
+
     // The image text space in pixels at the present scale.
     int getScaledImageTextSpace() const
     {
@@ -357,7 +374,7 @@ public:
         } else if (!painted) {
             wxColour colour = st.getBackgroundColor();
             if (!colour.IsOk())
-                colour = this->GetBackgroundColour();
+                colour = getWindowBackgroundColour();
             if (!colour.IsOk())
                 colour = m_defaultBackgroundColour;
             if (colour.IsOk())
@@ -400,19 +417,24 @@ public:
         zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(st);
         const wxSize imageSize = getBitmapSize(bitmap);
         const zil::String text = getDisplayText();
-        const wxSize textSize = getTextSize(dc, painter.get(), getMaxAvailableTextWidth(size, imageSize));
+        const wxSize textSize = painter ? painter->getTextSize(dc, text, getMaxAvailableTextWidth(size, imageSize))
+                                        : getPlainTextSize(dc, text);
         wxRect textRect, imageRect;
         layoutContents(textRect, imageRect, size, textSize, imageSize);
 
         if (imageRect.width >= 1 && imageRect.height >= 1 && bitmap.IsOk())
             dc.DrawBitmap(bitmap, imageRect.GetTopLeft(), false);
 
+        const wxString wxText = toWX(text);
+        const bool singleLine = wxText.find('\n') == wxString::npos;
         const wxColour oldTextColour = dc.GetTextForeground();
         const auto drawText = [&](const wxRect& rect) {
             if (painter)
                 painter->paintText(dc, rect, text);
+            else if (singleLine) // what DrawLabel does for one line at the top left, without measuring
+                dc.DrawText(wxText, rect.x, rect.y);
             else
-                dc.DrawLabel(toWX(text), rect, 0, -1);
+                dc.DrawLabel(wxText, rect, 0, -1);
         };
         if (st.getTextHaloColor().IsOk()) {
             dc.SetTextForeground(st.getTextHaloColor());
@@ -423,7 +445,7 @@ public:
         }
         wxColour textColour = st.getTextColor();
         if (!textColour.IsOk())
-            textColour = this->GetForegroundColour();
+            textColour = getWindowForegroundColour();
         if (!textColour.IsOk())
             textColour = m_defaultTextColour;
         if (!this->IsThisEnabled())
@@ -464,7 +486,7 @@ public:
         const wxSize size = this->GetClientSize();
         if (size.x < 1 || size.y < 1)
             return;
-        dc.SetFont(this->GetFont());
+        dc.SetFont(getWindowFont());
         paintContents(dc, getCurrentBitmap());
     }
 
@@ -488,8 +510,30 @@ public:
         m_preparedBitmaps[index] = wxBitmap(image, -1, 1.0);
     }
 
+    // What GetBackgroundColour(), GetForegroundColour() and GetFont() return, without asking
+    // the theme on every paint, which costs a GTK style lookup each time.
+    wxColour getWindowBackgroundColour() const
+    {
+        if (this->m_backgroundColour.IsOk())
+            return this->m_backgroundColour;
+        return getThemeAttributes().colBg;
+    }
+    wxColour getWindowForegroundColour() const
+    {
+        if (this->m_foregroundColour.IsOk())
+            return this->m_foregroundColour;
+        return getThemeAttributes().colFg;
+    }
+    wxFont getWindowFont() const
+    {
+        if (this->m_font.IsOk())
+            return this->m_font;
+        return getThemeAttributes().font;
+    }
+
     void updateDefaultColours()
     {
+        m_themeAttributesValid = false;
         m_defaultBackgroundColour = wxSystemSettings::GetColour(m_defaultBackgroundSysColour);
         m_defaultTextColour = wxSystemSettings::GetColour(m_defaultTextSysColour);
     }
@@ -508,8 +552,8 @@ public:
             setOwnHover(false);
         else if (type == wxEVT_ENTER_WINDOW || type == wxEVT_MOTION)
             setOwnHover(true);
-        else if (type == wxEVT_LEFT_UP)
-            onClicked();
+        else if (type == wxEVT_LEFT_UP && wxRect(this->GetClientSize()).Contains(event.GetPosition()))
+            onClicked(); // a release after dragging off the control is no click
         event.Skip();
     }
     void OnPaint(wxPaintEvent& event)
@@ -572,7 +616,7 @@ protected:
     {
         auto* self = const_cast<TSlickControlBase*>(this);
         wxClientDC dc(self);
-        dc.SetFont(this->GetFont());
+        dc.SetFont(getWindowFont());
         const zil::CMargins m = getScaledContentMargins();
         const int space = getScaledImageTextSpace();
         int maxW = this->GetMaxSize().x;
@@ -657,6 +701,23 @@ protected:
         m_hoverGroup = nullptr;
     }
 
+    // The window's default attributes, completed by its class's; asked once per theme.
+    const wxVisualAttributes& getThemeAttributes() const
+    {
+        if (!m_themeAttributesValid) {
+            m_themeAttributes = this->GetDefaultAttributes();
+            const wxVisualAttributes classDefaults = wxWindowBase::GetClassDefaultAttributes(this->GetWindowVariant());
+            if (!m_themeAttributes.colBg.IsOk())
+                m_themeAttributes.colBg = classDefaults.colBg;
+            if (!m_themeAttributes.colFg.IsOk())
+                m_themeAttributes.colFg = classDefaults.colFg;
+            if (!m_themeAttributes.font.IsOk())
+                m_themeAttributes.font = classDefaults.font;
+            m_themeAttributesValid = true;
+        }
+        return m_themeAttributes;
+    }
+
     static int checkState(State state)
     {
         const int index = static_cast<int>(state);
@@ -691,6 +752,13 @@ private:
     bool m_drawFocusRect = true;
     // 0 until asked.
     mutable double m_scaleFactor = 0;
+    // Plain label extent of the last paint.
+    zil::String m_plainText;
+    wxFont m_plainTextFont;
+    wxSize m_plainTextSize;
+    bool m_plainTextSizeValid = false;
+    mutable wxVisualAttributes m_themeAttributes;
+    mutable bool m_themeAttributesValid = false;
     zil::P<CHoverGroup> m_hoverGroup;
     int m_userInt = 0;
     // Owned by the inner sizer once placed.
