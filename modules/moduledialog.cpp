@@ -1,0 +1,379 @@
+// SPDX-License-Identifier: MIT
+#include "zilui/modules/moduledialog.h"
+
+#include "zilui/app/language.h"
+#include "zilui/app/progressdialog.h"
+#include "zilui/app/strings.h"
+#include "zilui/controls/stacksizer.h"
+#include "zilui/slick/buttoncreator.h"
+
+#include <zil/error.h>
+#include <zil/log.h>
+#include <zil/thread.h>
+
+#include <wx/button.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
+
+#include <cmath>
+#include <utility>
+
+namespace zilui {
+
+namespace {
+
+constexpr double kBorder = 15.0; // pixels at scale factor 1
+
+const wchar_t* const kLeaveError = L"Error in IUIModule::leave. Ignoring.";
+const wchar_t* const kLetThrough = L"Exception in CUIModuleDialog::ShowModal. Letting through.";
+
+[[noreturn]] void raiseInternalError(const zil::String& message)
+{
+    zil::logError(message);
+    throw zil::CError(message, L"CUIModuleDialog::ShowModal");
+}
+
+// Logs what is being handled by a catch (...) block, with its text when it is a std::exception.
+void logCurrentException(const zil::String& text)
+{
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        zil::logError(e, text);
+    } catch (...) {
+        zil::logError(text);
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// CModuleContext
+
+void CUIModuleDialog::CModuleContext::nextPage()
+{
+    if (m_dialog)
+        m_dialog->nextPage();
+}
+
+void CUIModuleDialog::CModuleContext::prevPage()
+{
+    if (m_dialog)
+        m_dialog->prevPage();
+}
+
+void CUIModuleDialog::CModuleContext::reExaminePageInfo()
+{
+    if (m_dialog)
+        m_dialog->reExaminePageInfo();
+}
+
+void CUIModuleDialog::CModuleContext::waitForThread(zil::CThread* thread, bool join)
+{
+    if (!thread)
+        throw zil::CInvalidArgError(L"No thread given to wait for",
+                                    L"CUIModuleDialog::CModuleContext::waitForThread");
+    if (m_dialog) {
+        const zil::String text = ZILUI_TR("Please wait...");
+        CProgressDialog::showPulseProgressDialogUntilThreadEnds(m_dialog, text, text, thread);
+    }
+    if (join)
+        thread->join();
+}
+
+// ---------------------------------------------------------------------------------------------
+// CUIModuleDialog
+
+CUIModuleDialog::CUIModuleDialog(wxWindow* parent, const zil::String& title, const wxSize& size,
+                                 IButtonCreator* buttonCreator, const wxPoint& pos, long style)
+{
+    Create(parent, wxID_ANY, toWX(title), pos, wxDefaultSize, style, wxDialogNameStr);
+    SetSizeHints(wxDefaultSize);
+
+    auto* mainSizer = new wxBoxSizer(wxVERTICAL);
+    SetSizer(mainSizer);
+    const int border = static_cast<int>(std::ceil(GetContentScaleFactor() * kBorder));
+
+    m_pageArea = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxNO_BORDER);
+    m_pageArea->SetSizer(new wxBoxSizer(wxVERTICAL));
+    mainSizer->Add(m_pageArea, 1, wxEXPAND, 0);
+
+    m_buttonBarSizer = new wxBoxSizer(wxVERTICAL);
+    mainSizer->Add(m_buttonBarSizer, 0, wxEXPAND | wxTOP | wxBOTTOM, border);
+    m_buttonGrid = new wxGridSizer(1, 2, 0, border);
+    m_buttonBarSizer->Add(m_buttonGrid, 0, wxALIGN_RIGHT | wxLEFT | wxRIGHT, border);
+
+    if (buttonCreator) {
+        m_leftButton = buttonCreator->createButton(this, wxID_ANY, zil::String());
+        m_rightButton = buttonCreator->createButton(this, wxID_ANY, zil::String());
+        if (!m_leftButton || !m_rightButton)
+            throw zil::CError(L"The button creator returned no button", L"CUIModuleDialog");
+    } else {
+        m_leftButton = new wxButton(this, wxID_ANY, wxEmptyString);
+        m_rightButton = new wxButton(this, wxID_ANY, wxEmptyString);
+    }
+    m_buttonGrid->Add(m_leftButton, 0, wxEXPAND, 0);
+    m_buttonGrid->Add(m_rightButton, 0, wxEXPAND, 0);
+
+    m_pageParent =
+        new wxPanel(m_pageArea, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxNO_BORDER);
+    m_pageArea->GetSizer()->Add(m_pageParent, 1, wxEXPAND | wxALL, border);
+    m_pageParent->SetSizer(new CStackSizer());
+
+    if (size.x > 0) {
+        SetSize(size);
+        m_sizeGiven = true;
+    }
+
+    connectEventFrom(m_leftButton, this, &CUIModuleDialog::onLeftButton, wxEVT_BUTTON);
+    connectEventFrom(m_rightButton, this, &CUIModuleDialog::onRightButton, wxEVT_BUTTON);
+    connectEventFrom(this, this, &CUIModuleDialog::onCancel, wxEVT_BUTTON, wxID_CANCEL);
+    connectEventFrom(this, this, &CUIModuleDialog::onCharHook, wxEVT_CHAR_HOOK);
+    connectEventFrom(this, this, &CUIModuleDialog::onClose, wxEVT_CLOSE_WINDOW);
+}
+
+CUIModuleDialog::~CUIModuleDialog()
+{
+    // Handlers must not reach a half-destroyed dialog.
+    disconnectAll();
+}
+
+wxWindow* CUIModuleDialog::getPageParent() const
+{
+    return m_pageParent;
+}
+
+int CUIModuleDialog::ShowModal()
+{
+    if (!m_module)
+        raiseInternalError(
+            L"Internal error: CUIModuleDialog::ShowModal called without module having been set.");
+    // Kept so that setModule() from inside the loop cannot free the module being run.
+    const zil::P<IUIModule> module = m_module;
+    m_context = new CModuleContext(this);
+    m_loopError = nullptr;
+    const auto detachContext = [this] {
+        m_context->detach();
+        m_context = nullptr;
+    };
+    int result = wxID_CANCEL;
+    try {
+        module->resetState();
+        module->enter(m_context.get(), IUIPage::NavNone);
+        m_singlePage = module->hasExactlyOnePage();
+        if (m_singlePage) {
+            wxButton* ok = m_okOnTheLeft ? m_leftButton : m_rightButton;
+            wxButton* cancel = m_okOnTheLeft ? m_rightButton : m_leftButton;
+            SetAffirmativeId(ok->GetId());
+            ok->SetDefault();
+            SetEscapeId(cancel->GetId());
+        } else {
+            // A previous single-page run must not leave its keys behind.
+            SetAffirmativeId(wxID_OK);
+            SetEscapeId(wxID_ANY);
+        }
+        const IUIModule::NavigateResult r = module->nextPage();
+        if (r != IUIModule::NavigateMoved)
+            raiseInternalError(
+                L"Internal error: module set in CUIModuleDialog has no pages (navigate result: " +
+                zil::toString(int64_t(r)) + L").");
+        m_pageArea->Layout();
+        updateNavigateButtons();
+        Layout();
+        if (!m_sizeGiven) {
+            SetSizeHints(-1, -1, -1, -1, -1, -1);
+            Fit();
+            Layout();
+        }
+        CentreOnParent(wxBOTH);
+        result = wxDialog::ShowModal();
+        if (m_loopError)
+            std::rethrow_exception(std::exchange(m_loopError, nullptr));
+    } catch (...) {
+        logCurrentException(kLetThrough);
+        detachContext();
+        try {
+            module->leave(IUIPage::NavNone);
+        } catch (...) {
+            logCurrentException(kLeaveError);
+        }
+        throw;
+    }
+    detachContext();
+    try {
+        module->leave(IUIPage::NavNone);
+    } catch (...) {
+        logCurrentException(kLeaveError);
+    }
+    return result;
+}
+
+void CUIModuleDialog::setButtonBarBackgroundColor(const wxColour& color)
+{
+    SetBackgroundColour(color);
+    Refresh();
+}
+
+void CUIModuleDialog::setPageAreaBackgroundColor(const wxColour& color)
+{
+    m_pageArea->SetBackgroundColour(color);
+    m_pageParent->SetBackgroundColour(color);
+    m_pageArea->Refresh();
+}
+
+void CUIModuleDialog::setPageAreaTextColor(const wxColour& color)
+{
+    m_pageArea->SetForegroundColour(color);
+    m_pageParent->SetForegroundColour(color);
+    m_pageArea->Refresh();
+}
+
+void CUIModuleDialog::nextPage()
+{
+    if (!m_module)
+        return;
+    const IUIModule::NavigateResult r = m_module->nextPage();
+    updateNavigateButtons();
+    if (r == IUIModule::NavigateEnd)
+        EndDialog(wxID_OK);
+}
+
+void CUIModuleDialog::prevPage()
+{
+    if (!m_module)
+        return;
+    if (m_backIsCancel) {
+        if (m_module->confirmAbort())
+            EndDialog(wxID_CANCEL);
+        return;
+    }
+    const IUIModule::NavigateResult r = m_module->prevPage();
+    updateNavigateButtons();
+    if (r == IUIModule::NavigateEnd) {
+        zil::logError(
+            L"Internal error: IUIModule::prevPage has unexpectedly returned NavigateEnd. Closing dialog "
+            L"without asking for user's confirmation.");
+        EndDialog(wxID_CANCEL);
+    }
+}
+
+void CUIModuleDialog::updateNavigateButtons()
+{
+    zil::P<CUIPageInfo> info;
+    if (m_module) {
+        info = m_module->getPageInfo();
+        m_backIsCancel = !m_module->hasPrevPage();
+    } else {
+        m_backIsCancel = true;
+    }
+    if (!info)
+        info = new CUIPageInfo();
+    wxButton* forward = isOkOnTheLeft() ? m_leftButton : m_rightButton;
+    wxButton* backward = isOkOnTheLeft() ? m_rightButton : m_leftButton;
+    forward->SetLabel(toWX(info->nextLabel.empty() ? getDefaultNextLabel() : info->nextLabel));
+    backward->SetLabel(toWX(info->backLabel.empty() ? getDefaultBackLabel() : info->backLabel));
+    m_buttonBarSizer->Layout();
+    forward->Show(info->showNext);
+    backward->Show(info->showBack);
+    forward->Enable(info->enableNext);
+    backward->Enable(info->enableBack);
+}
+
+zil::String CUIModuleDialog::getDefaultNextLabel()
+{
+    if (!m_singlePage && m_module)
+        return m_module->hasNextPage() ? ZILUI_TR("Next") : ZILUI_TR("Finish");
+    return ZILUI_TR("OK");
+}
+
+zil::String CUIModuleDialog::getDefaultBackLabel()
+{
+    if (!m_singlePage && m_module && m_module->hasPrevPage())
+        return ZILUI_TR("Back");
+    return ZILUI_TR("Cancel");
+}
+
+template <class Step>
+void CUIModuleDialog::runGuarded(Step&& step)
+{
+    // The loop is already ending because of an error; later clicks must not touch the module.
+    if (m_loopError)
+        return;
+    if (!IsModal()) {
+        step();
+        return;
+    }
+    try {
+        step();
+    } catch (...) {
+        m_loopError = std::current_exception();
+        EndModal(wxID_CANCEL);
+    }
+}
+
+void CUIModuleDialog::onLeftButton(wxCommandEvent&)
+{
+    runGuarded([this] {
+        if (isOkOnTheLeft())
+            nextPage();
+        else
+            prevPage();
+    });
+}
+
+void CUIModuleDialog::onRightButton(wxCommandEvent&)
+{
+    runGuarded([this] {
+        if (isOkOnTheLeft())
+            prevPage();
+        else
+            nextPage();
+    });
+}
+
+void CUIModuleDialog::onCancel(wxCommandEvent&)
+{
+    runGuarded([this] {
+        if (!m_module || m_module->confirmAbort())
+            EndDialog(wxID_CANCEL);
+    });
+}
+
+bool CUIModuleDialog::Validate()
+{
+    if (!m_module)
+        return true;
+    const IUIModule::NavigateResult r = m_module->nextPage();
+    updateNavigateButtons();
+    return r == IUIModule::NavigateEnd;
+}
+
+void CUIModuleDialog::onCharHook(wxKeyEvent& event)
+{
+    if (m_singlePage || !IsEscapeKey(event)) {
+        event.Skip();
+        return;
+    }
+    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
+    cancel.SetEventObject(this);
+    ProcessWindowEvent(cancel);
+}
+
+void CUIModuleDialog::onClose(wxCloseEvent& event)
+{
+    if (m_singlePage || !IsModal()) {
+        event.Skip();
+        return;
+    }
+    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
+    cancel.SetEventObject(this);
+    ProcessWindowEvent(cancel);
+    if (IsModal() && !m_loopError) {
+        if (event.CanVeto())
+            event.Veto();
+        else
+            EndModal(wxID_CANCEL);
+    }
+}
+
+} // namespace zilui

@@ -1,0 +1,251 @@
+// SPDX-License-Identifier: MIT
+#include "app/apptestutil.h"
+#include "app/dialogtestutil.h"
+#include "support/guitest.h"
+
+#include <zilui/app/action.h>
+#include <zilui/app/progressdialog.h>
+
+#include <zil/error.h>
+#include <zil/thread.h>
+
+#include <gtest/gtest.h>
+
+#include <wx/button.h>
+#include <wx/frame.h>
+#include <wx/log.h>
+#include <wx/xml/xml.h>
+#include <wx/xrc/xmlres.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::test::CCountingGauge, wxGauge);
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::test::CCountingStaticText, wxStaticText);
+
+namespace zilui::test {
+
+namespace {
+
+void addSubclass(wxXmlNode* node, const wxString& name, const wxString& subclass)
+{
+    for (; node; node = node->GetNext()) {
+        if (node->GetName() == "object" && node->GetAttribute("name") == name)
+            node->AddAttribute("subclass", subclass);
+        addSubclass(node->GetChildren(), name, subclass);
+    }
+}
+
+} // namespace
+
+void loadProgressDialogResource()
+{
+    static bool loaded = false;
+    if (loaded)
+        return;
+    // The file lies two folders above this one, in res/ of the source tree.
+    const wxString file =
+        wxString(__FILE__).BeforeLast('/').BeforeLast('/').BeforeLast('/') + "/res/ProgressDialog.xrc";
+    auto doc = std::make_unique<wxXmlDocument>();
+    ASSERT_TRUE(doc->Load(file)) << file;
+    addSubclass(doc->GetRoot(), "progress", "zilui::test::CCountingGauge");
+    addSubclass(doc->GetRoot(), "messageText", "zilui::test::CCountingStaticText");
+    wxXmlResource::Get()->InitAllHandlers();
+    ASSERT_TRUE(wxXmlResource::Get()->LoadDocument(doc.release(), file));
+    loaded = true;
+}
+
+namespace {
+
+class ProgressDialogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        loadProgressDialogResource();
+        dialog.reset(new CProgressDialog(&sharedFrame()));
+        gauge = dynamic_cast<CCountingGauge*>(dialog->FindWindow("progress"));
+        text = dynamic_cast<CCountingStaticText*>(dialog->FindWindow("messageText"));
+        ASSERT_NE(gauge, nullptr);
+        ASSERT_NE(text, nullptr);
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        processPendingEvents();
+    }
+
+    void pressAbort()
+    {
+        auto* button = dialog->FindWindow(wxID_ABORT);
+        ASSERT_NE(button, nullptr);
+        wxCommandEvent event(wxEVT_BUTTON, wxID_ABORT);
+        event.SetEventObject(button);
+        button->GetEventHandler()->ProcessEvent(event);
+    }
+
+    std::unique_ptr<CProgressDialog> dialog;
+    CCountingGauge* gauge = nullptr;
+    CCountingStaticText* text = nullptr;
+};
+
+TEST_F(ProgressDialogTest, FractionsSetTheRoundedValueOrPulse)
+{
+    ASSERT_EQ(gauge->GetRange(), 100);
+    struct Case {
+        double fraction;
+        int value;   // expected bar value afterwards
+        bool set;    // the value is set (again)
+        bool pulsed; // the bar pulsed instead
+    };
+    const Case cases[] = {
+        {0.5, 50, true, false},  {0.5, 50, false, false}, {0.504, 50, false, false}, {1.2, 100, true, false},
+        {0.004, 0, true, false}, {0.005, 1, true, false}, {0.0, 1, false, true},     {-3.0, 1, false, true},
+        {0.005, 1, true, false}, // the same value after a pulse, or the bar would keep pulsing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fraction);
+        const int sets = gauge->valueSets;
+        const int pulses = gauge->pulses;
+        dialog->updateProgress(c.fraction);
+        EXPECT_EQ(gauge->GetValue(), c.value);
+        EXPECT_EQ(gauge->valueSets - sets, c.set ? 1 : 0);
+        EXPECT_EQ(gauge->pulses - pulses, c.pulsed ? 1 : 0);
+    }
+}
+
+TEST_F(ProgressDialogTest, SameMessageIsNotSetAgain)
+{
+    const struct {
+        const wchar_t* message;
+        int sets;
+    } cases[] = {
+        {L"Copying", 1}, {L"Copying", 0}, {L"Copying & checking", 1}, {L"Copying & checking", 0}, {L"", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::wstring(c.message));
+        const int before = text->labelSets;
+        dialog->updateMessage(c.message);
+        EXPECT_EQ(text->labelSets - before, c.sets);
+        EXPECT_EQ(text->GetLabelText(), wxString(c.message));
+    }
+}
+
+TEST_F(ProgressDialogTest, WorkerUpdatesWaitForTheGUIThreadAndComeInOrder)
+{
+    constexpr int kCount = 1000;
+    std::vector<std::pair<wxString, int>> seen; // GUI thread only
+    CProgressDialog* target = dialog.get();
+    const int labelSets = text->labelSets;
+    zil::P<CFunctionThread> worker(new CFunctionThread([&] {
+        for (int i = 0; i < kCount; ++i) {
+            target->setProgress((i % 100 + 1) / 100.0);
+            target->updateMessage(zil::toString(int64_t(i)));
+            // Queued behind the update, so it sees the widgets right after that update.
+            postAction([&] { seen.emplace_back(text->GetLabelText(), gauge->GetValue()); });
+        }
+    }));
+    worker->start();
+    ASSERT_TRUE(worker->join(30000));
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(text->labelSets, labelSets);
+
+    ASSERT_TRUE(runLoopUntil([&] { return seen.size() == size_t(kCount); }));
+    for (int i = 0; i < kCount; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(seen[i].first, wxString::Format("%d", i));
+        EXPECT_EQ(seen[i].second, i % 100 + 1);
+        if (HasFailure())
+            break;
+    }
+}
+
+TEST_F(ProgressDialogTest, AbortWhileShownNonModallyOnlySetsTheFlag)
+{
+    dialog->start();
+    EXPECT_FALSE(sharedFrame().IsEnabled());
+    EXPECT_FALSE(dialog->updateAndCheckAbort());
+    pressAbort();
+    EXPECT_TRUE(dialog->wasAborted());
+    EXPECT_TRUE(dialog->IsShown());
+    dialog.reset();
+    EXPECT_TRUE(sharedFrame().IsEnabled());
+}
+
+TEST_F(ProgressDialogTest, ModalLoopEndsByAbortOrScheduledStop)
+{
+    for (const bool abort : {true, false}) {
+        SCOPED_TRACE(abort ? "abort" : "stop from a worker");
+        dialog->resetAborted();
+        zil::P<CFunctionThread> worker(new CFunctionThread([&] { dialog->scheduleStop(); }));
+        dialog->CallAfter([&] { abort ? pressAbort() : worker->start(); });
+        // A loop that nothing ended is ended after a while, with a result no case expects.
+        wxTimer timeout;
+        timeout.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { dialog->EndModal(wxID_NONE); });
+        timeout.StartOnce(20000);
+        EXPECT_EQ(dialog->ShowModal(), abort ? wxID_ABORT : wxID_OK);
+        EXPECT_EQ(dialog->wasAborted(), abort);
+        worker->join(30000);
+    }
+}
+
+TEST(ProgressDialogResourceTest, MissingResourceIsAClearError)
+{
+    wxXmlResource* previous = wxXmlResource::Set(new wxXmlResource());
+    wxLogNull quiet;
+    try {
+        CProgressDialog dialog(nullptr);
+        ADD_FAILURE() << "no error";
+    } catch (const zil::CError& e) {
+        EXPECT_EQ(e.getMessage(), L"Cannot load resource 'ProgressDialog'");
+        EXPECT_EQ(e.getSource(), L"res");
+        EXPECT_EQ(e.getCode(), 1);
+    }
+    delete wxXmlResource::Set(previous);
+}
+
+TEST(ProgressDialogPulseTest, EndsWithTheThreadOrTheSignal)
+{
+    loadProgressDialogResource();
+    EXPECT_THROW(CProgressDialog::showPulseProgressDialogUntilThreadEnds(nullptr, L"t", L"m", nullptr),
+                 zil::CInvalidArgError);
+    EXPECT_THROW(CProgressDialog::showPulseProgressDialogUntilSignal(nullptr, L"t", L"m", nullptr),
+                 zil::CInvalidArgError);
+    for (const bool bySignal : {false, true}) {
+        SCOPED_TRACE(bySignal ? "signal" : "thread");
+        zil::CSignal signal, returned;
+        // Ends the process if the dialog hangs, rather than the whole run.
+        zil::P<CFunctionThread> watchdog(new CFunctionThread([&] {
+            if (!returned.wait(60000)) {
+                std::fprintf(stderr, "pulse progress dialog hangs\n");
+                std::_Exit(1);
+            }
+        }));
+        watchdog->start();
+        int frameEnabledDuringWait = -1; // set by an action that the wait loop performs
+        zil::P<CFunctionThread> worker(new CFunctionThread([&] {
+            postAction([&] { frameEnabledDuringWait = sharedFrame().IsEnabled(); });
+            zil::CThread::sleep(300);
+            signal.set();
+        }));
+        worker->start();
+        if (bySignal)
+            CProgressDialog::showPulseProgressDialogUntilSignal(&sharedFrame(), L"Title", L"Waiting",
+                                                                &signal);
+        else
+            CProgressDialog::showPulseProgressDialogUntilThreadEnds(&sharedFrame(), L"Title", L"Waiting",
+                                                                    worker.get());
+        returned.set();
+        EXPECT_TRUE(signal.isSet());
+        EXPECT_EQ(frameEnabledDuringWait, 0);
+        EXPECT_TRUE(sharedFrame().IsEnabled());
+        worker->join();
+        watchdog->join();
+        processPendingEvents();
+    }
+}
+
+} // namespace
+
+} // namespace zilui::test
