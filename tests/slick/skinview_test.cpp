@@ -114,8 +114,10 @@ TEST(SkinView, PaintsEveryStateIntoItsOwnCell)
          1.0},
     };
     const unsigned colours[] = {0xff0000, 0x00c000, 0x0000ff, 0xc000c0, 0x00c0c0, 0x804000};
-    // Image titles are found from the skin's folder and from its parent.
+    // Image titles are found from the skin's folder and from its parent; --scale 2 picks the
+    // picture's factor-2 variant.
     const unsigned pictureColour = 0xffff00;
+    const unsigned picture2Colour = 0x00ffff;
 
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " at " + std::to_string(c.scale));
@@ -123,6 +125,8 @@ TEST(SkinView, PaintsEveryStateIntoItsOwnCell)
         ASSERT_EQ(::mkdir(temp.api(Path(L"looks")).c_str(), 0755), 0);
         ASSERT_EQ(::mkdir(temp.api(Path(L"looks/mine")).c_str(), 0755), 0);
         writeSolidPng(temp / Path(L"looks/mine/fill.png"), pictureColour);
+        if (c.scale == 2.0)
+            writeSolidPng(temp / Path(L"looks/mine/fill@2.png"), picture2Colour);
         std::string ini = "border=none\nfocusRect=none\n";
         for (size_t i = 0; i < c.states.size(); ++i)
             ini += c.states[i] + ".backColor=" + hexColour(colours[i]) + "\n";
@@ -148,7 +152,8 @@ TEST(SkinView, PaintsEveryStateIntoItsOwnCell)
         std::vector<ColourArea> cells;
         for (size_t i = 0; i < c.states.size(); ++i) {
             SCOPED_TRACE(c.states[i]);
-            const unsigned colour = i + 1 == c.states.size() ? pictureColour : colours[i];
+            const unsigned picture = c.scale == 2.0 ? picture2Colour : pictureColour;
+            const unsigned colour = i + 1 == c.states.size() ? picture : colours[i];
             const ColourArea area = findColour(sheet, colour);
             EXPECT_EQ(area.right - area.left + 1, width);
             EXPECT_EQ(area.bottom - area.top + 1, height);
