@@ -73,6 +73,9 @@ public:
     // Throws zil::CError "Resource base folder not found." when there is none.
     zil::Path getResourceBaseFolder();
     double getDefaultResolutionFactor() const { return m_defaultResolutionFactor; }
+    // Replaces the factor measured from the screen, e.g. to preview another screen; images
+    // loaded before keep theirs. Not synchronised with lookups in other threads.
+    void setDefaultResolutionFactor(double factor) { m_defaultResolutionFactor = factor; }
 
     // The first existing relativePath below the resource folders, last added first.
     zil::Path findResource(const zil::Path& relativePath);

@@ -218,6 +218,14 @@ public:
             m_scaleFactor = this->GetContentScaleFactor();
         return m_scaleFactor;
     }
+    // Replaces the window's factor, e.g. to preview another screen; takes effect at the next
+    // layout and paint. `factor` > 0.
+    void setUICoordScaleFactor(double factor)
+    {
+        m_scaleFactor = factor;
+        this->InvalidateBestSize();
+        this->Refresh();
+    }
 
     virtual zil::String getDisplayText() const { return fromWX(this->GetLabel()); }
     virtual State getState() const = 0;
