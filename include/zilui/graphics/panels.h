@@ -57,9 +57,8 @@ private:
 class CScalingImagePanel : public wxPanel, public IWXPaintable {
 public:
     CScalingImagePanel() { construct(); }
-    CScalingImagePanel(wxWindow* parent, wxWindowID id = wxID_ANY,
-                       const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize,
-                       long style = wxTAB_TRAVERSAL | wxNO_BORDER,
+    CScalingImagePanel(wxWindow* parent, wxWindowID id = wxID_ANY, const wxPoint& pos = wxDefaultPosition,
+                       const wxSize& size = wxDefaultSize, long style = wxTAB_TRAVERSAL | wxNO_BORDER,
                        const wxString& name = wxPanelNameStr);
 
     // Null shows the background colour.
