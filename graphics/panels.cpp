@@ -251,12 +251,17 @@ void CGradientPanel::paint(wxDC& dc, const wxPoint& point)
     if (m_textOverlays.empty())
         return;
     const wxFont oldFont = dc.GetFont();
+    const wxColour oldColor = dc.GetTextForeground();
     for (const TextOverlay& text : m_textOverlays) {
-        dc.SetFont(text.font);
-        dc.SetTextForeground(text.color);
+        // An invalid font or colour keeps the one in use.
+        if (text.font.IsOk())
+            dc.SetFont(text.font);
+        if (text.color.IsOk())
+            dc.SetTextForeground(text.color);
         dc.DrawText(toWX(text.text), point + text.position);
     }
     dc.SetFont(oldFont);
+    dc.SetTextForeground(oldColor);
 }
 
 void CGradientPanel::OnCreate(wxWindowCreateEvent& event)

@@ -237,20 +237,28 @@ TEST(Panels, GradientPanelTextOverlaysAtPointPlusPositionKeepTheFont)
     const wxFont big(wxFontInfo(20).Bold()), dcFont(wxFontInfo(7).Italic());
     panel->addTextOverlay(L"H", wxPoint(30, 10), big, *wxBLACK);
     panel->addTextOverlay(L"H", wxPoint(80, 10), big, kRed);
+    // Invalid font and colour: drawn with the ones before, red and big, without a toolkit complaint.
+    panel->addTextOverlay(L"H", wxPoint(80, 35), wxFont(), wxColour());
     wxImage image = paintInto({130, 70}, [&](wxDC& dc) {
         dc.SetFont(dcFont);
+        dc.SetTextForeground(*wxBLUE);
         panel->paint(dc, {5, 7});
         EXPECT_EQ(dc.GetFont(), dcFont);
+        EXPECT_EQ(dc.GetTextForeground(), *wxBLUE);
     });
     const int first = firstDarkColumn(image, 5);
     EXPECT_GE(first, 35);
     EXPECT_LT(first, 45);
     EXPECT_EQ(firstDarkColumn(image.GetSubImage(wxRect(0, 0, 130, 17))), -1);
-    int reddish = 0;
-    for (int y = 17; y < 60; ++y)
-        for (int x = 85; x < 120; ++x)
-            reddish += image.GetRed(x, y) > 200 && image.GetGreen(x, y) < 60;
-    EXPECT_GT(reddish, 10);
+    auto redPixels = [&](int top, int bottom) {
+        int count = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 85; x < 120; ++x)
+                count += image.GetRed(x, y) > 200 && image.GetGreen(x, y) < 60 && image.GetBlue(x, y) < 60;
+        return count;
+    };
+    EXPECT_GT(redPixels(17, 46), 10);
+    EXPECT_GT(redPixels(50, 70), 10);
 }
 
 namespace {
