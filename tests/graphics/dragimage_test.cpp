@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+#include "support/guitest.h"
+
+#include <zilui/graphics/dragimage.h>
+
+#include <zil/error.h>
+
+#include <gtest/gtest.h>
+
+#include <wx/frame.h>
+#include <wx/panel.h>
+
+#include <dlfcn.h>
+
+#include <memory>
+
+using namespace zilui;
+
+namespace {
+
+struct WindowCloser {
+    void operator()(wxWindow* window) const { window->Destroy(); }
+};
+
+// A container with a child at (10, 20) and a grandchild at (5, 5) in it.
+struct Nest {
+    std::unique_ptr<wxPanel, WindowCloser> container{
+        new wxPanel(&test::sharedFrame(), wxID_ANY, wxPoint(0, 0), wxSize(200, 150))};
+    wxPanel* child = new wxPanel(container.get(), wxID_ANY, wxPoint(10, 20), wxSize(100, 80));
+    wxPanel* grandchild = new wxPanel(child, wxID_ANY, wxPoint(5, 5), wxSize(50, 40));
+    size_t childCount() const { return container->GetChildren().size(); }
+};
+
+zil::P<CWindowDragImage> makeDrag(const wxCursor& cursor = wxNullCursor)
+{
+    return zil::P<CWindowDragImage>(new CWindowDragImage(wxBitmap(wxImage(12, 9, true)), cursor));
+}
+
+// Position of `window` among its native siblings, bottom first; -1 when not found. GDK is
+// looked up in the running process, since the tests do not link against it directly.
+int stackingIndex(wxWindow* window)
+{
+    struct Node {
+        void* data;
+        Node* next;
+    };
+    using Getter = void* (*)(void*);
+    static const auto getWindow = reinterpret_cast<Getter>(dlsym(RTLD_DEFAULT, "gtk_widget_get_window"));
+    static const auto getParent = reinterpret_cast<Getter>(dlsym(RTLD_DEFAULT, "gdk_window_get_parent"));
+    static const auto peekChildren =
+        reinterpret_cast<Node* (*)(void*)>(dlsym(RTLD_DEFAULT, "gdk_window_peek_children"));
+    if (!getWindow || !getParent || !peekChildren)
+        return -1;
+    void* own = getWindow(window->GetHandle());
+    // GDK lists children from the top down.
+    int fromTop = -1, count = 0;
+    for (Node* node = peekChildren(getParent(own)); node; node = node->next, ++count)
+        if (node->data == own)
+            fromTop = count;
+    return fromTop < 0 ? -1 : count - 1 - fromTop;
+}
+
+} // namespace
+
+TEST(DragImage, PanelFollowsTheMouseInContainerCoordinatesAndShowsOnTop)
+{
+    Nest nest;
+    auto drag = makeDrag();
+    drag->beginDrag(wxPoint(8, 8), nest.grandchild, nest.container.get());
+    ASSERT_NE(drag->getPanel(), nullptr);
+    EXPECT_EQ(drag->getPanel()->GetParent(), nest.container.get());
+    EXPECT_EQ(drag->getPanel()->GetSize(), wxSize(12, 9));
+    EXPECT_EQ(drag->getOffset(), wxPoint(15, 25));
+    EXPECT_TRUE(nest.grandchild->HasCapture());
+    for (auto [mouse, expected] :
+         {std::pair(wxPoint(0, 0), wxPoint(7, 17)), {{30, 2}, {37, 19}}, {{-20, -30}, {-13, -13}}}) {
+        drag->move(mouse);
+        EXPECT_EQ(drag->getPanel()->GetPosition(), expected) << mouse.x << "," << mouse.y;
+    }
+
+    drag->hide();
+    EXPECT_FALSE(drag->getPanel()->IsShown());
+    drag->show();
+    // Even a sibling raised while the panel shows goes below it again.
+    auto* sibling = new wxPanel(nest.container.get(), wxID_ANY, wxPoint(0, 0), wxSize(50, 50));
+    sibling->Raise();
+    ASSERT_GE(stackingIndex(drag->getPanel()), 0);
+    ASSERT_GT(stackingIndex(sibling), stackingIndex(drag->getPanel()));
+    drag->show();
+    EXPECT_TRUE(drag->getPanel()->IsShown());
+    EXPECT_GT(stackingIndex(drag->getPanel()), stackingIndex(sibling));
+
+    drag->endDrag();
+    EXPECT_EQ(drag->getPanel(), nullptr);
+    EXPECT_FALSE(nest.grandchild->HasCapture());
+
+    zil::P<CWindowDragImage> empty(new CWindowDragImage(wxNullBitmap, wxNullCursor));
+    empty->beginDrag(wxPoint(0, 0), nest.child, nest.container.get());
+    EXPECT_EQ(empty->getPanel()->GetSize(), wxSize(0, 0));
+    EXPECT_EQ(empty->getOffset(), wxPoint(10, 20));
+}
+
+TEST(DragImage, EndingADragGivesBackCursorAndCapture)
+{
+    Nest nest;
+    const wxCursor hand(wxCURSOR_HAND), cross(wxCURSOR_CROSS);
+    nest.child->SetCursor(hand);
+    auto drag = makeDrag(cross);
+    drag->beginDrag(wxPoint(1, 1), nest.child, nest.container.get());
+    wxWeakRef<wxPanel> first = drag->getPanel();
+    EXPECT_TRUE(nest.child->GetCursor().IsSameAs(cross));
+
+    // A second drag ends the first.
+    drag->beginDrag(wxPoint(1, 1), nest.grandchild, nest.container.get());
+    EXPECT_EQ(first.get(), nullptr);
+    EXPECT_TRUE(nest.child->GetCursor().IsSameAs(hand));
+    EXPECT_FALSE(nest.child->HasCapture());
+    EXPECT_TRUE(nest.grandchild->HasCapture());
+    EXPECT_TRUE(nest.grandchild->GetCursor().IsSameAs(cross));
+
+    // Destruction ends the second; a window that had no cursor of its own goes back to none.
+    wxWeakRef<wxPanel> second = drag->getPanel();
+    drag.reset();
+    EXPECT_EQ(second.get(), nullptr);
+    EXPECT_FALSE(nest.grandchild->HasCapture());
+    EXPECT_FALSE(nest.grandchild->GetCursor().IsOk());
+}
+
+TEST(DragImage, NullContainerIsRefusedAfterEndingThePreviousDrag)
+{
+    Nest nest;
+    auto drag = makeDrag();
+    const size_t children = nest.childCount();
+    // Nothing running: these do nothing and create nothing.
+    drag->move(wxPoint(3, 3));
+    drag->show();
+    drag->hide();
+    drag->endDrag();
+    EXPECT_EQ(nest.childCount(), children);
+
+    drag->beginDrag(wxPoint(0, 0), nest.grandchild, nest.container.get());
+    EXPECT_EQ(nest.childCount(), children + 1);
+    try {
+        drag->beginDrag(wxPoint(0, 0), nest.grandchild, nullptr);
+        ADD_FAILURE() << "no error";
+    } catch (const zil::CInvalidArgError& e) {
+        EXPECT_EQ(e.getMessage(), L"A containing window cmust be specified.");
+        EXPECT_EQ(e.getSource(), L"CWindowDragImage::beginDrag");
+    }
+    EXPECT_EQ(drag->getPanel(), nullptr);
+    EXPECT_EQ(nest.childCount(), children);
+    EXPECT_FALSE(nest.grandchild->HasCapture());
+}
