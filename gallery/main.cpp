@@ -7,10 +7,11 @@
 // painted, prints the file's path and exits; that is how it runs without a person.
 // --language stores the language for this and later starts, as the language dialog does;
 // an empty name goes back to the system's language. --page opens the gallery on the named page
-// (welcome, application, images), so a screenshot can show any of them.
+// (welcome, application, images, text), so a screenshot can show any of them.
 
 #include "imagespage.h"
 #include "screenshot.h"
+#include "textpage.h"
 
 #include <zilui/app/appbase.h>
 #include <zilui/app/language.h>
@@ -37,7 +38,7 @@ using zilui::fromWX;
 using zilui::toWX;
 
 // Names that --page accepts, in the notebook's order.
-const char* const kPageNames[] = {"welcome", "application", "images"};
+const char* const kPageNames[] = {"welcome", "application", "images", "text"};
 
 // Index into kPageNames, or -1.
 int findPage(const wxString& name)
@@ -72,6 +73,7 @@ public:
         book->AddPage(makeWelcomePage(book), toWX(ZILUI_TR("Welcome")));
         book->AddPage(makeApplicationPage(book), toWX(ZILUI_TR("Application")));
         book->AddPage(gallery::makeImagesPage(book), toWX(ZILUI_TR("Images")));
+        book->AddPage(gallery::makeTextPage(book), toWX(ZILUI_TR("Text and gradients")));
         book->SetSelection(static_cast<size_t>(page));
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(book, 1, wxEXPAND);
@@ -173,7 +175,7 @@ public:
     {
         CAppBase::OnInitCmdLine(parser);
         parser.AddOption("", "screenshot", toWX(ZILUI_TR("save the main window as PNG to this file and exit")));
-        parser.AddOption("", "page", toWX(ZILUI_TR("open on this page: welcome, application or images")));
+        parser.AddOption("", "page", toWX(ZILUI_TR("open on this page: welcome, application, images or text")));
         parser.AddOption("", "language",
                          toWX(ZILUI_TR("use this language from now on, e.g. \"de\"; empty for the system's")));
     }
