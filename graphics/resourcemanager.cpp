@@ -505,7 +505,14 @@ zil::P<IScalingImage> CResourceManager::loadScalingImageByTitle(const zil::Strin
     if (cached != m_scalingImageCache.end())
         return cached->second;
     const double target = needToScaleImage(found, factor) ? factor : found;
-    zil::P<IScalingImage> image(CCompositeScalingImage::load(path, found, target));
+    zil::P<IScalingImage> image;
+    try {
+        image = CCompositeScalingImage::load(path, found, target);
+    } catch (const zil::CError& e) {
+        // Like the other loads, a damaged file gives an empty result that is cached, so a skin
+        // layer naming it stays empty instead of the whole skin failing.
+        zil::logError(e, L"Cannot load scaling image '" + path.str() + L"'. Ignoring.");
+    }
     m_scalingImageCache.emplace(key, image);
     return image;
 }

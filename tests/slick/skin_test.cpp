@@ -56,6 +56,7 @@ protected:
         writePicture(*s_folder / L"frame.png", 8, 4);
         writePicture(*s_folder / L"frame@2.png", 16, 8);
         writePicture(*s_folder / L"bild-\u00e4.png", 6, 6);
+        s_folder->writeFile(L"damaged.png", "\x89PNG\r\n\x1a\nnot a picture");
         CResourceManager::get()->addResourceFolder(s_folder->path());
     }
     static void TearDownTestSuite()
@@ -307,6 +308,13 @@ TEST_F(SlickSkin, ImagesComeFromTheResourceFolders)
     // A present key replaces the image even when its title finds nothing.
     EXPECT_TRUE(skin->getStateSkin(CSlickButtonIntermediate::Hover).getOverlayImage().isNull());
     EXPECT_EQ(skin->getStateSkin(CSlickButtonIntermediate::Disabled).getOverlay2Image(), expected);
+
+    // A damaged picture leaves its layer empty; the rest of the skin still loads.
+    const zil::P<CSlickButtonSkin> damaged =
+        load<CSlickButtonSkin>("all.underlay=damaged\nall.overlay=frame\n");
+    EXPECT_TRUE(damaged->getLoadSuccessful());
+    EXPECT_TRUE(damaged->getStateSkin(CSlickButtonIntermediate::Normal).getUnderlayImage().isNull());
+    EXPECT_EQ(damaged->getStateSkin(CSlickButtonIntermediate::Normal).getOverlayImage(), expected);
 }
 
 TEST_F(SlickSkin, ReadsUtf16WithByteOrderMark)
