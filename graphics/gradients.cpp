@@ -45,16 +45,21 @@ void CSingleColorGradient::setColor(const wxColour& color)
 
 void CSingleColorGradient::paint(wxDC& dc, const wxRect& rect)
 {
+    fillSolidRect(dc, rect, m_color);
+}
+
+void fillSolidRect(wxDC& dc, const wxRect& rect, const wxColour& color)
+{
     // The pen would still leave a line where the rectangle has no area.
     if (rect.width < 1 || rect.height < 1)
         return;
     const wxPen oldPen = dc.GetPen();
     const wxBrush oldBrush = dc.GetBrush();
     // Round joins, the default, leave the corner pixels only partly covered under cairo.
-    wxPen pen(m_color, 1, wxPENSTYLE_SOLID);
+    wxPen pen(color, 1, wxPENSTYLE_SOLID);
     pen.SetJoin(wxJOIN_MITER);
     dc.SetPen(pen);
-    dc.SetBrush(wxBrush(m_color, wxBRUSHSTYLE_SOLID));
+    dc.SetBrush(wxBrush(color, wxBRUSHSTYLE_SOLID));
     dc.DrawRectangle(rect);
     dc.SetPen(oldPen);
     dc.SetBrush(oldBrush);

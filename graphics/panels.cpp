@@ -24,20 +24,6 @@ namespace {
 
 const wxColour kOpaqueWhite(255, 255, 255, 255);
 
-void fillRect(wxDC& dc, const wxRect& rect, const wxColour& color)
-{
-    const wxPen oldPen = dc.GetPen();
-    const wxBrush oldBrush = dc.GetBrush();
-    // Round joins, the default, leave the corner pixels only partly covered under cairo.
-    wxPen pen(color, 1, wxPENSTYLE_SOLID);
-    pen.SetJoin(wxJOIN_MITER);
-    dc.SetPen(pen);
-    dc.SetBrush(wxBrush(color, wxBRUSHSTYLE_SOLID));
-    dc.DrawRectangle(rect);
-    dc.SetPen(oldPen);
-    dc.SetBrush(oldBrush);
-}
-
 bool hasArea(const wxBitmap& bitmap)
 {
     return bitmap.IsOk() && bitmap.GetWidth() > 0 && bitmap.GetHeight() > 0;
@@ -96,7 +82,7 @@ void CBitmapPanel::paint(wxDC& dc, const wxPoint& point)
     if (hasArea(m_scaledBitmap))
         dc.DrawBitmap(m_scaledBitmap, point, false);
     else
-        fillRect(dc, wxRect(point, GetSize()), GetBackgroundColour());
+        fillSolidRect(dc, wxRect(point, GetSize()), GetBackgroundColour());
 }
 
 void CBitmapPanel::OnPaint(wxPaintEvent&)
@@ -145,7 +131,7 @@ void CScalingImagePanel::paint(wxDC& dc, const wxPoint& point)
 {
     const wxSize size = getPaintSize();
     if (!m_image) {
-        fillRect(dc, wxRect(point, size), GetBackgroundColour());
+        fillSolidRect(dc, wxRect(point, size), GetBackgroundColour());
         return;
     }
     if (!m_version || m_version->getSize() != size)

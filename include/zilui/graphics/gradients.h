@@ -39,6 +39,10 @@ private:
     wxColour m_color;
 };
 
+// Fills `rect` with one colour, pen and brush of the DC left as they were; a rectangle
+// without area is not drawn.
+void fillSolidRect(wxDC& dc, const wxRect& rect, const wxColour& color);
+
 // Vertical blend from the top colour (first row) towards the bottom colour. Colour alpha is
 // ignored. Keeps one tile of kTileWidth pixels for the last painted height and blits it across
 // the rectangle. Throws zil::CInvalidArgError for an invalid colour.
