@@ -33,18 +33,6 @@ const wchar_t* const kLetThrough = L"Exception in CUIModuleDialog::ShowModal. Le
     throw zil::CError(message, L"CUIModuleDialog::ShowModal");
 }
 
-// Logs what is being handled by a catch (...) block, with its text when it is a std::exception.
-void logCurrentException(const zil::String& text)
-{
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        zil::logError(e, text);
-    } catch (...) {
-        zil::logError(text);
-    }
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -190,12 +178,12 @@ int CUIModuleDialog::ShowModal()
         if (m_loopError)
             std::rethrow_exception(std::exchange(m_loopError, nullptr));
     } catch (...) {
-        logCurrentException(kLetThrough);
+        zil::logCurrentException(kLetThrough);
         detachContext();
         try {
             module->leave(IUIPage::NavNone);
         } catch (...) {
-            logCurrentException(kLeaveError);
+            zil::logCurrentException(kLeaveError);
         }
         throw;
     }
@@ -203,7 +191,7 @@ int CUIModuleDialog::ShowModal()
     try {
         module->leave(IUIPage::NavNone);
     } catch (...) {
-        logCurrentException(kLeaveError);
+        zil::logCurrentException(kLeaveError);
     }
     return result;
 }

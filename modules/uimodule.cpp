@@ -23,18 +23,6 @@ IUIModule::NavigateResult passRemainingPages(IUIModule& module, IUIPage::NavDire
     return result;
 }
 
-// Logs the exception being handled; anything that is not a std::exception is named as such.
-void logCurrentException(const zil::String& text)
-{
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        zil::logError(e, text);
-    } catch (...) {
-        zil::logError(text, L"unknown exception type");
-    }
-}
-
 } // namespace
 
 void CNoUIEffectProvider::showPage(wxWindow* page, NavFlow, bool)
@@ -106,12 +94,12 @@ bool CActiveUIModuleSlot::tryAssign(IUIModule* module, IUIModuleContext* context
                                   zil::toString(int64_t(result)),
                               L"CActiveUIModuleSlot::tryAssign");
     } catch (...) {
-        logCurrentException(L"Exception in CActiveUIModuleSlot::tryAssign. Restoring previous module.");
+        zil::logCurrentException(L"Exception in CActiveUIModuleSlot::tryAssign. Restoring previous module.");
         if (entered) {
             try {
                 newModule->leave(IUIPage::NavNone);
             } catch (...) {
-                logCurrentException(
+                zil::logCurrentException(
                     L"Exception during error cleanup in CActiveUIModuleSlot::tryAssign. Ignoring.");
             }
             m_module = nullptr;
@@ -125,7 +113,7 @@ bool CActiveUIModuleSlot::tryAssign(IUIModule* module, IUIModuleContext* context
                 m_context = oldContext;
             }
         } catch (...) {
-            logCurrentException(L"Exception trying to restore old module in "
+            zil::logCurrentException(L"Exception trying to restore old module in "
                                 L"CActiveUIModuleSlot::tryAssign error handling. Ignoring.");
         }
         throw;

@@ -365,6 +365,22 @@ TEST_F(GlobalLog, LogCallsWriteTheirTextAndKeepErrnoEvenWhenTheWriteFails)
         {[] { logDebug(L"a"); }, L"debug", L"a"},
         {[&] { onExceptionInDestructorIgnored(error, L"zilui::CThing"); }, L"error",
          L"Exception in destructor of zilui::CThing. Ignoring.\n" + error.getFullText()},
+        {[] {
+             try {
+                 throw std::runtime_error("boom");
+             } catch (...) {
+                 logCurrentException(L"Caught");
+             }
+         },
+         L"error", L"Caught\nboom"},
+        {[] {
+             try {
+                 throw 7;
+             } catch (...) {
+                 logCurrentException(L"Caught");
+             }
+         },
+         L"error", L"Caught\nunknown exception type"},
         {[] { printErrLine(L"printErrLine keeps errno"); }, nullptr, String()},
     };
     CTempFolder dir;
@@ -385,7 +401,7 @@ TEST_F(GlobalLog, LogCallsWriteTheirTextAndKeepErrnoEvenWhenTheWriteFails)
         }
         const std::string stderrText = testing::internal::GetCapturedStderr();
         EXPECT_NE(stderrText.find("zilui::CThing. Ignoring.\ndisk gone"), std::string::npos) << stderrText;
-        EXPECT_EQ(log->getWriteErrorCount(), file == path ? 0 : 7) << "every log call tried to write";
+        EXPECT_EQ(log->getWriteErrorCount(), file == path ? 0 : 9) << "every log call tried to write";
         CXMLLog::setGlobalCreateFunc(nullptr);
         CXMLLog::disposeGlobal();
     }

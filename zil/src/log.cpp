@@ -639,4 +639,15 @@ void CXMLLog::disposeGlobal()
     // released outside the lock: closing may report, and reporting may log
 }
 
+void logCurrentException(const String& text)
+{
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        logError(e, text);
+    } catch (...) {
+        logError(text, L"unknown exception type");
+    }
+}
+
 } // namespace zil

@@ -27,6 +27,9 @@ String toString(LogLevel level);
 void logError(const String& text, const String& text2 = String());
 void logError(const std::exception& e, const String& text, const String& text2 = String());
 void logWarning(const String& text, const String& text2 = String());
+// Logs, as an error, the exception that the enclosing catch block handles; one that is not a
+// std::exception is named as such. Only valid inside a catch block.
+void logCurrentException(const String& text);
 void logWarning(const std::exception& e, const String& text, const String& text2 = String());
 void logInfo(const String& text, const String& text2 = String());
 void logDebug(const String& text, const String& text2 = String());
