@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Dialog tests: the progress dialog's resource with widgets that count how they are driven,
-// and a thread that runs a function.
+// a button press as a user makes it, and a thread that runs a function.
 #pragma once
 
 #include <zil/thread.h>
+
+#include <gtest/gtest.h>
 
 #include <wx/gauge.h>
 #include <wx/stattext.h>
@@ -15,16 +17,8 @@ namespace zilui::test {
 
 class CCountingGauge : public wxGauge {
 public:
-    void SetValue(int value) override
-    {
-        ++valueSets;
-        wxGauge::SetValue(value);
-    }
-    void Pulse() override
-    {
-        ++pulses;
-        wxGauge::Pulse();
-    }
+    void SetValue(int value) override { ++valueSets, wxGauge::SetValue(value); }
+    void Pulse() override { ++pulses, wxGauge::Pulse(); }
     int valueSets = 0;
     int pulses = 0;
 
@@ -34,11 +28,7 @@ private:
 
 class CCountingStaticText : public wxStaticText {
 public:
-    void SetLabel(const wxString& label) override
-    {
-        ++labelSets;
-        wxStaticText::SetLabel(label);
-    }
+    void SetLabel(const wxString& label) override { ++labelSets, wxStaticText::SetLabel(label); }
     int labelSets = 0;
 
 private:
@@ -46,8 +36,17 @@ private:
 };
 
 // Loads res/ProgressDialog.xrc from the source tree once, its gauge and message made of the
-// counting classes above; everything else as the file has it.
+// counting classes above.
 void loadProgressDialogResource();
+
+// As a user would: only a visible and enabled button can be pressed.
+inline void click(wxWindow* button)
+{
+    ASSERT_TRUE(button && button->IsShown() && button->IsEnabled());
+    wxCommandEvent event(wxEVT_BUTTON, button->GetId());
+    event.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(event);
+}
 
 class CFunctionThread : public zil::CThread {
 public:

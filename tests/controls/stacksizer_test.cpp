@@ -33,12 +33,10 @@ TEST(StackSizerTest, ItemsLieAtTheTopLeftUnlessCentredOrExpanded)
         parent.SetSizer(sizer);
         EXPECT_EQ(sizer->CalcMin(), wxSize(0, 0));
         auto* small = new wxPanel(&parent);
-        small->SetMinSize(wxSize(20, 10));
         auto* large = new wxPanel(&parent);
-        large->SetMinSize(wxSize(100, 60));
         large->Hide(); // hidden pages keep their place in the size
-        sizer->Add(small, 0, c.smallFlags, 4);
-        sizer->Add(large);
+        sizer->Add(small, 0, c.smallFlags, 4)->SetMinSize(wxSize(20, 10));
+        sizer->Add(large)->SetMinSize(wxSize(100, 60));
 
         EXPECT_EQ(sizer->CalcMin(), wxSize(100, 60));
         sizer->SetDimension(wxPoint(0, 0), wxSize(201, 151));
@@ -59,12 +57,8 @@ TEST(StackSizerTest, MinimumIsTheLargestInEachDirectionWithBorders)
     wxPanel parent(&sharedFrame());
     auto* sizer = new CStackSizer();
     parent.SetSizer(sizer);
-    auto* wide = new wxPanel(&parent);
-    wide->SetMinSize(wxSize(80, 5));
-    auto* tall = new wxPanel(&parent);
-    tall->SetMinSize(wxSize(10, 40));
-    sizer->Add(wide);
-    sizer->Add(tall, 0, wxTOP | wxBOTTOM, 6);
+    sizer->Add(new wxPanel(&parent))->SetMinSize(wxSize(80, 5));
+    sizer->Add(new wxPanel(&parent), 0, wxTOP | wxBOTTOM, 6)->SetMinSize(wxSize(10, 40));
     EXPECT_EQ(sizer->CalcMin(), wxSize(80, 52));
 }
 

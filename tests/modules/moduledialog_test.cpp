@@ -3,102 +3,25 @@
 // a dialog that no step ends is ended with kTimedOut.
 #include "app/apptestutil.h"
 #include "app/dialogtestutil.h"
-#include "support/guitest.h"
+#include "modules/modulefakes.h"
 
 #include <zilui/app/action.h>
 #include <zilui/modules/moduledialog.h>
 
-#include <zil/error.h>
-
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
-#include <wx/frame.h>
 #include <wx/timer.h>
 
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <functional>
-#include <string>
-#include <vector>
 
 namespace zilui::test {
 namespace {
 
-using Journal = std::vector<std::string>;
 using Step = std::function<void()>;
 constexpr int kTimedOut = 4242;
-
-// A module of `pages` pages that records its calls ("next moved", "confirmAbort", ...).
-class CScriptedModule : public zil::CBase, public virtual IUIModule {
-public:
-    CScriptedModule(Journal& journal, int pages) : m_journal(journal), m_pages(pages) {}
-
-    bool abortAnswer = true;
-    int refusingPage = 0; // the data check of this page (1-based) fails
-    bool throwOnEnter = false;
-    int throwOnNextAt = -1; // nextPage() raises at this position (0: its first call)
-    std::function<void(CUIPageInfo& info, int refusals)> shapeInfo;
-    zil::P<IUIModuleContext> context; // kept past leave(), as a careless module would
-    int position = 0;
-    int refusals = 0;
-
-    void setAutoShowHidePages(bool) override {}
-    bool getAutoShowHidePages() const override { return true; }
-    void resetState() override { position = record("reset", 0); }
-    void enter(IUIModuleContext* newContext, NavDirection) override
-    {
-        record("enter", 0);
-        if (throwOnEnter)
-            throw zil::CError(L"module broke");
-        context = newContext;
-    }
-    void leave(NavDirection dir) override { record(dir == IUIPage::NavNone ? "leave none" : "leave", 0); }
-    bool confirmAbort() override { return record("confirmAbort", abortAnswer); }
-    NavigateResult nextPage() override
-    {
-        if (position == throwOnNextAt)
-            throw zil::CError(L"module broke");
-        if (position >= 1 && position == refusingPage) {
-            ++refusals;
-            return record("next stay", NavigateStay);
-        }
-        if (position < m_pages)
-            return ++position, record("next moved", NavigateMoved);
-        position = m_pages + 1;
-        return record("next end", NavigateEnd);
-    }
-    NavigateResult prevPage() override
-    {
-        if (position > 1)
-            return --position, record("prev moved", NavigateMoved);
-        position = 0;
-        return record("prev end", NavigateEnd);
-    }
-    zil::P<CUIPageInfo> getPageInfo() override
-    {
-        zil::P<CUIPageInfo> info(new CUIPageInfo());
-        if (shapeInfo && position >= 1 && position <= m_pages)
-            shapeInfo(*info, refusals);
-        return info;
-    }
-    zil::String getPageName() override { return zil::toString(int64_t(position)); }
-    bool hasAnyPages() override { return m_pages > 0; }
-    bool hasExactlyOnePage() override { return m_pages == 1; }
-    bool hasNextPage() override { return position < m_pages; }
-    bool hasPrevPage() override { return position > 1; }
-
-private:
-    template <class T> T record(const char* entry, T result)
-    {
-        m_journal.push_back(entry);
-        return result;
-    }
-
-    Journal& m_journal;
-    int m_pages;
-};
 
 // "left|right": a label, "(label)" when disabled, "-" when hidden.
 std::string buttons(const CUIModuleDialog& dialog)
@@ -108,32 +31,6 @@ std::string buttons(const CUIModuleDialog& dialog)
         return !b->IsShown() ? std::string("-") : b->IsEnabled() ? label : "(" + label + ")";
     };
     return state(dialog.getLeftButton()) + "|" + state(dialog.getRightButton());
-}
-
-// As a user would: only a visible and enabled button can be pressed.
-void click(wxButton* button)
-{
-    ASSERT_TRUE(button->IsShown() && button->IsEnabled()) << button->GetLabel();
-    wxCommandEvent event(wxEVT_BUTTON, button->GetId());
-    event.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(event);
-}
-
-void pressEscape(wxDialog& dialog)
-{
-    wxKeyEvent event(wxEVT_CHAR_HOOK);
-    event.m_keyCode = WXK_ESCAPE;
-    event.SetEventObject(&dialog);
-    dialog.GetEventHandler()->ProcessEvent(event);
-}
-
-// What GTK does when Return is pressed in a text field of a dialog: it activates the dialog's
-// default widget. Looked up at run time: the tests are not linked against GTK directly.
-bool activateDefaultThroughGTK(wxWindow& topLevel)
-{
-    using Activate = int (*)(void* window);
-    const auto activate = reinterpret_cast<Activate>(dlsym(RTLD_DEFAULT, "gtk_window_activate_default"));
-    return activate && activate(topLevel.GetHandle());
 }
 
 // dialog.ShowModal() with `steps` performed a few milliseconds apart from inside its loop, so
@@ -159,146 +56,94 @@ struct ModuleDialogTest : testing::Test {
     void SetUp() override { loadProgressDialogResource(); }
     void TearDown() override { processPendingEvents(); }
 
-    zil::P<CScriptedModule> makeModule(int pages)
+    zil::P<CFakeModule> makeModule(int pages)
     {
         journal.clear();
-        zil::P<CScriptedModule> module(new CScriptedModule(journal, pages));
+        zil::P<CFakeModule> module(new CFakeModule(journal, "", pages));
         dialog.setModule(module.get());
         return module;
     }
     void endDialog() { dialog.EndModal(kTimedOut); }
+    void press(char key)
+    {
+        if (key == 'E') {
+            wxKeyEvent event(wxEVT_CHAR_HOOK);
+            event.m_keyCode = WXK_ESCAPE;
+            event.SetEventObject(&dialog);
+            dialog.GetEventHandler()->ProcessEvent(event);
+        } else if (key == 'N') {
+            // What GTK does on Return in a text field: it activates the default widget. Looked
+            // up at run time: the tests are not linked against GTK directly.
+            void* activate = dlsym(RTLD_DEFAULT, "gtk_window_activate_default");
+            ASSERT_TRUE(activate && reinterpret_cast<int (*)(void*)>(activate)(dialog.GetHandle()));
+        } else {
+            click(key == 'L' ? dialog.getLeftButton() : dialog.getRightButton());
+        }
+    }
 
     Journal journal;
     CUIModuleDialog dialog{&sharedFrame(), L"Wizard"};
 };
 
-TEST_F(ModuleDialogTest, CancelAndOkOfOnePageAndFirstPage)
+TEST_F(ModuleDialogTest, ButtonsFollowThePagesAndTheirInfoAndEndTheDialog)
 {
+    using Shape = std::function<void(CUIPageInfo&, int refusals)>;
+    // Keys pressed in turn: L and R the left and right button, E Escape, N Enter.
     const struct {
         const char* name;
         int pages;
-        bool left, abortAnswer;
-        std::string buttons;
+        const char* keys;
+        bool abortAnswer;
+        std::vector<std::string> buttons; // seen before each key and, if still open, at the end
         int result;
-        const char* decisive; // the module's last call before it is left
+        Journal calls; // after the first page was shown, until the module is left
+        bool refuse = false;
+        Shape shape = nullptr;
     } cases[] = {
-        {"OK", 1, true, true, "OK|Cancel", wxID_OK, "next end"},
-        {"Cancel", 1, false, true, "OK|Cancel", wxID_CANCEL, "confirmAbort"},
-        {"Cancel refused", 1, false, false, "OK|Cancel", kTimedOut, "confirmAbort"},
-        {"first page, Cancel", 3, true, true, "Cancel|Next", wxID_CANCEL, "confirmAbort"},
-        {"first page, Cancel refused", 3, true, false, "Cancel|Next", kTimedOut, "confirmAbort"},
+        {"OK", 1, "L", true, {"OK|Cancel"}, wxID_OK, {"next end"}},
+        {"Cancel", 1, "R", true, {"OK|Cancel"}, wxID_CANCEL, {"confirmAbort"}},
+        {"first page, Cancel", 3, "L", true, {"Cancel|Next"}, wxID_CANCEL, {"confirmAbort"}},
+        {"first page, Cancel refused", 3, "L", false, {"Cancel|Next", "Cancel|Next"}, kTimedOut, {"confirmAbort"}},
+        {"Escape, one page", 1, "E", true, {"OK|Cancel"}, wxID_CANCEL, {"confirmAbort"}},
+        {"Escape, wizard", 3, "E", true, {"Cancel|Next"}, wxID_CANCEL, {"confirmAbort"}},
+        {"Enter", 1, "N", true, {"OK|Cancel"}, wxID_OK, {"next end"}},
+        {"wizard", 3, "RRLRR", true, {"Cancel|Next", "Back|Next", "Back|Finish", "Back|Next", "Back|Finish"},
+         wxID_OK, {"next moved", "next moved", "prev moved", "next moved", "next end"}},
+        {"labelled one page", 1, "L", true, {"Install|Cancel", "Install|Cancel"}, kTimedOut, {"next stay"}, true,
+         [](CUIPageInfo& i, int) { i.nextLabel = L"Install"; }},
+        {"labels and enabling", 2, "R", true, {"(Quit)|Go on", "(Quit)|Go on"}, kTimedOut, {"next stay"}, true,
+         [](CUIPageInfo& i, int) { i.nextLabel = L"Go on", i.backLabel = L"Quit", i.enableBack = false; }},
+        {"hidden", 2, "", true, {"-|-"}, kTimedOut, {}, true,
+         [](CUIPageInfo& i, int) { i.showBack = i.showNext = false; }},
+        // A refusing page keeps the dialog on it, with its buttons refreshed.
+        {"refusing page", 2, "R", true, {"Cancel|Next", "Cancel|Retry"}, kTimedOut, {"next stay"}, true,
+         [](CUIPageInfo& i, int refusals) { i.nextLabel = refusals > 0 ? L"Retry" : L"Next"; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        makeModule(c.pages)->abortAnswer = c.abortAnswer;
-        std::string seen;
-        const Step press = [&] {
-            seen = buttons(dialog);
-            click(c.left ? dialog.getLeftButton() : dialog.getRightButton());
-        };
-        EXPECT_EQ(runModal(dialog, {press, [&] { endDialog(); }}), c.result);
-        EXPECT_EQ(seen, c.buttons);
-        EXPECT_EQ(journal, (Journal{"reset", "enter", "next moved", c.decisive, "leave none"}));
-    }
-}
-
-TEST_F(ModuleDialogTest, EscapeCancelsAndEnterConfirms)
-{
-    const struct {
-        const char* name;
-        int pages;
-        bool enter;
-        int result;
-    } cases[] = {
-        {"Escape, one page", 1, false, wxID_CANCEL},
-        {"Escape, wizard", 3, false, wxID_CANCEL},
-        {"Enter", 1, true, wxID_OK},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        makeModule(c.pages);
-        std::vector<Step> steps;
-        if (c.enter) {
-            steps.push_back([&] { ASSERT_TRUE(activateDefaultThroughGTK(dialog)); });
-            // GTK clicks the default button from a timeout a quarter of a second later.
-            steps.insert(steps.end(), 200, [] {});
-        } else {
-            steps.push_back([&] { pressEscape(dialog); });
-        }
-        steps.push_back([&] { endDialog(); });
-        EXPECT_EQ(runModal(dialog, steps), c.result);
-        EXPECT_EQ(std::count(journal.begin(), journal.end(), "confirmAbort"), c.enter ? 0 : 1);
-    }
-}
-
-TEST_F(ModuleDialogTest, WizardButtonsFollowThePages)
-{
-    makeModule(3);
-    std::vector<std::string> seen;
-    const Step look = [&] { seen.push_back(buttons(dialog)); };
-    const Step left = [&] { click(dialog.getLeftButton()); };
-    const Step right = [&] { click(dialog.getRightButton()); };
-    EXPECT_EQ(runModal(dialog, {look, right, look, right, look, left, look, right, right}), wxID_OK);
-    EXPECT_EQ(seen, (std::vector<std::string>{"Cancel|Next", "Back|Next", "Back|Finish", "Back|Next"}));
-    EXPECT_EQ(journal, (Journal{"reset", "enter", "next moved", "next moved", "next moved", "prev moved",
-                                "next moved", "next end", "leave none"}));
-}
-
-TEST_F(ModuleDialogTest, PageInfoShapesTheButtons)
-{
-    const struct {
-        const char* name;
-        int pages;
-        std::function<void(CUIPageInfo&, int refusals)> shape;
-        std::string before, after; // after pressing the forward button; empty: not pressable
-    } cases[] = {
-        {"one page", 1, [](CUIPageInfo& i, int) { i.nextLabel = L"Install"; }, "Install|Cancel",
-         "Install|Cancel"},
-        {"labels and enabling", 2,
-         [](CUIPageInfo& i, int) {
-             i.nextLabel = L"Go on";
-             i.backLabel = L"Quit";
-             i.enableBack = false;
-         },
-         "(Quit)|Go on", "(Quit)|Go on"},
-        {"hidden", 2, [](CUIPageInfo& i, int) { i.showBack = i.showNext = false; }, "-|-", ""},
-        {"refusing page, refreshed", 2,
-         [](CUIPageInfo& i, int refusals) {
-             if (refusals > 0) {
-                 i.nextLabel = L"Retry";
-                 i.enableBack = false;
-             }
-         },
-         "Cancel|Next", "(Cancel)|Retry"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        zil::P<CScriptedModule> module = makeModule(c.pages);
-        module->refusingPage = 1;
+        zil::P<CFakeModule> module = makeModule(c.pages);
+        module->abortAnswer = c.abortAnswer;
+        module->refuse = c.refuse;
         module->shapeInfo = c.shape;
-        std::string before, after;
-        wxButton* forward = c.pages == 1 ? dialog.getLeftButton() : dialog.getRightButton();
-        runModal(dialog, {[&] { before = buttons(dialog); },
-                          [&] {
-                              if (!c.after.empty())
-                                  click(forward);
-                          },
-                          [&] {
-                              after = buttons(dialog);
-                              endDialog();
-                          }});
-        EXPECT_EQ(before, c.before);
-        EXPECT_EQ(after, c.after.empty() ? c.before : c.after);
-        EXPECT_EQ(module->position, 1); // the refusing page keeps the dialog on it
+        std::vector<std::string> seen;
+        std::vector<Step> steps;
+        for (const char* key = c.keys; *key; ++key) {
+            steps.push_back([&, key] { seen.push_back(buttons(dialog)), press(*key); });
+            // GTK clicks the default button from a timeout a quarter of a second later.
+            steps.insert(steps.end(), *key == 'N' ? 200 : 0, [] {});
+        }
+        steps.push_back([&] { seen.push_back(buttons(dialog)), endDialog(); });
+        EXPECT_EQ(runModal(dialog, steps), c.result);
+        EXPECT_EQ(seen, c.buttons);
+        Journal expected = {"reset", "enter none", "next moved"};
+        expected.insert(expected.end(), c.calls.begin(), c.calls.end());
+        expected.push_back("leave none");
+        EXPECT_EQ(journal, expected);
     }
 }
 
 TEST_F(ModuleDialogTest, ErrorsReachTheCallerAfterTheModuleWasLeft)
 {
-    const wchar_t* kNoModule =
-        L"Internal error: CUIModuleDialog::ShowModal called without module having been set.";
-    const wchar_t* kNoPages =
-        L"Internal error: module set in CUIModuleDialog has no pages (navigate result: 1).";
     const struct {
         const char* name;
         int pages;
@@ -307,13 +152,13 @@ TEST_F(ModuleDialogTest, ErrorsReachTheCallerAfterTheModuleWasLeft)
         std::wstring message;
         Journal journal;
     } cases[] = {
-        // clang-format off
-        {"no module", -1, false, -1, kNoModule, {}},
-        {"no pages", 0, false, -1, kNoPages, {"reset", "enter", "next end", "leave none"}},
-        {"enter", 2, true, -1, L"module broke", {"reset", "enter", "leave none"}},
-        {"first page", 2, false, 0, L"module broke", {"reset", "enter", "leave none"}},
-        {"Next pressed", 2, false, 1, L"module broke", {"reset", "enter", "next moved", "leave none"}},
-        // clang-format on
+        {"no module", -1, false, -1,
+         L"Internal error: CUIModuleDialog::ShowModal called without module having been set.", {}},
+        {"no pages", 0, false, -1, L"Internal error: module set in CUIModuleDialog has no pages (navigate result: 1).",
+         {"reset", "enter none", "next end", "leave none"}},
+        {"enter", 2, true, -1, L"enter failed", {"reset", "enter none", "leave none"}},
+        {"first page", 2, false, 0, L"module broke", {"reset", "enter none", "leave none"}},
+        {"Next pressed", 2, false, 1, L"module broke", {"reset", "enter none", "next moved", "leave none"}},
     };
     CGlobalLogCapture log;
     for (const auto& c : cases) {
@@ -321,7 +166,7 @@ TEST_F(ModuleDialogTest, ErrorsReachTheCallerAfterTheModuleWasLeft)
         journal.clear();
         dialog.setModule(nullptr);
         if (c.pages >= 0) {
-            zil::P<CScriptedModule> module = makeModule(c.pages);
+            zil::P<CFakeModule> module = makeModule(c.pages);
             module->throwOnEnter = c.throwOnEnter;
             module->throwOnNextAt = c.throwOnNextAt;
         }
@@ -338,33 +183,26 @@ TEST_F(ModuleDialogTest, ErrorsReachTheCallerAfterTheModuleWasLeft)
     EXPECT_NE(log.text().find("Letting through."), std::string::npos);
 }
 
-TEST_F(ModuleDialogTest, WaitForThreadReturnsWhenTheThreadEndsAndTheContextDiesWithTheLoop)
+TEST_F(ModuleDialogTest, WaitForThreadRunsTheLoopAndTheContextDiesWithIt)
 {
-    zil::P<CScriptedModule> module = makeModule(2);
+    zil::P<CFakeModule> module = makeModule(2);
+    zil::P<IUIModuleContext> context;
     zil::CSignal release;
     zil::P<CFunctionThread> worker(new CFunctionThread([&] { release.wait(20000); }));
     worker->start();
-    bool released = false, alive = true, open = false;
+    bool released = false, open = false;
     runModal(dialog, {[&] {
-                          // Performed by the wait's own loop, so that loop must run.
-                          postAction([&] { release.set(); });
-                          module->context->waitForThread(worker.get(), true);
-                          released = release.isSet();
-                          alive = worker->isAlive();
+                          context = module->context;
+                          postAction([&] { release.set(); }); // performed only if the wait runs its own loop
+                          context->waitForThread(worker.get(), true);
+                          released = release.isSet() && !worker->isAlive();
                       },
-                      [&] {
-                          open = dialog.IsModal();
-                          endDialog();
-                      }});
-    EXPECT_TRUE(released);
-    EXPECT_FALSE(alive);
-    EXPECT_TRUE(open);
-
+                      [&] { open = dialog.IsModal(), endDialog(); }});
+    EXPECT_TRUE(released && open);
     const Journal before = journal;
-    module->context->nextPage();
-    module->context->prevPage();
+    context->nextPage(), context->prevPage();
     EXPECT_EQ(journal, before);
-    EXPECT_THROW(module->context->waitForThread(nullptr, true), zil::CInvalidArgError);
+    EXPECT_THROW(context->waitForThread(nullptr, true), zil::CInvalidArgError);
 }
 
 } // namespace

@@ -14,26 +14,23 @@
 namespace zilui::test {
 namespace {
 
-constexpr IUIPage::NavDirection kFwd = IUIPage::NavForward;
-
 TEST(SinglePageUIModule, StepsOverSkippedAndRefusingPages)
 {
-    struct Case {
+    const struct {
         const char* name;
-        bool skip;
-        bool dataOk;
+        bool skip, dataOk;
         std::vector<bool> forward;
         Journal journal;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"skipped", true, true, {true, false}, {"skipped_updateData", "next end", "prev end"}},
         {"data refused", false, false, {true, true, false},
          {"onEnter", "next moved shown", "verify", "next stay shown", "onLeave", "prev end"}},
+        // Back never runs the data check.
         {"there and back", false, true, {true, true, false, false},
          {"onEnter", "next moved shown", "verify", "onLeave", "next end", "onEnter", "prev moved shown", "onLeave",
           "prev end"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Journal journal;
         CRecordingPage* page = new CRecordingPage(journal, L"page");
@@ -74,8 +71,7 @@ TEST(SinglePageUIModule, PageHasOneOwnerAndOutlivesNone)
     ASSERT_EQ(module->nextPage(), IUIModule::NavigateMoved);
     page->Destroy();
     EXPECT_EQ(module->getPage(), nullptr);
-    EXPECT_FALSE(module->hasAnyPages());
-    EXPECT_EQ(module->getPageName(), L"");
+    EXPECT_FALSE(module->hasAnyPages() || module->getPageName() != L"");
     EXPECT_NO_THROW(module->leave(IUIPage::NavNone));
     module->enter(nullptr, kFwd);
     EXPECT_EQ(module->nextPage(), IUIModule::NavigateEnd);
@@ -99,22 +95,16 @@ TEST(UIPage, FailingHooksLeaveThePageNotEntered)
             page->enter(context.get(), kFwd);
             EXPECT_THROW(page->leave(kFwd), zil::CError);
         }
-        EXPECT_FALSE(page->isEntered());
-        EXPECT_FALSE(page->IsShown());
-        EXPECT_EQ(context->getRefCount(), 1);
-        const std::string text = log.text();
-        EXPECT_NE(text.find("Entering UI page 'broken'."), std::string::npos);
-        EXPECT_EQ(text.find("Exception in UI page onEnter. Letting through.") != std::string::npos, failOnEnter);
+        EXPECT_FALSE(page->isEntered() || page->IsShown());
+        EXPECT_EQ(context->getRefCount(), 1); // the context is dropped
+        EXPECT_EQ(log.text().find("Exception in UI page onEnter. Letting through.") != std::string::npos, failOnEnter);
         page->Destroy();
     }
 }
 
 TEST(UIPagePanel, LoadsResourcePanelOrNamesTheMissingOne)
 {
-    static const bool handlersReady = [] {
-        wxXmlResource::Get()->InitAllHandlers();
-        return true;
-    }();
+    static const bool handlersReady = (wxXmlResource::Get()->InitAllHandlers(), true);
     ASSERT_TRUE(handlersReady);
     wxStringInputStream input(R"(<?xml version="1.0"?>
 <resource xmlns="http://www.wxwidgets.org/wxxrc" version="2.5.3.0">
@@ -128,9 +118,7 @@ TEST(UIPagePanel, LoadsResourcePanelOrNamesTheMissingOne)
     parent->SetSizer(new wxBoxSizer(wxVERTICAL));
     parent->SetBackgroundColour(wxColour(12, 34, 56));
     CUIPagePanel* page = new CUIPagePanel(parent, L"first", L"zilui_pages_test_panel", true);
-    EXPECT_NE(page->FindWindow("zilui_pages_test_label"), nullptr);
-    EXPECT_EQ(page->GetName(), "first");
-    EXPECT_FALSE(page->IsShown());
+    EXPECT_TRUE(page->FindWindow("zilui_pages_test_label") && page->GetName() == "first" && !page->IsShown());
     EXPECT_EQ(page->GetBackgroundColour(), wxColour(12, 34, 56));
     EXPECT_NE(parent->GetSizer()->GetItem(page), nullptr);
 
@@ -141,8 +129,7 @@ TEST(UIPagePanel, LoadsResourcePanelOrNamesTheMissingOne)
         EXPECT_EQ(e.getMessage(), L"Error loading UI page panel 'zilui_pages_test_missing'.");
         EXPECT_EQ(e.getProp(L"res"), L"zilui_pages_test_missing");
     }
-    EXPECT_EQ(parent->GetChildren().size(), 1u);
-    EXPECT_EQ(parent->GetSizer()->GetItemCount(), 1u);
+    EXPECT_TRUE(parent->GetChildren().size() == 1 && parent->GetSizer()->GetItemCount() == 1); // nothing left
     parent->Destroy();
     wxXmlResource::Get()->Unload("zilui-pages-test.xrc");
 }

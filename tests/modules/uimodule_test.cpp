@@ -12,83 +12,50 @@
 namespace zilui::test {
 namespace {
 
-constexpr IUIPage::NavDirection kFwd = IUIPage::NavForward;
-constexpr IUIPage::NavDirection kBack = IUIPage::NavBackward;
-
-TEST(ActiveUIModuleSlot, TryClearPassesRemainingPagesUnlessRefused)
+TEST(ActiveUIModuleSlot, ClearOrAssignLeavesOldInItsDirectionUnlessRefused)
 {
-    struct Case {
+    // A (3 pages, on page 2) is active, unless the slot is empty; B takes its place when assigned.
+    const struct {
         const char* name;
-        bool haveModule;
-        bool refuse;
-        bool force;
+        bool haveOld, assign, refuse, force;
         IUIPage::NavDirection dir;
         bool result;
         Journal journal;
-        bool stillActive;
+    } cases[] = {
+        {"clear empty slot", false, false, false, false, kFwd, true, {}},
+        {"clear forward", true, false, false, false, kFwd, true, {"A.next moved", "A.next end", "A.leave fwd"}},
+        {"clear backward", true, false, false, false, kBack, true, {"A.prev moved", "A.prev end", "A.leave back"}},
+        {"clear refused", true, false, true, false, kFwd, false, {"A.next stay"}},
+        {"clear refused, forced", true, false, true, true, kFwd, true, {"A.next stay", "A.leave fwd"}},
+        {"assign forward", true, true, false, false, kFwd, true,
+         {"A.next moved", "A.next end", "A.leave fwd", "B.reset", "B.enter fwd", "B.next moved"}},
+        // Left backward, but the new module starts at its first page.
+        {"assign backward", true, true, false, false, kBack, true,
+         {"A.prev moved", "A.prev end", "A.leave back", "B.reset", "B.enter back", "B.next moved"}},
+        {"assign refused", true, true, true, false, kFwd, false, {"A.next stay"}},
     };
-    const Case cases[] = {
-        {"empty slot", false, false, false, kFwd, true, {}, false},
-        {"forward", true, false, false, kFwd, true, {"A.next moved", "A.next end", "A.leave fwd"}, false},
-        {"backward", true, false, false, kBack, true, {"A.prev end", "A.leave back"}, false},
-        {"refused", true, true, false, kFwd, false, {"A.next stay"}, true},
-        {"refused, forced", true, true, true, kFwd, true, {"A.next stay", "A.leave fwd"}, false},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Journal journal;
-        zil::P<CFakeModule> module(new CFakeModule(journal, "A", 2));
-        zil::P<CFakeContext> context(new CFakeContext());
+        zil::P<CFakeModule> oldModule(new CFakeModule(journal, "A", 3)), newModule(new CFakeModule(journal, "B", 2));
+        zil::P<CFakeContext> oldContext(new CFakeContext()), newContext(new CFakeContext());
         CActiveUIModuleSlot slot;
-        if (c.haveModule) {
-            ASSERT_TRUE(slot.tryAssign(module.get(), context.get(), kFwd));
-            module->refuse = c.refuse;
+        if (c.haveOld) {
+            ASSERT_TRUE(slot.tryAssign(oldModule.get(), oldContext.get(), kFwd));
+            ASSERT_EQ(oldModule->nextPage(), IUIModule::NavigateMoved);
+            oldModule->refuse = c.refuse;
             journal.clear();
         }
-        EXPECT_EQ(slot.tryClear(c.force, c.dir), c.result);
+        const bool result = c.assign ? slot.tryAssign(newModule.get(), newContext.get(), c.dir)
+                                     : slot.tryClear(c.force, c.dir);
+        EXPECT_EQ(result, c.result);
         EXPECT_EQ(journal, c.journal);
-        EXPECT_EQ(slot.getModule().get() == module.get(), c.stillActive);
-        EXPECT_EQ(module->context.get() == context.get(), c.stillActive);
-        // The context belongs to the host, not to the module: clearing keeps it.
-        EXPECT_EQ(slot.getContext().get() == context.get(), c.haveModule);
-    }
-}
-
-TEST(ActiveUIModuleSlot, TryAssignLeavesOldInItsDirectionAndStartsNewAtFirstPage)
-{
-    struct Case {
-        const char* name;
-        bool oldRefuses;
-        IUIPage::NavDirection dir;
-        bool result;
-        Journal journal;
-    };
-    const Case cases[] = {
-        {"forward", false, kFwd, true,
-         {"A.next end", "A.leave fwd", "B.reset", "B.enter fwd", "B.next moved"}},
-        {"backward", false, kBack, true,
-         {"A.prev moved", "A.prev end", "A.leave back", "B.reset", "B.enter back", "B.next moved"}},
-        {"old refuses", true, kFwd, false, {"A.next stay"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Journal journal;
-        zil::P<CFakeModule> oldModule(new CFakeModule(journal, "A", 2));
-        zil::P<CFakeModule> newModule(new CFakeModule(journal, "B", 2));
-        zil::P<CFakeContext> oldContext(new CFakeContext());
-        zil::P<CFakeContext> newContext(new CFakeContext());
-        CActiveUIModuleSlot slot;
-        ASSERT_TRUE(slot.tryAssign(oldModule.get(), oldContext.get(), kFwd));
-        ASSERT_EQ(oldModule->nextPage(), IUIModule::NavigateMoved); // on its last page
-        oldModule->refuse = c.oldRefuses;
-        journal.clear();
-
-        EXPECT_EQ(slot.tryAssign(newModule.get(), newContext.get(), c.dir), c.result);
-        EXPECT_EQ(journal, c.journal);
-        const zil::P<CFakeModule>& active = c.result ? newModule : oldModule;
-        EXPECT_EQ(slot.getModule(), active);
-        EXPECT_EQ(slot.getContext().get(), c.result ? newContext.get() : oldContext.get());
-        EXPECT_EQ(active->position, c.result ? 1 : 2);
+        const bool oldActive = c.haveOld && !c.result, newActive = c.assign && c.result;
+        EXPECT_EQ(slot.getModule().get(), oldActive ? oldModule.get() : newActive ? newModule.get() : nullptr);
+        EXPECT_EQ(oldModule->context.get() == oldContext.get(), oldActive);
+        EXPECT_EQ(newModule->position, newActive ? 1 : 0);
+        // The context belongs to the host: clearing keeps it.
+        EXPECT_EQ(slot.getContext().get(), newActive ? newContext.get() : c.haveOld ? oldContext.get() : nullptr);
     }
 }
 
@@ -96,42 +63,27 @@ TEST(ActiveUIModuleSlot, FailedStartRestoresOldModuleAndRethrows)
 {
     const std::string restoring = "Exception in CActiveUIModuleSlot::tryAssign. Restoring previous module.";
     const std::string cleanup = "Exception during error cleanup in CActiveUIModuleSlot::tryAssign. Ignoring.";
-    const std::string restoreFailed = "Exception trying to restore old module in CActiveUIModuleSlot::tryAssign "
-                                      "error handling. Ignoring.";
+    const std::string restoreFailed =
+        "Exception trying to restore old module in CActiveUIModuleSlot::tryAssign error handling. Ignoring.";
     const std::string noFirstPage = "Internal error: new module's nextPage returned 1";
-    struct Case {
+    const Journal start = {"A.next end", "A.leave fwd", "B.reset", "B.enter fwd"};
+    const Journal restore = {"B.leave none", "A.reset", "A.enter none", "A.next moved"};
+    const struct {
         const char* name;
         int newPages;
-        bool newEnterThrows;
-        bool newLeaveThrows;
-        bool oldEnterThrows;
+        bool newEnterThrows, newLeaveThrows, oldEnterThrows;
         std::string message;
-        Journal journal;
+        Journal between, after; // the journal is start + between + restore + after
         std::vector<std::string> logged;
-        bool oldActive;
-    };
-    const Journal startFails = {"A.next end", "A.leave fwd", "B.reset", "B.enter fwd"};
-    const auto join = [&](Journal tail) {
-        Journal all = startFails;
-        all.insert(all.end(), tail.begin(), tail.end());
-        return all;
-    };
-    const Case cases[] = {
-        {"no first page", 0, false, false, false, noFirstPage,
-         join({"B.next end", "B.leave none", "A.reset", "A.enter none", "A.next moved"}), {restoring}, true},
-        {"no first page, leave fails", 0, false, true, false, noFirstPage,
-         join({"B.next end", "B.leave none", "A.reset", "A.enter none", "A.next moved"}), {restoring, cleanup},
-         true},
+    } cases[] = {
+        {"no first page", 0, false, false, false, noFirstPage, {"B.next end"}, {}, {restoring}},
+        {"no first page, leave fails", 0, false, true, false, noFirstPage, {"B.next end"}, {}, {restoring, cleanup}},
         // Not entered: the restoring assignment takes the new module through the leave sequence.
-        {"enter fails", 1, true, false, false, "enter failed",
-         join({"B.next moved", "B.next end", "B.leave none", "A.reset", "A.enter none", "A.next moved"}),
-         {restoring}, true},
-        {"old cannot come back", 0, false, false, true, noFirstPage,
-         join({"B.next end", "B.leave none", "A.reset", "A.enter none", "A.next moved", "A.next end",
-               "A.leave none"}),
-         {restoring, restoreFailed}, false},
+        {"enter fails", 1, true, false, false, "enter failed", {"B.next moved", "B.next end"}, {}, {restoring}},
+        {"old cannot come back", 0, false, false, true, noFirstPage, {"B.next end"}, {"A.next end", "A.leave none"},
+         {restoring, restoreFailed}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Journal journal;
         zil::P<CFakeModule> oldModule(new CFakeModule(journal, "A", 1));
@@ -151,15 +103,18 @@ TEST(ActiveUIModuleSlot, FailedStartRestoresOldModuleAndRethrows)
         } catch (const zil::CError& e) {
             EXPECT_EQ(e.getMessage(), zil::String(c.message));
         }
-        EXPECT_EQ(journal, c.journal);
-        EXPECT_EQ(slot.getModule().get(), c.oldActive ? oldModule.get() : nullptr);
-        if (c.oldActive) {
+        Journal expected = start;
+        for (const Journal* piece : {&c.between, &restore, &c.after})
+            expected.insert(expected.end(), piece->begin(), piece->end());
+        EXPECT_EQ(journal, expected);
+        const bool restored = !c.oldEnterThrows;
+        EXPECT_EQ(slot.getModule().get(), restored ? oldModule.get() : nullptr);
+        if (restored) {
             EXPECT_EQ(slot.getContext(), oldContext);
         }
-        const std::string text = log.text();
         for (const std::string& line : {restoring, cleanup, restoreFailed}) {
-            const bool expected = std::find(c.logged.begin(), c.logged.end(), line) != c.logged.end();
-            EXPECT_EQ(text.find(line) != std::string::npos, expected) << line;
+            const bool wanted = std::find(c.logged.begin(), c.logged.end(), line) != c.logged.end();
+            EXPECT_EQ(log.text().find(line) != std::string::npos, wanted) << line;
         }
     }
 }
