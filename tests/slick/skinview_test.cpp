@@ -4,40 +4,32 @@
 
 #include <gtest/gtest.h>
 
+#include <wx/colour.h>
 #include <wx/image.h>
 
-#include <climits>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <vector>
 
 using zil::Path;
 using zil::test::CTempFolder;
 
 namespace {
 
-struct ToolResult {
-    int exitCode = -1;
-    std::string output; // stdout and stderr together
-};
-
-ToolResult runSkinView(const std::string& arguments)
+// The exit code and stdout and stderr together.
+std::pair<int, std::string> runSkinView(const std::string& arguments)
 {
     const std::string command = std::string("'") + ZILUI_SKINVIEW_PATH + "' " + arguments + " 2>&1";
-    ToolResult result;
+    std::pair<int, std::string> result(-1, "");
     FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-        ADD_FAILURE() << "cannot start " << command;
+    if (!pipe)
         return result;
-    }
     char buffer[512];
-    size_t read = 0;
-    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.output.append(buffer, read);
+    for (size_t read; (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.second.append(buffer, read);
     const int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.first = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 
@@ -46,130 +38,68 @@ std::string quoted(const Path& path)
     return "'" + path.toAPIPath() + "'";
 }
 
-// Where the pixels of exactly one colour lie in the sheet.
-struct ColourArea {
-    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
-    long count = 0;
-};
-
-ColourArea findColour(const wxImage& image, unsigned rgb)
+// The bounding box of the pixels of exactly one colour in the sheet, and their number.
+wxRect findColour(const wxImage& image, const wxColour& colour, long& count)
 {
-    ColourArea area;
+    wxRect box;
+    count = 0;
     for (int y = 0; y < image.GetHeight(); ++y)
-        for (int x = 0; x < image.GetWidth(); ++x) {
-            const unsigned pixel = (unsigned(image.GetRed(x, y)) << 16) | (unsigned(image.GetGreen(x, y)) << 8) |
-                                   image.GetBlue(x, y);
-            if (pixel != rgb)
-                continue;
-            area.left = std::min(area.left, x);
-            area.top = std::min(area.top, y);
-            area.right = std::max(area.right, x);
-            area.bottom = std::max(area.bottom, y);
-            ++area.count;
-        }
-    return area;
-}
-
-std::string hexColour(unsigned rgb)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "#%06x", rgb);
-    return text;
+        for (int x = 0; x < image.GetWidth(); ++x)
+            if (wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)) == colour) {
+                box.Union(wxRect(x, y, 1, 1));
+                ++count;
+            }
+    return box;
 }
 
 // A plain picture with no params file: scaled whole over the control.
-void writeSolidPng(const Path& path, unsigned rgb)
+void writeSolidPng(const Path& path, const wxColour& colour)
 {
     wxImage image(4, 4);
-    image.SetRGB(wxRect(0, 0, 4, 4), (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    image.SetRGB(wxRect(0, 0, 4, 4), colour.Red(), colour.Green(), colour.Blue());
     ASSERT_TRUE(image.SaveFile(path.toAPIPath(), wxBITMAP_TYPE_PNG));
 }
 
 } // namespace
 
-// Every state gets a background colour of its own; each must fill exactly one cell of the
-// requested size, in the grid place of its state.
+// Every state must fill exactly one cell of the requested size, left to right.
 TEST(SkinView, PaintsEveryStateIntoItsOwnCell)
 {
-    struct Case {
-        const char* kind;
-        std::vector<std::string> states;
-        int columns;
-        const char* size;
-        double scale;
-    };
-    const Case cases[] = {
-        {"button", {"normal", "hover", "disabled"}, 3, "60x20", 1.0},
-        {"button", {"normal", "hover", "disabled"}, 3, "60x20", 2.0},
-        {"checkbox",
-         {"uncheckedNormal", "checkedNormal", "uncheckedHover", "checkedHover", "uncheckedDisabled", "checkedDisabled"},
-         2,
-         "50x16",
-         1.5},
-        {"radio",
-         {"unselectedNormal", "selectedNormal", "unselectedHover", "selectedHover", "unselectedDisabled",
-          "selectedDisabled"},
-         2,
-         "50x16",
-         1.0},
-    };
-    const unsigned colours[] = {0xff0000, 0x00c000, 0x0000ff, 0xc000c0, 0x00c0c0, 0x804000};
     // Image titles are found from the skin's folder and from its parent; --scale 2 picks the
     // picture's factor-2 variant.
-    const unsigned pictureColour = 0xffff00;
-    const unsigned picture2Colour = 0x00ffff;
-
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.kind) + " at " + std::to_string(c.scale));
+    const wxColour picture(255, 255, 0), picture2(0, 255, 255);
+    for (const int scale : {1, 2}) {
+        SCOPED_TRACE(scale);
         CTempFolder temp;
         ASSERT_EQ(::mkdir(temp.api(Path(L"looks")).c_str(), 0755), 0);
         ASSERT_EQ(::mkdir(temp.api(Path(L"looks/mine")).c_str(), 0755), 0);
-        writeSolidPng(temp / Path(L"looks/mine/fill.png"), pictureColour);
-        if (c.scale == 2.0)
-            writeSolidPng(temp / Path(L"looks/mine/fill@2.png"), picture2Colour);
-        std::string ini = "border=none\nfocusRect=none\n";
-        for (size_t i = 0; i < c.states.size(); ++i)
-            ini += c.states[i] + ".backColor=" + hexColour(colours[i]) + "\n";
-        // The last state shows the picture instead of its colour, once by each title form.
-        const bool parentTitle = c.scale != 1.0;
-        ini += c.states.back() + ".underlay=" + (parentTitle ? "mine/fill" : "fill") + "\n";
-        const Path skin = temp.writeFile(Path(L"looks/mine/skin.ini"), ini);
+        writeSolidPng(temp / Path(L"looks/mine/fill.png"), picture);
+        if (scale == 2)
+            writeSolidPng(temp / Path(L"looks/mine/fill@2.png"), picture2);
+        // The last state shows the picture instead of a colour, once by each title form.
+        const Path skin = temp.writeFile(Path(L"looks/mine/skin.ini"),
+                                         "border=none\nfocusRect=none\nnormal.backColor=#ff0000\n"
+                                         "hover.backColor=#00c000\ndisabled.underlay=" +
+                                             std::string(scale == 2 ? "mine/fill" : "fill") + "\n");
         const Path out = temp / Path(L"sheet.png");
-
-        const ToolResult result = runSkinView(std::string("--kind ") + c.kind + " --skin " + quoted(skin) +
-                                              " --label '' --size " + c.size + " --scale " +
-                                              std::to_string(c.scale) + " --out " + quoted(out));
-        ASSERT_EQ(result.exitCode, 0) << result.output;
-        EXPECT_NE(result.output.find(std::to_string(c.states.size()) + " states"), std::string::npos)
-            << result.output;
+        const auto result = runSkinView("--kind button --skin " + quoted(skin) + " --label '' --size 60x20 --scale " +
+                                        std::to_string(scale) + " --out " + quoted(out));
+        ASSERT_EQ(result.first, 0) << result.second;
+        EXPECT_NE(result.second.find("3 states"), std::string::npos) << result.second;
         wxImage sheet;
         ASSERT_TRUE(sheet.LoadFile(out.toAPIPath(), wxBITMAP_TYPE_PNG));
-
-        int width = 0, height = 0;
-        ASSERT_EQ(std::sscanf(c.size, "%dx%d", &width, &height), 2);
-        width = int(width * c.scale + 0.5);
-        height = int(height * c.scale + 0.5);
-        std::vector<ColourArea> cells;
-        for (size_t i = 0; i < c.states.size(); ++i) {
-            SCOPED_TRACE(c.states[i]);
-            const unsigned picture = c.scale == 2.0 ? picture2Colour : pictureColour;
-            const unsigned colour = i + 1 == c.states.size() ? picture : colours[i];
-            const ColourArea area = findColour(sheet, colour);
-            EXPECT_EQ(area.right - area.left + 1, width);
-            EXPECT_EQ(area.bottom - area.top + 1, height);
-            EXPECT_EQ(area.count, long(width) * height);
-            cells.push_back(area);
-        }
-        // Grid order: left to right, then the next row.
-        for (size_t i = 1; i < cells.size(); ++i) {
-            SCOPED_TRACE(c.states[i]);
-            if (i % c.columns == 0) {
-                EXPECT_GT(cells[i].top, cells[i - 1].bottom);
-                EXPECT_EQ(cells[i].left, cells[0].left);
-            } else {
-                EXPECT_GT(cells[i].left, cells[i - 1].right);
-                EXPECT_EQ(cells[i].top, cells[i - 1].top);
+        wxRect previous;
+        for (const wxColour& colour : {wxColour(255, 0, 0), wxColour(0, 192, 0), scale == 2 ? picture2 : picture}) {
+            SCOPED_TRACE(colour.GetAsString().utf8_string());
+            long count = 0;
+            const wxRect cell = findColour(sheet, colour, count);
+            EXPECT_EQ(cell.GetSize(), wxSize(60 * scale, 20 * scale));
+            EXPECT_EQ(count, 60 * 20 * scale * scale);
+            if (!previous.IsEmpty()) {
+                EXPECT_GT(cell.x, previous.GetRight());
+                EXPECT_EQ(cell.y, previous.y);
             }
+            previous = cell;
         }
     }
 }
@@ -178,32 +108,24 @@ TEST(SkinView, PaintsEveryStateIntoItsOwnCell)
 TEST(SkinView, RefusesBadInputWithExitCodeTwoAndAMessage)
 {
     CTempFolder temp;
-    const Path good = temp.writeFile(Path(L"good.ini"), "normal.backColor=#ff0000\n");
-    const Path badBorder = temp.writeFile(Path(L"bad.ini"), "all.textColor=#000000\nborder=wavy\n");
-    const Path badMargins = temp.writeFile(Path(L"margins.ini"), "contentMargins=3,x\n");
+    const std::string good = quoted(temp.writeFile(Path(L"good.ini"), "normal.backColor=#ff0000\n"));
+    const Path bad = temp.writeFile(Path(L"bad.ini"), "all.textColor=#000000\nborder=wavy\n");
     const Path out = temp / Path(L"sheet.png");
-    const std::string missing = quoted(temp / Path(L"missing.ini"));
-    struct Case {
-        std::string arguments;
-        std::string message;
+    const Path missing = temp / Path(L"missing.ini");
+    const std::pair<std::string, std::string> cases[] = {
+        {"--kind button --skin " + quoted(missing), "no skin file found for '" + missing.toAPIPath()},
+        {"--kind checkbox --skin " + quoted(bad), "Invalid value for 'border': 'wavy'."},
+        {"--kind slider --skin " + good, "--kind: expected button, checkbox or radio, not 'slider'"},
+        {"--kind button --size 0x20 --skin " + good, "--size"},
+        {"--kind button --scale two --skin " + good, "--scale"},
+        {"--kind button --skin " + good + " --label", "--label needs a value"},
+        {"--kind button --bogus --skin " + good, "Unknown argument '--bogus'"},
     };
-    const Case cases[] = {
-        {"--kind button --skin " + missing, "no skin file found for '" + (temp / Path(L"missing.ini")).toAPIPath()},
-        {"--kind checkbox --skin " + quoted(badBorder), "Invalid value for 'border': 'wavy'."},
-        {"--kind radio --skin " + quoted(badMargins), "'x' is not an integer"},
-        {"--kind slider --skin " + quoted(good), "--kind: expected button, checkbox or radio, not 'slider'"},
-        {"--kind button --size 0x20 --skin " + quoted(good), "--size"},
-        {"--kind button --size 20 --skin " + quoted(good), "--size"},
-        {"--kind button --scale 0 --skin " + quoted(good), "--scale"},
-        {"--kind button --scale two --skin " + quoted(good), "--scale"},
-        {"--kind button --skin " + quoted(good) + " --label", "--label needs a value"},
-        {"--kind button --bogus --skin " + quoted(good), "Unknown argument '--bogus'"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments);
-        const ToolResult result = runSkinView("--out " + quoted(out) + " " + c.arguments);
-        EXPECT_EQ(result.exitCode, 2);
-        EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+    for (const auto& [arguments, message] : cases) {
+        SCOPED_TRACE(arguments);
+        const auto result = runSkinView("--out " + quoted(out) + " " + arguments);
+        EXPECT_EQ(result.first, 2);
+        EXPECT_NE(result.second.find(message), std::string::npos) << result.second;
         EXPECT_FALSE(zil::pathExists(out));
     }
 }

@@ -4,22 +4,24 @@
 
 #include "support/guitest.h"
 
+#include <zilui/slick/controls.h>
+
 #include <wx/bitmap.h>
-#include <wx/frame.h>
-#include <wx/panel.h>
 #include <wx/colour.h>
 #include <wx/dcmemory.h>
+#include <wx/frame.h>
 #include <wx/image.h>
+#include <wx/panel.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace zilui::test {
 
 // A panel in the shared frame for the controls of one test; they go with it.
 struct CTestPanel {
-    CTestPanel()
+    CTestPanel() : panel(new wxPanel(&sharedFrame(), wxID_ANY, wxPoint(0, 0), wxSize(400, 300)))
     {
-        panel = new wxPanel(&sharedFrame(), wxID_ANY, wxPoint(0, 0), wxSize(400, 300));
         processPendingEvents();
     }
     ~CTestPanel()
@@ -30,11 +32,31 @@ struct CTestPanel {
     wxPanel* panel;
 };
 
-// Paints the control as its paint handler would, onto `fill`, and returns the pixels.
-template <class Control>
-wxImage paintToImage(Control& control, const wxColour& fill = *wxWHITE)
+// A button skin without border whose states have these background colours.
+inline zil::P<CSlickButtonSkin> buttonSkin(const wxColour& normal = *wxWHITE, wxColour hover = wxNullColour,
+                                           wxColour disabled = wxNullColour)
 {
-    wxSize size = control.GetClientSize();
+    zil::P<CSlickButtonSkin> skin(new CSlickButtonSkin());
+    skin->setBorderType(CSlickButtonSkin::BorderNone);
+    skin->getStateSkin(CSlickButton::Normal).setBackgroundColor(normal);
+    skin->getStateSkin(CSlickButton::Hover).setBackgroundColor(hover.IsOk() ? hover : normal);
+    skin->getStateSkin(CSlickButton::Disabled).setBackgroundColor(disabled.IsOk() ? disabled : normal);
+    return skin;
+}
+
+inline wxImage solidImage(int width, int height, const wxColour& colour, unsigned char alpha = 255)
+{
+    wxImage image(width, height);
+    image.SetRGB(wxRect(0, 0, width, height), colour.Red(), colour.Green(), colour.Blue());
+    image.InitAlpha();
+    std::memset(image.GetAlpha(), alpha, size_t(width) * height);
+    return image;
+}
+
+// Paints the control as its paint handler would, onto `fill`, and returns the pixels.
+template <class Control> wxImage paintToImage(Control& control, const wxColour& fill = *wxWHITE)
+{
+    const wxSize size = control.GetClientSize();
     wxBitmap bitmap(std::max(size.x, 1), std::max(size.y, 1), 24);
     {
         wxMemoryDC dc(bitmap);
@@ -60,10 +82,9 @@ inline bool isNear(const wxColour& a, const wxColour& b, int tolerance = 8)
 inline int countNear(const wxImage& image, const wxRect& rect, const wxColour& colour, int tolerance = 8)
 {
     int count = 0;
-    for (int y = rect.y; y < rect.GetBottom() + 1; ++y)
-        for (int x = rect.x; x < rect.GetRight() + 1; ++x)
-            if (isNear(pixelAt(image, x, y), colour, tolerance))
-                ++count;
+    for (int y = rect.y; y <= rect.GetBottom(); ++y)
+        for (int x = rect.x; x <= rect.GetRight(); ++x)
+            count += isNear(pixelAt(image, x, y), colour, tolerance);
     return count;
 }
 
