@@ -440,21 +440,18 @@ wxFileOffset CInStreamToWXInputStreamAdapter::OnSysTell() const
 
 wxString readTextFileAuto(const zil::Path& file, const zil::String& context)
 {
-    CWXFileInStream stream(file);
-    std::string bytes;
-    char buffer[4096];
-    while (const int64_t count = stream.read(buffer, sizeof buffer))
-        bytes.append(buffer, size_t(count));
-    stream.close();
+    const std::string bytes = zil::readFileBytes(file);
     if (bytes.empty())
         return wxString();
-    // One converter per call: wxConvAuto consumes the byte order mark only on its first use.
-    if (wxConvAuto().ToWChar(nullptr, 0, bytes.data(), bytes.size()) == wxCONV_FAILED) {
+    // A fresh converter per call: wxConvAuto settles on an encoding at its first use.
+    size_t length = 0;
+    const wxWCharBuffer text = wxConvAuto().cMB2WC(bytes.data(), bytes.size(), &length);
+    if (!text.data()) {
         zil::CParseError error(L"Cannot decode the text of '" + file.str() + L"'.", context);
         error.setProp(L"path", file.str());
         throw error;
     }
-    return wxString(bytes.data(), wxConvAuto(), bytes.size());
+    return wxString(text.data(), length);
 }
 
 } // namespace zilui

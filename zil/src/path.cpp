@@ -239,9 +239,9 @@ void ensureFolderExists(const Path& folder, int mode)
     makeFolder(folder, mode, folder);
 }
 
-String readUTF8TextFile(const Path& path)
+std::string readFileBytes(const Path& path)
 {
-    static const String source(L"zil::readUTF8TextFile");
+    static const String source(L"zil::readFileBytes");
     const String what = L"Cannot read file '" + path.str() + L"'";
     if (path.isEmpty())
         throwIOError(CIOError::codeCannotOpen, what, source, path, ENOENT);
@@ -274,6 +274,12 @@ String readUTF8TextFile(const Path& path)
         }
         bytes.append(buffer, static_cast<size_t>(count));
     }
+    return bytes;
+}
+
+String readUTF8TextFile(const Path& path)
+{
+    const std::string bytes = readFileBytes(path);
     std::string_view text(bytes);
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);

@@ -147,7 +147,7 @@ private:
 // The whole text of a file decoded with wxConvAuto (byte order marks, UTF-8, else the locale's
 // encoding). For INI files: wxFileConfig's own stream constructor loses UTF-16 text in
 // wxWidgets 3.2, so callers hand it this string instead. Throws zil::CParseError naming the
-// file and `context` when the bytes cannot be decoded, and the stream's errors.
+// file and `context` when the bytes cannot be decoded, and zil::readFileBytes' errors.
 wxString readTextFileAuto(const zil::Path& file, const zil::String& context);
 
 } // namespace zilui

@@ -100,9 +100,11 @@ bool pathExists(const Path& path);
 // made, e.g. because a file is in the way; CBadPathError for an empty path.
 void ensureFolderExists(const Path& folder, int mode = 0777);
 
-// The whole file as UTF-8 text, a leading byte order mark removed. Throws CIOError with
-// codeCannotOpen, "path" and "lastSysError" when the file is missing, unreadable or a folder,
-// and codeReadError when reading fails midway.
+// The whole file's bytes. Throws CIOError with codeCannotOpen, "path" and "lastSysError" when
+// the file is missing, unreadable or a folder, and codeReadError when reading fails midway.
+std::string readFileBytes(const Path& path);
+
+// The whole file as UTF-8 text, a leading byte order mark removed; errors as readFileBytes.
 String readUTF8TextFile(const Path& path);
 
 // Throws CError ("func" = "getcwd") when the working folder is gone or unreadable.
