@@ -29,6 +29,21 @@ bool hasArea(const wxBitmap& bitmap)
     return bitmap.IsOk() && bitmap.GetWidth() > 0 && bitmap.GetHeight() > 0;
 }
 
+// Paints `image` at `size`, keeping the version in `version` so that repaints at the same size
+// reuse it; a null image drops the version and paints nothing.
+void paintKeptVersion(IScalingImage* image, zil::P<IImage>& version, wxDC& dc, const wxPoint& point,
+                      const wxSize& size)
+{
+    if (!image) {
+        version.reset();
+        return;
+    }
+    if (!version || version->getSize() != size)
+        version = image->getScaledVersion(size);
+    if (version)
+        version->paint(dc, point);
+}
+
 } // namespace
 
 // ---- CBitmapPanel ----
@@ -130,14 +145,9 @@ void CScalingImagePanel::setImage(IScalingImage* image)
 void CScalingImagePanel::paint(wxDC& dc, const wxPoint& point)
 {
     const wxSize size = getPaintSize();
-    if (!m_image) {
+    if (!m_image)
         fillSolidRect(dc, wxRect(point, size), GetBackgroundColour());
-        return;
-    }
-    if (!m_version || m_version->getSize() != size)
-        m_version = m_image->getScaledVersion(size);
-    if (m_version)
-        m_version->paint(dc, point);
+    paintKeptVersion(m_image.get(), m_version, dc, point, size);
 }
 
 void CScalingImagePanel::OnCreate(wxWindowCreateEvent& event)
@@ -223,16 +233,8 @@ void CGradientPanel::paint(wxDC& dc, const wxPoint& point)
     }
     gradient->paint(dc, wxRect(point, size));
 
-    for (Overlay& overlay : m_overlays) {
-        if (!overlay.image) {
-            overlay.version.reset();
-            continue;
-        }
-        if (!overlay.version || overlay.version->getSize() != size)
-            overlay.version = overlay.image->getScaledVersion(size);
-        if (overlay.version)
-            overlay.version->paint(dc, point);
-    }
+    for (Overlay& overlay : m_overlays)
+        paintKeptVersion(overlay.image.get(), overlay.version, dc, point, size);
 
     if (m_textOverlays.empty())
         return;
