@@ -236,20 +236,16 @@ void CGradientPanel::paint(wxDC& dc, const wxPoint& point)
     for (Overlay& overlay : m_overlays)
         paintKeptVersion(overlay.image.get(), overlay.version, dc, point, size);
 
-    if (m_textOverlays.empty())
-        return;
-    const wxFont oldFont = dc.GetFont();
-    const wxColour oldColor = dc.GetTextForeground();
+    wxDCFontChanger fontChanger(dc);
+    wxDCTextColourChanger colorChanger(dc);
     for (const TextOverlay& text : m_textOverlays) {
         // An invalid font or colour keeps the one in use.
         if (text.font.IsOk())
-            dc.SetFont(text.font);
+            fontChanger.Set(text.font);
         if (text.color.IsOk())
-            dc.SetTextForeground(text.color);
+            colorChanger.Set(text.color);
         dc.DrawText(toWX(text.text), point + text.position);
     }
-    dc.SetFont(oldFont);
-    dc.SetTextForeground(oldColor);
 }
 
 void CGradientPanel::OnCreate(wxWindowCreateEvent& event)
