@@ -118,7 +118,6 @@ void CBitmapPanel::OnEraseBackground(wxEraseEvent&) {}
 // ---- CScalingImagePanel ----
 
 wxBEGIN_EVENT_TABLE(CScalingImagePanel, wxPanel)
-    EVT_WINDOW_CREATE(CScalingImagePanel::OnCreate)
     EVT_ERASE_BACKGROUND(CScalingImagePanel::OnEraseBackground)
     EVT_PAINT(CScalingImagePanel::OnPaint)
 wxEND_EVENT_TABLE()
@@ -132,6 +131,8 @@ CScalingImagePanel::CScalingImagePanel(wxWindow* parent, wxWindowID id, const wx
 
 void CScalingImagePanel::construct()
 {
+    // Before creation, as wxWidgets asks.
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
     SetOwnBackgroundColour(kOpaqueWhite);
 }
 
@@ -150,14 +151,6 @@ void CScalingImagePanel::paint(wxDC& dc, const wxPoint& point)
     paintKeptVersion(m_image.get(), m_version, dc, point, size);
 }
 
-void CScalingImagePanel::OnCreate(wxWindowCreateEvent& event)
-{
-    // Creation events of children come up here too.
-    if (event.GetWindow() == this)
-        SetBackgroundStyle(wxBG_STYLE_PAINT);
-    event.Skip();
-}
-
 void CScalingImagePanel::OnEraseBackground(wxEraseEvent&) {}
 
 void CScalingImagePanel::OnPaint(wxPaintEvent&)
@@ -169,7 +162,6 @@ void CScalingImagePanel::OnPaint(wxPaintEvent&)
 // ---- CGradientPanel ----
 
 wxBEGIN_EVENT_TABLE(CGradientPanel, wxPanel)
-    EVT_WINDOW_CREATE(CGradientPanel::OnCreate)
     EVT_ERASE_BACKGROUND(CGradientPanel::OnEraseBackground)
     EVT_PAINT(CGradientPanel::OnPaint)
 wxEND_EVENT_TABLE()
@@ -184,6 +176,7 @@ CGradientPanel::CGradientPanel(wxWindow* parent, wxWindowID id, const wxPoint& p
 void CGradientPanel::construct()
 {
     m_defaultGradient = new CLinearGradient(wxColour(0, 0, 0, 255), wxColour(0, 0, 0, 255));
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
     SetOwnBackgroundColour(kOpaqueWhite);
 }
 
@@ -246,13 +239,6 @@ void CGradientPanel::paint(wxDC& dc, const wxPoint& point)
             colorChanger.Set(text.color);
         dc.DrawText(toWX(text.text), point + text.position);
     }
-}
-
-void CGradientPanel::OnCreate(wxWindowCreateEvent& event)
-{
-    if (event.GetWindow() == this)
-        SetBackgroundStyle(wxBG_STYLE_PAINT);
-    event.Skip();
 }
 
 void CGradientPanel::OnEraseBackground(wxEraseEvent&) {}
