@@ -424,13 +424,21 @@ const wxImage& CResourceManager::cachedImageLocked(const zil::Path& path, double
     return m_imageCache.emplace(std::move(key), loadImageFile(path, foundFactor, factor)).first->second;
 }
 
-wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* foundPath, double factor)
+zil::Path CResourceManager::findForLoad(const zil::String& title, double& factor, double& foundFactor,
+                                        zil::Path* foundPath)
 {
     factor = resolveFactor(factor);
-    double found = -1.0;
-    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found);
+    foundFactor = -1.0;
+    zil::Path path = findResourceByTitle(title, zil::String(), factor, &foundFactor);
     if (foundPath)
         *foundPath = path;
+    return path;
+}
+
+wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* foundPath, double factor)
+{
+    double found;
+    const zil::Path path = findForLoad(title, factor, found, foundPath);
     zil::CMutexLock lock(m_mutex);
     return cachedImageLocked(path, found, factor);
 }
@@ -439,11 +447,8 @@ wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* 
 // image cache nor a second lock.
 wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
-    factor = resolveFactor(factor);
-    double found = -1.0;
-    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found);
-    if (foundPath)
-        *foundPath = path;
+    double found;
+    const zil::Path path = findForLoad(title, factor, found, foundPath);
     zil::CMutexLock lock(m_mutex);
     CachedImageKey key(path.str(), factor);
     auto cached = m_bitmapCache.find(key);
@@ -471,11 +476,8 @@ wxIcon CResourceManager::loadIconByTitle(const zil::String& title, int width, in
 
 wxAnimation CResourceManager::loadAnimationByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
-    factor = resolveFactor(factor);
-    double found = -1.0;
-    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found);
-    if (foundPath)
-        *foundPath = path;
+    double found;
+    const zil::Path path = findForLoad(title, factor, found, foundPath);
     zil::CMutexLock lock(m_mutex);
     const CachedImageKey key(path.str(), factor);
     auto cached = m_animationCache.find(key);
@@ -494,9 +496,8 @@ wxAnimation CResourceManager::loadAnimationByTitle(const zil::String& title, zil
 
 zil::P<IScalingImage> CResourceManager::loadScalingImageByTitle(const zil::String& title, double factor)
 {
-    factor = resolveFactor(factor);
-    double found = -1.0;
-    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found);
+    double found;
+    const zil::Path path = findForLoad(title, factor, found, nullptr);
     if (path.isEmpty())
         return nullptr;
     zil::CMutexLock lock(m_mutex);
