@@ -19,7 +19,6 @@
 
 #include <cmath>
 #include <memory>
-#include <string>
 
 namespace gallery {
 
@@ -119,8 +118,8 @@ wxImage makeWholeSource()
 // `text` with %WIDTH% and %HEIGHT% filled in from `size`.
 zil::String withSize(zil::String text, const wxSize& size)
 {
-    text.Replace(L"%WIDTH%", zil::String::fromASCII(std::to_string(size.x)));
-    text.Replace(L"%HEIGHT%", zil::String::fromASCII(std::to_string(size.y)));
+    text.Replace(L"%WIDTH%", zil::toString(int64_t(size.x)));
+    text.Replace(L"%HEIGHT%", zil::toString(int64_t(size.y)));
     return text;
 }
 
