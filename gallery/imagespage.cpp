@@ -3,6 +3,7 @@
 
 #include <zilui/app/language.h>
 #include <zilui/app/strings.h>
+#include <zilui/graphics/panels.h>
 #include <zilui/graphics/resourcemanager.h>
 #include <zilui/graphics/scalingimage.h>
 
@@ -19,7 +20,6 @@
 
 #include <cmath>
 #include <memory>
-#include <string>
 
 namespace gallery {
 
@@ -119,8 +119,8 @@ wxImage makeWholeSource()
 // `text` with %WIDTH% and %HEIGHT% filled in from `size`.
 zil::String withSize(zil::String text, const wxSize& size)
 {
-    text.Replace(L"%WIDTH%", zil::String::fromASCII(std::to_string(size.x)));
-    text.Replace(L"%HEIGHT%", zil::String::fromASCII(std::to_string(size.y)));
+    text.Replace(L"%WIDTH%", zil::toString(int64_t(size.x)));
+    text.Replace(L"%HEIGHT%", zil::toString(int64_t(size.y)));
     return text;
 }
 
@@ -149,13 +149,13 @@ private:
     zil::P<zilui::IImage> m_version;
 };
 
-// Paints a version of the panel's own size, so the picture follows every resize.
-class CFollowingImagePanel : public wxPanel {
+// Paints a version of the panel's own size, so the picture follows every resize; the version
+// is kept until the size changes, not built again on every paint.
+class CFollowingImagePanel : public zilui::CScalingImagePanel {
 public:
-    CFollowingImagePanel(wxWindow* parent, zilui::IScalingImage* image)
-        : wxPanel(parent, wxID_ANY), m_image(image)
+    CFollowingImagePanel(wxWindow* parent, zilui::IScalingImage* image) : zilui::CScalingImagePanel(parent)
     {
-        SetBackgroundStyle(wxBG_STYLE_PAINT);
+        setImage(image);
         SetMinSize(image->getBaseSize());
         Bind(wxEVT_SIZE, [this](wxSizeEvent& event) {
             Refresh(false);
@@ -171,15 +171,13 @@ private:
         const wxSize size = GetClientSize();
         if (size.x < 1 || size.y < 1)
             return;
-        m_image->getScaledVersion(size)->paint(dc, wxPoint(0, 0));
+        paint(dc, wxPoint(0, 0));
         const wxString label = toWX(withSize(ZILUI_TR("%WIDTH% x %HEIGHT% pixels"), size));
         dc.SetFont(GetFont().Bold());
         dc.SetTextForeground(*wxWHITE);
         const wxSize extent = dc.GetTextExtent(label);
         dc.DrawText(label, (size.x - extent.x) / 2, (size.y - extent.y) / 2);
     }
-
-    zil::P<zilui::IScalingImage> m_image;
 };
 
 wxStaticText* makeHeading(wxWindow* parent, const zil::String& text)

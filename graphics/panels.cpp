@@ -29,6 +29,21 @@ bool hasArea(const wxBitmap& bitmap)
     return bitmap.IsOk() && bitmap.GetWidth() > 0 && bitmap.GetHeight() > 0;
 }
 
+// Paints `image` at `size`, keeping the version in `version` so that repaints at the same size
+// reuse it; a null image drops the version and paints nothing.
+void paintKeptVersion(IScalingImage* image, zil::P<IImage>& version, wxDC& dc, const wxPoint& point,
+                      const wxSize& size)
+{
+    if (!image) {
+        version.reset();
+        return;
+    }
+    if (!version || version->getSize() != size)
+        version = image->getScaledVersion(size);
+    if (version)
+        version->paint(dc, point);
+}
+
 } // namespace
 
 // ---- CBitmapPanel ----
@@ -103,7 +118,6 @@ void CBitmapPanel::OnEraseBackground(wxEraseEvent&) {}
 // ---- CScalingImagePanel ----
 
 wxBEGIN_EVENT_TABLE(CScalingImagePanel, wxPanel)
-    EVT_WINDOW_CREATE(CScalingImagePanel::OnCreate)
     EVT_ERASE_BACKGROUND(CScalingImagePanel::OnEraseBackground)
     EVT_PAINT(CScalingImagePanel::OnPaint)
 wxEND_EVENT_TABLE()
@@ -117,6 +131,8 @@ CScalingImagePanel::CScalingImagePanel(wxWindow* parent, wxWindowID id, const wx
 
 void CScalingImagePanel::construct()
 {
+    // Before creation, as wxWidgets asks.
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
     SetOwnBackgroundColour(kOpaqueWhite);
 }
 
@@ -130,22 +146,9 @@ void CScalingImagePanel::setImage(IScalingImage* image)
 void CScalingImagePanel::paint(wxDC& dc, const wxPoint& point)
 {
     const wxSize size = getPaintSize();
-    if (!m_image) {
+    if (!m_image)
         fillSolidRect(dc, wxRect(point, size), GetBackgroundColour());
-        return;
-    }
-    if (!m_version || m_version->getSize() != size)
-        m_version = m_image->getScaledVersion(size);
-    if (m_version)
-        m_version->paint(dc, point);
-}
-
-void CScalingImagePanel::OnCreate(wxWindowCreateEvent& event)
-{
-    // Creation events of children come up here too.
-    if (event.GetWindow() == this)
-        SetBackgroundStyle(wxBG_STYLE_PAINT);
-    event.Skip();
+    paintKeptVersion(m_image.get(), m_version, dc, point, size);
 }
 
 void CScalingImagePanel::OnEraseBackground(wxEraseEvent&) {}
@@ -159,7 +162,6 @@ void CScalingImagePanel::OnPaint(wxPaintEvent&)
 // ---- CGradientPanel ----
 
 wxBEGIN_EVENT_TABLE(CGradientPanel, wxPanel)
-    EVT_WINDOW_CREATE(CGradientPanel::OnCreate)
     EVT_ERASE_BACKGROUND(CGradientPanel::OnEraseBackground)
     EVT_PAINT(CGradientPanel::OnPaint)
 wxEND_EVENT_TABLE()
@@ -174,6 +176,7 @@ CGradientPanel::CGradientPanel(wxWindow* parent, wxWindowID id, const wxPoint& p
 void CGradientPanel::construct()
 {
     m_defaultGradient = new CLinearGradient(wxColour(0, 0, 0, 255), wxColour(0, 0, 0, 255));
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
     SetOwnBackgroundColour(kOpaqueWhite);
 }
 
@@ -223,38 +226,19 @@ void CGradientPanel::paint(wxDC& dc, const wxPoint& point)
     }
     gradient->paint(dc, wxRect(point, size));
 
-    for (Overlay& overlay : m_overlays) {
-        if (!overlay.image) {
-            overlay.version.reset();
-            continue;
-        }
-        if (!overlay.version || overlay.version->getSize() != size)
-            overlay.version = overlay.image->getScaledVersion(size);
-        if (overlay.version)
-            overlay.version->paint(dc, point);
-    }
+    for (Overlay& overlay : m_overlays)
+        paintKeptVersion(overlay.image.get(), overlay.version, dc, point, size);
 
-    if (m_textOverlays.empty())
-        return;
-    const wxFont oldFont = dc.GetFont();
-    const wxColour oldColor = dc.GetTextForeground();
+    wxDCFontChanger fontChanger(dc);
+    wxDCTextColourChanger colorChanger(dc);
     for (const TextOverlay& text : m_textOverlays) {
         // An invalid font or colour keeps the one in use.
         if (text.font.IsOk())
-            dc.SetFont(text.font);
+            fontChanger.Set(text.font);
         if (text.color.IsOk())
-            dc.SetTextForeground(text.color);
+            colorChanger.Set(text.color);
         dc.DrawText(toWX(text.text), point + text.position);
     }
-    dc.SetFont(oldFont);
-    dc.SetTextForeground(oldColor);
-}
-
-void CGradientPanel::OnCreate(wxWindowCreateEvent& event)
-{
-    if (event.GetWindow() == this)
-        SetBackgroundStyle(wxBG_STYLE_PAINT);
-    event.Skip();
 }
 
 void CGradientPanel::OnEraseBackground(wxEraseEvent&) {}

@@ -151,6 +151,16 @@ size_t titleLength(const zil::String& name)
     return dot == zil::String::npos ? name.size() : dot;
 }
 
+// The cache's entry for `key`, made by `load` on a miss; called with the manager's mutex held.
+template <class Map, class Load>
+const typename Map::mapped_type& cachedEntry(Map& cache, typename Map::key_type key, Load&& load)
+{
+    auto found = cache.find(key);
+    if (found != cache.end())
+        return found->second;
+    return cache.emplace(std::move(key), load()).first->second;
+}
+
 wxString formatFactor(double value)
 {
     char text[64];
@@ -417,20 +427,25 @@ wxImage CResourceManager::loadImageFile(const zil::Path& path, double foundFacto
 
 const wxImage& CResourceManager::cachedImageLocked(const zil::Path& path, double foundFactor, double factor)
 {
-    CachedImageKey key(path.str(), factor);
-    auto cached = m_imageCache.find(key);
-    if (cached != m_imageCache.end())
-        return cached->second;
-    return m_imageCache.emplace(std::move(key), loadImageFile(path, foundFactor, factor)).first->second;
+    return cachedEntry(m_imageCache, CachedImageKey(path.str(), factor),
+                       [&] { return loadImageFile(path, foundFactor, factor); });
+}
+
+zil::Path CResourceManager::findForLoad(const zil::String& title, double& factor, double& foundFactor,
+                                        zil::Path* foundPath)
+{
+    factor = resolveFactor(factor);
+    foundFactor = -1.0;
+    zil::Path path = findResourceByTitle(title, zil::String(), factor, &foundFactor);
+    if (foundPath)
+        *foundPath = path;
+    return path;
 }
 
 wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
-    factor = resolveFactor(factor);
-    double found = -1.0;
-    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found);
-    if (foundPath)
-        *foundPath = path;
+    double found;
+    const zil::Path path = findForLoad(title, factor, found, foundPath);
     zil::CMutexLock lock(m_mutex);
     return cachedImageLocked(path, found, factor);
 }
@@ -439,18 +454,13 @@ wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* 
 // image cache nor a second lock.
 wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
-    factor = resolveFactor(factor);
-    double found = -1.0;
-    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found);
-    if (foundPath)
-        *foundPath = path;
+    double found;
+    const zil::Path path = findForLoad(title, factor, found, foundPath);
     zil::CMutexLock lock(m_mutex);
-    CachedImageKey key(path.str(), factor);
-    auto cached = m_bitmapCache.find(key);
-    if (cached != m_bitmapCache.end())
-        return cached->second;
-    const wxImage& image = cachedImageLocked(path, found, factor);
-    return m_bitmapCache.emplace(std::move(key), image.IsOk() ? wxBitmap(image, -1, 1.0) : wxBitmap()).first->second;
+    return cachedEntry(m_bitmapCache, CachedImageKey(path.str(), factor), [&] {
+        const wxImage& image = cachedImageLocked(path, found, factor);
+        return image.IsOk() ? wxBitmap(image, -1, 1.0) : wxBitmap();
+    });
 }
 
 wxIcon CResourceManager::loadIconByTitle(const zil::String& title, int width, int height, zil::Path* foundPath)
@@ -460,61 +470,51 @@ wxIcon CResourceManager::loadIconByTitle(const zil::String& title, int width, in
         *foundPath = path;
     const zil::String key = path.str() + L"-" + zil::toString(int64_t(width)) + L"x" + zil::toString(int64_t(height));
     zil::CMutexLock lock(m_mutex);
-    auto cached = m_iconCache.find(key);
-    if (cached != m_iconCache.end())
-        return cached->second;
-    wxIcon icon;
-    if (!path.isEmpty())
-        icon.LoadFile(toWX(path.str()), wxBITMAP_TYPE_ICO, width, height);
-    return m_iconCache.emplace(key, icon).first->second;
+    return cachedEntry(m_iconCache, key, [&] {
+        wxIcon icon;
+        if (!path.isEmpty())
+            icon.LoadFile(toWX(path.str()), wxBITMAP_TYPE_ICO, width, height);
+        return icon;
+    });
 }
 
 wxAnimation CResourceManager::loadAnimationByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
-    factor = resolveFactor(factor);
-    double found = -1.0;
-    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found);
-    if (foundPath)
-        *foundPath = path;
+    double found;
+    const zil::Path path = findForLoad(title, factor, found, foundPath);
     zil::CMutexLock lock(m_mutex);
-    const CachedImageKey key(path.str(), factor);
-    auto cached = m_animationCache.find(key);
-    if (cached != m_animationCache.end())
-        return cached->second;
-    wxAnimation animation;
-    if (!path.isEmpty()) {
-        animation.LoadFile(toWX(path.str()), wxANIMATION_TYPE_ANY);
-        if (needToScaleImage(found, factor))
-            zil::logWarning(fromWX(wxString(L"Would need to scale animation '") + toWX(path.getFileName()) +
-                                   L"' by factor " + formatFactor(factor / found) +
-                                   L", but that is not supported. Using animation as is."));
-    }
-    return m_animationCache.emplace(key, animation).first->second;
+    return cachedEntry(m_animationCache, CachedImageKey(path.str(), factor), [&] {
+        wxAnimation animation;
+        if (!path.isEmpty()) {
+            animation.LoadFile(toWX(path.str()), wxANIMATION_TYPE_ANY);
+            if (needToScaleImage(found, factor))
+                zil::logWarning(fromWX(wxString(L"Would need to scale animation '") + toWX(path.getFileName()) +
+                                       L"' by factor " + formatFactor(factor / found) +
+                                       L", but that is not supported. Using animation as is."));
+        }
+        return animation;
+    });
 }
 
 zil::P<IScalingImage> CResourceManager::loadScalingImageByTitle(const zil::String& title, double factor)
 {
-    factor = resolveFactor(factor);
-    double found = -1.0;
-    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found);
+    double found;
+    const zil::Path path = findForLoad(title, factor, found, nullptr);
     if (path.isEmpty())
         return nullptr;
     zil::CMutexLock lock(m_mutex);
-    const CachedImageKey key(path.str(), factor);
-    auto cached = m_scalingImageCache.find(key);
-    if (cached != m_scalingImageCache.end())
-        return cached->second;
-    const double target = needToScaleImage(found, factor) ? factor : found;
-    zil::P<IScalingImage> image;
-    try {
-        image = CCompositeScalingImage::load(path, found, target);
-    } catch (const zil::CError& e) {
-        // Like the other loads, a damaged file gives an empty result that is cached, so a skin
-        // layer naming it stays empty instead of the whole skin failing.
-        zil::logError(e, L"Cannot load scaling image '" + path.str() + L"'. Ignoring.");
-    }
-    m_scalingImageCache.emplace(key, image);
-    return image;
+    return cachedEntry(m_scalingImageCache, CachedImageKey(path.str(), factor), [&] {
+        const double target = needToScaleImage(found, factor) ? factor : found;
+        zil::P<IScalingImage> image;
+        try {
+            image = CCompositeScalingImage::load(path, found, target);
+        } catch (const zil::CError& e) {
+            // Like the other loads, a damaged file gives an empty result that is cached, so a
+            // skin layer naming it stays empty instead of the whole skin failing.
+            zil::logError(e, L"Cannot load scaling image '" + path.str() + L"'. Ignoring.");
+        }
+        return image;
+    });
 }
 
 wxImage CResourceManager::loadAndScaleImage(const zil::Path& path, double factor)

@@ -200,8 +200,7 @@ CCompositeScalingImage::CCompositeScalingImage(const wxImage& source, const zil:
     if (m_margins != cutMargins)
         zil::logWarning(L"Scaling image margins " + cutMargins.toString() + L" clamped to "
                         + m_margins.toString() + L" for a picture of "
-                        + zil::String(std::to_wstring(size.x)) + L"x"
-                        + zil::String(std::to_wstring(size.y)));
+                        + zil::toString(int64_t(size.x)) + L"x" + zil::toString(int64_t(size.y)));
     m_transparentBackground = source.IsOk()
                               && (source.HasAlpha() || source.HasMask()
                                   || needsTransparentBackground(m_margins, size, focus));

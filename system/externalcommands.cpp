@@ -136,6 +136,18 @@ zil::String replacePlaceholders(const zil::String& line, const zil::TArray<zil::
     return out;
 }
 
+// The file manager started on `folder`, as the fallback of `action`, which is logged.
+zil::CExecCommand makeFileManagerCommand(const zil::Path& folder, const wchar_t* action)
+{
+    const zil::Path manager = CExternalCommandManager::getFileManagerPath();
+    zil::CExecCommand command(manager.str());
+    command.addArgument(folder.str());
+    zil::logInfo(L"No external command helper found for '" + zil::String(action) +
+                 L"'. Calling the file manager directly (exe: " + manager.str() + L", args: " +
+                 command.getCommandLineParams() + L")");
+    return command;
+}
+
 template <class Call>
 bool anyDelegateHandles(const zil::TArray<zil::P<CExternalCommandManager::IDelegate>>& delegates, Call call)
 {
@@ -213,13 +225,7 @@ void CExternalCommandManager::openFileBrowser(const zil::String& path, bool asRo
         // xdg-open would start the file's own application instead of the file manager.
         target = target.getParent();
     }
-    const zil::Path manager = getFileManagerPath();
-    zil::CExecCommand command(manager.str());
-    command.addArgument(target.str());
-    zil::logInfo(
-        L"No external command helper found for 'openFileBrowser'. Calling the file manager directly (exe: " +
-        manager.str() + L", args: " + command.getCommandLineParams() + L")");
-    startFallbackCommand(command);
+    startFallbackCommand(makeFileManagerCommand(target, kOpenFileBrowser));
 }
 
 void CExternalCommandManager::openFileBrowserAtDiskList()
@@ -229,14 +235,7 @@ void CExternalCommandManager::openFileBrowserAtDiskList()
     if (callExternalCommandHelper0(kOpenFileBrowserAtDiskList))
         return;
 
-    const zil::Path manager = getFileManagerPath();
-    zil::CExecCommand command(manager.str());
-    command.addArgument(findDrivesFolder().str());
-    zil::logInfo(
-        L"No external command helper found for 'openFileBrowserAtDiskList'. Calling the file manager "
-        L"directly (exe: " +
-        manager.str() + L", args: " + command.getCommandLineParams() + L")");
-    startFallbackCommand(command);
+    startFallbackCommand(makeFileManagerCommand(findDrivesFolder(), kOpenFileBrowserAtDiskList));
 }
 
 void CExternalCommandManager::openWebBrowser(const zil::String& url)

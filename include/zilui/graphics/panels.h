@@ -71,7 +71,6 @@ public:
 protected:
     void construct();
 
-    void OnCreate(wxWindowCreateEvent& event);
     void OnEraseBackground(wxEraseEvent& event);
     void OnPaint(wxPaintEvent& event);
 
@@ -122,7 +121,6 @@ public:
 protected:
     void construct();
 
-    void OnCreate(wxWindowCreateEvent& event);
     void OnEraseBackground(wxEraseEvent& event);
     void OnPaint(wxPaintEvent& event);
 

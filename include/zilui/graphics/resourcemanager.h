@@ -118,6 +118,8 @@ private:
     static zil::Path findBestVariantIn(const FolderListing& listing, const zil::Path& folder,
                                        std::wstring_view title, std::wstring_view extension,
                                        double requestedFactor, double* foundFactor);
+    // Resolves `factor` and finds the file a load by `title` uses, reporting it in `foundPath`.
+    zil::Path findForLoad(const zil::String& title, double& factor, double& foundFactor, zil::Path* foundPath);
     // Loads and rescales as loadImageByTitle does; called with the mutex held.
     static wxImage loadImageFile(const zil::Path& path, double foundFactor, double factor);
     // The image cache's entry for (path, factor), loaded on a miss; called with the mutex held.
