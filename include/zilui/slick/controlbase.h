@@ -339,14 +339,20 @@ public:
     }
 
     // ownTextPainter, else a painter over the state's line styles, else null (plain text).
-    zil::P<CLineBasedStyledTextPainter> getEffectiveStyledTextPainter(const CSlickStateSkin& stateSkin) const
+    zil::P<CLineBasedStyledTextPainter> getEffectiveStyledTextPainter(State state) const
     {
         if (m_ownTextPainter)
             return m_ownTextPainter;
-        if (!stateSkin.getTextLineStyles().empty())
-            return zil::P<CLineBasedStyledTextPainter>(new CLineBasedStyledTextPainter(
-                stateSkin.getTextLineStyles(), CTextStyleFontCache::getDefaultGUIFontCache().get()));
-        return nullptr;
+        const int index = checkState(state);
+        const zil::TArray<zil::P<CTextStyle>>& styles = m_skin->getStateSkin(state).getTextLineStyles();
+        if (styles.empty())
+            return nullptr;
+        // Kept while the skin's styles and the default font cache stay: built once, not per paint.
+        zil::P<CLineBasedStyledTextPainter>& painter = m_skinTextPainters[index];
+        const zil::P<CTextStyleFontCache>& fontCache = CTextStyleFontCache::getDefaultGUIFontCache();
+        if (!painter || painter->getLineStyles() != styles || painter->getFontCache() != fontCache)
+            painter = new CLineBasedStyledTextPainter(styles, fontCache.get());
+        return painter;
     }
 
     // The image's shared version of `size`, kept in `cache` while the size stays.
@@ -422,7 +428,7 @@ public:
         const int state = checkState(getState());
         const CSlickStateSkin& st = m_skin->getStateSkin(static_cast<State>(state));
 
-        zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(st);
+        zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(static_cast<State>(state));
         const wxSize imageSize = getBitmapSize(bitmap);
         const zil::String text = getDisplayText();
         const wxSize textSize = painter ? painter->getTextSize(dc, text, getMaxAvailableTextWidth(size, imageSize))
@@ -633,7 +639,7 @@ protected:
         wxSize best(0, 0);
         for (int i = 0; i < StateCount; ++i) {
             const State state = static_cast<State>(i);
-            zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(m_skin->getStateSkin(state));
+            zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(state);
             const wxSize imageSize = getBitmapSize(m_preparedBitmaps[i]);
             int limit = maxW;
             if (!isContentVertical() && maxW != -1)
@@ -748,6 +754,8 @@ private:
     bool m_sharedHover = false;
     bool m_hasFocus = false;
     zil::P<CLineBasedStyledTextPainter> m_ownTextPainter;
+    // Painters over the skin's line styles, per state; see getEffectiveStyledTextPainter().
+    mutable zil::P<CLineBasedStyledTextPainter> m_skinTextPainters[StateCount];
     // The skin's images at the client size, per state.
     zil::P<IImage> m_underlayCache[StateCount];
     zil::P<IImage> m_overlayCache[StateCount];
