@@ -488,7 +488,7 @@ public:
             r.y += fm.top;
             r.width -= fm.left + fm.right;
             r.height -= fm.top + fm.bottom;
-            dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_3DDKSHADOW), 1, wxPENSTYLE_SOLID));
+            dc.SetPen(wxPen(m_focusColour, 1, wxPENSTYLE_SOLID));
             drawFrame(dc, r);
         }
     }
@@ -550,6 +550,7 @@ public:
         m_themeAttributesValid = false;
         m_defaultBackgroundColour = wxSystemSettings::GetColour(m_defaultBackgroundSysColour);
         m_defaultTextColour = wxSystemSettings::GetColour(m_defaultTextSysColour);
+        m_focusColour = wxSystemSettings::GetColour(wxSYS_COLOUR_3DDKSHADOW);
     }
 
     // Event handlers for the concrete class's event table; each lets the event go on.
@@ -762,6 +763,7 @@ private:
     zil::P<IImage> m_overlay2Cache[StateCount];
     wxColour m_defaultBackgroundColour;
     wxColour m_defaultTextColour;
+    wxColour m_focusColour;
     wxBitmap m_stateBitmaps[StateCount];
     // m_stateBitmaps with the state skin's imageOpacity applied.
     wxBitmap m_preparedBitmaps[StateCount];
