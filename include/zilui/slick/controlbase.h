@@ -573,7 +573,8 @@ public:
     }
     void OnPaint(wxPaintEvent& event)
     {
-        if (this->GetClientSize().x >= 1 && this->GetClientSize().y >= 1) {
+        const wxSize size = this->GetClientSize();
+        if (size.x >= 1 && size.y >= 1) {
             wxAutoBufferedPaintDC dc(this);
             paintCurrent(dc);
         }
