@@ -30,7 +30,6 @@
 
 namespace {
 
-using zilui::fromWX;
 using zilui::toWX;
 
 constexpr int kExitError = 2;
@@ -170,20 +169,14 @@ bool parseArguments(int argc, char** argv, Options& options)
 zil::Path prepareResourceFolders(const zil::String& skinArgument)
 {
     const zil::P<zilui::CResourceManager>& resources = zilui::CResourceManager::get();
-    zil::Path skin(skinArgument);
-    if (wxFileName::FileExists(toWX(skinArgument))) {
-        wxFileName name(toWX(skinArgument));
-        name.MakeAbsolute();
-        skin = zil::Path(fromWX(name.GetFullPath())).normalize();
-    } else {
+    zil::Path file(skinArgument);
+    if (!wxFileName::FileExists(toWX(skinArgument))) {
         // Perhaps relative to the resource folders; its folders are added once found.
-        const zil::Path found = resources->findResource(skin);
-        if (found.isEmpty())
-            return skin;
-        wxFileName name(toWX(found.str()));
-        name.MakeAbsolute();
-        skin = zil::Path(fromWX(name.GetFullPath())).normalize();
+        file = resources->findResource(file);
+        if (file.isEmpty())
+            return zil::Path(skinArgument);
     }
+    const zil::Path skin = file.makeAbsolute().normalize();
     std::vector<zil::Path> folders;
     for (zil::Path folder = skin.getParent(); !folder.isEmpty(); folder = folder.getParent()) {
         folders.push_back(folder);
