@@ -240,11 +240,19 @@ wxSize cellSizeFor(const Options& options, const wxSize& bestSize)
     return wxSize(std::max(bestSize.x, 1), std::max(bestSize.y, 1));
 }
 
-std::vector<Cell> renderButton(wxWindow* parent, const Options& options, const zil::Path& skinPath)
+// Throws ToolError when there is no file for `skinPath`.
+template <class Cache>
+auto loadSkin(const zil::Path& skinPath)
 {
-    zil::P<zilui::CSlickButtonSkin> skin = zilui::CSlickButtonSkinCache::get()->getOrLoadSkin(skinPath);
+    auto skin = Cache::get()->getOrLoadSkin(skinPath);
     if (!skin->getLoadSuccessful())
         throw ToolError{"no skin file found for '" + skinPath.str().toUTF8() + "'."};
+    return skin;
+}
+
+std::vector<Cell> renderButton(wxWindow* parent, const Options& options, const zil::Path& skinPath)
+{
+    const zil::P<zilui::CSlickButtonSkin> skin = loadSkin<zilui::CSlickButtonSkinCache>(skinPath);
     auto* button = new zilui::CSlickButton(parent, wxID_ANY, toWX(options.hasLabel ? options.label : L"Button"));
     setUpControl(*button, skin.get(), options.scale);
     return paintStates(*button, cellSizeFor(options, button->GetBestSize()), options.focus,
@@ -256,9 +264,7 @@ std::vector<Cell> renderButton(wxWindow* parent, const Options& options, const z
 
 std::vector<Cell> renderCheckBox(wxWindow* parent, const Options& options, const zil::Path& skinPath)
 {
-    zil::P<zilui::CSlickCheckBoxSkin> skin = zilui::CSlickCheckBoxSkinCache::get()->getOrLoadSkin(skinPath);
-    if (!skin->getLoadSuccessful())
-        throw ToolError{"no skin file found for '" + skinPath.str().toUTF8() + "'."};
+    const zil::P<zilui::CSlickCheckBoxSkin> skin = loadSkin<zilui::CSlickCheckBoxSkinCache>(skinPath);
     auto* box = new zilui::CSlickCheckBox(parent, wxID_ANY, toWX(options.hasLabel ? options.label : L"Check box"));
     setUpControl(*box, skin.get(), options.scale);
     // State value = checked + 2 * hover + 4 * disabled.
@@ -272,9 +278,7 @@ std::vector<Cell> renderCheckBox(wxWindow* parent, const Options& options, const
 
 std::vector<Cell> renderRadioButton(wxWindow* parent, const Options& options, const zil::Path& skinPath)
 {
-    zil::P<zilui::CSlickRadioButtonSkin> skin = zilui::CSlickRadioButtonSkinCache::get()->getOrLoadSkin(skinPath);
-    if (!skin->getLoadSuccessful())
-        throw ToolError{"no skin file found for '" + skinPath.str().toUTF8() + "'."};
+    const zil::P<zilui::CSlickRadioButtonSkin> skin = loadSkin<zilui::CSlickRadioButtonSkinCache>(skinPath);
     auto* radio = new zilui::CSlickRadioButton(parent, wxID_ANY,
                                                toWX(options.hasLabel ? options.label : L"Radio button"),
                                                wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
