@@ -51,14 +51,14 @@ zil::TArray<zil::String> splitAtBlanks(const zil::String& text)
 
 } // namespace
 
-void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& prefix)
+void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& prefix, double imageFactor)
 {
     zil::String value;
     const std::pair<const wchar_t*, zil::P<IScalingImage>*> images[] = {
         {L"underlay", &m_underlayImage}, {L"overlay", &m_overlayImage}, {L"overlay2", &m_overlay2Image}};
     for (const auto& [key, image] : images) {
         if (readString(config, prefix + key, value))
-            *image = CResourceManager::get()->loadScalingImageByTitle(value, -1.0);
+            *image = CResourceManager::get()->loadScalingImageByTitle(value, imageFactor);
     }
 
     const std::pair<const wchar_t*, wxColour*> colors[] = {{L"textColor", &m_textColor},
@@ -127,7 +127,8 @@ template <class Intermediate> size_t TSlickSkinBase<Intermediate>::checkState(St
     return static_cast<size_t>(value);
 }
 
-template <class Intermediate> bool TSlickSkinBase<Intermediate>::loadResource(const zil::Path& path)
+template <class Intermediate>
+bool TSlickSkinBase<Intermediate>::loadResource(const zil::Path& path, double imageFactor)
 {
     const zil::Path file = CResourceManager::get()->findResource(path);
     if (file.isEmpty())
@@ -141,8 +142,8 @@ template <class Intermediate> bool TSlickSkinBase<Intermediate>::loadResource(co
     for (int s = 0; s < StateCount; ++s) {
         const State state = static_cast<State>(s);
         CSlickStateSkin& stateSkin = getStateSkin(state);
-        stateSkin.loadFromConfig(config, L"all.");
-        stateSkin.loadFromConfig(config, Intermediate::getStateName(state) + L".");
+        stateSkin.loadFromConfig(config, L"all.", imageFactor);
+        stateSkin.loadFromConfig(config, Intermediate::getStateName(state) + L".", imageFactor);
     }
 
     zil::String value;

@@ -64,9 +64,10 @@ public:
     const zil::TArray<zil::P<CTextStyle>>& getTextLineStyles() const { return m_textLineStyles; }
 
     // Applies the keys under `prefix` ("all.", "hover.") that are present; absent keys leave
-    // their fields, text styles are appended. Errors of image loading and text style
-    // parsing pass through.
-    void loadFromConfig(wxConfigBase& config, const zil::String& prefix);
+    // their fields, text styles are appended. Images are loaded at `imageFactor` (-1: the
+    // resource manager's screen factor). Errors of image loading and text style parsing
+    // pass through.
+    void loadFromConfig(wxConfigBase& config, const zil::String& prefix, double imageFactor = -1.0);
     // When `key` is present its trimmed value is parsed into `value` (zil::CParseError if it
     // is no number); otherwise `value` stays.
     static void readDouble(wxConfigBase& config, const zil::String& key, double& value);
@@ -153,9 +154,10 @@ public:
     const CSlickStateSkin& getStateSkin(State state) const { return m_stateSkins[checkState(state)]; }
 
     // Reads the skin resource that the resource manager finds for `path` over the present
-    // values. False when there is no such file, and nothing changes. A bad imagePos, border
-    // or focusRect value throws zil::CError (code -1); what was read before it stays.
-    bool loadResource(const zil::Path& path);
+    // values, its images at `imageFactor` (-1: the resource manager's screen factor). False
+    // when there is no such file, and nothing changes. A bad imagePos, border or focusRect
+    // value throws zil::CError (code -1); what was read before it stays.
+    bool loadResource(const zil::Path& path, double imageFactor = -1.0);
 
 private:
     static size_t checkState(State state);
