@@ -57,7 +57,7 @@ void paintThroughHook(wxWindow* window, wxDC& dc)
 template <class Control>
 void finishCreate(Control* control)
 {
-    control->createBase(-1);
+    control->createBase();
     gtk::connectDrawHook(control, &paintThroughHook<Control>);
 }
 

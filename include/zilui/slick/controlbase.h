@@ -81,11 +81,9 @@ public:
         }
     }
 
-    // Steps of the window creation that follow the native Create(); `style` is a Win32 window
-    // style there and has no meaning on GTK.
-    void createBase(int style)
+    // Steps of the window creation that follow the native Create().
+    void createBase()
     {
-        (void)style;
         this->SetBackgroundStyle(wxBG_STYLE_PAINT);
         updateDefaultColours();
         this->InheritAttributes();
