@@ -10,6 +10,7 @@
 #include <wx/convauto.h>
 #include <wx/fileconf.h>
 #include <wx/sstream.h>
+#include <wx/tokenzr.h>
 
 #include <limits>
 
@@ -29,24 +30,6 @@ bool readString(wxConfigBase& config, const zil::String& key, zil::String& value
 [[noreturn]] void throwInvalidValue(const wchar_t* key, const zil::String& value)
 {
     throw zil::CError(zil::String(L"Invalid value for '") + key + L"': '" + value + L"'.", zil::String(), -1);
-}
-
-zil::TArray<zil::String> splitAtBlanks(const zil::String& text)
-{
-    zil::TArray<zil::String> parts;
-    zil::String part;
-    for (wchar_t c : text) {
-        if (c == L' ' || c == L'\t') {
-            if (!part.empty())
-                parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty())
-        parts.push_back(part);
-    return parts;
 }
 
 } // namespace
@@ -231,13 +214,13 @@ void TSlickSkinBase<Intermediate>::applyCssBorderDeclaration(const zil::String& 
     const zil::String name = declaration.Left(colon).Trim();
     const zil::String argument = declaration.Mid(colon + 1).Trim();
     if (name == L"border-width") {
-        const zil::TArray<zil::String> parts = splitAtBlanks(argument);
+        const wxArrayString parts = wxStringTokenize(toWX(argument), " \t", wxTOKEN_STRTOK);
         if (parts.size() <= 1) {
             m_borderWidths = zil::CMargins(parseCssBorderWidth(argument));
         } else if (parts.size() <= 4) {
             int32_t widths[4] = {0, 0, 0, 0};
             for (size_t i = 0; i < parts.size(); ++i)
-                widths[i] = parseCssBorderWidth(parts[i].Trim());
+                widths[i] = parseCssBorderWidth(fromWX(parts[i]).Trim());
             m_borderWidths = zil::CMargins(widths[0], widths[1], widths[2], widths[3]);
         }
     } else if (name == L"border-style") {
