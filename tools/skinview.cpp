@@ -214,8 +214,7 @@ std::vector<Cell> paintStates(Control& control, const wxSize& cellSize, bool foc
             wxMemoryDC dc(cell.bitmap);
             dc.SetBackground(wxBrush(kSheetColour));
             dc.Clear();
-            dc.SetFont(control.getWindowFont());
-            control.paintContents(dc, control.getCurrentBitmap());
+            control.paintCurrent(dc);
         }
         cells.push_back(cell);
     }
