@@ -3,7 +3,6 @@
 
 #include <zilui/app/language.h>
 #include <zilui/app/strings.h>
-#include <zilui/graphics/resourcemanager.h>
 #include <zilui/slick/controls.h>
 #include <zilui/slick/skin.h>
 
@@ -11,14 +10,11 @@
 #include <zil/log.h>
 
 #include <wx/choice.h>
-#include <wx/fileconf.h>
 #include <wx/scrolwin.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
-#include <wx/wfstream.h>
 
-#include <functional>
 #include <memory>
 
 namespace gallery {
@@ -33,34 +29,13 @@ const wchar_t* const kLooks[] = {L"glossy", L"flat"};
 // Factors offered for the skins' pictures; 0 stands for the screen's own.
 constexpr double kFactors[] = {0.0, 1.0, 1.5, 2.0};
 
-// Loads the skin resource of `look`/`file` into a new skin, then loads its pictures again at
-// `factor`: the skin loader always takes the resource manager's screen factor, and the
-// gallery wants to show what other factors look like on this screen.
+// The skin resource of `look`/`file` in a new skin, its pictures at `factor`, so that the
+// gallery shows what other factors look like on this screen.
 template <class Intermediate>
 zil::P<zilui::TSlickSkinBase<Intermediate>> loadSkin(const wchar_t* look, const wchar_t* file, double factor)
 {
-    using Skin = zilui::TSlickSkinBase<Intermediate>;
-    const zil::Path path(zil::String(L"skins/") + look + L"/" + file);
-    zil::P<Skin> skin(new Skin());
-    if (!skin->loadResource(path) || factor == 0.0)
-        return skin;
-    const zil::Path found = zilui::CResourceManager::get()->findResource(path);
-    wxFileInputStream stream(toWX(found.str()));
-    wxFileConfig config(stream);
-    zilui::CResourceManager& manager = *zilui::CResourceManager::get();
-    for (int i = 0; i < Skin::StateCount; ++i) {
-        const auto state = static_cast<typename Skin::State>(i);
-        zilui::CSlickStateSkin& stateSkin = skin->getStateSkin(state);
-        for (const zil::String& prefix : {zil::String(L"all."), Intermediate::getStateName(state) + L"."}) {
-            wxString title;
-            if (config.Read(toWX(prefix + L"underlay"), &title))
-                stateSkin.setUnderlayImage(manager.loadScalingImageByTitle(zilui::fromWX(title), factor).get());
-            if (config.Read(toWX(prefix + L"overlay"), &title))
-                stateSkin.setOverlayImage(manager.loadScalingImageByTitle(zilui::fromWX(title), factor).get());
-            if (config.Read(toWX(prefix + L"overlay2"), &title))
-                stateSkin.setOverlay2Image(manager.loadScalingImageByTitle(zilui::fromWX(title), factor).get());
-        }
-    }
+    zil::P<zilui::TSlickSkinBase<Intermediate>> skin(new zilui::TSlickSkinBase<Intermediate>());
+    skin->loadResource(zil::Path(zil::String(L"skins/") + look + L"/" + file), factor == 0.0 ? -1.0 : factor);
     return skin;
 }
 

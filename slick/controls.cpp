@@ -57,7 +57,7 @@ void paintThroughHook(wxWindow* window, wxDC& dc)
 template <class Control>
 void finishCreate(Control* control)
 {
-    control->createBase(-1);
+    control->createBase();
     gtk::connectDrawHook(control, &paintThroughHook<Control>);
 }
 
@@ -76,8 +76,7 @@ CSlickButton::CSlickButton(wxWindow* parent, wxWindowID id, const wxString& labe
 
 CSlickButton::~CSlickButton()
 {
-    if (GetHandle())
-        gtk::disconnectDrawHook(this);
+    gtk::disconnectDrawHook(this);
 }
 
 bool CSlickButton::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
@@ -210,8 +209,7 @@ CSlickCheckBox::CSlickCheckBox(wxWindow* parent, wxWindowID id, const wxString& 
 
 CSlickCheckBox::~CSlickCheckBox()
 {
-    if (GetHandle())
-        gtk::disconnectDrawHook(this);
+    gtk::disconnectDrawHook(this);
 }
 
 bool CSlickCheckBox::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
@@ -246,8 +244,7 @@ CSlickRadioButton::CSlickRadioButton(wxWindow* parent, wxWindowID id, const wxSt
 
 CSlickRadioButton::~CSlickRadioButton()
 {
-    if (GetHandle())
-        gtk::disconnectDrawHook(this);
+    gtk::disconnectDrawHook(this);
 }
 
 bool CSlickRadioButton::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,

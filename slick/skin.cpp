@@ -10,6 +10,7 @@
 #include <wx/convauto.h>
 #include <wx/fileconf.h>
 #include <wx/sstream.h>
+#include <wx/tokenzr.h>
 
 #include <limits>
 
@@ -31,34 +32,16 @@ bool readString(wxConfigBase& config, const zil::String& key, zil::String& value
     throw zil::CError(zil::String(L"Invalid value for '") + key + L"': '" + value + L"'.", zil::String(), -1);
 }
 
-zil::TArray<zil::String> splitAtBlanks(const zil::String& text)
-{
-    zil::TArray<zil::String> parts;
-    zil::String part;
-    for (wchar_t c : text) {
-        if (c == L' ' || c == L'\t') {
-            if (!part.empty())
-                parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty())
-        parts.push_back(part);
-    return parts;
-}
-
 } // namespace
 
-void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& prefix)
+void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& prefix, double imageFactor)
 {
     zil::String value;
     const std::pair<const wchar_t*, zil::P<IScalingImage>*> images[] = {
         {L"underlay", &m_underlayImage}, {L"overlay", &m_overlayImage}, {L"overlay2", &m_overlay2Image}};
     for (const auto& [key, image] : images) {
         if (readString(config, prefix + key, value))
-            *image = CResourceManager::get()->loadScalingImageByTitle(value, -1.0);
+            *image = CResourceManager::get()->loadScalingImageByTitle(value, imageFactor);
     }
 
     const std::pair<const wchar_t*, wxColour*> colors[] = {{L"textColor", &m_textColor},
@@ -127,7 +110,8 @@ template <class Intermediate> size_t TSlickSkinBase<Intermediate>::checkState(St
     return static_cast<size_t>(value);
 }
 
-template <class Intermediate> bool TSlickSkinBase<Intermediate>::loadResource(const zil::Path& path)
+template <class Intermediate>
+bool TSlickSkinBase<Intermediate>::loadResource(const zil::Path& path, double imageFactor)
 {
     const zil::Path file = CResourceManager::get()->findResource(path);
     if (file.isEmpty())
@@ -141,8 +125,8 @@ template <class Intermediate> bool TSlickSkinBase<Intermediate>::loadResource(co
     for (int s = 0; s < StateCount; ++s) {
         const State state = static_cast<State>(s);
         CSlickStateSkin& stateSkin = getStateSkin(state);
-        stateSkin.loadFromConfig(config, L"all.");
-        stateSkin.loadFromConfig(config, Intermediate::getStateName(state) + L".");
+        stateSkin.loadFromConfig(config, L"all.", imageFactor);
+        stateSkin.loadFromConfig(config, Intermediate::getStateName(state) + L".", imageFactor);
     }
 
     zil::String value;
@@ -230,13 +214,13 @@ void TSlickSkinBase<Intermediate>::applyCssBorderDeclaration(const zil::String& 
     const zil::String name = declaration.Left(colon).Trim();
     const zil::String argument = declaration.Mid(colon + 1).Trim();
     if (name == L"border-width") {
-        const zil::TArray<zil::String> parts = splitAtBlanks(argument);
+        const wxArrayString parts = wxStringTokenize(toWX(argument), " \t", wxTOKEN_STRTOK);
         if (parts.size() <= 1) {
             m_borderWidths = zil::CMargins(parseCssBorderWidth(argument));
         } else if (parts.size() <= 4) {
             int32_t widths[4] = {0, 0, 0, 0};
             for (size_t i = 0; i < parts.size(); ++i)
-                widths[i] = parseCssBorderWidth(parts[i].Trim());
+                widths[i] = parseCssBorderWidth(fromWX(parts[i]).Trim());
             m_borderWidths = zil::CMargins(widths[0], widths[1], widths[2], widths[3]);
         }
     } else if (name == L"border-style") {
@@ -267,45 +251,22 @@ template <class Cache> zil::CSafeGlobalSlot<Cache>& cacheSlot()
     return slot;
 }
 
-template <class Cache> void disposeCache()
+} // namespace
+
+template <class Skin> zil::P<TSlickSkinCache<Skin>> TSlickSkinCache<Skin>::get()
 {
-    if (zil::P<Cache> cache = cacheSlot<Cache>().peek())
+    return cacheSlot<TSlickSkinCache>().use();
+}
+
+template <class Skin> void TSlickSkinCache<Skin>::disposeGlobalInstance()
+{
+    if (zil::P<TSlickSkinCache> cache = cacheSlot<TSlickSkinCache>().peek())
         cache->dispose();
 }
 
-} // namespace
-
-zil::P<CSlickButtonSkinCache> CSlickButtonSkinCache::get()
-{
-    return cacheSlot<CSlickButtonSkinCache>().use();
-}
-void CSlickButtonSkinCache::disposeGlobalInstance()
-{
-    disposeCache<CSlickButtonSkinCache>();
-}
-zil::P<CSlickCheckBoxSkinCache> CSlickCheckBoxSkinCache::get()
-{
-    return cacheSlot<CSlickCheckBoxSkinCache>().use();
-}
-void CSlickCheckBoxSkinCache::disposeGlobalInstance()
-{
-    disposeCache<CSlickCheckBoxSkinCache>();
-}
-zil::P<CSlickRadioButtonSkinCache> CSlickRadioButtonSkinCache::get()
-{
-    return cacheSlot<CSlickRadioButtonSkinCache>().use();
-}
-void CSlickRadioButtonSkinCache::disposeGlobalInstance()
-{
-    disposeCache<CSlickRadioButtonSkinCache>();
-}
-zil::P<CSlickOverlaySkinCache> CSlickOverlaySkinCache::get()
-{
-    return cacheSlot<CSlickOverlaySkinCache>().use();
-}
-void CSlickOverlaySkinCache::disposeGlobalInstance()
-{
-    disposeCache<CSlickOverlaySkinCache>();
-}
+template class TSlickSkinCache<CSlickButtonSkin>;
+template class TSlickSkinCache<CSlickCheckBoxSkin>;
+template class TSlickSkinCache<CSlickRadioButtonSkin>;
+template class TSlickSkinCache<CSlickOverlaySkin>;
 
 } // namespace zilui

@@ -30,7 +30,6 @@
 
 namespace {
 
-using zilui::fromWX;
 using zilui::toWX;
 
 constexpr int kExitError = 2;
@@ -82,24 +81,14 @@ struct ToolError {
     std::string message;
 };
 
-std::string toUtf8(const zil::String& text)
-{
-    return std::string(toWX(text).utf8_str());
-}
-
-zil::String fromUtf8(const char* text)
-{
-    return fromWX(wxString::FromUTF8(text));
-}
-
 wxSize parseSize(const std::string& text)
 {
     const size_t x = text.find_first_of("xX");
     try {
         if (x == std::string::npos)
             throw zil::CParseError(L"no 'x'");
-        const int64_t w = zil::parseInt64(fromUtf8(text.substr(0, x).c_str()));
-        const int64_t h = zil::parseInt64(fromUtf8(text.substr(x + 1).c_str()));
+        const int64_t w = zil::parseInt64(zil::String(text.substr(0, x)));
+        const int64_t h = zil::parseInt64(zil::String(text.substr(x + 1)));
         if (w < 1 || h < 1 || w > 4000 || h > 4000)
             throw UsageError{"--size: width and height must be 1 to 4000 pixels, not '" + text + "'."};
         return wxSize(int(w), int(h));
@@ -112,7 +101,7 @@ double parseScale(const std::string& text)
 {
     double scale = 0;
     try {
-        scale = zil::parseSimpleDouble(fromUtf8(text.c_str()));
+        scale = zil::parseSimpleDouble(zil::String(text));
     } catch (const zil::CError&) {
         throw UsageError{"--scale: expected a number such as 1.5, not '" + text + "'."};
     }
@@ -151,16 +140,16 @@ bool parseArguments(int argc, char** argv, Options& options)
                 throw UsageError{"--kind: expected button, checkbox or radio, not '" + value + "'."};
             options.kind = value;
         } else if (name == "--skin") {
-            options.skin = fromUtf8(value.c_str());
+            options.skin = zil::String(value);
         } else if (name == "--label") {
-            options.label = fromUtf8(value.c_str());
+            options.label = zil::String(value);
             options.hasLabel = true;
         } else if (name == "--size") {
             options.size = parseSize(value);
         } else if (name == "--scale") {
             options.scale = parseScale(value);
         } else if (name == "--out") {
-            options.out = fromUtf8(value.c_str());
+            options.out = zil::String(value);
         } else {
             throw UsageError{"Unknown argument '" + arg + "'."};
         }
@@ -180,20 +169,14 @@ bool parseArguments(int argc, char** argv, Options& options)
 zil::Path prepareResourceFolders(const zil::String& skinArgument)
 {
     const zil::P<zilui::CResourceManager>& resources = zilui::CResourceManager::get();
-    zil::Path skin(skinArgument);
-    if (wxFileName::FileExists(toWX(skinArgument))) {
-        wxFileName name(toWX(skinArgument));
-        name.MakeAbsolute();
-        skin = zil::Path(fromWX(name.GetFullPath())).normalize();
-    } else {
+    zil::Path file(skinArgument);
+    if (!wxFileName::FileExists(toWX(skinArgument))) {
         // Perhaps relative to the resource folders; its folders are added once found.
-        const zil::Path found = resources->findResource(skin);
-        if (found.isEmpty())
-            return skin;
-        wxFileName name(toWX(found.str()));
-        name.MakeAbsolute();
-        skin = zil::Path(fromWX(name.GetFullPath())).normalize();
+        file = resources->findResource(file);
+        if (file.isEmpty())
+            return zil::Path(skinArgument);
     }
+    const zil::Path skin = file.makeAbsolute().normalize();
     std::vector<zil::Path> folders;
     for (zil::Path folder = skin.getParent(); !folder.isEmpty(); folder = folder.getParent()) {
         folders.push_back(folder);
@@ -225,14 +208,13 @@ std::vector<Cell> paintStates(Control& control, const wxSize& cellSize, bool foc
         force(state);
         if (control.getState() != state)
             throw ToolError{"The control could not be brought into the state '" +
-                            toUtf8(Control::getStateName(state)) + "'."};
+                            Control::getStateName(state).toUTF8() + "'."};
         Cell cell{Control::getStateName(state), wxBitmap(cellSize.x, cellSize.y, 24)};
         {
             wxMemoryDC dc(cell.bitmap);
             dc.SetBackground(wxBrush(kSheetColour));
             dc.Clear();
-            dc.SetFont(control.getWindowFont());
-            control.paintContents(dc, control.getCurrentBitmap());
+            control.paintCurrent(dc);
         }
         cells.push_back(cell);
     }
@@ -257,11 +239,19 @@ wxSize cellSizeFor(const Options& options, const wxSize& bestSize)
     return wxSize(std::max(bestSize.x, 1), std::max(bestSize.y, 1));
 }
 
+// Throws ToolError when there is no file for `skinPath`.
+template <class Cache>
+auto loadSkin(const zil::Path& skinPath)
+{
+    auto skin = Cache::get()->getOrLoadSkin(skinPath);
+    if (!skin->getLoadSuccessful())
+        throw ToolError{"no skin file found for '" + skinPath.str().toUTF8() + "'."};
+    return skin;
+}
+
 std::vector<Cell> renderButton(wxWindow* parent, const Options& options, const zil::Path& skinPath)
 {
-    zil::P<zilui::CSlickButtonSkin> skin = zilui::CSlickButtonSkinCache::get()->getOrLoadSkin(skinPath);
-    if (!skin->getLoadSuccessful())
-        throw ToolError{"no skin file found for '" + toUtf8(skinPath.str()) + "'."};
+    const zil::P<zilui::CSlickButtonSkin> skin = loadSkin<zilui::CSlickButtonSkinCache>(skinPath);
     auto* button = new zilui::CSlickButton(parent, wxID_ANY, toWX(options.hasLabel ? options.label : L"Button"));
     setUpControl(*button, skin.get(), options.scale);
     return paintStates(*button, cellSizeFor(options, button->GetBestSize()), options.focus,
@@ -273,9 +263,7 @@ std::vector<Cell> renderButton(wxWindow* parent, const Options& options, const z
 
 std::vector<Cell> renderCheckBox(wxWindow* parent, const Options& options, const zil::Path& skinPath)
 {
-    zil::P<zilui::CSlickCheckBoxSkin> skin = zilui::CSlickCheckBoxSkinCache::get()->getOrLoadSkin(skinPath);
-    if (!skin->getLoadSuccessful())
-        throw ToolError{"no skin file found for '" + toUtf8(skinPath.str()) + "'."};
+    const zil::P<zilui::CSlickCheckBoxSkin> skin = loadSkin<zilui::CSlickCheckBoxSkinCache>(skinPath);
     auto* box = new zilui::CSlickCheckBox(parent, wxID_ANY, toWX(options.hasLabel ? options.label : L"Check box"));
     setUpControl(*box, skin.get(), options.scale);
     // State value = checked + 2 * hover + 4 * disabled.
@@ -289,9 +277,7 @@ std::vector<Cell> renderCheckBox(wxWindow* parent, const Options& options, const
 
 std::vector<Cell> renderRadioButton(wxWindow* parent, const Options& options, const zil::Path& skinPath)
 {
-    zil::P<zilui::CSlickRadioButtonSkin> skin = zilui::CSlickRadioButtonSkinCache::get()->getOrLoadSkin(skinPath);
-    if (!skin->getLoadSuccessful())
-        throw ToolError{"no skin file found for '" + toUtf8(skinPath.str()) + "'."};
+    const zil::P<zilui::CSlickRadioButtonSkin> skin = loadSkin<zilui::CSlickRadioButtonSkinCache>(skinPath);
     auto* radio = new zilui::CSlickRadioButton(parent, wxID_ANY,
                                                toWX(options.hasLabel ? options.label : L"Radio button"),
                                                wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
@@ -387,10 +373,10 @@ int run(const Options& options)
         saved = sheet.SaveFile(toWX(options.out), wxBITMAP_TYPE_PNG);
     }
     if (!saved)
-        throw ToolError{"cannot write the sheet to '" + toUtf8(options.out) + "'."};
+        throw ToolError{"cannot write the sheet to '" + options.out.toUTF8() + "'."};
     const wxSize cell = cells.front().bitmap.GetSize();
     std::printf("%zu states of %dx%d pixels written to %s\n", cells.size(), cell.x, cell.y,
-                toUtf8(options.out).c_str());
+                options.out.toUTF8().c_str());
     return 0;
 }
 
@@ -435,11 +421,11 @@ int main(int argc, char** argv)
     try {
         result = run(options);
     } catch (const zil::CError& e) {
-        std::string message = toUtf8(e.getMessage());
+        std::string message = e.getMessage().toUTF8();
         const zil::String path = e.getProp(L"path");
         if (!path.empty())
-            message += " (" + toUtf8(path) + ")";
-        std::fprintf(stderr, "zilui-skinview: error in skin '%s': %s\n", toUtf8(options.skin).c_str(),
+            message += " (" + path.toUTF8() + ")";
+        std::fprintf(stderr, "zilui-skinview: error in skin '%s': %s\n", options.skin.toUTF8().c_str(),
                      message.c_str());
     } catch (const ToolError& e) {
         std::fprintf(stderr, "zilui-skinview: %s\n", e.message.c_str());

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "drawhook.h"
 
-#include <zil/error.h>
 #include <zil/log.h>
 
 #include <wx/graphics.h>
@@ -11,7 +10,6 @@
 
 #include <gtk/gtk.h>
 
-#include <exception>
 #include <memory>
 
 namespace zilui::gtk {
@@ -34,12 +32,8 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
     // Nothing may unwind through GTK's C frames.
     try {
         paint(window, dc);
-    } catch (const zil::CError& e) {
-        zil::logError(e, L"Painting a skinned control failed.");
-    } catch (const std::exception& e) {
-        zil::logError(e, L"Painting a skinned control failed.");
     } catch (...) {
-        zil::logError(L"Painting a skinned control failed.", L"unknown exception");
+        zil::logCurrentException(L"Painting a skinned control failed.");
     }
     return TRUE;
 }

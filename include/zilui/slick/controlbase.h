@@ -81,11 +81,9 @@ public:
         }
     }
 
-    // Steps of the window creation that follow the native Create(); `style` is a Win32 window
-    // style there and has no meaning on GTK.
-    void createBase(int style)
+    // Steps of the window creation that follow the native Create().
+    void createBase()
     {
-        (void)style;
         this->SetBackgroundStyle(wxBG_STYLE_PAINT);
         updateDefaultColours();
         this->InheritAttributes();
@@ -339,14 +337,20 @@ public:
     }
 
     // ownTextPainter, else a painter over the state's line styles, else null (plain text).
-    zil::P<CLineBasedStyledTextPainter> getEffectiveStyledTextPainter(const CSlickStateSkin& stateSkin) const
+    zil::P<CLineBasedStyledTextPainter> getEffectiveStyledTextPainter(State state) const
     {
         if (m_ownTextPainter)
             return m_ownTextPainter;
-        if (!stateSkin.getTextLineStyles().empty())
-            return zil::P<CLineBasedStyledTextPainter>(new CLineBasedStyledTextPainter(
-                stateSkin.getTextLineStyles(), CTextStyleFontCache::getDefaultGUIFontCache().get()));
-        return nullptr;
+        const int index = checkState(state);
+        const zil::TArray<zil::P<CTextStyle>>& styles = m_skin->getStateSkin(state).getTextLineStyles();
+        if (styles.empty())
+            return nullptr;
+        // Kept while the skin's styles and the default font cache stay: built once, not per paint.
+        zil::P<CLineBasedStyledTextPainter>& painter = m_skinTextPainters[index];
+        const zil::P<CTextStyleFontCache>& fontCache = CTextStyleFontCache::getDefaultGUIFontCache();
+        if (!painter || painter->getLineStyles() != styles || painter->getFontCache() != fontCache)
+            painter = new CLineBasedStyledTextPainter(styles, fontCache.get());
+        return painter;
     }
 
     // The image's shared version of `size`, kept in `cache` while the size stays.
@@ -422,7 +426,7 @@ public:
         const int state = checkState(getState());
         const CSlickStateSkin& st = m_skin->getStateSkin(static_cast<State>(state));
 
-        zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(st);
+        zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(static_cast<State>(state));
         const wxSize imageSize = getBitmapSize(bitmap);
         const zil::String text = getDisplayText();
         const wxSize textSize = painter ? painter->getTextSize(dc, text, getMaxAvailableTextWidth(size, imageSize))
@@ -482,7 +486,7 @@ public:
             r.y += fm.top;
             r.width -= fm.left + fm.right;
             r.height -= fm.top + fm.bottom;
-            dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_3DDKSHADOW), 1, wxPENSTYLE_SOLID));
+            dc.SetPen(wxPen(m_focusColour, 1, wxPENSTYLE_SOLID));
             drawFrame(dc, r);
         }
     }
@@ -544,6 +548,7 @@ public:
         m_themeAttributesValid = false;
         m_defaultBackgroundColour = wxSystemSettings::GetColour(m_defaultBackgroundSysColour);
         m_defaultTextColour = wxSystemSettings::GetColour(m_defaultTextSysColour);
+        m_focusColour = wxSystemSettings::GetColour(wxSYS_COLOUR_3DDKSHADOW);
     }
 
     // Event handlers for the concrete class's event table; each lets the event go on.
@@ -566,7 +571,8 @@ public:
     }
     void OnPaint(wxPaintEvent& event)
     {
-        if (this->GetClientSize().x >= 1 && this->GetClientSize().y >= 1) {
+        const wxSize size = this->GetClientSize();
+        if (size.x >= 1 && size.y >= 1) {
             wxAutoBufferedPaintDC dc(this);
             paintCurrent(dc);
         }
@@ -633,7 +639,7 @@ protected:
         wxSize best(0, 0);
         for (int i = 0; i < StateCount; ++i) {
             const State state = static_cast<State>(i);
-            zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(m_skin->getStateSkin(state));
+            zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(state);
             const wxSize imageSize = getBitmapSize(m_preparedBitmaps[i]);
             int limit = maxW;
             if (!isContentVertical() && maxW != -1)
@@ -748,12 +754,15 @@ private:
     bool m_sharedHover = false;
     bool m_hasFocus = false;
     zil::P<CLineBasedStyledTextPainter> m_ownTextPainter;
+    // Painters over the skin's line styles, per state; see getEffectiveStyledTextPainter().
+    mutable zil::P<CLineBasedStyledTextPainter> m_skinTextPainters[StateCount];
     // The skin's images at the client size, per state.
     zil::P<IImage> m_underlayCache[StateCount];
     zil::P<IImage> m_overlayCache[StateCount];
     zil::P<IImage> m_overlay2Cache[StateCount];
     wxColour m_defaultBackgroundColour;
     wxColour m_defaultTextColour;
+    wxColour m_focusColour;
     wxBitmap m_stateBitmaps[StateCount];
     // m_stateBitmaps with the state skin's imageOpacity applied.
     wxBitmap m_preparedBitmaps[StateCount];

@@ -64,9 +64,10 @@ public:
     const zil::TArray<zil::P<CTextStyle>>& getTextLineStyles() const { return m_textLineStyles; }
 
     // Applies the keys under `prefix` ("all.", "hover.") that are present; absent keys leave
-    // their fields, text styles are appended. Errors of image loading and text style
-    // parsing pass through.
-    void loadFromConfig(wxConfigBase& config, const zil::String& prefix);
+    // their fields, text styles are appended. Images are loaded at `imageFactor` (-1: the
+    // resource manager's screen factor). Errors of image loading and text style parsing
+    // pass through.
+    void loadFromConfig(wxConfigBase& config, const zil::String& prefix, double imageFactor = -1.0);
     // When `key` is present its trimmed value is parsed into `value` (zil::CParseError if it
     // is no number); otherwise `value` stays.
     static void readDouble(wxConfigBase& config, const zil::String& key, double& value);
@@ -153,9 +154,10 @@ public:
     const CSlickStateSkin& getStateSkin(State state) const { return m_stateSkins[checkState(state)]; }
 
     // Reads the skin resource that the resource manager finds for `path` over the present
-    // values. False when there is no such file, and nothing changes. A bad imagePos, border
-    // or focusRect value throws zil::CError (code -1); what was read before it stays.
-    bool loadResource(const zil::Path& path);
+    // values, its images at `imageFactor` (-1: the resource manager's screen factor). False
+    // when there is no such file, and nothing changes. A bad imagePos, border or focusRect
+    // value throws zil::CError (code -1); what was read before it stays.
+    bool loadResource(const zil::Path& path, double imageFactor = -1.0);
 
 private:
     static size_t checkState(State state);
@@ -193,6 +195,11 @@ using CSlickOverlaySkin = TSlickSkinBase<CSlickOverlayIntermediate>;
 // two spellings of one file give two skins. GUI thread only; no lock.
 template <class Skin> class TSlickSkinCache : public zil::CBase {
 public:
+    // Process-wide instance for `Skin`, created on first use.
+    static zil::P<TSlickSkinCache> get();
+    // Empties the process-wide instance, which itself stays.
+    static void disposeGlobalInstance();
+
     // A path without a file caches a default skin whose getLoadSuccessful() is false. Errors
     // of loading pass through, and nothing is cached then.
     zil::P<Skin> getOrLoadSkin(const zil::Path& path)
@@ -213,30 +220,14 @@ private:
     zil::TMap<zil::String, zil::P<Skin>> m_skins;
 };
 
-class CSlickButtonSkinCache : public TSlickSkinCache<CSlickButtonSkin> {
-public:
-    // Process-wide instance, created on first use.
-    static zil::P<CSlickButtonSkinCache> get();
-    // Empties the process-wide instance, which itself stays.
-    static void disposeGlobalInstance();
-};
+extern template class TSlickSkinCache<CSlickButtonSkin>;
+extern template class TSlickSkinCache<CSlickCheckBoxSkin>;
+extern template class TSlickSkinCache<CSlickRadioButtonSkin>;
+extern template class TSlickSkinCache<CSlickOverlaySkin>;
 
-class CSlickCheckBoxSkinCache : public TSlickSkinCache<CSlickCheckBoxSkin> {
-public:
-    static zil::P<CSlickCheckBoxSkinCache> get();
-    static void disposeGlobalInstance();
-};
-
-class CSlickRadioButtonSkinCache : public TSlickSkinCache<CSlickRadioButtonSkin> {
-public:
-    static zil::P<CSlickRadioButtonSkinCache> get();
-    static void disposeGlobalInstance();
-};
-
-class CSlickOverlaySkinCache : public TSlickSkinCache<CSlickOverlaySkin> {
-public:
-    static zil::P<CSlickOverlaySkinCache> get();
-    static void disposeGlobalInstance();
-};
+using CSlickButtonSkinCache = TSlickSkinCache<CSlickButtonSkin>;
+using CSlickCheckBoxSkinCache = TSlickSkinCache<CSlickCheckBoxSkin>;
+using CSlickRadioButtonSkinCache = TSlickSkinCache<CSlickRadioButtonSkin>;
+using CSlickOverlaySkinCache = TSlickSkinCache<CSlickOverlaySkin>;
 
 } // namespace zilui
