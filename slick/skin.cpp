@@ -251,22 +251,45 @@ template <class Cache> zil::CSafeGlobalSlot<Cache>& cacheSlot()
     return slot;
 }
 
-} // namespace
-
-template <class Skin> zil::P<TSlickSkinCache<Skin>> TSlickSkinCache<Skin>::get()
+template <class Cache> void disposeCache()
 {
-    return cacheSlot<TSlickSkinCache>().use();
-}
-
-template <class Skin> void TSlickSkinCache<Skin>::disposeGlobalInstance()
-{
-    if (zil::P<TSlickSkinCache> cache = cacheSlot<TSlickSkinCache>().peek())
+    if (zil::P<Cache> cache = cacheSlot<Cache>().peek())
         cache->dispose();
 }
 
-template class TSlickSkinCache<CSlickButtonSkin>;
-template class TSlickSkinCache<CSlickCheckBoxSkin>;
-template class TSlickSkinCache<CSlickRadioButtonSkin>;
-template class TSlickSkinCache<CSlickOverlaySkin>;
+} // namespace
+
+zil::P<CSlickButtonSkinCache> CSlickButtonSkinCache::get()
+{
+    return cacheSlot<CSlickButtonSkinCache>().use();
+}
+void CSlickButtonSkinCache::disposeGlobalInstance()
+{
+    disposeCache<CSlickButtonSkinCache>();
+}
+zil::P<CSlickCheckBoxSkinCache> CSlickCheckBoxSkinCache::get()
+{
+    return cacheSlot<CSlickCheckBoxSkinCache>().use();
+}
+void CSlickCheckBoxSkinCache::disposeGlobalInstance()
+{
+    disposeCache<CSlickCheckBoxSkinCache>();
+}
+zil::P<CSlickRadioButtonSkinCache> CSlickRadioButtonSkinCache::get()
+{
+    return cacheSlot<CSlickRadioButtonSkinCache>().use();
+}
+void CSlickRadioButtonSkinCache::disposeGlobalInstance()
+{
+    disposeCache<CSlickRadioButtonSkinCache>();
+}
+zil::P<CSlickOverlaySkinCache> CSlickOverlaySkinCache::get()
+{
+    return cacheSlot<CSlickOverlaySkinCache>().use();
+}
+void CSlickOverlaySkinCache::disposeGlobalInstance()
+{
+    disposeCache<CSlickOverlaySkinCache>();
+}
 
 } // namespace zilui

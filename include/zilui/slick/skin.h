@@ -195,11 +195,6 @@ using CSlickOverlaySkin = TSlickSkinBase<CSlickOverlayIntermediate>;
 // two spellings of one file give two skins. GUI thread only; no lock.
 template <class Skin> class TSlickSkinCache : public zil::CBase {
 public:
-    // Process-wide instance for `Skin`, created on first use.
-    static zil::P<TSlickSkinCache> get();
-    // Empties the process-wide instance, which itself stays.
-    static void disposeGlobalInstance();
-
     // A path without a file caches a default skin whose getLoadSuccessful() is false. Errors
     // of loading pass through, and nothing is cached then.
     zil::P<Skin> getOrLoadSkin(const zil::Path& path)
@@ -220,14 +215,30 @@ private:
     zil::TMap<zil::String, zil::P<Skin>> m_skins;
 };
 
-extern template class TSlickSkinCache<CSlickButtonSkin>;
-extern template class TSlickSkinCache<CSlickCheckBoxSkin>;
-extern template class TSlickSkinCache<CSlickRadioButtonSkin>;
-extern template class TSlickSkinCache<CSlickOverlaySkin>;
+class CSlickButtonSkinCache : public TSlickSkinCache<CSlickButtonSkin> {
+public:
+    // Process-wide instance, created on first use.
+    static zil::P<CSlickButtonSkinCache> get();
+    // Empties the process-wide instance, which itself stays.
+    static void disposeGlobalInstance();
+};
 
-using CSlickButtonSkinCache = TSlickSkinCache<CSlickButtonSkin>;
-using CSlickCheckBoxSkinCache = TSlickSkinCache<CSlickCheckBoxSkin>;
-using CSlickRadioButtonSkinCache = TSlickSkinCache<CSlickRadioButtonSkin>;
-using CSlickOverlaySkinCache = TSlickSkinCache<CSlickOverlaySkin>;
+class CSlickCheckBoxSkinCache : public TSlickSkinCache<CSlickCheckBoxSkin> {
+public:
+    static zil::P<CSlickCheckBoxSkinCache> get();
+    static void disposeGlobalInstance();
+};
+
+class CSlickRadioButtonSkinCache : public TSlickSkinCache<CSlickRadioButtonSkin> {
+public:
+    static zil::P<CSlickRadioButtonSkinCache> get();
+    static void disposeGlobalInstance();
+};
+
+class CSlickOverlaySkinCache : public TSlickSkinCache<CSlickOverlaySkin> {
+public:
+    static zil::P<CSlickOverlaySkinCache> get();
+    static void disposeGlobalInstance();
+};
 
 } // namespace zilui
