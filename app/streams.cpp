@@ -2,6 +2,8 @@
 #include "zilui/app/streams.h"
 
 #include <wx/convauto.h>
+#include <wx/fileconf.h>
+#include <wx/sstream.h>
 #include <wx/log.h>
 #include <wx/wfstream.h>
 
@@ -438,20 +440,25 @@ wxFileOffset CInStreamToWXInputStreamAdapter::OnSysTell() const
     }
 }
 
-wxString readTextFileAuto(const zil::Path& file, const zil::String& context)
+std::unique_ptr<wxFileConfig> readConfigFile(const zil::Path& file, const zil::String& context)
 {
     const std::string bytes = zil::readFileBytes(file);
-    if (bytes.empty())
-        return wxString();
-    // A fresh converter per call: wxConvAuto settles on an encoding at its first use.
-    size_t length = 0;
-    const wxWCharBuffer text = wxConvAuto().cMB2WC(bytes.data(), bytes.size(), &length);
-    if (!text.data()) {
-        zil::CParseError error(L"Cannot decode the text of '" + file.str() + L"'.", context);
-        error.setProp(L"path", file.str());
-        throw error;
+    wxString text;
+    if (!bytes.empty()) {
+        // A fresh converter per call: wxConvAuto settles on an encoding at its first use.
+        size_t length = 0;
+        const wxWCharBuffer wide = wxConvAuto().cMB2WC(bytes.data(), bytes.size(), &length);
+        if (!wide.data()) {
+            zil::CParseError error(L"Cannot decode the text of '" + file.str() + L"'.", context);
+            error.setProp(L"path", file.str());
+            throw error;
+        }
+        text.assign(wide.data(), length);
     }
-    return wxString(text.data(), length);
+    wxStringInputStream stream(text);
+    auto config = std::make_unique<wxFileConfig>(stream, wxConvUTF8);
+    config->SetExpandEnvVars(false);
+    return config;
 }
 
 } // namespace zilui

@@ -7,11 +7,9 @@
 #include <zil/error.h>
 #include <zil/log.h>
 
-#include <wx/convauto.h>
 #include <wx/fileconf.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
-#include <wx/sstream.h>
 
 #include <algorithm>
 #include <cmath>
@@ -343,13 +341,12 @@ zil::P<CCompositeScalingImage> CCompositeScalingImage::load(const zil::Path& pat
     ScaleFocus focus = center;
     zil::Path paramsPath = getParamsPath(path);
     if (wxFileExists(toWX(paramsPath.toString()))) {
-        wxStringInputStream stream(readTextFileAuto(paramsPath, L"CCompositeScalingImage::load"));
-        wxFileConfig config(stream, wxConvAuto());
-        config.SetExpandEnvVars(false);
+        const std::unique_ptr<wxFileConfig> config =
+            readConfigFile(paramsPath, L"CCompositeScalingImage::load");
         wxString text;
-        if (config.Read(L"scaleMargins", &text))
+        if (config->Read(L"scaleMargins", &text))
             cutMargins = zil::CMargins::parseString(fromWX(text)).toScaled(targetFactor);
-        if (config.Read(L"scaleFocus", &text)) {
+        if (config->Read(L"scaleFocus", &text)) {
             if (text == L"margins")
                 focus = margins;
             else if (text == L"center")

@@ -7,9 +7,7 @@
 
 #include <zil/error.h>
 
-#include <wx/convauto.h>
 #include <wx/fileconf.h>
-#include <wx/sstream.h>
 #include <wx/tokenzr.h>
 
 #include <limits>
@@ -117,10 +115,8 @@ bool TSlickSkinBase<Intermediate>::loadResource(const zil::Path& path, double im
     if (file.isEmpty())
         return false;
 
-    wxStringInputStream text(readTextFileAuto(file, L"TSlickSkinBase::loadResource"));
-    wxFileConfig config(text, wxConvAuto());
-    // Skin values are literal: "$" in a colour or title is not an environment variable.
-    config.SetExpandEnvVars(false);
+    const std::unique_ptr<wxFileConfig> configFile = readConfigFile(file, L"TSlickSkinBase::loadResource");
+    wxFileConfig& config = *configFile;
 
     for (int s = 0; s < StateCount; ++s) {
         const State state = static_cast<State>(s);

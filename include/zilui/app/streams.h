@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 
+class wxFileConfig;
+
 namespace zilui {
 
 // The CIOError code for a wxWidgets stream state: EOF 4, write error 3, read error 2,
@@ -144,10 +146,11 @@ private:
     mutable std::unique_ptr<zil::CError> m_sourceError;
 };
 
-// The whole text of a file decoded with wxConvAuto (byte order marks, UTF-8, else the locale's
-// encoding). For INI files: wxFileConfig's own stream constructor loses UTF-16 text in
-// wxWidgets 3.2, so callers hand it this string instead. Throws zil::CParseError naming the
-// file and `context` when the bytes cannot be decoded, and zil::readFileBytes' errors.
-wxString readTextFileAuto(const zil::Path& file, const zil::String& context);
+// An INI file (skin resources, image parameters) read into a wxFileConfig: the text decoded
+// with wxConvAuto (byte order marks, UTF-8, else the locale's encoding; wxFileConfig's own
+// stream reading loses UTF-16 text in wxWidgets 3.2) and values taken literally, without
+// expanding environment variables. Throws zil::CParseError naming the file and `context`
+// when the bytes cannot be decoded, and zil::readFileBytes' errors.
+std::unique_ptr<wxFileConfig> readConfigFile(const zil::Path& file, const zil::String& context);
 
 } // namespace zilui
