@@ -63,7 +63,6 @@ CProgressDialog::CProgressDialog(wxWindow* parent) : m_timer(this, kTimerId), m_
 CProgressDialog::~CProgressDialog()
 {
     m_target->dialog = nullptr;
-    delete m_windowDisabler;
     m_timer.Stop();
 }
 
@@ -142,9 +141,10 @@ void CProgressDialog::setAbortButtonHidden(bool hidden)
 void CProgressDialog::start()
 {
     resetAborted();
-    delete m_windowDisabler;
-    m_windowDisabler = nullptr;
-    m_windowDisabler = new wxWindowDisabler(this);
+    // The old disabler goes first: the new one would pass over the windows it disabled, and
+    // they would come back enabled when it went.
+    m_windowDisabler.reset();
+    m_windowDisabler.reset(new wxWindowDisabler(this));
     update();
     if (m_autoPulse)
         m_timer.Start(kPulseIntervalMs, wxTIMER_CONTINUOUS);
@@ -218,8 +218,7 @@ void CProgressDialog::finishPulse()
 {
     m_timer.Stop();
     Hide();
-    delete m_windowDisabler;
-    m_windowDisabler = nullptr;
+    m_windowDisabler.reset();
 }
 
 template <class Ended, class Pause>
@@ -236,15 +235,12 @@ void CProgressDialog::showPulseProgressDialog(wxWindow* parent, const zil::Strin
     };
     std::unique_ptr<CProgressDialog, decltype(finish)> dialog(new CProgressDialog(parent), finish);
     dialog->initPulse(title, message);
+    // start() disables every other window until finishPulse().
     dialog->start();
-    {
-        wxWindowDisabler disabler;
-        dialog->Enable();
-        while (!ended()) {
-            dialog->update();
-            CAppBase::doEventLoopUntilEmpty();
-            pause();
-        }
+    while (!ended()) {
+        dialog->update();
+        CAppBase::doEventLoopUntilEmpty();
+        pause();
     }
     dialog->update();
 }
