@@ -24,6 +24,13 @@ constexpr int kPulseWaitMs = 100;
 constexpr int kPulseMinWidth = 300;
 constexpr int kPulseMinHeight = 300;
 
+zil::CError resourceError(const zil::String& message)
+{
+    zil::CError error(message, L"CProgressDialog::CProgressDialog", 1);
+    error.setProp(L"res", L"ProgressDialog");
+    return error;
+}
+
 template <class T>
 T* findChild(wxWindow* parent, const char* name)
 {
@@ -44,18 +51,15 @@ namespace zilui {
 CProgressDialog::CProgressDialog(wxWindow* parent) : m_timer(this, kTimerId), m_target(new CTarget(this))
 {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ProgressDialog"))
-        throw zil::CError(L"Cannot load resource 'ProgressDialog'", L"res", 1);
+        throw resourceError(L"Cannot load resource 'ProgressDialog'");
     m_messageText = findChild<wxStaticText>(this, "messageText");
     m_progress = findChild<wxGauge>(this, "progress");
     m_abortButton = findChild<wxButton>(this, "abortButton");
     if (!m_messageText || !m_progress || !m_abortButton) {
         // Half a dialog would crash at the first update; say which part the resource lacks.
         const wchar_t* missing = !m_messageText ? L"messageText" : !m_progress ? L"progress" : L"abortButton";
-        zil::CError error(L"Resource 'ProgressDialog' lacks the control '" + zil::String(missing) + L"'",
-                          L"res", 1);
-        error.setProp(L"res", L"ProgressDialog");
         // The base destructor takes the loaded windows down with it.
-        throw error;
+        throw resourceError(L"Resource 'ProgressDialog' lacks the control '" + zil::String(missing) + L"'");
     }
     m_abortButton->SetId(wxID_ABORT);
 }
@@ -63,7 +67,6 @@ CProgressDialog::CProgressDialog(wxWindow* parent) : m_timer(this, kTimerId), m_
 CProgressDialog::~CProgressDialog()
 {
     m_target->dialog = nullptr;
-    delete m_windowDisabler;
     m_timer.Stop();
 }
 
@@ -142,9 +145,10 @@ void CProgressDialog::setAbortButtonHidden(bool hidden)
 void CProgressDialog::start()
 {
     resetAborted();
-    delete m_windowDisabler;
-    m_windowDisabler = nullptr;
-    m_windowDisabler = new wxWindowDisabler(this);
+    // The old disabler goes first: the new one would pass over the windows it disabled, and
+    // they would come back enabled when it went.
+    m_windowDisabler.reset();
+    m_windowDisabler.reset(new wxWindowDisabler(this));
     update();
     if (m_autoPulse)
         m_timer.Start(kPulseIntervalMs, wxTIMER_CONTINUOUS);
@@ -218,8 +222,7 @@ void CProgressDialog::finishPulse()
 {
     m_timer.Stop();
     Hide();
-    delete m_windowDisabler;
-    m_windowDisabler = nullptr;
+    m_windowDisabler.reset();
 }
 
 template <class Ended, class Pause>
@@ -236,15 +239,12 @@ void CProgressDialog::showPulseProgressDialog(wxWindow* parent, const zil::Strin
     };
     std::unique_ptr<CProgressDialog, decltype(finish)> dialog(new CProgressDialog(parent), finish);
     dialog->initPulse(title, message);
+    // start() disables every other window until finishPulse().
     dialog->start();
-    {
-        wxWindowDisabler disabler;
-        dialog->Enable();
-        while (!ended()) {
-            dialog->update();
-            CAppBase::doEventLoopUntilEmpty();
-            pause();
-        }
+    while (!ended()) {
+        dialog->update();
+        CAppBase::doEventLoopUntilEmpty();
+        pause();
     }
     dialog->update();
 }

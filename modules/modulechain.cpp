@@ -100,41 +100,33 @@ bool CUIModuleChain::confirmAbort()
 
 IUIModule::NavigateResult CUIModuleChain::nextPage()
 {
-    const int count = getSubModuleCount();
-    for (;;) {
-        if (m_current) {
-            const NavigateResult result = m_current->nextPage();
-            if (result != NavigateEnd)
-                return result;
-            const zil::P<IUIModule> current = std::move(m_current);
-            current->leave(IUIPage::NavForward);
-        }
-        if (m_currentIndex < count)
-            m_currentIndex = getNextSubModuleIndex(m_currentIndex);
-        if (!isValidSubModuleIndex(m_currentIndex))
-            return NavigateEnd;
-        m_current = m_subModules[m_currentIndex];
-        m_current->enter(m_context.get(), IUIPage::NavForward);
-    }
+    return step(IUIPage::NavForward);
 }
 
 IUIModule::NavigateResult CUIModuleChain::prevPage()
 {
+    return step(IUIPage::NavBackward);
+}
+
+IUIModule::NavigateResult CUIModuleChain::step(NavDirection dir)
+{
+    const bool forward = dir == IUIPage::NavForward;
     for (;;) {
         if (m_current) {
-            const NavigateResult result = m_current->prevPage();
+            const NavigateResult result = forward ? m_current->nextPage() : m_current->prevPage();
             if (result != NavigateEnd)
                 return result;
             const zil::P<IUIModule> current = std::move(m_current);
-            current->leave(IUIPage::NavBackward);
+            current->leave(dir);
         }
-        if (m_currentIndex < 0)
+        // Already past the end in this direction: the index stays there.
+        if (forward ? m_currentIndex >= getSubModuleCount() : m_currentIndex < 0)
             return NavigateEnd;
-        m_currentIndex = getPrevSubModuleIndex(m_currentIndex);
+        m_currentIndex = forward ? getNextSubModuleIndex(m_currentIndex) : getPrevSubModuleIndex(m_currentIndex);
         if (!isValidSubModuleIndex(m_currentIndex))
             return NavigateEnd;
         m_current = m_subModules[m_currentIndex];
-        m_current->enter(m_context.get(), IUIPage::NavBackward);
+        m_current->enter(m_context.get(), dir);
     }
 }
 

@@ -24,9 +24,6 @@ namespace {
 
 constexpr double kBorder = 15.0; // pixels at scale factor 1
 
-const wchar_t* const kLeaveError = L"Error in IUIModule::leave. Ignoring.";
-const wchar_t* const kLetThrough = L"Exception in CUIModuleDialog::ShowModal. Letting through.";
-
 [[noreturn]] void raiseInternalError(const zil::String& message)
 {
     zil::logError(message);
@@ -140,9 +137,15 @@ int CUIModuleDialog::ShowModal()
     const zil::P<IUIModule> module = m_module;
     m_context = new CModuleContext(this);
     m_loopError = nullptr;
-    const auto detachContext = [this] {
+    // On every way out: the context becomes a husk and the module is left.
+    const auto leaveModule = [this, &module] {
         m_context->detach();
         m_context = nullptr;
+        try {
+            module->leave(IUIPage::NavNone);
+        } catch (...) {
+            zil::logCurrentException(L"Error in IUIModule::leave. Ignoring.");
+        }
     };
     int result = wxID_CANCEL;
     try {
@@ -178,21 +181,11 @@ int CUIModuleDialog::ShowModal()
         if (m_loopError)
             std::rethrow_exception(std::exchange(m_loopError, nullptr));
     } catch (...) {
-        zil::logCurrentException(kLetThrough);
-        detachContext();
-        try {
-            module->leave(IUIPage::NavNone);
-        } catch (...) {
-            zil::logCurrentException(kLeaveError);
-        }
+        zil::logCurrentException(L"Exception in CUIModuleDialog::ShowModal. Letting through.");
+        leaveModule();
         throw;
     }
-    detachContext();
-    try {
-        module->leave(IUIPage::NavNone);
-    } catch (...) {
-        zil::logCurrentException(kLeaveError);
-    }
+    leaveModule();
     return result;
 }
 
@@ -336,15 +329,20 @@ bool CUIModuleDialog::Validate()
     return r == IUIModule::NavigateEnd;
 }
 
+void CUIModuleDialog::processCancelCommand()
+{
+    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
+    cancel.SetEventObject(this);
+    ProcessWindowEvent(cancel);
+}
+
 void CUIModuleDialog::onCharHook(wxKeyEvent& event)
 {
     if (m_singlePage || !IsEscapeKey(event)) {
         event.Skip();
         return;
     }
-    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
-    cancel.SetEventObject(this);
-    ProcessWindowEvent(cancel);
+    processCancelCommand();
 }
 
 void CUIModuleDialog::onClose(wxCloseEvent& event)
@@ -353,9 +351,7 @@ void CUIModuleDialog::onClose(wxCloseEvent& event)
         event.Skip();
         return;
     }
-    wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
-    cancel.SetEventObject(this);
-    ProcessWindowEvent(cancel);
+    processCancelCommand();
     if (IsModal() && !m_loopError) {
         if (event.CanVeto())
             event.Veto();

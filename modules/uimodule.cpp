@@ -38,12 +38,7 @@ void CNoUIEffectProvider::hidePage(wxWindow* page, NavFlow, bool)
 CActiveUIModuleSlot::~CActiveUIModuleSlot()
 {
     try {
-        if (m_module) {
-            const zil::P<IUIModule> module = m_module;
-            passRemainingPages(*module, IUIPage::NavNone);
-            module->leave(IUIPage::NavNone);
-            m_module = nullptr;
-        }
+        tryClear(true, IUIPage::NavNone);
     } catch (const std::exception& e) {
         zil::onExceptionInDestructorIgnored(e, L"zilui::CActiveUIModuleSlot");
     } catch (...) {
@@ -73,12 +68,8 @@ bool CActiveUIModuleSlot::tryAssign(IUIModule* module, IUIModuleContext* context
     const zil::P<IUIModuleContext> oldContext = m_context;
     const zil::P<IUIModule> newModule = module;
 
-    if (oldModule) {
-        if (passRemainingPages(*oldModule, dir) == IUIModule::NavigateStay)
-            return false;
-        oldModule->leave(dir);
-        m_module = nullptr;
-    }
+    if (!tryClear(false, dir))
+        return false;
 
     bool entered = false;
     try {

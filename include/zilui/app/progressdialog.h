@@ -10,6 +10,8 @@
 #include <wx/dialog.h>
 #include <wx/timer.h>
 
+#include <memory>
+
 class wxButton;
 class wxGauge;
 class wxStaticText;
@@ -123,7 +125,7 @@ private:
     // or the bar would stay indeterminate.
     bool m_pulsing = false;
     wxTimer m_timer;
-    wxWindowDisabler* m_windowDisabler = nullptr; // owned
+    std::unique_ptr<wxWindowDisabler> m_windowDisabler;
     zil::P<CTarget> m_target;
 
     wxDECLARE_CLASS(CProgressDialog);

@@ -60,6 +60,9 @@ protected:
     zil::P<IUIModuleContext> getContext() const { return m_context; }
 
 private:
+    // nextPage() for NavForward, prevPage() for NavBackward.
+    NavigateResult step(NavDirection dir);
+
     zil::TArray<zil::P<IUIModule>> m_subModules;
     int m_currentIndex = -1;
     zil::P<IUIModule> m_current;

@@ -99,6 +99,7 @@ private:
     // click for them: both become the wxID_CANCEL command.
     void onCharHook(wxKeyEvent& event);
     void onClose(wxCloseEvent& event);
+    void processCancelCommand();
 
     wxPanel* m_pageArea;
     wxPanel* m_pageParent;

@@ -177,12 +177,8 @@ void TUIPage<TWindow>::enter(IUIModuleContext* context, NavDirection dir)
     m_context = context;
     try {
         onEnter();
-    } catch (const std::exception& e) {
-        zil::logError(e, L"Exception in UI page onEnter. Letting through.");
-        m_context = nullptr;
-        throw;
     } catch (...) {
-        zil::logError(L"Exception in UI page onEnter. Letting through.", L"unknown exception type");
+        zil::logCurrentException(L"Exception in UI page onEnter. Letting through.");
         m_context = nullptr;
         throw;
     }
