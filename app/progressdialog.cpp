@@ -24,13 +24,6 @@ constexpr int kPulseWaitMs = 100;
 constexpr int kPulseMinWidth = 300;
 constexpr int kPulseMinHeight = 300;
 
-zil::CError resourceError(const zil::String& message)
-{
-    zil::CError error(message, L"CProgressDialog::CProgressDialog", 1);
-    error.setProp(L"res", L"ProgressDialog");
-    return error;
-}
-
 template <class T>
 T* findChild(wxWindow* parent, const char* name)
 {
@@ -51,15 +44,18 @@ namespace zilui {
 CProgressDialog::CProgressDialog(wxWindow* parent) : m_timer(this, kTimerId), m_target(new CTarget(this))
 {
     if (!wxXmlResource::Get()->LoadDialog(this, parent, "ProgressDialog"))
-        throw resourceError(L"Cannot load resource 'ProgressDialog'");
+        throw zil::CError(L"Cannot load resource 'ProgressDialog'", L"res", 1);
     m_messageText = findChild<wxStaticText>(this, "messageText");
     m_progress = findChild<wxGauge>(this, "progress");
     m_abortButton = findChild<wxButton>(this, "abortButton");
     if (!m_messageText || !m_progress || !m_abortButton) {
         // Half a dialog would crash at the first update; say which part the resource lacks.
         const wchar_t* missing = !m_messageText ? L"messageText" : !m_progress ? L"progress" : L"abortButton";
+        zil::CError error(L"Resource 'ProgressDialog' lacks the control '" + zil::String(missing) + L"'",
+                          L"res", 1);
+        error.setProp(L"res", L"ProgressDialog");
         // The base destructor takes the loaded windows down with it.
-        throw resourceError(L"Resource 'ProgressDialog' lacks the control '" + zil::String(missing) + L"'");
+        throw error;
     }
     m_abortButton->SetId(wxID_ABORT);
 }
