@@ -6,8 +6,7 @@ include(CMakePackageConfigHelpers)
 set(ZILUI_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zilui)
 
 install(TARGETS zil zilui EXPORT ziluiTargets
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
-    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/zil/include/zil ${PROJECT_SOURCE_DIR}/include/zilui
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 # The build's res/ holds the library's resources and the drawn sample skins; the gallery's
