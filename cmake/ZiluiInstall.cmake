@@ -55,6 +55,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "zilui developers <zilui@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "user-interface building blocks for wxWidgets applications")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime development)
 set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime)
@@ -67,6 +68,9 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libzilui-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 # The headers include wxWidgets'; zilui.pc names gtk+-3.0, and the CMake package checks it.
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libwxgtk3.2-dev, libgtk-3-dev, pkg-config")
+# dpkg-shlibdeps cannot see the runtime package's libraries from here; zilui-skinview needs
+# exactly those (a dependency of their own version) and wxWidgets' (through libwxgtk3.2-dev).
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
     "zilui shared libraries\n The zil base layer and the zilui library, with their resources, sample skins and\n translation catalogues.")
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION

@@ -120,7 +120,7 @@ deb)
     done
     # What each package must hold; dpkg -c lists "./usr/...".
     expect() {
-        if ! dpkg -c "$1" | grep -qE "$2"; then
+        if ! grep -qE "$2" <<<"$(dpkg -c "$1")"; then
             echo "consumer: $(basename "$1") lacks $2" >&2
             exit 1
         fi
@@ -137,7 +137,7 @@ deb)
     expect "$dev" '\./usr/lib/(.*/)?cmake/zilui/ziluiConfigVersion\.cmake'
     expect "$dev" '\./usr/lib/(.*/)?pkgconfig/zilui\.pc'
     expect "$dev" '\./usr/lib/(.*/)?pkgconfig/zil\.pc'
-    if ! dpkg-deb --field "$runtime" Depends | grep -q libwx; then
+    if ! grep -q libwx <<<"$(dpkg-deb --field "$runtime" Depends)"; then
         echo "consumer: libzilui0 does not depend on wxWidgets" >&2
         exit 1
     fi
