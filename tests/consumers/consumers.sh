@@ -115,32 +115,30 @@ deb)
         { cat "$dir/cpack.log"; exit 1; }
     runtime="$(ls "$dir"/libzilui0_*.deb)"
     dev="$(ls "$dir"/libzilui-dev_*.deb)"
-    for deb in "$runtime" "$dev"; do
-        dpkg-deb --info "$deb"
-    done
-    # What each package must hold; dpkg -c lists "./usr/...".
-    expect() {
-        if ! grep -qE "$2" <<<"$(dpkg -c "$1")"; then
-            echo "consumer: $(basename "$1") lacks $2" >&2
-            exit 1
-        fi
-    }
-    expect "$runtime" '\./usr/lib/(.*/)?libzilui\.so\.0'
-    expect "$runtime" '\./usr/lib/(.*/)?libzil\.so\.0'
-    expect "$runtime" '\./usr/share/zilui/res/ProgressDialog\.xrc'
-    expect "$runtime" '\./usr/share/zilui/res/skins/glossy/button\.ini'
-    expect "$runtime" '\./usr/share/zilui/lang/de/LC_MESSAGES/zilui\.mo'
-    expect "$dev" '\./usr/include/zilui/app/appbase\.h'
-    expect "$dev" '\./usr/include/zil/path\.h'
-    expect "$dev" '\./usr/lib/(.*/)?libzilui\.so -> '
-    expect "$dev" '\./usr/lib/(.*/)?cmake/zilui/ziluiConfig\.cmake'
-    expect "$dev" '\./usr/lib/(.*/)?cmake/zilui/ziluiConfigVersion\.cmake'
-    expect "$dev" '\./usr/lib/(.*/)?pkgconfig/zilui\.pc'
-    expect "$dev" '\./usr/lib/(.*/)?pkgconfig/zil\.pc'
-    if ! grep -q libwx <<<"$(dpkg-deb --field "$runtime" Depends)"; then
-        echo "consumer: libzilui0 does not depend on wxWidgets" >&2
+    if ! grep -q 'libwxgtk3\.2' <<<"$(dpkg-deb --field "$runtime" Depends)"; then
+        echo "consumer: dpkg-shlibdeps found no wxWidgets dependency of libzilui0" >&2
         exit 1
     fi
+    # What each package must hold; dpkg -c lists "./usr/...".
+    while read -r deb pattern; do
+        if ! grep -qE "\./usr/$pattern" <<<"$(dpkg -c "$deb")"; then
+            echo "consumer: $(basename "$deb") lacks $pattern" >&2
+            exit 1
+        fi
+    done <<EOF_CONTENTS
+$runtime lib/(.*/)?libzilui\.so\.0
+$runtime lib/(.*/)?libzil\.so\.0
+$runtime share/zilui/res/ProgressDialog\.xrc
+$runtime share/zilui/res/skins/glossy/button\.ini
+$runtime share/zilui/lang/de/LC_MESSAGES/zilui\.mo
+$dev include/zilui/app/appbase\.h
+$dev include/zil/path\.h
+$dev lib/(.*/)?libzilui\.so ->
+$dev lib/(.*/)?cmake/zilui/ziluiConfig\.cmake
+$dev lib/(.*/)?cmake/zilui/ziluiConfigVersion\.cmake
+$dev lib/(.*/)?pkgconfig/zilui\.pc
+$dev lib/(.*/)?pkgconfig/zil\.pc
+EOF_CONTENTS
     # As if installed on a fresh machine: unpacked into a root of its own.
     for deb in "$runtime" "$dev"; do
         dpkg -x "$deb" "$dir/root"
