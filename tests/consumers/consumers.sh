@@ -27,7 +27,7 @@ run_client() {
     local output status=0
     # Each client its own log and configuration: clients run in parallel, and a log is locked.
     export XDG_STATE_HOME="$(dirname "$1")/state" XDG_CONFIG_HOME="$(dirname "$1")/config"
-    output="$("$1" 2>&1)" || status=$?
+    output="$(timeout 120 "$1" 2>&1)" || status=$? # 124: it hung
     printf '%s\n' "$output"
     if [ "$status" -ne 0 ]; then
         echo "consumer: $1 exited with $status" >&2
