@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/app/appbase.h"
+#include "zilui/app/datafolder.h"
 
 #include "zilui/app/action.h"
 #include "zilui/app/eventconnection.h"
@@ -155,6 +156,8 @@ bool CAppBase::OnInit()
     initResourceHandlers();
     initPaths();
     initLogging();
+    if (!m_pathsWarning.isEmpty())
+        zil::logWarning(m_pathsWarning);
     initCrashHandler();
     initCustomAppFramework();
     initLocale(-1);
@@ -190,6 +193,23 @@ void CAppBase::initPaths()
 {
     m_appExecutablePath = zil::Path(zil::CProcess::getOwnExecutablePath());
     m_sharedAppFilesPath = findSharedAppFilesPath(m_appExecutablePath);
+    const auto hasResOrLang = [](const zil::Path& folder) {
+        return zil::folderExists(folder / zil::Path(L"res")) || zil::folderExists(folder / zil::Path(L"lang"));
+    };
+    if (!hasResOrLang(m_sharedAppFilesPath)) {
+        // Neither candidate had them; say so instead of quietly using a folder that is
+        // probably unrelated, and fall back to the library's own files.
+        const zil::Path first = m_appExecutablePath.makeAbsolute().normalize().getParent().getParent();
+        m_pathsWarning = L"No 'res' or 'lang' folder in '" + first.str() + L"' or '" +
+                         first.getParent().str() + L"'. ";
+        const zil::Path library = getLibraryDataPath();
+        if (!library.isEmpty()) {
+            m_sharedAppFilesPath = library;
+            m_pathsWarning += L"Using the library's folder '" + library.str() + L"'.";
+        } else {
+            m_pathsWarning += L"Going on without resources and catalogues.";
+        }
+    }
     m_resourcesPath = m_sharedAppFilesPath / zil::Path(L"res");
     m_langPath = m_sharedAppFilesPath / zil::Path(L"lang");
 }
@@ -292,7 +312,14 @@ void CAppBase::onInitError(const zil::String& message)
 
 void CAppBase::addResource(const zil::Path& file)
 {
-    const zil::Path absolute = file.makeAbsolute(m_resourcesPath);
+    zil::Path absolute = file.makeAbsolute(m_resourcesPath);
+    // The library's own resources (ProgressDialog.xrc) serve programs that ship none.
+    const zil::Path library = getLibraryDataPath();
+    if (!file.isAbsolute() && !zil::fileExists(absolute) && !library.isEmpty()) {
+        const zil::Path fallback = file.makeAbsolute(library / zil::Path(L"res"));
+        if (zil::fileExists(fallback))
+            absolute = fallback;
+    }
     // wxXmlResource::Load() takes a file mask and fails an assertion, which opens a dialog,
     // when the mask's folder is missing.
     if (!zil::fileExists(absolute) || !wxXmlResource::Get()->Load(toWX(absolute.str()))) {

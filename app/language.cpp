@@ -2,6 +2,7 @@
 #include "zilui/app/language.h"
 
 #include "zilui/app/appbase.h"
+#include "zilui/app/datafolder.h"
 #include "zilui/app/logging.h"
 #include "zilui/app/strings.h"
 
@@ -199,7 +200,10 @@ bool CAppBase::haveTranslation(const zil::String& languageCode, const zil::Strin
 
 void CAppBase::getSupportedLanguages(std::vector<int>& languages)
 {
-    const std::vector<zil::String> folders{m_langPath.str()};
+    std::vector<zil::String> folders{m_langPath.str()};
+    const zil::Path library = getLibraryDataPath();
+    if (!library.isEmpty())
+        folders.push_back((library / zil::Path(L"lang")).str());
     std::set<int> passing;
     std::set<zil::String> seen;
     for (int id = wxLANGUAGE_DEFAULT; id < wxLANGUAGE_USER_DEFINED; ++id) {
@@ -309,22 +313,29 @@ void CAppBase::initLocale(int languageID)
     delete m_locale;
     m_locale = nullptr;
     m_locale = createAndInitLocaleObject(languageID);
-    const zil::Path langPath = m_langPath.makeAbsolute().normalize();
-    wxFileTranslationsLoader::AddCatalogLookupPathPrefix(toWX(langPath.str()));
-    // The files wxWidgets would read from our folder, checked first so that a damaged one
+    // The program's folder first, then the library's own catalogues (installed ones too).
+    std::vector<zil::Path> langPaths{m_langPath.makeAbsolute().normalize()};
+    const zil::Path library = getLibraryDataPath();
+    if (!library.isEmpty() && (library / zil::Path(L"lang")) != langPaths.front())
+        langPaths.push_back(library / zil::Path(L"lang"));
+    for (const zil::Path& langPath : langPaths)
+        wxFileTranslationsLoader::AddCatalogLookupPathPrefix(toWX(langPath.str()));
+    // The files wxWidgets would read from our folders, checked first so that a damaged one
     // costs its translations only.
     const zil::String canonical = fromWX(m_locale->GetCanonicalName());
     const auto addCatalog = [&](const zil::String& domain) {
-        for (const zil::String& code : {canonical, canonical.Left(canonical.find(L'_'))}) {
-            for (const zil::Path& folder :
-                 {langPath / zil::Path(code) / zil::Path(L"LC_MESSAGES"), langPath / zil::Path(code)}) {
-                const zil::Path file = folder / zil::Path(domain + L".mo");
-                if (code.isEmpty() || !zil::fileExists(file))
-                    continue;
-                const zil::String fault = findCatalogueFault(file);
-                if (!fault.isEmpty()) {
-                    wxLogWarning("Cannot load translation catalogue '%s': %s", toWX(file.str()), toWX(fault));
-                    return;
+        for (const zil::Path& langPath : langPaths) {
+            for (const zil::String& code : {canonical, canonical.Left(canonical.find(L'_'))}) {
+                for (const zil::Path& folder :
+                     {langPath / zil::Path(code) / zil::Path(L"LC_MESSAGES"), langPath / zil::Path(code)}) {
+                    const zil::Path file = folder / zil::Path(domain + L".mo");
+                    if (code.isEmpty() || !zil::fileExists(file))
+                        continue;
+                    const zil::String fault = findCatalogueFault(file);
+                    if (!fault.isEmpty()) {
+                        wxLogWarning("Cannot load translation catalogue '%s': %s", toWX(file.str()), toWX(fault));
+                        return;
+                    }
                 }
             }
         }

@@ -1,22 +1,27 @@
-# Compiles every <lang>.po of `po_dir` into ${CMAKE_BINARY_DIR}/lang/<lang>/LC_MESSAGES/<domain>.mo,
+# Compiles every <lang>.po of `po_dir` into ${PROJECT_BINARY_DIR}/lang/<lang>/LC_MESSAGES/<domain>.mo,
 # the layout CAppBase looks in next to bin/, and adds `<domain>-pot` to refresh the template
-# from `sources` (texts marked with ZILUI_TR).
+# from `sources` (texts marked with ZILUI_TR). With INSTALL_DESTINATION the catalogues are
+# installed in the same layout below that folder.
 find_program(MSGFMT_EXECUTABLE msgfmt REQUIRED)
 find_program(XGETTEXT_EXECUTABLE xgettext)
 
 function(zilui_add_catalogues domain po_dir)
-    cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
+    cmake_parse_arguments(ARG "" "INSTALL_DESTINATION;COMPONENT" "SOURCES" ${ARGN})
     file(GLOB po_files CONFIGURE_DEPENDS ${po_dir}/*.po)
     set(outputs)
     foreach(po ${po_files})
         get_filename_component(lang ${po} NAME_WE)
-        set(mo ${CMAKE_BINARY_DIR}/lang/${lang}/LC_MESSAGES/${domain}.mo)
+        set(mo ${PROJECT_BINARY_DIR}/lang/${lang}/LC_MESSAGES/${domain}.mo)
         add_custom_command(OUTPUT ${mo}
-            COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/lang/${lang}/LC_MESSAGES
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/lang/${lang}/LC_MESSAGES
             COMMAND ${MSGFMT_EXECUTABLE} --check -o ${mo} ${po}
             DEPENDS ${po}
             COMMENT "Compiling ${domain} catalogue for ${lang}")
         list(APPEND outputs ${mo})
+        if(ARG_INSTALL_DESTINATION)
+            install(FILES ${mo} DESTINATION ${ARG_INSTALL_DESTINATION}/${lang}/LC_MESSAGES
+                    COMPONENT ${ARG_COMPONENT})
+        endif()
     endforeach()
     add_custom_target(${domain}-catalogues ALL DEPENDS ${outputs})
     if(XGETTEXT_EXECUTABLE AND ARG_SOURCES)
@@ -24,7 +29,7 @@ function(zilui_add_catalogues domain po_dir)
             COMMAND ${XGETTEXT_EXECUTABLE} --language=C++ --from-code=UTF-8 --keyword=ZILUI_TR
                     --package-name=${domain} --add-comments=TRANSLATORS: --sort-by-file
                     -o ${po_dir}/${domain}.pot ${ARG_SOURCES}
-            WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
             COMMENT "Extracting ${domain} texts into ${po_dir}/${domain}.pot")
     endif()
 endfunction()

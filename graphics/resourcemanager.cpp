@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/graphics/resourcemanager.h>
 
+#include <zilui/app/datafolder.h>
 #include <zilui/app/strings.h>
 
 #include <zil/error.h>
@@ -199,6 +200,14 @@ CResourceManager::CResourceManager()
     if (!m_resourceBaseFolder.isEmpty()) {
         m_resourceBaseFolder = m_resourceBaseFolder.normalize();
         m_resourceFolders.push_back(m_resourceBaseFolder);
+    }
+    // The library's own resources and sample skins, searched after everything else; not a
+    // base folder, which is the program's.
+    const zil::Path library = getLibraryDataPath();
+    if (!library.isEmpty()) {
+        const zil::Path libraryResources = (library / zil::Path(L"res")).normalize();
+        if (libraryResources != m_resourceBaseFolder && zil::folderExists(libraryResources))
+            m_resourceFolders.insert(m_resourceFolders.begin(), libraryResources);
     }
 }
 

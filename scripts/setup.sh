@@ -11,6 +11,7 @@ packages=(
     libpam0g-dev
     xvfb xauth x11-utils
     fonts-dejavu-core
+    dpkg-dev file
 )
 
 missing=()

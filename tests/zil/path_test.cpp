@@ -75,6 +75,13 @@ TEST(PathJoin, AbsoluteRightSideReplacesAndEmptySidesVanish)
     EXPECT_EQ(Path(L"/x").makeAbsolute(L"/base"), Path(L"/x"));
 }
 
+// Narrow text is UTF-8 (command lines, std::filesystem, config files), not Latin-1.
+TEST(PathFromNarrowText, DecodesUTF8)
+{
+    EXPECT_EQ(Path("/tmp/gr\xc3\xbc\xc3\x9f/\xe2\x82\xac").str(), String(L"/tmp/gr\u00fc\u00df/\u20ac"));
+    EXPECT_EQ(Path(std::string("caf\xc3\xa9")) / "x", Path(L"caf\u00e9/x"));
+}
+
 TEST(EnsureFolderExists, CreatesParentsAndReportsAFileInTheWay)
 {
     CTempFolder tmp;

@@ -187,6 +187,7 @@ private:
     zil::Path m_sharedAppFilesPath;
     zil::Path m_appExecutablePath;
     zil::Path m_langPath;
+    zil::String m_pathsWarning; // found by initPaths, logged once the log is open
     int m_overrideExitCode = -1;
     bool m_exitScheduled = false;
     bool m_loggingInitialized = false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <zil/path.h>
 #include <zil/string.h>
 
 #include <wx/string.h>
@@ -11,6 +12,11 @@ namespace zilui {
 // so nothing is re-encoded; embedded NULs survive either way.
 wxString toWX(const zil::String& text);
 zil::String fromWX(const wxString& text);
+// A path from wxWidgets (a dialog's choice, wxFileName::GetFullPath); path.str() goes back.
+inline zil::Path toPath(const wxString& path)
+{
+    return zil::Path(fromWX(path));
+}
 
 // The library's version, "major.minor.patch".
 const char* getVersionString();

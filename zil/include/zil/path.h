@@ -35,6 +35,9 @@ public:
     TPathImpl(String&& path) noexcept : m_path(std::move(path)) {}
     TPathImpl(const wchar_t* path) : m_path(path) {}
     TPathImpl(const std::wstring& path) : m_path(path) {}
+    // UTF-8, as paths come from the command line, std::filesystem or a config file.
+    TPathImpl(const char* utf8) : m_path(utf8) {}
+    TPathImpl(const std::string& utf8) : m_path(utf8) {}
 
     const String& str() const { return m_path; }
     const String& toString() const { return m_path; }

@@ -1,0 +1,78 @@
+# Install rules, the exported CMake package, pkg-config files and the Debian packages.
+# Components: "runtime" (shared libraries, resources, catalogues) becomes libzilui0,
+# "development" (headers, CMake and pkg-config files, zilui-skinview, docs) libzilui-dev.
+include(CMakePackageConfigHelpers)
+
+set(ZILUI_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zilui)
+
+install(TARGETS zil zilui EXPORT ziluiTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/zil/include/zil ${PROJECT_SOURCE_DIR}/include/zilui
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+# The build's res/ holds the library's resources and the drawn sample skins; the gallery's
+# own pictures stay behind.
+install(DIRECTORY ${PROJECT_BINARY_DIR}/res/ DESTINATION ${CMAKE_INSTALL_DATADIR}/zilui/res
+    COMPONENT runtime PATTERN gallery EXCLUDE)
+if(TARGET zilui-skinview)
+    install(TARGETS zilui-skinview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT development)
+endif()
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT development)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT development)
+install(FILES ${PROJECT_SOURCE_DIR}/zil/README.md
+    DESTINATION ${CMAKE_INSTALL_DOCDIR}/zil COMPONENT development)
+
+# CMake package: the targets are written relative to the file's own folder, so the package
+# works from wherever the prefix is unpacked.
+install(EXPORT ziluiTargets NAMESPACE zilui:: DESTINATION ${ZILUI_CMAKE_DIR} COMPONENT development)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/ziluiConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/ziluiConfig.cmake INSTALL_DESTINATION ${ZILUI_CMAKE_DIR})
+# 0.x: a new minor version may break the interface.
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/ziluiConfigVersion.cmake
+    COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/ziluiConfig.cmake ${PROJECT_BINARY_DIR}/ziluiConfigVersion.cmake
+    ${PROJECT_SOURCE_DIR}/cmake/ZiluiWx.cmake
+    DESTINATION ${ZILUI_CMAKE_DIR} COMPONENT development)
+
+# pkg-config: wxWidgets ships no .pc file, so its flags go into zilui.pc as wx-config gives
+# them here. The prefix is taken from the .pc file's own folder, as for the CMake package.
+set(ZILUI_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH ZILUI_PC_TO_PREFIX ${CMAKE_INSTALL_PREFIX}/${ZILUI_PC_DIR} ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" ZILUI_PC_TO_PREFIX "${ZILUI_PC_TO_PREFIX}")
+execute_process(COMMAND ${wxWidgets_CONFIG_EXECUTABLE} --cxxflags
+    OUTPUT_VARIABLE ZILUI_WX_CFLAGS OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${wxWidgets_CONFIG_EXECUTABLE} --libs xrc,html,adv,xml,net,core,base
+    OUTPUT_VARIABLE ZILUI_WX_LIBS OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+string(REGEX REPLACE "[ \t\r\n]+" " " ZILUI_WX_LIBS "${ZILUI_WX_LIBS}")
+foreach(pc zil zilui)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${ZILUI_PC_DIR} COMPONENT development)
+endforeach()
+
+# Debian packages: `cpack -G DEB` in the build folder.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME zilui)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "zilui developers <zilui@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "user-interface building blocks for wxWidgets applications")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL runtime development)
+set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime)
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libzilui0)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libzilui-dev)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+# The headers include wxWidgets'; zilui.pc names gtk+-3.0, and the CMake package checks it.
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libwxgtk3.2-dev, libgtk-3-dev, pkg-config")
+# dpkg-shlibdeps cannot see the runtime package's libraries from here; zilui-skinview needs
+# exactly those (a dependency of their own version) and wxWidgets' (through libwxgtk3.2-dev).
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
+    "zilui shared libraries\n The zil base layer and the zilui library, with their resources, sample skins and\n translation catalogues.")
+set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
+    "zilui development files\n Headers, CMake package, pkg-config files, documentation and zilui-skinview.")
+include(CPack)

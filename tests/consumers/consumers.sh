@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# Builds small client programs of zilui outside the source tree, the ways a user would, and
+# runs them (they need a display). CTest runs each mode as one test (tests/CMakeLists.txt).
+#   consumers.sh MODE SOURCE_DIR BUILD_DIR WORK_DIR
+# setup installs the build into WORK_DIR/prefix once; find-package, pkg-config and deb reuse
+# it or the build; subdirectory builds the library again inside a client; cleanup removes
+# WORK_DIR.
+set -euo pipefail
+mode="$1" src="$2" build="$3" work="$4"
+
+generator=()
+if command -v ninja >/dev/null 2>&1; then
+    generator=(-G Ninja)
+fi
+jobs="$(nproc)"
+
+# A client folder: the CMake project from the docs and the client program.
+new_client() {
+    rm -rf "$1"
+    mkdir -p "$1"
+    cp "$src/docs/examples/CMakeLists.txt" "$1/CMakeLists.txt"
+    cp "$src/tests/consumers/client.cpp" "$1/main.cpp"
+}
+
+# Runs a client; it must exit 0 and must have taken the skin from below $2.
+run_client() {
+    local output status=0
+    # Each client its own log and configuration: clients run in parallel, and a log is locked.
+    export XDG_STATE_HOME="$(dirname "$1")/state" XDG_CONFIG_HOME="$(dirname "$1")/config"
+    output="$(timeout 120 "$1" 2>&1)" || status=$? # 124: it hung
+    printf '%s\n' "$output"
+    if [ "$status" -ne 0 ]; then
+        echo "consumer: $1 exited with $status" >&2
+        exit 1
+    fi
+    if ! grep -qxF "skin: $2/skins/glossy/button.ini" <<<"$output"; then
+        echo "consumer: the skin did not come from $2" >&2
+        exit 1
+    fi
+    # The client has no res/ or lang/ of its own, which start-up must have said.
+    local log="$XDG_STATE_HOME/zilui-consumer/consumer.log"
+    if ! grep -q "No .res. or .lang. folder in" "$log"; then
+        echo "consumer: no warning about the missing program folders in $log" >&2
+        exit 1
+    fi
+}
+
+# Configures, builds and runs the CMake client in $1 with the extra configure arguments.
+cmake_client() {
+    local dir="$1" res="$2"
+    shift 2
+    new_client "$dir"
+    cmake -S "$dir" -B "$dir/build" "${generator[@]}" "$@" >"$dir/configure.log" ||
+        { cat "$dir/configure.log"; exit 1; }
+    cmake --build "$dir/build" --parallel "$jobs"
+    run_client "$dir/build/myapp" "$res"
+}
+
+# Configuring the client in $1 must fail with an error matching $2.
+expect_configure_error() {
+    local dir="$1" pattern="$2"
+    shift 2
+    if cmake -S "$dir" -B "$dir/build" "${generator[@]}" "$@" >"$dir/configure.log" 2>&1; then
+        echo "consumer: configuring $dir succeeded; expected an error matching '$pattern'" >&2
+        exit 1
+    fi
+    if ! tr '\n' ' ' <"$dir/configure.log" | grep -qE "$pattern"; then
+        cat "$dir/configure.log"
+        echo "consumer: the configure error does not match '$pattern'" >&2
+        exit 1
+    fi
+}
+
+case "$mode" in
+setup)
+    rm -rf "$work"
+    mkdir -p "$work"
+    cmake --install "$build" --prefix "$work/prefix" >/dev/null
+    ;;
+cleanup)
+    rm -rf "$work"
+    ;;
+find-package)
+    cmake_client "$work/find-package" "$work/prefix/share/zilui/res" -DCMAKE_PREFIX_PATH="$work/prefix"
+    ;;
+pkg-config)
+    dir="$work/pkg-config"
+    new_client "$dir"
+    pcdir="$(dirname "$(find "$work/prefix" -name zilui.pc | head -n1)")"
+    export PKG_CONFIG_PATH="$pcdir"
+    libdir="$(pkg-config --variable=libdir zilui)"
+    # shellcheck disable=SC2046 # the flags are meant to be split
+    c++ -o "$dir/myapp" "$dir/main.cpp" $(pkg-config --cflags --libs zilui) -Wl,-rpath,"$libdir"
+    run_client "$dir/myapp" "$work/prefix/share/zilui/res"
+    ;;
+subdirectory)
+    # Only what the repository holds (tracked or not ignored), as in a fresh copy.
+    copy="$work/subdirectory/zilui"
+    mkdir -p "$copy"
+    if git -C "$src" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git -C "$src" ls-files -z --cached --others --exclude-standard |
+            tar -C "$src" --null -T - -cf - | tar -C "$copy" -xf -
+    else
+        tar -C "$src" --exclude='./build' --exclude='./build-*' -cf - . | tar -C "$copy" -xf -
+    fi
+    # A unity build keeps this second build of the library cheap.
+    cmake_client "$work/subdirectory/client" "$work/subdirectory/client/build/zilui/res" \
+        -DZILUI_SOURCE_DIR="$copy" -DCMAKE_UNITY_BUILD=ON -DCMAKE_BUILD_TYPE=Release
+    ;;
+deb)
+    dir="$work/deb"
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    (cd "$dir" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$dir" >"$dir/cpack.log") ||
+        { cat "$dir/cpack.log"; exit 1; }
+    runtime="$(ls "$dir"/libzilui0_*.deb)"
+    dev="$(ls "$dir"/libzilui-dev_*.deb)"
+    if ! grep -q 'libwxgtk3\.2' <<<"$(dpkg-deb --field "$runtime" Depends)"; then
+        echo "consumer: dpkg-shlibdeps found no wxWidgets dependency of libzilui0" >&2
+        exit 1
+    fi
+    # What each package must hold; dpkg -c lists "./usr/...".
+    while read -r deb pattern; do
+        if ! grep -qE "\./usr/$pattern" <<<"$(dpkg -c "$deb")"; then
+            echo "consumer: $(basename "$deb") lacks $pattern" >&2
+            exit 1
+        fi
+    done <<EOF_CONTENTS
+$runtime lib/(.*/)?libzilui\.so\.0
+$runtime lib/(.*/)?libzil\.so\.0
+$runtime share/zilui/res/ProgressDialog\.xrc
+$runtime share/zilui/res/skins/glossy/button\.ini
+$runtime share/zilui/lang/de/LC_MESSAGES/zilui\.mo
+$dev include/zilui/app/appbase\.h
+$dev include/zil/path\.h
+$dev lib/(.*/)?libzilui\.so ->
+$dev lib/(.*/)?cmake/zilui/ziluiConfig\.cmake
+$dev lib/(.*/)?cmake/zilui/ziluiConfigVersion\.cmake
+$dev lib/(.*/)?pkgconfig/zilui\.pc
+$dev lib/(.*/)?pkgconfig/zil\.pc
+EOF_CONTENTS
+    # As if installed on a fresh machine: unpacked into a root of its own.
+    for deb in "$runtime" "$dev"; do
+        dpkg -x "$deb" "$dir/root"
+    done
+    cmake_client "$dir/client" "$dir/root/usr/share/zilui/res" -DCMAKE_PREFIX_PATH="$dir/root/usr"
+    ;;
+newer-version)
+    # Asking for more than is installed fails at configure time, with CMake's version error.
+    dir="$work/newer-version"
+    new_client "$dir"
+    sed -i 's/find_package(zilui 0.1 REQUIRED)/find_package(zilui 0.2 REQUIRED)/' "$dir/CMakeLists.txt"
+    expect_configure_error "$dir" 'requested version "0\.2"' -DCMAKE_PREFIX_PATH="$work/prefix"
+    ;;
+no-wxwidgets)
+    # A machine without wxWidgets (no wx-config): the error names wxWidgets at configure time.
+    dir="$work/no-wxwidgets"
+    new_client "$dir"
+    expect_configure_error "$dir" 'Could NOT find wxWidgets|dependency wxWidgets could not be found' \
+        -DCMAKE_PREFIX_PATH="$work/prefix" -DwxWidgets_CONFIG_EXECUTABLE=/bin/false
+    ;;
+*)
+    echo "consumers.sh: unknown mode '$mode'" >&2
+    exit 2
+    ;;
+esac
