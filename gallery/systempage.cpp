@@ -59,8 +59,8 @@ wxString describeSystem()
          << toWX(zil::CSystemInfo::getOSDistribution()) << ")\n"
          << toWX(ZILUI_TR("64-bit:")) << " " << yesNo(zil::CSystemInfo::is64BitSystem()) << "\n"
          << toWX(ZILUI_TR("Currency:")) << " " << currency << "\n"
-         << toWX(ZILUI_TR("Running as root:")) << " " << yesNo(zil::CSystemAccountManager::isProcessUserAdmin())
-         << "\n"
+         << toWX(ZILUI_TR("Running as root:")) << " "
+         << yesNo(zil::CSystemAccountManager::isProcessUserAdmin()) << "\n"
          << toWX(ZILUI_TR("Elevation service (pkexec):")) << " "
          << yesNo(zil::CSystemAccountManager::isElevationServiceUsable()) << "\n"
          << toWX(ZILUI_TR("Administrator accounts:")) << " ";
@@ -74,8 +74,8 @@ wxString describeSystem()
 
 wxString sampleGoURL()
 {
-    zil::P<zilui::CGoURLBuilder> builder(new zilui::CGoURLBuilder(kSampleGoURL, kSampleSecureGoURL, L"gallery",
-                                                                  L"1.0", L"demo",
+    zil::P<zilui::CGoURLBuilder> builder(new zilui::CGoURLBuilder(kSampleGoURL, kSampleSecureGoURL,
+                                                                  L"gallery", L"1.0", L"demo",
                                                                   zil::CSoftwareReleaseStage::stageBeta));
     builder->addCustomParam(L"src", L"system page");
     return toWX(builder->getURL(L"help", {{L"topic", L"run as administrator"}}));
@@ -86,7 +86,8 @@ public:
     explicit CSystemPage(wxWindow* parent) : wxPanel(parent)
     {
         auto* sizer = new wxBoxSizer(wxVERTICAL);
-        sizer->Add(new wxStaticText(this, wxID_ANY, describeSystem()), wxSizerFlags().Border(wxALL, FromDIP(10)));
+        sizer->Add(new wxStaticText(this, wxID_ANY, describeSystem()),
+                   wxSizerFlags().Border(wxALL, FromDIP(10)));
         sizer->Add(new wxStaticText(this, wxID_ANY, toWX(ZILUI_TR("Go link with sample settings:"))),
                    wxSizerFlags().Border(wxLEFT | wxRIGHT, FromDIP(10)));
         auto* link = new wxTextCtrl(this, wxID_ANY, sampleGoURL(), wxDefaultPosition, wxDefaultSize,
@@ -96,7 +97,8 @@ public:
 
         auto* run = new wxButton(this, wxID_ANY, toWX(ZILUI_TR("Run as administrator...")));
         sizer->Add(run, wxSizerFlags().Border(wxLEFT | wxRIGHT, FromDIP(10)));
-        m_output = new wxStaticText(this, wxID_ANY, toWX(ZILUI_TR("Starts `id -u` with administrator rights.")));
+        m_output =
+            new wxStaticText(this, wxID_ANY, toWX(ZILUI_TR("Starts `id -u` with administrator rights.")));
         sizer->Add(m_output, wxSizerFlags().Border(wxALL, FromDIP(10)));
         SetSizer(sizer);
 

@@ -105,25 +105,29 @@ zil::P<zil::CProcess> startThroughPkexec(const zil::String& pkexec, const zil::S
 
 struct CPromptTexts {
     zil::String title = ZILUI_TR("Administrator Access");
-    zil::String message = ZILUI_TR("Administrator privileges are required to continue.") + L"\n\n" +
-                          ZILUI_TR("Please select an administrator account for your computer and enter its password.") +
-                          L" " + ZILUI_TR("If the account does not have a password then simply leave that field empty.");
+    zil::String message =
+        ZILUI_TR("Administrator privileges are required to continue.") + L"\n\n" +
+        ZILUI_TR("Please select an administrator account for your computer and enter its password.") + L" " +
+        ZILUI_TR("If the account does not have a password then simply leave that field empty.");
 };
 
 zil::String cannotUseAccountText(const zil::String& user, bool emptyPassword)
 {
-    zil::String text = ZILUI_TR("Unable to use the account '$ACCOUNT$'.\n\nPlease ensure that the account is enabled "
-                                "and that it has a password assigned (accounts without passwords cannot be used for "
-                                "security reasons).");
+    zil::String text =
+        ZILUI_TR("Unable to use the account '$ACCOUNT$'.\n\nPlease ensure that the account is enabled "
+                 "and that it has a password assigned (accounts without passwords cannot be used for "
+                 "security reasons).");
     text.Replace(L"$ACCOUNT$", user);
     if (emptyPassword)
-        text += L"\n\n" + ZILUI_TR("Another solution would be to install the system's elevation service (polkit's "
-                                   "pkexec) and then restart this program. If it is installed then you can also use "
-                                   "accounts which have no passwords.");
+        text += L"\n\n" +
+                ZILUI_TR("Another solution would be to install the system's elevation service (polkit's "
+                         "pkexec) and then restart this program. If it is installed then you can also use "
+                         "accounts which have no passwords.");
     return text;
 }
 
-zil::P<zil::CProcess> runPromptLoop(IAdminAccountLayer& layer, const zil::CExecCommand& command, wxWindow* parent)
+zil::P<zil::CProcess> runPromptLoop(IAdminAccountLayer& layer, const zil::CExecCommand& command,
+                                    wxWindow* parent)
 {
     const CPromptTexts texts;
     const zil::String commandLine = command.getCommandLine();
@@ -158,9 +162,10 @@ zil::P<zil::CProcess> runPromptLoop(IAdminAccountLayer& layer, const zil::CExecC
             continue;
         }
         if (!layer.isAdministrator(user)) {
-            messageBox(ZILUI_TR("The selected user account is not an administrator account. Please specify an "
-                                "administrator account."),
-                       ZILUI_TR("Not an administrator"), wxOK | wxCENTRE | wxICON_ERROR, parent);
+            messageBox(
+                ZILUI_TR("The selected user account is not an administrator account. Please specify an "
+                         "administrator account."),
+                ZILUI_TR("Not an administrator"), wxOK | wxCENTRE | wxICON_ERROR, parent);
             continue;
         }
         try {
@@ -191,7 +196,9 @@ CPromptQueue& promptQueue()
 // ---------------------------------------------------------------------------------------
 // The account layers
 
-CSystemAdminAccountLayer::CSystemAdminAccountLayer(const zil::String& pamService) : m_pamService(pamService) {}
+CSystemAdminAccountLayer::CSystemAdminAccountLayer(const zil::String& pamService) : m_pamService(pamService)
+{
+}
 
 bool CSystemAdminAccountLayer::isProcessUserAdmin()
 {
@@ -224,7 +231,8 @@ bool CSystemAdminAccountLayer::isAdministrator(const zil::String& user)
     return zil::CSystemAccountManager::isUserAdmin(user);
 }
 
-zil::P<zil::CProcess> CSystemAdminAccountLayer::startAs(const zil::CExecCommand& command, const zil::String& user,
+zil::P<zil::CProcess> CSystemAdminAccountLayer::startAs(const zil::CExecCommand& command,
+                                                        const zil::String& user,
                                                         const zil::CCredentialBuffer& password)
 {
     return zil::CSystemAccountManager::startAsUser(command, user, password);
@@ -261,7 +269,8 @@ CCredentialDialog::CCredentialDialog(wxWindow* parent, const zil::String& title,
     wxArrayString choices;
     for (const zil::String& account : accounts)
         choices.Add(toWX(account));
-    grid->Add(new wxStaticText(this, wxID_ANY, toWX(ZILUI_TR("User name:"))), wxSizerFlags().CentreVertical());
+    grid->Add(new wxStaticText(this, wxID_ANY, toWX(ZILUI_TR("User name:"))),
+              wxSizerFlags().CentreVertical());
     m_user = new wxComboBox(this, wxID_ANY, choices.empty() ? wxString() : choices[0], wxDefaultPosition,
                             wxDefaultSize, choices, 0, wxDefaultValidator, "user");
     grid->Add(m_user, wxSizerFlags().Expand());
@@ -271,7 +280,8 @@ CCredentialDialog::CCredentialDialog(wxWindow* parent, const zil::String& title,
     grid->Add(m_password, wxSizerFlags().Expand());
     sizer->Add(grid, wxSizerFlags().Expand().Border(wxLEFT | wxRIGHT, FromDIP(12)));
 
-    sizer->Add(CreateSeparatedButtonSizer(wxOK | wxCANCEL), wxSizerFlags().Expand().Border(wxALL, FromDIP(12)));
+    sizer->Add(CreateSeparatedButtonSizer(wxOK | wxCANCEL),
+               wxSizerFlags().Expand().Border(wxALL, FromDIP(12)));
     SetSizerAndFit(sizer);
     (choices.empty() ? static_cast<wxWindow*>(m_user) : m_password)->SetFocus();
 }
@@ -312,9 +322,10 @@ zil::P<zil::CProcess> execAsyncAsAdminWithGUIPrompt(const zil::CExecCommand& com
     if (marshalToGuiThread) {
         CAppBase* app = CAppBase::get();
         if (!app)
-            throw zil::CError(L"Internal error. execAsyncAsAdminWithGUIPrompt called, but app has not yet been "
-                              L"initialized.",
-                              kAction);
+            throw zil::CError(
+                L"Internal error. execAsyncAsAdminWithGUIPrompt called, but app has not yet been "
+                L"initialized.",
+                kAction);
         if (zil::CThread::getCurrentID() != app->getMainThreadID()) {
             zil::P<CExecAsyncAsAdminWithGUIPromptAction> action(
                 new CExecAsyncAsAdminWithGUIPromptAction(command, hidden, parent));

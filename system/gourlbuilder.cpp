@@ -43,15 +43,11 @@ void appendParam(zil::String& url, const zil::String& key, const zil::String& va
 
 } // namespace
 
-CGoURLBuilder::CGoURLBuilder(const zil::String& url, const zil::String& secureURL, const zil::String& productId,
-                             const zil::String& version, const zil::String& edition,
-                             const zil::CSoftwareReleaseStage& releaseStage)
-    : m_urlTemplate(makeTemplate(url)),
-      m_secureURLTemplate(makeTemplate(secureURL)),
-      m_productId(productId),
-      m_version(version),
-      m_edition(edition),
-      m_releaseStage(releaseStage)
+CGoURLBuilder::CGoURLBuilder(const zil::String& url, const zil::String& secureURL,
+                             const zil::String& productId, const zil::String& version,
+                             const zil::String& edition, const zil::CSoftwareReleaseStage& releaseStage)
+    : m_urlTemplate(makeTemplate(url)), m_secureURLTemplate(makeTemplate(secureURL)), m_productId(productId),
+      m_version(version), m_edition(edition), m_releaseStage(releaseStage)
 {
 }
 
@@ -88,7 +84,8 @@ zil::String CGoURLBuilder::getURL(const zil::String& target, const std::map<zil:
     return getURLInternal(target, params, false);
 }
 
-zil::String CGoURLBuilder::getSecureURL(const zil::String& target, const std::map<zil::String, zil::String>& params)
+zil::String CGoURLBuilder::getSecureURL(const zil::String& target,
+                                        const std::map<zil::String, zil::String>& params)
 {
     return getURLInternal(target, params, true);
 }
@@ -123,8 +120,8 @@ zil::String CGoURLBuilder::getSystemLanguageName()
     return fromWX(wxLocale::GetLanguageCanonicalName(language));
 }
 
-zil::String CGoURLBuilder::getURLInternal(const zil::String& target, const std::map<zil::String, zil::String>& params,
-                                          bool secure)
+zil::String CGoURLBuilder::getURLInternal(const zil::String& target,
+                                          const std::map<zil::String, zil::String>& params, bool secure)
 {
     zil::CMutexLock lock(m_lock);
     // The base ends with "?" or "&", so the first parameter follows directly.
@@ -148,7 +145,8 @@ zil::String CGoURLBuilder::getURLInternal(const zil::String& target, const std::
         appendParam(url, L"sloc", systemLanguage);
     appendParam(url, L"os", zil::CSystemInfo::getOSType());
     const zil::CSystemInfo::Version version = zil::CSystemInfo::getOSVersion();
-    appendParam(url, L"osver", zil::CStringFormat(L"%1.%2.%3").arg(version.major).arg(version.minor).arg(version.build));
+    appendParam(url, L"osver",
+                zil::CStringFormat(L"%1.%2.%3").arg(version.major).arg(version.minor).arg(version.build));
     appendParam(url, L"bit", zil::CSystemInfo::is64BitSystem() ? L"64" : L"32");
     appendParam(url, L"ossrv", zil::CSystemInfo::isServerEdition() ? L"1" : L"0");
     try {

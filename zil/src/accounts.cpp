@@ -165,8 +165,7 @@ void CCredentialBuffer::assignWide(const wchar_t* text, size_t length)
 namespace {
 
 // getpwnam_r/getgrnam_r with a buffer that grows until the entry fits.
-template <class Entry, class Lookup>
-bool lookUp(Lookup lookup, Entry& entry, std::vector<char>& buffer)
+template <class Entry, class Lookup> bool lookUp(Lookup lookup, Entry& entry, std::vector<char>& buffer)
 {
     buffer.resize(4096);
     for (;;) {
@@ -182,9 +181,9 @@ bool lookUp(Lookup lookup, Entry& entry, std::vector<char>& buffer)
 
 bool findUser(const std::string& name, struct passwd& entry, std::vector<char>& buffer)
 {
-    return lookUp(
-        [&](struct passwd* e, char* b, size_t n, struct passwd** r) { return ::getpwnam_r(name.c_str(), e, b, n, r); },
-        entry, buffer);
+    return lookUp([&](struct passwd* e, char* b, size_t n,
+                      struct passwd** r) { return ::getpwnam_r(name.c_str(), e, b, n, r); },
+                  entry, buffer);
 }
 
 bool findGroupID(const std::string& name, gid_t& id)
@@ -280,7 +279,8 @@ TArray<String> CSystemAccountManager::getAdministratorAccounts()
     // enumeration is not thread-safe; nothing else in the library enumerates it.
     ::setpwent();
     while (struct passwd* entry = ::getpwent()) {
-        if (entry->pw_uid == 0 || std::find(adminIDs.begin(), adminIDs.end(), entry->pw_gid) != adminIDs.end())
+        if (entry->pw_uid == 0 ||
+            std::find(adminIDs.begin(), adminIDs.end(), entry->pw_gid) != adminIDs.end())
             names.insert(String::fromUTF8(entry->pw_name));
     }
     ::endpwent();
@@ -342,7 +342,8 @@ CSystemAccountManager::LogOnResult logOnResult(pam_handle_t* handle, int code, b
 
 } // namespace
 
-CSystemAccountManager::LogOnResult CSystemAccountManager::checkLogOn(const String& service, const String& user,
+CSystemAccountManager::LogOnResult CSystemAccountManager::checkLogOn(const String& service,
+                                                                     const String& user,
                                                                      const CCredentialBuffer& password)
 {
     const struct pam_conv conversation = {answerPasswordPrompts, const_cast<CCredentialBuffer*>(&password)};
@@ -410,7 +411,8 @@ struct CFD {
 // Owns the master side and a copy of the password, which is wiped once written.
 class CSuConversation {
 public:
-    CSuConversation(int master, const CCredentialBuffer& password) : m_master(master), m_password(password.size())
+    CSuConversation(int master, const CCredentialBuffer& password)
+        : m_master(master), m_password(password.size())
     {
         m_password.assign(password.data(), password.size());
     }
@@ -516,8 +518,8 @@ CSuStart startSu(const CExecCommand& command, const String& user, const CCredent
 
 } // namespace
 
-CSystemAccountManager::LogOnResult CSystemAccountManager::checkLogOnThroughSu(const String& user,
-                                                                              const CCredentialBuffer& password)
+CSystemAccountManager::LogOnResult
+CSystemAccountManager::checkLogOnThroughSu(const String& user, const CCredentialBuffer& password)
 {
     LogOnResult result;
     CSuStart start = startSu(CExecCommand(L"/bin/true"), user, password);
@@ -542,8 +544,9 @@ P<CProcess> CSystemAccountManager::startAsUser(const CExecCommand& command, cons
     CSuStart start = startSu(command, user, password);
     // The thread owns the terminal and the password's copy; the process outlives it.
     std::thread([conversation = std::shared_ptr<CSuConversation>(std::move(start.conversation)),
-                 process = start.process]() mutable { conversation->run(*process); })
-        .detach();
+                 process = start.process]() mutable {
+        conversation->run(*process);
+    }).detach();
     return start.process;
 }
 

@@ -41,8 +41,8 @@ public:
     zil::String getSecureURL(const zil::String& target, const std::map<zil::String, zil::String>& params);
 
 protected:
-    virtual zil::String getURLInternal(const zil::String& target, const std::map<zil::String, zil::String>& params,
-                                       bool secure);
+    virtual zil::String getURLInternal(const zil::String& target,
+                                       const std::map<zil::String, zil::String>& params, bool secure);
     zil::String getTargetURLInternal(const zil::String& target, bool secure);
     // wxWidgets' canonical names ("de_DE"), empty when unknown; the builder lower-cases them
     // and writes "-" for "_". The application's locale, and the system's language.

@@ -83,7 +83,8 @@ public:
     // Checks the password in this process through PAM (authenticate, then account
     // management) with the given service name. pam_unix checks another account's password
     // only for root; as another user use checkLogOnThroughSu().
-    static LogOnResult checkLogOn(const String& service, const String& user, const CCredentialBuffer& password);
+    static LogOnResult checkLogOn(const String& service, const String& user,
+                                  const CCredentialBuffer& password);
 
     // Runs su for `user` through a pseudo-terminal, answering its password prompt, with
     // /bin/true as the shell: su's exit status says whether PAM accepted the password. For
