@@ -12,7 +12,7 @@ namespace zil::test {
 
 struct CGivenMemory {
     std::vector<char> bytes = std::vector<char>(1 << 20, 'x');
-    size_t used = 0, takenBack = 0;
+    size_t used = 0;
     CGivenMemory()
     {
         CCredentialBuffer::setAllocator(
@@ -20,7 +20,7 @@ struct CGivenMemory {
                 used += size;
                 return used <= bytes.size() ? bytes.data() + used - size : nullptr;
             },
-            [this](void*, size_t) { ++takenBack; });
+            [](void*, size_t) {});
     }
     ~CGivenMemory() { CCredentialBuffer::setAllocator(nullptr, nullptr); }
     bool holds(const std::string& text) const

@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "temp_folder.h"
-
-#include <zil/error.h>
 #include <zil/systeminfo.h>
 
 #include <gtest/gtest.h>
 
 using namespace zil;
-using zil::test::thrown;
 
 TEST(SystemInfo, VersionTakesTheFirstThreeNumbersOfAKernelRelease)
 {
@@ -26,14 +22,4 @@ TEST(SystemInfo, VersionTakesTheFirstThreeNumbersOfAKernelRelease)
     };
     for (const auto& c : cases)
         EXPECT_TRUE(CSystemInfo::parseVersion(c.release) == c.expected) << String(c.release).toUTF8();
-}
-
-TEST(SoftwareReleaseStage, TextFormReadsBackCaseBlindAndNothingElseParses)
-{
-    for (const wchar_t* text : {L"dev", L"alpha", L"beta", L"rc", L"final"}) {
-        EXPECT_EQ(CSoftwareReleaseStage::parse(text).toString(), text);
-        EXPECT_EQ(CSoftwareReleaseStage::parse(String(text).Upper()).toString(), text);
-    }
-    for (const wchar_t* bad : {L"", L"beta ", L"release", L"rc1"})
-        EXPECT_EQ(thrown<CParseError>([&] { CSoftwareReleaseStage::parse(bad); }).getProp(L"text"), bad);
 }
