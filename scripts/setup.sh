@@ -9,6 +9,7 @@ packages=(
     libwxgtk3.2-dev libgtk-3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libpam0g-dev
+    libnss-wrapper libpam-wrapper locales
     xvfb xauth x11-utils
     fonts-dejavu-core
     dpkg-dev file

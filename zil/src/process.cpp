@@ -194,6 +194,9 @@ struct CLaunch {
     std::vector<char*> argv;
     std::vector<char*> envp;
     int maxFD = 0;
+    // Descriptors for the child's standard input and error; -1 keeps ours.
+    int inputFD = -1;
+    int errorFD = -1;
 };
 
 CLaunch prepareLaunch(const CExecCommand& command, const wchar_t* func)
@@ -277,6 +280,11 @@ void reportToParent(int errorFD, int error)
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
 
     if (!launch.workingFolder.empty() && ::chdir(launch.workingFolder.c_str()) != 0) {
+        reportToParent(errorFD, errno);
+        ::_exit(127);
+    }
+    if ((launch.inputFD >= 0 && ::dup2(launch.inputFD, 0) < 0) ||
+        (launch.errorFD >= 0 && ::dup2(launch.errorFD, 2) < 0)) {
         reportToParent(errorFD, errno);
         ::_exit(127);
     }
@@ -520,7 +528,28 @@ int64_t CProcess::getOwnID()
 
 P<CProcess> execAsync(const CExecCommand& command)
 {
-    const CLaunch launch = prepareLaunch(command, L"execAsync");
+    return execAsyncRedirected(command, -1, -1);
+}
+
+String findExecutable(const CExecCommand& command)
+{
+    std::string path = prepareLaunch(command, L"findExecutable").executable;
+    if (path[0] != '/') {
+        std::vector<char> cwd(PATH_MAX);
+        if (::getcwd(cwd.data(), cwd.size()))
+            path = std::string(cwd.data()) + "/" + path;
+    }
+    bool sawNoPermission = false;
+    if (!isExecutableFile(path, sawNoPermission))
+        throwStartError(L"findExecutable", command, sawNoPermission ? EACCES : ENOENT);
+    return String::fromUTF8(path);
+}
+
+P<CProcess> execAsyncRedirected(const CExecCommand& command, int inputFD, int errorFD)
+{
+    CLaunch launch = prepareLaunch(command, L"execAsync");
+    launch.inputFD = inputFD;
+    launch.errorFD = errorFD;
 
     // The waiter thread exists before the child does, so that a child can never be left
     // without anyone to reap it.

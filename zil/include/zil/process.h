@@ -90,7 +90,15 @@ public:
     struct CState;
 
 private:
-    friend P<CProcess> execAsync(const CExecCommand& command);
+    friend P<CProcess> execAsyncRedirected(const CExecCommand& command, int inputFD, int errorFD);
+
+// As execAsync(), with the child's standard input and standard error taken from the given
+// descriptors instead of ours (-1 keeps ours); standard output stays ours.
+P<CProcess> execAsyncRedirected(const CExecCommand& command, int inputFD, int errorFD);
+
+// The absolute path execAsync() would run for the command, found as it would find it.
+// Throws its start error (with "commandLine") when there is no such executable.
+String findExecutable(const CExecCommand& command);
     explicit CProcess(std::shared_ptr<CState> state);
 
     std::shared_ptr<CState> m_state;
@@ -103,6 +111,14 @@ private:
 // CError "Cannot start '<executable>': <system text>" with the properties "func",
 // "commandLine" and "lastSysError"; an exec failure never shows up as an exit code 127.
 P<CProcess> execAsync(const CExecCommand& command);
+
+// As execAsync(), with the child's standard input and standard error taken from the given
+// descriptors instead of ours (-1 keeps ours); standard output stays ours.
+P<CProcess> execAsyncRedirected(const CExecCommand& command, int inputFD, int errorFD);
+
+// The absolute path execAsync() would run for the command, found as it would find it.
+// Throws its start error (with "commandLine") when there is no such executable.
+String findExecutable(const CExecCommand& command);
 
 // Starts the command fully detached: through an intermediate child that starts it in a new
 // session and exits at once, so it is a child of init (or the nearest subreaper), outlives
