@@ -9,6 +9,7 @@ packages=(
     libwxgtk3.2-dev libgtk-3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libpam0g-dev
+    libdbusmenu-glib-dev dbus-daemon
     xvfb xauth x11-utils
     fonts-dejavu-core
 )
