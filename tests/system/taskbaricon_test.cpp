@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,7 @@ struct PrivateBus {
         ASSERT_EQ(pipe(out), 0);
         pid = fork();
         if (pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM); // a test that crashes takes its bus along
             dup2(out[1], 1);
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, 2);
