@@ -193,6 +193,14 @@ wxIcon compositeBadge(const wxIcon& base, const wxIcon& overlay)
     return result;
 }
 
+// GLib's callbacks hand their work to the main loop through here; without an application
+// object there is no loop to run it, and the work is dropped.
+void callAfter(std::function<void()> work)
+{
+    if (wxTheApp)
+        wxTheApp->CallAfter(std::move(work));
+}
+
 class CDesktopBackend;
 
 // The fallback where no StatusNotifierWatcher runs: wxWidgets' tray icon.
@@ -210,9 +218,23 @@ public:
         };
         for (const auto& m : map) {
             const TaskBarEvent event = m.event;
-            Bind(wxEventTypeTag<wxTaskBarIconEvent>(m.type), [this, event](wxTaskBarIconEvent&) { m_report(event); });
+            Bind(wxEventTypeTag<wxTaskBarIconEvent>(m.type), [this, event](wxTaskBarIconEvent&) {
+                if (m_report)
+                    m_report(event);
+            });
         }
     }
+
+    // Hiding may come from a command of the menu that one of our handlers opened, so the
+    // object goes later, and reports nothing meanwhile.
+    struct Deleter {
+        void operator()(CXEmbedIcon* icon) const
+        {
+            icon->m_report = nullptr;
+            icon->RemoveIcon();
+            icon->Destroy();
+        }
+    };
 
 private:
     std::function<void(TaskBarEvent)> m_report;
@@ -273,7 +295,7 @@ private:
     std::set<std::string> m_logged;
     IconRecord m_record;
     Mode m_mode = Mode::none;
-    std::unique_ptr<CXEmbedIcon> m_xembed;
+    std::unique_ptr<CXEmbedIcon, CXEmbedIcon::Deleter> m_xembed;
 
     guint m_itemRegistration = 0;
     std::string m_itemName;
@@ -285,6 +307,7 @@ private:
     guint m_notificationSubscription = 0;
     std::set<guint32> m_notificationIds;
     guint32 m_lastNotificationId = 0;
+    int m_bodyMarkup = -1; // whether the server reads the text as markup; -1: not asked yet
 
     std::string m_appURI;
     std::string m_launcherPath;
@@ -381,10 +404,8 @@ GVariant* CDesktopBackend::callSync(const char* name, const char* path, const ch
 
 void CDesktopBackend::queue(std::function<void(IListener&)> call)
 {
-    if (!wxTheApp)
-        return;
     zil::P<CDesktopBackend> self(this);
-    wxTheApp->CallAfter([self, call = std::move(call)] {
+    callAfter([self, call = std::move(call)] {
         if (self->m_listener)
             call(*self->m_listener);
     });
@@ -467,8 +488,13 @@ bool CDesktopBackend::registerItem()
     GVariant* reply = callSync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                                "RequestName", g_variant_new("(su)", m_itemName.c_str(), 4u), G_VARIANT_TYPE("(u)"),
                                error);
+    guint32 nameResult = 0;
     if (reply) {
+        g_variant_get(reply, "(u)", &nameResult);
         g_variant_unref(reply);
+        reply = nullptr;
+    }
+    if (nameResult == 1) { // the primary owner
         reply = callSync(kWatcherName, kWatcherPath, kWatcherName, "RegisterStatusNotifierItem",
                          g_variant_new("(s)", m_itemName.c_str()), nullptr, error);
     }
@@ -509,13 +535,13 @@ void CDesktopBackend::unregisterItem()
 bool CDesktopBackend::showXEmbed()
 {
     if (!m_xembed) {
-        m_xembed = std::make_unique<CXEmbedIcon>([this](TaskBarEvent event) {
+        m_xembed.reset(new CXEmbedIcon([this](TaskBarEvent event) {
             if (!m_listener)
                 return;
             m_listener->onBackendEvent(event);
             if (event == TaskBarRightButtonUp && m_listener)
                 m_listener->onBackendContextMenu();
-        });
+        }));
     }
     m_mode = Mode::xembed;
     wxIcon icon = m_record.icon;
@@ -595,7 +621,7 @@ void CDesktopBackend::onMenuItemActivated(DbusmenuMenuitem* item, guint, gpointe
     const wxMenuItem* wxItem = owner->FindItem(id);
     const bool checked = wxItem && wxItem->IsCheckable() ? (wxItem->IsRadio() || !wxItem->IsChecked()) : false;
     zil::P<CDesktopBackend> keep(backend);
-    wxTheApp->CallAfter([keep, owner, id, checked] {
+    callAfter([keep, owner, id, checked] {
         // The menu may have been rebuilt meanwhile; a command of a menu that went is dropped.
         if (!keep->m_listener || !keep->m_exportedMenu)
             return;
@@ -613,7 +639,7 @@ gboolean CDesktopBackend::onMenuAboutToShow(DbusmenuMenuitem*, gpointer self)
     // The menu is made anew each time it opens, so its labels and states are current.
     auto* backend = static_cast<CDesktopBackend*>(self);
     zil::P<CDesktopBackend> keep(backend);
-    wxTheApp->CallAfter([keep] { keep->exportMenu(); });
+    callAfter([keep] { keep->exportMenu(); });
     return TRUE;
 }
 
@@ -715,13 +741,33 @@ bool CDesktopBackend::showNotification(const NotificationRecord& record)
         g_variant_builder_add(&hints, "{sv}", "image-data", makeImageData(record.userIcon));
     if (record.icon & NIIF_NOSOUND)
         g_variant_builder_add(&hints, "{sv}", "suppress-sound", g_variant_new_boolean(TRUE));
+    // A server that reads markup would drop a text with a stray '<' or '&'.
+    if (m_bodyMarkup < 0) {
+        m_bodyMarkup = 0;
+        if (GVariant* caps = callSync(kNotificationsName, kNotificationsPath, kNotificationsName, "GetCapabilities",
+                                      nullptr, G_VARIANT_TYPE("(as)"), error)) {
+            GVariant* list = g_variant_get_child_value(caps, 0);
+            const gchar** names = g_variant_get_strv(list, nullptr);
+            for (const gchar** n = names; n && *n; ++n)
+                m_bodyMarkup |= std::string(*n) == "body-markup";
+            g_free(names);
+            g_variant_unref(list);
+            g_variant_unref(caps);
+        }
+    }
+    std::string body = utf8(record.text);
+    if (m_bodyMarkup > 0) {
+        gchar* escaped = g_markup_escape_text(body.c_str(), -1);
+        body = escaped;
+        g_free(escaped);
+    }
     const char* actions[] = {"default", "", nullptr};
     const std::string appName = wxTheApp ? wxTheApp->GetAppDisplayName().utf8_string() : std::string();
     // A new balloon replaces the previous one, as in the Windows notification area.
     GVariant* reply = callSync(
         kNotificationsName, kNotificationsPath, kNotificationsName, "Notify",
         g_variant_new("(susss^as@a{sv}i)", appName.c_str(), m_lastNotificationId, iconName,
-                      utf8(record.title).c_str(), utf8(record.text).c_str(), actions, g_variant_builder_end(&hints),
+                      utf8(record.title).c_str(), body.c_str(), actions, g_variant_builder_end(&hints),
                       record.timeoutMs > 0 ? record.timeoutMs : -1),
         G_VARIANT_TYPE("(u)"), error);
     if (!reply) {
@@ -759,7 +805,7 @@ void CDesktopBackend::onWatcherAppeared(GDBusConnection*, const gchar*, const gc
     // A watcher that starts after the icon, or restarts, takes the icon over: a restarted one
     // has forgotten it.
     zil::P<CDesktopBackend> keep(static_cast<CDesktopBackend*>(self));
-    wxTheApp->CallAfter([keep, owner = std::string(owner)] {
+    callAfter([keep, owner = std::string(owner)] {
         if (keep->m_mode == Mode::none || (keep->m_mode == Mode::statusNotifierItem && owner == keep->m_watcherOwner))
             return;
         keep->unregisterItem();
@@ -774,7 +820,7 @@ void CDesktopBackend::onWatcherVanished(GDBusConnection* bus, const gchar*, gpoi
     zil::P<CDesktopBackend> keep(static_cast<CDesktopBackend*>(self));
     if (g_dbus_connection_is_closed(bus))
         return;
-    wxTheApp->CallAfter([keep] {
+    callAfter([keep] {
         if (keep->m_mode != Mode::statusNotifierItem || !keep->busUsable())
             return;
         keep->unregisterItem();
