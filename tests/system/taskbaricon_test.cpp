@@ -432,20 +432,18 @@ TEST_F(TaskBarIconTest, ProgressReachesTheLauncherAndTheBadgeTheWindowIcons)
     EXPECT_EQ(badged.ConvertToImage().GetRed(28, 28), 0);
 }
 
-TEST_F(TaskBarIconTest, WithoutWatcherTheTrayIsUsedAndTheDestructorUnregisters)
+TEST_F(TaskBarIconTest, WithoutWatcherTheTrayIsUsedUntilOneComesAndTheDestructorUnregisters)
 {
-    {
-        m_desktop.reset(); // names go before the next desktop takes them
-        m_desktop = std::make_unique<CFakeDesktop>(false);
-        zil::P<CRecordingIcon> icon(new CRecordingIcon);
-        icon->setIconAndToolTipText(makeIcon(*wxRED), L"tray");
-        EXPECT_TRUE(icon->show());
-        EXPECT_EQ(icon->getBackend()->getIconProtocol(), L"XEmbed");
-    }
+    m_desktop.reset(); // names go before the next desktop takes them
+    m_desktop = std::make_unique<CFakeDesktop>(false);
+    m_icon->setIconAndToolTipText(makeIcon(*wxRED), L"tray");
+    EXPECT_TRUE(m_icon->show());
+    EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"XEmbed");
+
     m_desktop.reset();
     m_desktop = std::make_unique<CFakeDesktop>(true);
-    ASSERT_TRUE(m_icon->show());
-    ASSERT_EQ(m_desktop->locked(m_desktop->items).size(), 1u);
+    EXPECT_TRUE(runLoopUntil([&] { return m_desktop->locked(m_desktop->items).size() == 1; }, 5000));
+    EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"StatusNotifierItem");
     m_icon = nullptr;
     EXPECT_TRUE(runLoopUntil([&] { return m_desktop->locked(m_desktop->items).empty(); }, 5000));
 }
