@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -340,6 +341,11 @@ TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
     EXPECT_EQ(m_icon->events, (std::vector<int>{0, 1}));
 
     // Both requests arrive while the first menu is open; the second must not open another.
+    // The keys are real input: hold the display's input lock that other test processes take.
+    const std::string lockPath = "/tmp/zilui-tests-input" + std::string(getenv("DISPLAY") ? getenv("DISPLAY") : "") + ".lock";
+    const int inputLock = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    if (inputLock >= 0)
+        flock(inputLock, LOCK_EX);
     wxTimer chooser;
     bool chosen = false;
     chooser.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
@@ -354,6 +360,8 @@ TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
     m_desktop->callItem("ContextMenu");
     m_desktop->callItem("ContextMenu");
     EXPECT_TRUE(runLoopUntil([&] { return !m_icon->commands.empty() && !m_icon->isMenuShowing(); }, 20000));
+    if (inputLock >= 0)
+        close(inputLock); // releases the lock
     EXPECT_EQ(m_icon->menusCreated, 1 + 1); // the D-Bus menu made at show(), then the popup
     EXPECT_EQ(m_icon->events, (std::vector<int>{0, 1, 3, 4, 3, 4}));
     EXPECT_EQ(m_icon->commands, std::vector<int>{wxID_OPEN});
