@@ -4,10 +4,9 @@
 #include <zil/error.h>
 #include <zil/log.h>
 
-#include <wx/frame.h>
 #include <wx/menu.h>
-#include <wx/utils.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -159,8 +158,8 @@ void CTaskBarIcon::onBackendMenuCommand(wxMenu& menu, int id, bool checked)
     event.SetEventObject(&menu);
     event.SetInt(checked ? 1 : 0);
     // Handlers bound to the menu itself come first, as in a popup menu; then the icon's own
-    // connections.
-    if (!menu.ProcessEvent(event))
+    // connections, and only then the application.
+    if (!menu.ProcessEventLocally(event))
         ProcessEvent(event);
 }
 
