@@ -77,9 +77,10 @@ public:
     explicit CDesktopPage(wxWindow* parent) : wxPanel(parent), m_icon(new CGalleryTrayIcon)
     {
         auto* sizer = new wxBoxSizer(wxVERTICAL);
-        sizer->Add(new wxStaticText(this, wxID_ANY,
-                                    toWX(ZILUI_TR("The notification area, notifications and the taskbar entry of this "
-                                                  "window, as the running desktop offers them."))),
+        sizer->Add(new wxStaticText(
+                       this, wxID_ANY,
+                       toWX(ZILUI_TR("The notification area, notifications and the taskbar entry of this "
+                                     "window, as the running desktop offers them."))),
                    0, wxALL, 8);
 
         m_showIcon = new wxCheckBox(this, wxID_ANY, toWX(ZILUI_TR("Show an icon in the notification area")));
@@ -93,8 +94,8 @@ public:
         m_progress = new wxSlider(this, wxID_ANY, 0, 0, 100, wxDefaultPosition, wxSize(240, -1));
         progressRow->Add(m_progress, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
         m_state = new wxChoice(this, wxID_ANY);
-        for (const zil::String& name : {ZILUI_TR("No progress"), ZILUI_TR("Indeterminate"), ZILUI_TR("Normal"),
-                                        ZILUI_TR("Error"), ZILUI_TR("Paused")})
+        for (const zil::String& name : {ZILUI_TR("No progress"), ZILUI_TR("Indeterminate"),
+                                        ZILUI_TR("Normal"), ZILUI_TR("Error"), ZILUI_TR("Paused")})
             m_state->Append(toWX(name));
         m_state->SetSelection(0);
         progressRow->Add(m_state, 0, wxALIGN_CENTER_VERTICAL);
@@ -108,17 +109,19 @@ public:
 
         m_icon->setIconAndToolTipText(makeDisc(32, wxColour(40, 110, 200)), ZILUI_TR("zilui gallery"));
         m_icon->onEvent = [this](zilui::TaskBarEvent event) { onTrayEvent(event); };
-        m_icon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { notify(); }, CGalleryTrayIcon::kNotifyID);
-        m_icon->Bind(wxEVT_MENU, [this](wxCommandEvent&) { showIcon(false); }, CGalleryTrayIcon::kHideID);
+        m_icon->Bind(
+            wxEVT_MENU, [this](wxCommandEvent&) { notify(); }, CGalleryTrayIcon::kNotifyID);
+        m_icon->Bind(
+            wxEVT_MENU, [this](wxCommandEvent&) { showIcon(false); }, CGalleryTrayIcon::kHideID);
         m_showIcon->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) { showIcon(e.IsChecked()); });
         notifyButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { notify(); });
         m_progress->Bind(wxEVT_SLIDER, [this](wxCommandEvent&) {
             report(taskBar() && m_icon->setTaskBarProgress(m_progress->GetValue() / 100.0));
         });
         m_state->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) {
-            static const zilui::TaskBarProgressState states[] = {zilui::TBPF_NOPROGRESS, zilui::TBPF_INDETERMINATE,
-                                                                 zilui::TBPF_NORMAL, zilui::TBPF_ERROR,
-                                                                 zilui::TBPF_PAUSED};
+            static const zilui::TaskBarProgressState states[] = {
+                zilui::TBPF_NOPROGRESS, zilui::TBPF_INDETERMINATE, zilui::TBPF_NORMAL, zilui::TBPF_ERROR,
+                zilui::TBPF_PAUSED};
             report(taskBar() && m_icon->setTaskBarProgressState(states[m_state->GetSelection()]));
         });
         m_badge->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) {
@@ -145,16 +148,17 @@ private:
 
     void notify()
     {
-        report(m_icon->showNotification(ZILUI_TR("zilui gallery"),
-                                        ZILUI_TR("A notification from the gallery. Click it to see the event arrive."),
-                                        zilui::NIIF_INFO, 5000));
+        report(m_icon->showNotification(
+            ZILUI_TR("zilui gallery"),
+            ZILUI_TR("A notification from the gallery. Click it to see the event arrive."), zilui::NIIF_INFO,
+            5000));
     }
 
     void onTrayEvent(zilui::TaskBarEvent event)
     {
-        const zil::String names[] = {ZILUI_TR("left button down"),  ZILUI_TR("left button up"),
-                                     ZILUI_TR("left double click"), ZILUI_TR("right button down"),
-                                     ZILUI_TR("right button up"),   ZILUI_TR("right double click"),
+        const zil::String names[] = {ZILUI_TR("left button down"),    ZILUI_TR("left button up"),
+                                     ZILUI_TR("left double click"),   ZILUI_TR("right button down"),
+                                     ZILUI_TR("right button up"),     ZILUI_TR("right double click"),
                                      ZILUI_TR("notification clicked")};
         m_status->SetLabel(fill(ZILUI_TR("Last event from the desktop: %EVENT%."), L"%EVENT%", names[event]));
     }

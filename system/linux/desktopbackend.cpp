@@ -17,6 +17,7 @@
 #include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/taskbar.h>
+#include <wx/timer.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 
@@ -35,6 +36,7 @@ namespace zilui {
 namespace {
 
 constexpr int kCallTimeoutMs = 3000;
+constexpr int kWatcherGraceMs = 1000;
 constexpr const char* kItemPath = "/StatusNotifierItem";
 constexpr const char* kMenuPath = "/StatusNotifierItem/Menu";
 constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
@@ -212,9 +214,12 @@ public:
             wxEventType type;
             TaskBarEvent event;
         } map[] = {
-            {wxEVT_TASKBAR_LEFT_DOWN, TaskBarLeftButtonDown},   {wxEVT_TASKBAR_LEFT_UP, TaskBarLeftButtonUp},
-            {wxEVT_TASKBAR_LEFT_DCLICK, TaskBarLeftDoubleClick}, {wxEVT_TASKBAR_RIGHT_DOWN, TaskBarRightButtonDown},
-            {wxEVT_TASKBAR_RIGHT_UP, TaskBarRightButtonUp},     {wxEVT_TASKBAR_RIGHT_DCLICK, TaskBarRightDoubleClick},
+            {wxEVT_TASKBAR_LEFT_DOWN, TaskBarLeftButtonDown},
+            {wxEVT_TASKBAR_LEFT_UP, TaskBarLeftButtonUp},
+            {wxEVT_TASKBAR_LEFT_DCLICK, TaskBarLeftDoubleClick},
+            {wxEVT_TASKBAR_RIGHT_DOWN, TaskBarRightButtonDown},
+            {wxEVT_TASKBAR_RIGHT_UP, TaskBarRightButtonUp},
+            {wxEVT_TASKBAR_RIGHT_DCLICK, TaskBarRightDoubleClick},
         };
         for (const auto& m : map) {
             const TaskBarEvent event = m.event;
@@ -248,7 +253,9 @@ public:
     void setListenerWeak(IListener* listener) override { m_listener = listener; }
     zil::String getIconProtocol() const override
     {
-        return m_mode == Mode::statusNotifierItem ? L"StatusNotifierItem" : m_mode == Mode::xembed ? L"XEmbed" : L"";
+        return m_mode == Mode::statusNotifierItem ? L"StatusNotifierItem"
+               : m_mode == Mode::xembed           ? L"XEmbed"
+                                                  : L"";
     }
     bool addIcon(const IconRecord& record) override;
     bool modifyIcon(const IconRecord& record) override;
@@ -281,10 +288,10 @@ private:
 
     static void onItemMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
                              GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self);
-    static GVariant* onItemProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
-                                    GError**, gpointer self);
-    static void onNotificationSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal,
-                                     GVariant* parameters, gpointer self);
+    static GVariant* onItemProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                    const gchar* name, GError**, gpointer self);
+    static void onNotificationSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                     const gchar* signal, GVariant* parameters, gpointer self);
     static void onWatcherAppeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer self);
     static void onWatcherVanished(GDBusConnection*, const gchar*, gpointer self);
     static void onMenuItemActivated(DbusmenuMenuitem* item, guint, gpointer self);
@@ -316,6 +323,7 @@ private:
     bool m_urgent = false;
     TaskBarProgressState m_progressState = TBPF_NOPROGRESS;
 
+    std::unique_ptr<wxTimer> m_fallbackTimer;
     wxWeakRef<wxTopLevelWindow> m_badgedWindow;
     wxIconBundle m_originalIcons;
 };
@@ -337,8 +345,8 @@ CDesktopBackend::CDesktopBackend(const zil::String& desktopFileId)
         // The shared connection would end the process when the bus goes.
         g_dbus_connection_set_exit_on_close(m_bus, FALSE);
         m_notificationSubscription = g_dbus_connection_signal_subscribe(
-            m_bus, nullptr, kNotificationsName, nullptr, kNotificationsPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-            &CDesktopBackend::onNotificationSignal, this, nullptr);
+            m_bus, nullptr, kNotificationsName, nullptr, kNotificationsPath, nullptr,
+            G_DBUS_SIGNAL_FLAGS_NONE, &CDesktopBackend::onNotificationSignal, this, nullptr);
         m_watcherWatch = g_bus_watch_name_on_connection(m_bus, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
                                                         &CDesktopBackend::onWatcherAppeared,
                                                         &CDesktopBackend::onWatcherVanished, this, nullptr);
@@ -385,15 +393,17 @@ bool CDesktopBackend::busUsable()
     if (!m_bus)
         return false;
     if (g_dbus_connection_is_closed(m_bus)) {
-        logOnce("bus", L"The session bus has gone: the notification area, notifications and the launcher entry do "
-                       L"nothing from now on. Ignoring.");
+        logOnce("bus",
+                L"The session bus has gone: the notification area, notifications and the launcher entry do "
+                L"nothing from now on. Ignoring.");
         return false;
     }
     return true;
 }
 
-GVariant* CDesktopBackend::callSync(const char* name, const char* path, const char* interface, const char* method,
-                                    GVariant* parameters, const GVariantType* replyType, ErrorPtr& error)
+GVariant* CDesktopBackend::callSync(const char* name, const char* path, const char* interface,
+                                    const char* method, GVariant* parameters, const GVariantType* replyType,
+                                    ErrorPtr& error)
 {
     GError* e = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(m_bus, name, path, interface, method, parameters, replyType,
@@ -459,8 +469,9 @@ bool CDesktopBackend::registerItem()
     if (g_itemOwner && g_itemOwner != this)
         return false;
     ErrorPtr error;
-    GVariant* owner = callSync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                               "GetNameOwner", g_variant_new("(s)", kWatcherName), G_VARIANT_TYPE("(s)"), error);
+    GVariant* owner =
+        callSync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
+                 g_variant_new("(s)", kWatcherName), G_VARIANT_TYPE("(s)"), error);
     if (!owner)
         return false; // no watcher
     const gchar* watcher = nullptr;
@@ -468,8 +479,8 @@ bool CDesktopBackend::registerItem()
     m_watcherOwner = watcher;
     g_variant_unref(owner);
 
-    static const GDBusInterfaceVTable vtable = {&CDesktopBackend::onItemMethod, &CDesktopBackend::onItemProperty,
-                                                nullptr, {}};
+    static const GDBusInterfaceVTable vtable = {
+        &CDesktopBackend::onItemMethod, &CDesktopBackend::onItemProperty, nullptr, {}};
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kItemIntrospection, nullptr);
     GError* e = nullptr;
     m_itemRegistration =
@@ -477,17 +488,19 @@ bool CDesktopBackend::registerItem()
     g_dbus_node_info_unref(node);
     ErrorPtr registerError(e);
     if (!m_itemRegistration) {
-        logOnce("register", L"Cannot export the notification-area item: " + errorText(e) + L". Using the XEmbed tray.");
+        logOnce("register",
+                L"Cannot export the notification-area item: " + errorText(e) + L". Using the XEmbed tray.");
         return false;
     }
     g_itemOwner = this;
     m_mode = Mode::statusNotifierItem;
-    m_itemName = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(++g_itemCounter);
+    m_itemName =
+        "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(++g_itemCounter);
     exportMenu();
 
-    GVariant* reply = callSync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                               "RequestName", g_variant_new("(su)", m_itemName.c_str(), 4u), G_VARIANT_TYPE("(u)"),
-                               error);
+    GVariant* reply =
+        callSync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+                 g_variant_new("(su)", m_itemName.c_str(), 4u), G_VARIANT_TYPE("(u)"), error);
     guint32 nameResult = 0;
     if (reply) {
         g_variant_get(reply, "(u)", &nameResult);
@@ -515,9 +528,10 @@ void CDesktopBackend::unregisterItem()
         if (!g_dbus_connection_is_closed(m_bus)) {
             g_dbus_connection_unregister_object(m_bus, m_itemRegistration);
             // Watchers drop an item when its name goes; no need to wait for the answer.
-            g_dbus_connection_call(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                   "ReleaseName", g_variant_new("(s)", m_itemName.c_str()), nullptr,
-                                   G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr, nullptr);
+            g_dbus_connection_call(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "ReleaseName",
+                                   g_variant_new("(s)", m_itemName.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE,
+                                   kCallTimeoutMs, nullptr, nullptr, nullptr);
         }
         m_itemRegistration = 0;
     }
@@ -568,8 +582,8 @@ void CDesktopBackend::exportMenu()
     if (!m_menuServer)
         m_menuServer = dbusmenu_server_new(kMenuPath);
     DbusmenuMenuitem* root = dbusmenu_menuitem_new();
-    g_signal_connect(root, DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW, G_CALLBACK(&CDesktopBackend::onMenuAboutToShow),
-                     this);
+    g_signal_connect(root, DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
+                     G_CALLBACK(&CDesktopBackend::onMenuAboutToShow), this);
     if (menu)
         addMenuItems(root, *menu);
     dbusmenu_server_set_root(m_menuServer, root);
@@ -584,15 +598,17 @@ void CDesktopBackend::addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu)
         if (item->IsSeparator()) {
             dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
         } else {
-            dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_LABEL, menuLabel(item->GetItemLabel()).c_str());
+            dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_LABEL,
+                                           menuLabel(item->GetItemLabel()).c_str());
             dbusmenu_menuitem_property_set_bool(d, DBUSMENU_MENUITEM_PROP_ENABLED, item->IsEnabled());
             if (item->IsCheckable()) {
                 dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
                                                item->IsRadio() ? DBUSMENU_MENUITEM_TOGGLE_RADIO
                                                                : DBUSMENU_MENUITEM_TOGGLE_CHECK);
                 dbusmenu_menuitem_property_set_int(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
-                                                   item->IsChecked() ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
-                                                                     : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
+                                                   item->IsChecked()
+                                                       ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
+                                                       : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
             }
             if (wxMenu* sub = item->GetSubMenu()) {
                 dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY,
@@ -619,7 +635,8 @@ void CDesktopBackend::onMenuItemActivated(DbusmenuMenuitem* item, guint, gpointe
         return;
     // A check item toggles when chosen, as in a popup menu; a radio item becomes checked.
     const wxMenuItem* wxItem = owner->FindItem(id);
-    const bool checked = wxItem && wxItem->IsCheckable() ? (wxItem->IsRadio() || !wxItem->IsChecked()) : false;
+    const bool checked =
+        wxItem && wxItem->IsCheckable() ? (wxItem->IsRadio() || !wxItem->IsChecked()) : false;
     zil::P<CDesktopBackend> keep(backend);
     callAfter([keep, owner, id, checked] {
         // The menu may have been rebuilt meanwhile; a command of a menu that went is dropped.
@@ -643,8 +660,9 @@ gboolean CDesktopBackend::onMenuAboutToShow(DbusmenuMenuitem*, gpointer self)
     return TRUE;
 }
 
-void CDesktopBackend::onItemMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
-                                   GVariant*, GDBusMethodInvocation* invocation, gpointer self)
+void CDesktopBackend::onItemMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                   const gchar* method, GVariant*, GDBusMethodInvocation* invocation,
+                                   gpointer self)
 {
     auto* backend = static_cast<CDesktopBackend*>(self);
     g_dbus_method_invocation_return_value(invocation, nullptr);
@@ -683,7 +701,8 @@ GVariant* CDesktopBackend::onItemProperty(GDBusConnection*, const gchar*, const 
     if (property == "IconPixmap")
         return makePixmaps(backend->m_record.icon);
     if (property == "ToolTip") {
-        return g_variant_new("(s@a(iiay)ss)", "", makePixmaps(wxIcon()), utf8(backend->m_record.toolTip).c_str(), "");
+        return g_variant_new("(s@a(iiay)ss)", "", makePixmaps(wxIcon()),
+                             utf8(backend->m_record.toolTip).c_str(), "");
     }
     if (property == "ItemIsMenu")
         return g_variant_new_boolean(FALSE);
@@ -720,8 +739,9 @@ bool CDesktopBackend::showNotification(const NotificationRecord& record)
     if (record.text.empty()) {
         if (!m_lastNotificationId)
             return false;
-        GVariant* reply = callSync(kNotificationsName, kNotificationsPath, kNotificationsName, "CloseNotification",
-                                   g_variant_new("(u)", m_lastNotificationId), nullptr, error);
+        GVariant* reply =
+            callSync(kNotificationsName, kNotificationsPath, kNotificationsName, "CloseNotification",
+                     g_variant_new("(u)", m_lastNotificationId), nullptr, error);
         m_lastNotificationId = 0;
         if (reply)
             g_variant_unref(reply);
@@ -729,14 +749,22 @@ bool CDesktopBackend::showNotification(const NotificationRecord& record)
     }
     const char* iconName = "";
     switch (record.icon & 0xF) {
-    case NIIF_INFO: iconName = "dialog-information"; break;
-    case NIIF_WARNING: iconName = "dialog-warning"; break;
-    case NIIF_ERROR: iconName = "dialog-error"; break;
-    default: break;
+    case NIIF_INFO:
+        iconName = "dialog-information";
+        break;
+    case NIIF_WARNING:
+        iconName = "dialog-warning";
+        break;
+    case NIIF_ERROR:
+        iconName = "dialog-error";
+        break;
+    default:
+        break;
     }
     GVariantBuilder hints;
     g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&hints, "{sv}", "urgency", g_variant_new_byte((record.icon & 0xF) == NIIF_ERROR ? 2 : 1));
+    g_variant_builder_add(&hints, "{sv}", "urgency",
+                          g_variant_new_byte((record.icon & 0xF) == NIIF_ERROR ? 2 : 1));
     if ((record.icon & 0xF) == NIIF_USER && record.userIcon.IsOk())
         g_variant_builder_add(&hints, "{sv}", "image-data", makeImageData(record.userIcon));
     if (record.icon & NIIF_NOSOUND)
@@ -744,8 +772,8 @@ bool CDesktopBackend::showNotification(const NotificationRecord& record)
     // A server that reads markup would drop a text with a stray '<' or '&'.
     if (m_bodyMarkup < 0) {
         m_bodyMarkup = 0;
-        if (GVariant* caps = callSync(kNotificationsName, kNotificationsPath, kNotificationsName, "GetCapabilities",
-                                      nullptr, G_VARIANT_TYPE("(as)"), error)) {
+        if (GVariant* caps = callSync(kNotificationsName, kNotificationsPath, kNotificationsName,
+                                      "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"), error)) {
             GVariant* list = g_variant_get_child_value(caps, 0);
             const gchar** names = g_variant_get_strv(list, nullptr);
             for (const gchar** n = names; n && *n; ++n)
@@ -764,12 +792,12 @@ bool CDesktopBackend::showNotification(const NotificationRecord& record)
     const char* actions[] = {"default", "", nullptr};
     const std::string appName = wxTheApp ? wxTheApp->GetAppDisplayName().utf8_string() : std::string();
     // A new balloon replaces the previous one, as in the Windows notification area.
-    GVariant* reply = callSync(
-        kNotificationsName, kNotificationsPath, kNotificationsName, "Notify",
-        g_variant_new("(susss^as@a{sv}i)", appName.c_str(), m_lastNotificationId, iconName,
-                      utf8(record.title).c_str(), body.c_str(), actions, g_variant_builder_end(&hints),
-                      record.timeoutMs > 0 ? record.timeoutMs : -1),
-        G_VARIANT_TYPE("(u)"), error);
+    GVariant* reply =
+        callSync(kNotificationsName, kNotificationsPath, kNotificationsName, "Notify",
+                 g_variant_new("(susss^as@a{sv}i)", appName.c_str(), m_lastNotificationId, iconName,
+                               utf8(record.title).c_str(), body.c_str(), actions,
+                               g_variant_builder_end(&hints), record.timeoutMs > 0 ? record.timeoutMs : -1),
+                 G_VARIANT_TYPE("(u)"), error);
     if (!reply) {
         busUsable(); // names the gone bus rather than the failed call
         if (!g_dbus_connection_is_closed(m_bus))
@@ -806,7 +834,8 @@ void CDesktopBackend::onWatcherAppeared(GDBusConnection*, const gchar*, const gc
     // has forgotten it.
     zil::P<CDesktopBackend> keep(static_cast<CDesktopBackend*>(self));
     callAfter([keep, owner = std::string(owner)] {
-        if (keep->m_mode == Mode::none || (keep->m_mode == Mode::statusNotifierItem && owner == keep->m_watcherOwner))
+        if (keep->m_mode == Mode::none ||
+            (keep->m_mode == Mode::statusNotifierItem && owner == keep->m_watcherOwner))
             return;
         keep->unregisterItem();
         if (!keep->registerItem())
@@ -816,15 +845,32 @@ void CDesktopBackend::onWatcherAppeared(GDBusConnection*, const gchar*, const gc
 
 void CDesktopBackend::onWatcherVanished(GDBusConnection* bus, const gchar*, gpointer self)
 {
-    // Until a watcher comes back, the tray shows the icon.
-    zil::P<CDesktopBackend> keep(static_cast<CDesktopBackend*>(self));
-    if (g_dbus_connection_is_closed(bus))
+    // Until a watcher comes back, the tray shows the icon. A bus that shuts down drops the
+    // watcher an instant before it drops us, and a restarting desktop brings it back soon:
+    // both are waited out before the icon moves.
+    auto* backend = static_cast<CDesktopBackend*>(self);
+    if (g_dbus_connection_is_closed(bus) || !wxTheApp)
         return;
+    zil::P<CDesktopBackend> keep(backend);
     callAfter([keep] {
-        if (keep->m_mode != Mode::statusNotifierItem || !keep->busUsable())
-            return;
-        keep->unregisterItem();
-        keep->showXEmbed();
+        if (!keep->m_fallbackTimer) {
+            keep->m_fallbackTimer = std::make_unique<wxTimer>();
+            CDesktopBackend* owner = keep.get(); // the timer goes with the backend
+            keep->m_fallbackTimer->Bind(wxEVT_TIMER, [owner](wxTimerEvent&) {
+                if (owner->m_mode != Mode::statusNotifierItem || !owner->busUsable())
+                    return;
+                ErrorPtr error;
+                if (GVariant* watcher = owner->callSync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                        "org.freedesktop.DBus", "GetNameOwner",
+                                                        g_variant_new("(s)", kWatcherName), nullptr, error)) {
+                    g_variant_unref(watcher);
+                    return; // back already; the appearance re-registers the icon
+                }
+                owner->unregisterItem();
+                owner->showXEmbed();
+            });
+        }
+        keep->m_fallbackTimer->StartOnce(kWatcherGraceMs);
     });
 }
 
@@ -852,8 +898,9 @@ bool CDesktopBackend::emitLauncherUpdate()
     g_variant_builder_add(&props, "{sv}", "progress-visible", g_variant_new_boolean(m_progressVisible));
     g_variant_builder_add(&props, "{sv}", "urgent", g_variant_new_boolean(m_urgent));
     GError* e = nullptr;
-    const bool ok = g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface, "Update",
-                                                  g_variant_new("(sa{sv})", m_appURI.c_str(), &props), &e);
+    const bool ok =
+        g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface, "Update",
+                                      g_variant_new("(sa{sv})", m_appURI.c_str(), &props), &e);
     ErrorPtr error(e);
     if (!ok)
         logOnce("launcher", L"Cannot send the launcher entry update: " + errorText(e) + L". Ignoring.");
@@ -874,7 +921,8 @@ bool CDesktopBackend::setProgressState(wxWindow*, TaskBarProgressState state)
     case TBPF_INDETERMINATE:
     case TBPF_PAUSED:
         logOnce("state" + std::to_string(state),
-                L"The launcher entry has no " + zil::String(state == TBPF_PAUSED ? L"paused" : L"indeterminate") +
+                L"The launcher entry has no " +
+                    zil::String(state == TBPF_PAUSED ? L"paused" : L"indeterminate") +
                     L" progress; the bar keeps its value. Ignoring.");
         if (!m_progressVisible) {
             m_progressVisible = true;
@@ -883,8 +931,8 @@ bool CDesktopBackend::setProgressState(wxWindow*, TaskBarProgressState state)
         m_progressState = state;
         return false;
     }
-    logOnce("badstate", L"Unknown taskbar progress state " + zil::toString(static_cast<int64_t>(state)) +
-                            L". Ignoring.");
+    logOnce("badstate",
+            L"Unknown taskbar progress state " + zil::toString(static_cast<int64_t>(state)) + L". Ignoring.");
     return false;
 }
 
@@ -932,8 +980,9 @@ bool CDesktopBackend::setThumbnailToolTip(wxWindow*, const zil::String& text)
 {
     if (text.empty())
         return true;
-    logOnce("thumbnail", L"Task switchers here show no tooltip of their own for a window; the text is not shown. "
-                         L"Ignoring.");
+    logOnce("thumbnail",
+            L"Task switchers here show no tooltip of their own for a window; the text is not shown. "
+            L"Ignoring.");
     return false;
 }
 

@@ -49,8 +49,8 @@ struct PrivateBus {
             dup2(out[1], 1);
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, 2);
-            execlp("dbus-daemon", "dbus-daemon", "--nofork", "--print-address", ("--config-file=" + config).c_str(),
-                   nullptr);
+            execlp("dbus-daemon", "dbus-daemon", "--nofork", "--print-address",
+                   ("--config-file=" + config).c_str(), nullptr);
             _exit(127);
         }
         close(out[1]);
@@ -103,7 +103,8 @@ public:
         return field;
     }
     // An asynchronous call answered on the GUI thread's loop, which the item needs to answer.
-    GVariant* call(const std::string& dest, const char* path, const char* iface, const char* method, GVariant* args)
+    GVariant* call(const std::string& dest, const char* path, const char* iface, const char* method,
+                   GVariant* args)
     {
         struct Reply {
             bool done = false;
@@ -122,8 +123,8 @@ public:
     }
     GVariant* itemProperty(const char* name)
     {
-        GVariant* r = call(locked(items).at(0), "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
-                           g_variant_new("(ss)", "org.kde.StatusNotifierItem", name));
+        GVariant* r = call(locked(items).at(0), "/StatusNotifierItem", "org.freedesktop.DBus.Properties",
+                           "Get", g_variant_new("(ss)", "org.kde.StatusNotifierItem", name));
         GVariant* value = nullptr;
         if (r) {
             g_variant_get(r, "(v)", &value);
@@ -135,19 +136,21 @@ public:
     GVariant* menuLayout()
     {
         GVariant* layout = nullptr;
-        runLoopUntil([&] {
-            layout = call(locked(items).at(0), "/StatusNotifierItem/Menu", "com.canonical.dbusmenu", "GetLayout",
-                          g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
-            return layout != nullptr;
-        }, 5000);
+        runLoopUntil(
+            [&] {
+                layout = call(locked(items).at(0), "/StatusNotifierItem/Menu", "com.canonical.dbusmenu",
+                              "GetLayout", g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)));
+                return layout != nullptr;
+            },
+            5000);
         return layout;
     }
     // Without waiting: the item may answer by opening a menu, which runs until it closes.
     void callItem(const char* method)
     {
-        g_dbus_connection_call(bus, locked(items).at(0).c_str(), "/StatusNotifierItem", "org.kde.StatusNotifierItem",
-                               method, g_variant_new("(ii)", 10, 10), nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr,
-                               nullptr, nullptr);
+        g_dbus_connection_call(bus, locked(items).at(0).c_str(), "/StatusNotifierItem",
+                               "org.kde.StatusNotifierItem", method, g_variant_new("(ii)", 10, 10), nullptr,
+                               G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr, nullptr);
     }
 
 private:
@@ -162,18 +165,21 @@ private:
             nullptr, nullptr, nullptr);
         if (withWatcher)
             serve("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                  "<node><interface name='org.kde.StatusNotifierWatcher'><method name='RegisterStatusNotifierItem'>"
+                  "<node><interface name='org.kde.StatusNotifierWatcher'><method "
+                  "name='RegisterStatusNotifierItem'>"
                   "<arg type='s' direction='in'/></method></interface></node>");
-        serve("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-              "<node><interface name='org.freedesktop.Notifications'><method name='Notify'><arg type='s'/>"
-              "<arg type='u'/><arg type='s'/><arg type='s'/><arg type='s'/><arg type='as'/><arg type='a{sv}'/>"
-              "<arg type='i'/><arg type='u' direction='out'/></method><method name='CloseNotification'>"
-              "<arg type='u'/></method><method name='GetCapabilities'><arg type='as' direction='out'/></method>"
-              "</interface></node>");
+        serve(
+            "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+            "<node><interface name='org.freedesktop.Notifications'><method name='Notify'><arg type='s'/>"
+            "<arg type='u'/><arg type='s'/><arg type='s'/><arg type='s'/><arg type='as'/><arg type='a{sv}'/>"
+            "<arg type='i'/><arg type='u' direction='out'/></method><method name='CloseNotification'>"
+            "<arg type='u'/></method><method name='GetCapabilities'><arg type='as' direction='out'/></method>"
+            "</interface></node>");
         g_dbus_connection_signal_subscribe(bus, nullptr, "org.freedesktop.DBus", "NameOwnerChanged", nullptr,
                                            nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &onSignal, this, nullptr);
-        g_dbus_connection_signal_subscribe(bus, nullptr, "com.canonical.Unity.LauncherEntry", "Update", nullptr,
-                                           nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &onSignal, this, nullptr);
+        g_dbus_connection_signal_subscribe(bus, nullptr, "com.canonical.Unity.LauncherEntry", "Update",
+                                           nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &onSignal, this,
+                                           nullptr);
         GMainLoop* loop = g_main_loop_new(context, FALSE);
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -196,10 +202,10 @@ private:
         g_dbus_node_info_unref(node);
         // The previous test's desktop may still be leaving the bus.
         for (int attempt = 0; attempt < 200; ++attempt) {
-            GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                          "org.freedesktop.DBus", "RequestName",
-                                                          g_variant_new("(su)", name, 4u), G_VARIANT_TYPE("(u)"),
-                                                          G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+            GVariant* reply = g_dbus_connection_call_sync(
+                bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+                g_variant_new("(su)", name, 4u), G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr,
+                nullptr);
             guint32 result = 0;
             g_variant_get(reply, "(u)", &result);
             g_variant_unref(reply);
@@ -209,8 +215,9 @@ private:
         }
         ADD_FAILURE() << "cannot own " << name;
     }
-    static void onMethod(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* method,
-                         GVariant* args, GDBusMethodInvocation* invocation, gpointer data)
+    static void onMethod(GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
+                         const gchar* method, GVariant* args, GDBusMethodInvocation* invocation,
+                         gpointer data)
     {
         auto* self = static_cast<CFakeDesktop*>(data);
         std::lock_guard<std::mutex> lock(self->mutex);
@@ -224,8 +231,8 @@ private:
         } else if (name == "Notify") {
             const gchar *icon, *title, *body;
             gint32 timeout;
-            g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", nullptr, nullptr, &icon, &title, &body, nullptr, nullptr,
-                          &timeout);
+            g_variant_get(args, "(&su&s&s&s@as@a{sv}i)", nullptr, nullptr, &icon, &title, &body, nullptr,
+                          nullptr, &timeout);
             const guint32 id = static_cast<guint32>(self->notifications.size() + 1);
             self->notifications.push_back({id, icon, title, body, timeout});
             g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", id));
@@ -245,7 +252,8 @@ private:
             const gchar *name, *newOwner;
             g_variant_get(args, "(&s&s&s)", &name, nullptr, &newOwner);
             if (!*newOwner)
-                self->items.erase(std::remove(self->items.begin(), self->items.end(), name), self->items.end());
+                self->items.erase(std::remove(self->items.begin(), self->items.end(), name),
+                                  self->items.end());
             return;
         }
         GVariant* props = g_variant_get_child_value(args, 1);
@@ -342,7 +350,8 @@ TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
 
     // Both requests arrive while the first menu is open; the second must not open another.
     // The keys are real input: hold the display's input lock that other test processes take.
-    const std::string lockPath = "/tmp/zilui-tests-input" + std::string(getenv("DISPLAY") ? getenv("DISPLAY") : "") + ".lock";
+    const std::string lockPath =
+        "/tmp/zilui-tests-input" + std::string(getenv("DISPLAY") ? getenv("DISPLAY") : "") + ".lock";
     const int inputLock = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
     if (inputLock >= 0)
         flock(inputLock, LOCK_EX);
@@ -361,7 +370,7 @@ TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
     m_desktop->callItem("ContextMenu");
     EXPECT_TRUE(runLoopUntil([&] { return !m_icon->commands.empty() && !m_icon->isMenuShowing(); }, 20000));
     if (inputLock >= 0)
-        close(inputLock); // releases the lock
+        close(inputLock);                   // releases the lock
     EXPECT_EQ(m_icon->menusCreated, 1 + 1); // the D-Bus menu made at show(), then the popup
     EXPECT_EQ(m_icon->events, (std::vector<int>{0, 1, 3, 4, 3, 4}));
     EXPECT_EQ(m_icon->commands, std::vector<int>{wxID_OPEN});
@@ -393,8 +402,8 @@ TEST_F(TaskBarIconTest, NotificationIsCutAndItsClickIsEventSix)
 {
     // No icon shown: notifications do not need one.
     // The server reads markup, so the '&' that ends the cut text must arrive escaped.
-    ASSERT_TRUE(m_icon->showNotification(zil::String(100, L't'), zil::String(254, L'b') + L"&" + zil::String(45, L'c'),
-                                         NIIF_WARNING, 4000));
+    ASSERT_TRUE(m_icon->showNotification(
+        zil::String(100, L't'), zil::String(254, L'b') + L"&" + zil::String(45, L'c'), NIIF_WARNING, 4000));
     const auto shown = m_desktop->locked(m_desktop->notifications);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].title, std::string(63, 't'));
@@ -423,7 +432,8 @@ TEST_F(TaskBarIconTest, ProgressReachesTheLauncherAndTheBadgeTheWindowIcons)
     ASSERT_TRUE(m_icon->initWindowsTaskBarFeatures(&frame));
     EXPECT_TRUE(m_icon->setTaskBarProgress(0.5));
     EXPECT_TRUE(m_icon->setTaskBarProgressState(TBPF_NOPROGRESS));
-    ASSERT_TRUE(runLoopUntil([&] { return m_desktop->locked(m_desktop->launcherUpdates).size() == 2; }, 5000));
+    ASSERT_TRUE(
+        runLoopUntil([&] { return m_desktop->locked(m_desktop->launcherUpdates).size() == 2; }, 5000));
     const auto updates = m_desktop->locked(m_desktop->launcherUpdates);
     EXPECT_EQ(updates[0], std::make_pair(0.5, true));
     EXPECT_EQ(updates[1].second, false);
@@ -440,7 +450,7 @@ TEST_F(TaskBarIconTest, ProgressReachesTheLauncherAndTheBadgeTheWindowIcons)
     EXPECT_EQ(badged.ConvertToImage().GetRed(28, 28), 0);
 }
 
-TEST_F(TaskBarIconTest, WithoutWatcherTheTrayIsUsedUntilOneComesAndTheDestructorUnregisters)
+TEST_F(TaskBarIconTest, WithoutWatcherTheTrayIsUsedAndTheIconFollowsWatchersAndTheDestructorUnregisters)
 {
     m_desktop.reset(); // names go before the next desktop takes them
     m_desktop = std::make_unique<CFakeDesktop>(false);
@@ -448,10 +458,13 @@ TEST_F(TaskBarIconTest, WithoutWatcherTheTrayIsUsedUntilOneComesAndTheDestructor
     EXPECT_TRUE(m_icon->show());
     EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"XEmbed");
 
-    m_desktop.reset();
-    m_desktop = std::make_unique<CFakeDesktop>(true);
-    EXPECT_TRUE(runLoopUntil([&] { return m_desktop->locked(m_desktop->items).size() == 1; }, 5000));
-    EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"StatusNotifierItem");
+    for (bool watcher : {true, false, true}) {
+        m_desktop.reset();
+        m_desktop = std::make_unique<CFakeDesktop>(watcher);
+        const wchar_t* protocol = watcher ? L"StatusNotifierItem" : L"XEmbed";
+        EXPECT_TRUE(runLoopUntil([&] { return m_icon->getBackend()->getIconProtocol() == protocol; }, 5000));
+    }
+    EXPECT_EQ(m_desktop->locked(m_desktop->items).size(), 1u);
     m_icon = nullptr;
     EXPECT_TRUE(runLoopUntil([&] { return m_desktop->locked(m_desktop->items).empty(); }, 5000));
 }
@@ -474,7 +487,8 @@ TEST_F(TaskBarIconTest, ZZGoneBusMakesCallsFailWithOneWarning)
     m_icon = nullptr;
     const std::string log = m_log.text();
     size_t warnings = 0;
-    for (size_t at = log.find("level=\"warning\""); at != std::string::npos; at = log.find("level=\"warning\"", at + 1))
+    for (size_t at = log.find("level=\"warning\""); at != std::string::npos;
+         at = log.find("level=\"warning\"", at + 1))
         ++warnings;
     EXPECT_EQ(warnings, 1u) << log;
 }

@@ -103,7 +103,8 @@ public:
     virtual bool setOverlayIcon(wxWindow* window, const wxIcon* overlay, const zil::String& description) = 0;
     virtual bool setThumbnailToolTip(wxWindow* window, const zil::String& text) = 0;
     virtual bool setProgressState(wxWindow* window, TaskBarProgressState state) = 0;
-    virtual bool setProgressValue(wxWindow* window, unsigned long long completed, unsigned long long total) = 0;
+    virtual bool setProgressValue(wxWindow* window, unsigned long long completed,
+                                  unsigned long long total) = 0;
 };
 
 // The desktop's backend: a StatusNotifierItem on the session bus where a
@@ -111,7 +112,8 @@ public:
 // org.freedesktop.Notifications; taskbar progress through the launcher entry signal of
 // `desktopFileId` ("myapp.desktop"; empty: taken from GIO_LAUNCHED_DESKTOP_FILE or else the
 // program name); the overlay as a badge on the window's own icons.
-zil::P<INotificationAreaBackend> createDesktopNotificationAreaBackend(const zil::String& desktopFileId = zil::String());
+zil::P<INotificationAreaBackend>
+createDesktopNotificationAreaBackend(const zil::String& desktopFileId = zil::String());
 
 // An icon in the notification area with a tooltip and a context menu, notifications, and
 // the decorations of the application's taskbar entry. GUI thread only.
