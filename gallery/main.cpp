@@ -7,8 +7,9 @@
 // painted, prints the file's path and exits; that is how it runs without a person.
 // --language stores the language for this and later starts, as the language dialog does;
 // an empty name goes back to the system's language. --page opens the gallery on the named page
-// (welcome, application, images, text, skinned, wizard, system), so a screenshot can show any of them.
+// (the names in kPageNames), so a screenshot can show any of them.
 
+#include "desktoppage.h"
 #include "imagespage.h"
 #include "screenshot.h"
 #include "slickpage.h"
@@ -41,7 +42,17 @@ using zilui::fromWX;
 using zilui::toWX;
 
 // Names that --page accepts, in the notebook's order.
-const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "system"};
+const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "system",
+                                   "desktop"};
+
+// "welcome, application, ..." for the command line's help.
+wxString pageNameList()
+{
+    wxString list;
+    for (const char* name : kPageNames)
+        list += (list.empty() ? "" : ", ") + wxString(name);
+    return list;
+}
 
 // Index into kPageNames, or -1.
 int findPage(const wxString& name)
@@ -80,6 +91,7 @@ public:
         book->AddPage(gallery::makeSlickPage(book), toWX(ZILUI_TR("Skinned controls")));
         book->AddPage(gallery::makeWizardPage(book), toWX(ZILUI_TR("Wizard")));
         book->AddPage(gallery::makeSystemPage(book), toWX(ZILUI_TR("System")));
+        book->AddPage(gallery::makeDesktopPage(book), toWX(ZILUI_TR("Desktop")));
         book->SetSelection(static_cast<size_t>(page));
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(book, 1, wxEXPAND);
@@ -182,7 +194,7 @@ public:
         CAppBase::OnInitCmdLine(parser);
         parser.AddOption("", "screenshot", toWX(ZILUI_TR("save the main window as PNG to this file and exit")));
         parser.AddOption("", "page",
-                         toWX(ZILUI_TR("open on this page: welcome, application, images, text, skinned, wizard or system")));
+                         toWX(ZILUI_TR("open on this page:")) + " " + pageNameList());
         parser.AddOption("", "language",
                          toWX(ZILUI_TR("use this language from now on, e.g. \"de\"; empty for the system's")));
     }

@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libpam0g-dev
     libnss-wrapper libpam-wrapper locales
+    libdbusmenu-glib-dev dbus-daemon
     xvfb xauth x11-utils
     fonts-dejavu-core
     dpkg-dev file

@@ -1,0 +1,996 @@
+// SPDX-License-Identifier: MIT
+// The notification area, notifications and the taskbar entry on today's Linux desktops. All
+// D-Bus traffic runs on the session bus connection that GIO shares in the process (the D-Bus
+// menu library insists on it), and every callback arrives on the GUI thread through the
+// default main context, which wxGTK's loop runs. Callbacks never call into the icon
+// directly: they queue the call, so a handler that throws meets the application's guard and
+// not a C frame of GLib.
+#include <zilui/system/taskbaricon.h>
+
+#include <zilui/app/strings.h>
+
+#include <zil/log.h>
+
+#include <wx/app.h>
+#include <wx/frame.h>
+#include <wx/iconbndl.h>
+#include <wx/image.h>
+#include <wx/menu.h>
+#include <wx/taskbar.h>
+#include <wx/timer.h>
+#include <wx/toplevel.h>
+#include <wx/utils.h>
+
+#include <gio/gio.h>
+#include <libdbusmenu-glib/dbusmenu-glib.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <set>
+
+namespace zilui {
+
+namespace {
+
+constexpr int kCallTimeoutMs = 3000;
+constexpr int kWatcherGraceMs = 1000;
+constexpr const char* kItemPath = "/StatusNotifierItem";
+constexpr const char* kMenuPath = "/StatusNotifierItem/Menu";
+constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
+constexpr const char* kWatcherName = "org.kde.StatusNotifierWatcher";
+constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
+constexpr const char* kNotificationsName = "org.freedesktop.Notifications";
+constexpr const char* kNotificationsPath = "/org/freedesktop/Notifications";
+constexpr const char* kLauncherInterface = "com.canonical.Unity.LauncherEntry";
+// Where a wxMenu item's id is kept on its D-Bus twin.
+constexpr const char* kWxIdKey = "zilui-wx-id";
+
+const char* const kItemIntrospection = R"xml(<node>
+  <interface name="org.kde.StatusNotifierItem">
+    <property name="Category" type="s" access="read"/>
+    <property name="Id" type="s" access="read"/>
+    <property name="Title" type="s" access="read"/>
+    <property name="Status" type="s" access="read"/>
+    <property name="WindowId" type="i" access="read"/>
+    <property name="IconName" type="s" access="read"/>
+    <property name="IconPixmap" type="a(iiay)" access="read"/>
+    <property name="OverlayIconName" type="s" access="read"/>
+    <property name="OverlayIconPixmap" type="a(iiay)" access="read"/>
+    <property name="AttentionIconName" type="s" access="read"/>
+    <property name="AttentionIconPixmap" type="a(iiay)" access="read"/>
+    <property name="ToolTip" type="(sa(iiay)ss)" access="read"/>
+    <property name="ItemIsMenu" type="b" access="read"/>
+    <property name="Menu" type="o" access="read"/>
+    <method name="ContextMenu"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="Activate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="SecondaryActivate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="Scroll"><arg name="delta" type="i" direction="in"/><arg name="orientation" type="s" direction="in"/></method>
+    <signal name="NewTitle"/>
+    <signal name="NewIcon"/>
+    <signal name="NewAttentionIcon"/>
+    <signal name="NewOverlayIcon"/>
+    <signal name="NewToolTip"/>
+    <signal name="NewStatus"><arg name="status" type="s"/></signal>
+  </interface>
+</node>)xml";
+
+std::string utf8(const zil::String& text)
+{
+    return text.toUTF8();
+}
+
+struct GErrorDeleter {
+    void operator()(GError* e) const { g_error_free(e); }
+};
+using ErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
+
+zil::String errorText(const GError* error)
+{
+    return error ? zil::String::fromUTF8(error->message) : zil::String(L"unknown error");
+}
+
+// The icon as the StatusNotifierItem pixmap list: one ARGB32 picture in network byte order;
+// empty for an icon that is not valid.
+GVariant* makePixmaps(const wxIcon& icon)
+{
+    GVariantBuilder list;
+    g_variant_builder_init(&list, G_VARIANT_TYPE("a(iiay)"));
+    if (icon.IsOk()) {
+        wxBitmap bitmap;
+        bitmap.CopyFromIcon(icon);
+        const wxImage image = bitmap.ConvertToImage();
+        if (image.IsOk()) {
+            const int w = image.GetWidth(), h = image.GetHeight();
+            std::string bytes(static_cast<size_t>(w) * h * 4, '\0');
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    char* p = &bytes[(static_cast<size_t>(y) * w + x) * 4];
+                    p[0] = static_cast<char>(image.HasAlpha() ? image.GetAlpha(x, y) : 255);
+                    p[1] = static_cast<char>(image.GetRed(x, y));
+                    p[2] = static_cast<char>(image.GetGreen(x, y));
+                    p[3] = static_cast<char>(image.GetBlue(x, y));
+                }
+            }
+            GVariant* data = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, bytes.data(), bytes.size(), 1);
+            g_variant_builder_add(&list, "(ii@ay)", w, h, data);
+        }
+    }
+    return g_variant_builder_end(&list);
+}
+
+// The notification's "image-data" hint: RGBA rows.
+GVariant* makeImageData(const wxIcon& icon)
+{
+    wxBitmap bitmap;
+    bitmap.CopyFromIcon(icon);
+    const wxImage image = bitmap.ConvertToImage();
+    const int w = image.GetWidth(), h = image.GetHeight();
+    std::string bytes(static_cast<size_t>(w) * h * 4, '\0');
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            char* p = &bytes[(static_cast<size_t>(y) * w + x) * 4];
+            p[0] = static_cast<char>(image.GetRed(x, y));
+            p[1] = static_cast<char>(image.GetGreen(x, y));
+            p[2] = static_cast<char>(image.GetBlue(x, y));
+            p[3] = static_cast<char>(image.HasAlpha() ? image.GetAlpha(x, y) : 255);
+        }
+    }
+    GVariant* data = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, bytes.data(), bytes.size(), 1);
+    return g_variant_new("(iiibii@ay)", w, h, w * 4, TRUE, 8, 4, data);
+}
+
+// wxWidgets marks mnemonics with '&' ("&&" for a literal one), D-Bus menus with '_'.
+std::string menuLabel(const wxString& text)
+{
+    std::string out;
+    const std::string in = text.utf8_string();
+    for (size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == '&') {
+            if (i + 1 < in.size() && in[i + 1] == '&') {
+                out += '&';
+                ++i;
+            } else {
+                out += '_';
+            }
+        } else if (in[i] == '_') {
+            out += "__";
+        } else {
+            out += in[i];
+        }
+    }
+    return out;
+}
+
+// The badge: `overlay` at half the picture's size in its bottom-right corner, blended over
+// `base` by alpha, so the icon keeps its own look around it.
+wxIcon compositeBadge(const wxIcon& base, const wxIcon& overlay)
+{
+    wxBitmap baseBitmap, overlayBitmap;
+    baseBitmap.CopyFromIcon(base);
+    overlayBitmap.CopyFromIcon(overlay);
+    wxImage image = baseBitmap.ConvertToImage();
+    if (!image.HasAlpha())
+        image.InitAlpha();
+    const int size = std::max(1, std::min(image.GetWidth(), image.GetHeight()) / 2);
+    wxImage badge = overlayBitmap.ConvertToImage().Scale(size, size, wxIMAGE_QUALITY_HIGH);
+    const int x0 = image.GetWidth() - size, y0 = image.GetHeight() - size;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const double a = badge.HasAlpha() ? badge.GetAlpha(x, y) / 255.0 : 1.0;
+            const int tx = x0 + x, ty = y0 + y;
+            auto blend = [a](unsigned char over, unsigned char under) {
+                return static_cast<unsigned char>(over * a + under * (1 - a) + 0.5);
+            };
+            image.SetRGB(tx, ty, blend(badge.GetRed(x, y), image.GetRed(tx, ty)),
+                         blend(badge.GetGreen(x, y), image.GetGreen(tx, ty)),
+                         blend(badge.GetBlue(x, y), image.GetBlue(tx, ty)));
+            image.SetAlpha(tx, ty, blend(255, image.GetAlpha(tx, ty)));
+        }
+    }
+    wxIcon result;
+    result.CopyFromBitmap(wxBitmap(image));
+    return result;
+}
+
+// GLib's callbacks hand their work to the main loop through here; without an application
+// object there is no loop to run it, and the work is dropped.
+void callAfter(std::function<void()> work)
+{
+    if (wxTheApp)
+        wxTheApp->CallAfter(std::move(work));
+}
+
+class CDesktopBackend;
+
+// The fallback where no StatusNotifierWatcher runs: wxWidgets' tray icon.
+class CXEmbedIcon : public wxTaskBarIcon {
+public:
+    explicit CXEmbedIcon(std::function<void(TaskBarEvent)> report) : m_report(std::move(report))
+    {
+        const struct {
+            wxEventType type;
+            TaskBarEvent event;
+        } map[] = {
+            {wxEVT_TASKBAR_LEFT_DOWN, TaskBarLeftButtonDown},
+            {wxEVT_TASKBAR_LEFT_UP, TaskBarLeftButtonUp},
+            {wxEVT_TASKBAR_LEFT_DCLICK, TaskBarLeftDoubleClick},
+            {wxEVT_TASKBAR_RIGHT_DOWN, TaskBarRightButtonDown},
+            {wxEVT_TASKBAR_RIGHT_UP, TaskBarRightButtonUp},
+            {wxEVT_TASKBAR_RIGHT_DCLICK, TaskBarRightDoubleClick},
+        };
+        for (const auto& m : map) {
+            const TaskBarEvent event = m.event;
+            Bind(wxEventTypeTag<wxTaskBarIconEvent>(m.type), [this, event](wxTaskBarIconEvent&) {
+                if (m_report)
+                    m_report(event);
+            });
+        }
+    }
+
+    // Hiding may come from a command of the menu that one of our handlers opened, so the
+    // object goes later, and reports nothing meanwhile.
+    struct Deleter {
+        void operator()(CXEmbedIcon* icon) const
+        {
+            icon->m_report = nullptr;
+            icon->RemoveIcon();
+            icon->Destroy();
+        }
+    };
+
+private:
+    std::function<void(TaskBarEvent)> m_report;
+};
+
+class CDesktopBackend : public zil::CBase, public INotificationAreaBackend {
+public:
+    explicit CDesktopBackend(const zil::String& desktopFileId);
+    ~CDesktopBackend() override;
+
+    void setListenerWeak(IListener* listener) override { m_listener = listener; }
+    zil::String getIconProtocol() const override
+    {
+        return m_mode == Mode::statusNotifierItem ? L"StatusNotifierItem"
+               : m_mode == Mode::xembed           ? L"XEmbed"
+                                                  : L"";
+    }
+    bool addIcon(const IconRecord& record) override;
+    bool modifyIcon(const IconRecord& record) override;
+    bool deleteIcon() override;
+    bool showNotification(const NotificationRecord& record) override;
+    bool popupMenu(wxMenu& menu, wxEvtHandler& commandTarget) override;
+    bool initTaskBar(wxWindow* window) override;
+    bool setOverlayIcon(wxWindow* window, const wxIcon* overlay, const zil::String& description) override;
+    bool setThumbnailToolTip(wxWindow* window, const zil::String& text) override;
+    bool setProgressState(wxWindow* window, TaskBarProgressState state) override;
+    bool setProgressValue(wxWindow* window, unsigned long long completed, unsigned long long total) override;
+
+private:
+    enum class Mode { none, statusNotifierItem, xembed };
+
+    bool busUsable();
+    void logOnce(const std::string& key, const zil::String& text);
+    GVariant* callSync(const char* name, const char* path, const char* interface, const char* method,
+                       GVariant* parameters, const GVariantType* replyType, ErrorPtr& error);
+    // Runs `call` on the listener from the main loop, if the icon is still there then.
+    void queue(std::function<void(IListener&)> call);
+
+    bool registerItem();
+    void unregisterItem();
+    bool showXEmbed();
+    void exportMenu();
+    void addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu);
+    void emitItemSignal(const char* name);
+    bool emitLauncherUpdate();
+
+    static void onItemMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* method,
+                             GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self);
+    static GVariant* onItemProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                    const gchar* name, GError**, gpointer self);
+    static void onNotificationSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                     const gchar* signal, GVariant* parameters, gpointer self);
+    static void onWatcherAppeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer self);
+    static void onWatcherVanished(GDBusConnection*, const gchar*, gpointer self);
+    static void onMenuItemActivated(DbusmenuMenuitem* item, guint, gpointer self);
+    static gboolean onMenuAboutToShow(DbusmenuMenuitem*, gpointer self);
+
+    IListener* m_listener = nullptr;
+    GDBusConnection* m_bus = nullptr;
+    std::set<std::string> m_logged;
+    IconRecord m_record;
+    Mode m_mode = Mode::none;
+    std::unique_ptr<CXEmbedIcon, CXEmbedIcon::Deleter> m_xembed;
+
+    guint m_itemRegistration = 0;
+    std::string m_itemName;
+    std::string m_watcherOwner; // the watcher that knows the item
+    guint m_watcherWatch = 0;
+    DbusmenuServer* m_menuServer = nullptr;
+    std::unique_ptr<wxMenu> m_exportedMenu;
+
+    guint m_notificationSubscription = 0;
+    std::set<guint32> m_notificationIds;
+    guint32 m_lastNotificationId = 0;
+    int m_bodyMarkup = -1; // whether the server reads the text as markup; -1: not asked yet
+
+    std::string m_appURI;
+    std::string m_launcherPath;
+    double m_progress = 0;
+    bool m_progressVisible = false;
+    bool m_urgent = false;
+    TaskBarProgressState m_progressState = TBPF_NOPROGRESS;
+
+    std::unique_ptr<wxTimer> m_fallbackTimer;
+    wxWeakRef<wxTopLevelWindow> m_badgedWindow;
+    wxIconBundle m_originalIcons;
+};
+
+// One StatusNotifierItem per connection can live at the path watchers look at.
+CDesktopBackend* g_itemOwner = nullptr;
+int g_itemCounter = 0;
+
+CDesktopBackend::CDesktopBackend(const zil::String& desktopFileId)
+{
+    GError* error = nullptr;
+    m_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    ErrorPtr guard(error);
+    if (!m_bus) {
+        logOnce("bus", L"No session bus (" + errorText(error) +
+                           L"): the icon uses the XEmbed tray; notifications and the launcher entry are off. "
+                           L"Ignoring.");
+    } else {
+        // The shared connection would end the process when the bus goes.
+        g_dbus_connection_set_exit_on_close(m_bus, FALSE);
+        m_notificationSubscription = g_dbus_connection_signal_subscribe(
+            m_bus, nullptr, kNotificationsName, nullptr, kNotificationsPath, nullptr,
+            G_DBUS_SIGNAL_FLAGS_NONE, &CDesktopBackend::onNotificationSignal, this, nullptr);
+        m_watcherWatch = g_bus_watch_name_on_connection(m_bus, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                                        &CDesktopBackend::onWatcherAppeared,
+                                                        &CDesktopBackend::onWatcherVanished, this, nullptr);
+    }
+
+    std::string id = utf8(desktopFileId);
+    if (id.empty()) {
+        if (const char* launched = g_getenv("GIO_LAUNCHED_DESKTOP_FILE")) {
+            gchar* base = g_path_get_basename(launched);
+            id = base;
+            g_free(base);
+        } else if (const char* program = g_get_prgname()) {
+            id = std::string(program) + ".desktop";
+        }
+    }
+    m_appURI = "application://" + id;
+    m_launcherPath = "/com/canonical/unity/launcherentry/" + std::to_string(g_str_hash(m_appURI.c_str()));
+}
+
+CDesktopBackend::~CDesktopBackend()
+{
+    m_listener = nullptr;
+    unregisterItem();
+    m_xembed.reset();
+    if (m_badgedWindow)
+        m_badgedWindow->SetIcons(m_originalIcons);
+    if (m_bus) {
+        if (m_watcherWatch)
+            g_bus_unwatch_name(m_watcherWatch);
+        if (m_notificationSubscription)
+            g_dbus_connection_signal_unsubscribe(m_bus, m_notificationSubscription);
+        g_object_unref(m_bus);
+    }
+}
+
+void CDesktopBackend::logOnce(const std::string& key, const zil::String& text)
+{
+    if (m_logged.insert(key).second)
+        zil::logWarning(text);
+}
+
+bool CDesktopBackend::busUsable()
+{
+    if (!m_bus)
+        return false;
+    if (g_dbus_connection_is_closed(m_bus)) {
+        logOnce("bus",
+                L"The session bus has gone: the notification area, notifications and the launcher entry do "
+                L"nothing from now on. Ignoring.");
+        return false;
+    }
+    return true;
+}
+
+GVariant* CDesktopBackend::callSync(const char* name, const char* path, const char* interface,
+                                    const char* method, GVariant* parameters, const GVariantType* replyType,
+                                    ErrorPtr& error)
+{
+    GError* e = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(m_bus, name, path, interface, method, parameters, replyType,
+                                                  G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, &e);
+    error.reset(e);
+    return reply;
+}
+
+void CDesktopBackend::queue(std::function<void(IListener&)> call)
+{
+    zil::P<CDesktopBackend> self(this);
+    callAfter([self, call = std::move(call)] {
+        if (self->m_listener)
+            call(*self->m_listener);
+    });
+}
+
+// Notification area
+
+bool CDesktopBackend::addIcon(const IconRecord& record)
+{
+    m_record = record;
+    if (m_bus && !busUsable())
+        return false;
+    if (m_bus && registerItem())
+        return true;
+    return showXEmbed();
+}
+
+bool CDesktopBackend::modifyIcon(const IconRecord& record)
+{
+    m_record = record;
+    switch (m_mode) {
+    case Mode::statusNotifierItem:
+        if (!busUsable())
+            return false;
+        emitItemSignal("NewIcon");
+        emitItemSignal("NewToolTip");
+        exportMenu();
+        return true;
+    case Mode::xembed:
+        return showXEmbed();
+    case Mode::none:
+        break;
+    }
+    return addIcon(record);
+}
+
+bool CDesktopBackend::deleteIcon()
+{
+    if (m_mode == Mode::statusNotifierItem && !busUsable())
+        return false;
+    unregisterItem();
+    m_xembed.reset();
+    m_mode = Mode::none;
+    return true;
+}
+
+bool CDesktopBackend::registerItem()
+{
+    if (m_mode == Mode::statusNotifierItem)
+        return true;
+    if (g_itemOwner && g_itemOwner != this)
+        return false;
+    ErrorPtr error;
+    GVariant* owner =
+        callSync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
+                 g_variant_new("(s)", kWatcherName), G_VARIANT_TYPE("(s)"), error);
+    if (!owner)
+        return false; // no watcher
+    const gchar* watcher = nullptr;
+    g_variant_get(owner, "(&s)", &watcher);
+    m_watcherOwner = watcher;
+    g_variant_unref(owner);
+
+    static const GDBusInterfaceVTable vtable = {
+        &CDesktopBackend::onItemMethod, &CDesktopBackend::onItemProperty, nullptr, {}};
+    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kItemIntrospection, nullptr);
+    GError* e = nullptr;
+    m_itemRegistration =
+        g_dbus_connection_register_object(m_bus, kItemPath, node->interfaces[0], &vtable, this, nullptr, &e);
+    g_dbus_node_info_unref(node);
+    ErrorPtr registerError(e);
+    if (!m_itemRegistration) {
+        logOnce("register",
+                L"Cannot export the notification-area item: " + errorText(e) + L". Using the XEmbed tray.");
+        return false;
+    }
+    g_itemOwner = this;
+    m_mode = Mode::statusNotifierItem;
+    m_itemName =
+        "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(++g_itemCounter);
+    exportMenu();
+
+    GVariant* reply =
+        callSync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+                 g_variant_new("(su)", m_itemName.c_str(), 4u), G_VARIANT_TYPE("(u)"), error);
+    guint32 nameResult = 0;
+    if (reply) {
+        g_variant_get(reply, "(u)", &nameResult);
+        g_variant_unref(reply);
+        reply = nullptr;
+    }
+    if (nameResult == 1) { // the primary owner
+        reply = callSync(kWatcherName, kWatcherPath, kWatcherName, "RegisterStatusNotifierItem",
+                         g_variant_new("(s)", m_itemName.c_str()), nullptr, error);
+    }
+    if (!reply) {
+        logOnce("register", L"The StatusNotifierWatcher refused the icon: " + errorText(error.get()) +
+                                L". Using the XEmbed tray.");
+        unregisterItem();
+        return false;
+    }
+    g_variant_unref(reply);
+    m_xembed.reset();
+    return true;
+}
+
+void CDesktopBackend::unregisterItem()
+{
+    if (m_itemRegistration) {
+        if (!g_dbus_connection_is_closed(m_bus)) {
+            g_dbus_connection_unregister_object(m_bus, m_itemRegistration);
+            // Watchers drop an item when its name goes; no need to wait for the answer.
+            g_dbus_connection_call(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                   "org.freedesktop.DBus", "ReleaseName",
+                                   g_variant_new("(s)", m_itemName.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE,
+                                   kCallTimeoutMs, nullptr, nullptr, nullptr);
+        }
+        m_itemRegistration = 0;
+    }
+    if (g_itemOwner == this)
+        g_itemOwner = nullptr;
+    if (m_menuServer) {
+        g_object_unref(m_menuServer);
+        m_menuServer = nullptr;
+    }
+    m_exportedMenu.reset();
+    if (m_mode == Mode::statusNotifierItem)
+        m_mode = Mode::none;
+}
+
+bool CDesktopBackend::showXEmbed()
+{
+    if (!m_xembed) {
+        m_xembed.reset(new CXEmbedIcon([this](TaskBarEvent event) {
+            if (!m_listener)
+                return;
+            m_listener->onBackendEvent(event);
+            if (event == TaskBarRightButtonUp && m_listener)
+                m_listener->onBackendContextMenu();
+        }));
+    }
+    m_mode = Mode::xembed;
+    wxIcon icon = m_record.icon;
+    if (!icon.IsOk()) {
+        // A tray slot needs a picture; a clear one shows nothing.
+        wxImage clear(16, 16);
+        clear.InitAlpha();
+        std::fill_n(clear.GetAlpha(), 16 * 16, 0);
+        icon.CopyFromBitmap(wxBitmap(clear));
+    }
+    return m_xembed->SetIcon(icon, toWX(m_record.toolTip));
+}
+
+void CDesktopBackend::emitItemSignal(const char* name)
+{
+    g_dbus_connection_emit_signal(m_bus, nullptr, kItemPath, kItemInterface, name, nullptr, nullptr);
+}
+
+void CDesktopBackend::exportMenu()
+{
+    if (!m_listener || m_mode != Mode::statusNotifierItem)
+        return;
+    std::unique_ptr<wxMenu> menu(m_listener->createBackendMenu());
+    if (!m_menuServer)
+        m_menuServer = dbusmenu_server_new(kMenuPath);
+    DbusmenuMenuitem* root = dbusmenu_menuitem_new();
+    g_signal_connect(root, DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
+                     G_CALLBACK(&CDesktopBackend::onMenuAboutToShow), this);
+    if (menu)
+        addMenuItems(root, *menu);
+    dbusmenu_server_set_root(m_menuServer, root);
+    g_object_unref(root);
+    m_exportedMenu = std::move(menu);
+}
+
+void CDesktopBackend::addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu)
+{
+    for (wxMenuItem* item : menu.GetMenuItems()) {
+        DbusmenuMenuitem* d = dbusmenu_menuitem_new();
+        if (item->IsSeparator()) {
+            dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
+        } else {
+            dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_LABEL,
+                                           menuLabel(item->GetItemLabel()).c_str());
+            dbusmenu_menuitem_property_set_bool(d, DBUSMENU_MENUITEM_PROP_ENABLED, item->IsEnabled());
+            if (item->IsCheckable()) {
+                dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
+                                               item->IsRadio() ? DBUSMENU_MENUITEM_TOGGLE_RADIO
+                                                               : DBUSMENU_MENUITEM_TOGGLE_CHECK);
+                dbusmenu_menuitem_property_set_int(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
+                                                   item->IsChecked()
+                                                       ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
+                                                       : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
+            }
+            if (wxMenu* sub = item->GetSubMenu()) {
+                dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY,
+                                               DBUSMENU_MENUITEM_CHILD_DISPLAY_SUBMENU);
+                addMenuItems(d, *sub);
+            } else {
+                g_object_set_data(G_OBJECT(d), kWxIdKey, GINT_TO_POINTER(item->GetId()));
+                g_object_set_data(G_OBJECT(d), "zilui-wx-menu", item->GetMenu());
+                g_signal_connect(d, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED,
+                                 G_CALLBACK(&CDesktopBackend::onMenuItemActivated), this);
+            }
+        }
+        dbusmenu_menuitem_child_append(parent, d);
+        g_object_unref(d);
+    }
+}
+
+void CDesktopBackend::onMenuItemActivated(DbusmenuMenuitem* item, guint, gpointer self)
+{
+    auto* backend = static_cast<CDesktopBackend*>(self);
+    const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(item), kWxIdKey));
+    auto* owner = static_cast<wxMenu*>(g_object_get_data(G_OBJECT(item), "zilui-wx-menu"));
+    if (!owner)
+        return;
+    // A check item toggles when chosen, as in a popup menu; a radio item becomes checked.
+    const wxMenuItem* wxItem = owner->FindItem(id);
+    const bool checked =
+        wxItem && wxItem->IsCheckable() ? (wxItem->IsRadio() || !wxItem->IsChecked()) : false;
+    zil::P<CDesktopBackend> keep(backend);
+    callAfter([keep, owner, id, checked] {
+        // The menu may have been rebuilt meanwhile; a command of a menu that went is dropped.
+        if (!keep->m_listener || !keep->m_exportedMenu)
+            return;
+        wxMenuItem* now = keep->m_exportedMenu->FindItem(id);
+        if (!now || now->GetMenu() != owner)
+            return;
+        if (now->IsCheckable())
+            now->Check(checked);
+        keep->m_listener->onBackendMenuCommand(*owner, id, checked);
+    });
+}
+
+gboolean CDesktopBackend::onMenuAboutToShow(DbusmenuMenuitem*, gpointer self)
+{
+    // The menu is made anew each time it opens, so its labels and states are current.
+    auto* backend = static_cast<CDesktopBackend*>(self);
+    zil::P<CDesktopBackend> keep(backend);
+    callAfter([keep] { keep->exportMenu(); });
+    return TRUE;
+}
+
+void CDesktopBackend::onItemMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                   const gchar* method, GVariant*, GDBusMethodInvocation* invocation,
+                                   gpointer self)
+{
+    auto* backend = static_cast<CDesktopBackend*>(self);
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+    const std::string name = method;
+    if (name == "Activate") {
+        backend->queue([](IListener& l) {
+            l.onBackendEvent(TaskBarLeftButtonDown);
+            l.onBackendEvent(TaskBarLeftButtonUp);
+        });
+    } else if (name == "SecondaryActivate") {
+        backend->queue([](IListener& l) { l.onBackendEvent(TaskBarLeftDoubleClick); });
+    } else if (name == "ContextMenu") {
+        backend->queue([](IListener& l) {
+            l.onBackendEvent(TaskBarRightButtonDown);
+            l.onBackendEvent(TaskBarRightButtonUp);
+            l.onBackendContextMenu();
+        });
+    }
+}
+
+GVariant* CDesktopBackend::onItemProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                          const gchar* name, GError**, gpointer self)
+{
+    auto* backend = static_cast<CDesktopBackend*>(self);
+    const std::string property = name;
+    if (property == "Category")
+        return g_variant_new_string("ApplicationStatus");
+    if (property == "Id")
+        return g_variant_new_string(wxTheApp ? wxTheApp->GetAppName().utf8_str().data() : "zilui");
+    if (property == "Title")
+        return g_variant_new_string(wxTheApp ? wxTheApp->GetAppDisplayName().utf8_str().data() : "");
+    if (property == "Status")
+        return g_variant_new_string("Active");
+    if (property == "WindowId")
+        return g_variant_new_int32(0);
+    if (property == "IconPixmap")
+        return makePixmaps(backend->m_record.icon);
+    if (property == "ToolTip") {
+        return g_variant_new("(s@a(iiay)ss)", "", makePixmaps(wxIcon()),
+                             utf8(backend->m_record.toolTip).c_str(), "");
+    }
+    if (property == "ItemIsMenu")
+        return g_variant_new_boolean(FALSE);
+    if (property == "Menu")
+        return g_variant_new_object_path(kMenuPath);
+    if (property == "OverlayIconPixmap" || property == "AttentionIconPixmap")
+        return makePixmaps(wxIcon());
+    return g_variant_new_string("");
+}
+
+bool CDesktopBackend::popupMenu(wxMenu& menu, wxEvtHandler& commandTarget)
+{
+    // A frame of our own at the mouse carries the menu; the icon handles its commands first.
+    auto* frame = new wxFrame(nullptr, wxID_ANY, wxString(), wxGetMousePosition(), wxSize(1, 1),
+                              wxFRAME_NO_TASKBAR | wxFRAME_TOOL_WINDOW | wxBORDER_NONE);
+    frame->Show();
+    frame->PushEventHandler(&commandTarget);
+    const bool shown = frame->PopupMenu(&menu, 0, 0);
+    frame->PopEventHandler(false);
+    frame->Destroy();
+    return shown;
+}
+
+// Notifications
+
+bool CDesktopBackend::showNotification(const NotificationRecord& record)
+{
+    if (!busUsable()) {
+        if (!m_bus)
+            logOnce("bus", L"No session bus: notifications are off. Ignoring.");
+        return false;
+    }
+    ErrorPtr error;
+    if (record.text.empty()) {
+        if (!m_lastNotificationId)
+            return false;
+        GVariant* reply =
+            callSync(kNotificationsName, kNotificationsPath, kNotificationsName, "CloseNotification",
+                     g_variant_new("(u)", m_lastNotificationId), nullptr, error);
+        m_lastNotificationId = 0;
+        if (reply)
+            g_variant_unref(reply);
+        return reply != nullptr;
+    }
+    const char* iconName = "";
+    switch (record.icon & 0xF) {
+    case NIIF_INFO:
+        iconName = "dialog-information";
+        break;
+    case NIIF_WARNING:
+        iconName = "dialog-warning";
+        break;
+    case NIIF_ERROR:
+        iconName = "dialog-error";
+        break;
+    default:
+        break;
+    }
+    GVariantBuilder hints;
+    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&hints, "{sv}", "urgency",
+                          g_variant_new_byte((record.icon & 0xF) == NIIF_ERROR ? 2 : 1));
+    if ((record.icon & 0xF) == NIIF_USER && record.userIcon.IsOk())
+        g_variant_builder_add(&hints, "{sv}", "image-data", makeImageData(record.userIcon));
+    if (record.icon & NIIF_NOSOUND)
+        g_variant_builder_add(&hints, "{sv}", "suppress-sound", g_variant_new_boolean(TRUE));
+    // A server that reads markup would drop a text with a stray '<' or '&'.
+    if (m_bodyMarkup < 0) {
+        m_bodyMarkup = 0;
+        if (GVariant* caps = callSync(kNotificationsName, kNotificationsPath, kNotificationsName,
+                                      "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"), error)) {
+            GVariant* list = g_variant_get_child_value(caps, 0);
+            const gchar** names = g_variant_get_strv(list, nullptr);
+            for (const gchar** n = names; n && *n; ++n)
+                m_bodyMarkup |= std::string(*n) == "body-markup";
+            g_free(names);
+            g_variant_unref(list);
+            g_variant_unref(caps);
+        }
+    }
+    std::string body = utf8(record.text);
+    if (m_bodyMarkup > 0) {
+        gchar* escaped = g_markup_escape_text(body.c_str(), -1);
+        body = escaped;
+        g_free(escaped);
+    }
+    const char* actions[] = {"default", "", nullptr};
+    const std::string appName = wxTheApp ? wxTheApp->GetAppDisplayName().utf8_string() : std::string();
+    // A new balloon replaces the previous one, as in the Windows notification area.
+    GVariant* reply =
+        callSync(kNotificationsName, kNotificationsPath, kNotificationsName, "Notify",
+                 g_variant_new("(susss^as@a{sv}i)", appName.c_str(), m_lastNotificationId, iconName,
+                               utf8(record.title).c_str(), body.c_str(), actions,
+                               g_variant_builder_end(&hints), record.timeoutMs > 0 ? record.timeoutMs : -1),
+                 G_VARIANT_TYPE("(u)"), error);
+    if (!reply) {
+        busUsable(); // names the gone bus rather than the failed call
+        if (!g_dbus_connection_is_closed(m_bus))
+            logOnce("notify", L"No notification server answers (" + errorText(error.get()) +
+                                  L"); notifications are not shown. Ignoring.");
+        return false;
+    }
+    g_variant_get(reply, "(u)", &m_lastNotificationId);
+    g_variant_unref(reply);
+    m_notificationIds.insert(m_lastNotificationId);
+    return true;
+}
+
+void CDesktopBackend::onNotificationSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                           const gchar* signal, GVariant* parameters, gpointer self)
+{
+    auto* backend = static_cast<CDesktopBackend*>(self);
+    const std::string name = signal;
+    guint32 id = 0;
+    if (name == "ActionInvoked" && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
+        const gchar* key = nullptr;
+        g_variant_get(parameters, "(u&s)", &id, &key);
+        if (backend->m_notificationIds.count(id) && std::string(key) == "default")
+            backend->queue([](IListener& l) { l.onBackendEvent(TaskBarBalloonClicked); });
+    } else if (name == "NotificationClosed" && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) {
+        g_variant_get(parameters, "(uu)", &id, nullptr);
+        backend->m_notificationIds.erase(id);
+    }
+}
+
+void CDesktopBackend::onWatcherAppeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer self)
+{
+    // A watcher that starts after the icon, or restarts, takes the icon over: a restarted one
+    // has forgotten it.
+    zil::P<CDesktopBackend> keep(static_cast<CDesktopBackend*>(self));
+    callAfter([keep, owner = std::string(owner)] {
+        if (keep->m_mode == Mode::none ||
+            (keep->m_mode == Mode::statusNotifierItem && owner == keep->m_watcherOwner))
+            return;
+        keep->unregisterItem();
+        if (!keep->registerItem())
+            keep->showXEmbed();
+    });
+}
+
+void CDesktopBackend::onWatcherVanished(GDBusConnection* bus, const gchar*, gpointer self)
+{
+    // Until a watcher comes back, the tray shows the icon. A bus that shuts down drops the
+    // watcher an instant before it drops us, and a restarting desktop brings it back soon:
+    // both are waited out before the icon moves.
+    auto* backend = static_cast<CDesktopBackend*>(self);
+    if (g_dbus_connection_is_closed(bus) || !wxTheApp)
+        return;
+    zil::P<CDesktopBackend> keep(backend);
+    callAfter([keep] {
+        if (!keep->m_fallbackTimer) {
+            keep->m_fallbackTimer = std::make_unique<wxTimer>();
+            CDesktopBackend* owner = keep.get(); // the timer goes with the backend
+            keep->m_fallbackTimer->Bind(wxEVT_TIMER, [owner](wxTimerEvent&) {
+                if (owner->m_mode != Mode::statusNotifierItem || !owner->busUsable())
+                    return;
+                ErrorPtr error;
+                if (GVariant* watcher = owner->callSync("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                        "org.freedesktop.DBus", "GetNameOwner",
+                                                        g_variant_new("(s)", kWatcherName), nullptr, error)) {
+                    g_variant_unref(watcher);
+                    return; // back already; the appearance re-registers the icon
+                }
+                owner->unregisterItem();
+                owner->showXEmbed();
+            });
+        }
+        keep->m_fallbackTimer->StartOnce(kWatcherGraceMs);
+    });
+}
+
+// Taskbar entry
+
+bool CDesktopBackend::initTaskBar(wxWindow* window)
+{
+    if (!window || !wxGetTopLevelParent(window))
+        return false;
+    if (!busUsable()) {
+        if (!m_bus)
+            logOnce("bus", L"No session bus: the launcher entry is off. Ignoring.");
+        return false;
+    }
+    return true;
+}
+
+bool CDesktopBackend::emitLauncherUpdate()
+{
+    if (!busUsable())
+        return false;
+    GVariantBuilder props;
+    g_variant_builder_init(&props, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&props, "{sv}", "progress", g_variant_new_double(m_progress));
+    g_variant_builder_add(&props, "{sv}", "progress-visible", g_variant_new_boolean(m_progressVisible));
+    g_variant_builder_add(&props, "{sv}", "urgent", g_variant_new_boolean(m_urgent));
+    GError* e = nullptr;
+    const bool ok =
+        g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface, "Update",
+                                      g_variant_new("(sa{sv})", m_appURI.c_str(), &props), &e);
+    ErrorPtr error(e);
+    if (!ok)
+        logOnce("launcher", L"Cannot send the launcher entry update: " + errorText(e) + L". Ignoring.");
+    return ok;
+}
+
+bool CDesktopBackend::setProgressState(wxWindow*, TaskBarProgressState state)
+{
+    switch (state) {
+    case TBPF_NOPROGRESS:
+    case TBPF_NORMAL:
+    case TBPF_ERROR:
+        m_progressVisible = state != TBPF_NOPROGRESS;
+        // Docks have no red bar; an urgent entry is how they ask for attention.
+        m_urgent = state == TBPF_ERROR;
+        m_progressState = state;
+        return emitLauncherUpdate();
+    case TBPF_INDETERMINATE:
+    case TBPF_PAUSED:
+        logOnce("state" + std::to_string(state),
+                L"The launcher entry has no " +
+                    zil::String(state == TBPF_PAUSED ? L"paused" : L"indeterminate") +
+                    L" progress; the bar keeps its value. Ignoring.");
+        if (!m_progressVisible) {
+            m_progressVisible = true;
+            emitLauncherUpdate();
+        }
+        m_progressState = state;
+        return false;
+    }
+    logOnce("badstate",
+            L"Unknown taskbar progress state " + zil::toString(static_cast<int64_t>(state)) + L". Ignoring.");
+    return false;
+}
+
+bool CDesktopBackend::setProgressValue(wxWindow*, unsigned long long completed, unsigned long long total)
+{
+    if (total == 0)
+        return false;
+    m_progress = std::min(1.0, static_cast<double>(completed) / static_cast<double>(total));
+    // As on the taskbar, a value shows the bar when no state was set.
+    if (m_progressState == TBPF_NOPROGRESS) {
+        m_progressState = TBPF_NORMAL;
+        m_progressVisible = true;
+    }
+    return emitLauncherUpdate();
+}
+
+bool CDesktopBackend::setOverlayIcon(wxWindow* window, const wxIcon* overlay, const zil::String&)
+{
+    auto* top = wxDynamicCast(wxGetTopLevelParent(window), wxTopLevelWindow);
+    if (!top)
+        return false;
+    if (m_badgedWindow.get() != top) {
+        if (m_badgedWindow)
+            m_badgedWindow->SetIcons(m_originalIcons);
+        m_badgedWindow = top;
+        m_originalIcons = top->GetIcons();
+    }
+    if (!overlay) {
+        top->SetIcons(m_originalIcons);
+        return true;
+    }
+    wxIconBundle badged;
+    if (m_originalIcons.IsEmpty()) {
+        // A window without icons of its own gets the tray icon, or the badge alone.
+        badged.AddIcon(m_record.icon.IsOk() ? compositeBadge(m_record.icon, *overlay) : *overlay);
+    } else {
+        for (size_t i = 0; i < m_originalIcons.GetIconCount(); ++i)
+            badged.AddIcon(compositeBadge(m_originalIcons.GetIconByIndex(i), *overlay));
+    }
+    top->SetIcons(badged);
+    return true;
+}
+
+bool CDesktopBackend::setThumbnailToolTip(wxWindow*, const zil::String& text)
+{
+    if (text.empty())
+        return true;
+    logOnce("thumbnail",
+            L"Task switchers here show no tooltip of their own for a window; the text is not shown. "
+            L"Ignoring.");
+    return false;
+}
+
+} // namespace
+
+zil::P<INotificationAreaBackend> createDesktopNotificationAreaBackend(const zil::String& desktopFileId)
+{
+    return zil::P<INotificationAreaBackend>(new CDesktopBackend(desktopFileId));
+}
+
+} // namespace zilui
