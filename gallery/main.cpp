@@ -7,9 +7,10 @@
 // painted, prints the file's path and exits; that is how it runs without a person.
 // --language stores the language for this and later starts, as the language dialog does;
 // an empty name goes back to the system's language. --page opens the gallery on the named page
-// (welcome, application, images, text, skinned, wizard), so a screenshot can show any of them.
+// (welcome, application, images, text, skinned, wizard, overlays), so a screenshot can show any of them.
 
 #include "imagespage.h"
+#include "overlayspage.h"
 #include "screenshot.h"
 #include "slickpage.h"
 #include "textpage.h"
@@ -40,7 +41,7 @@ using zilui::fromWX;
 using zilui::toWX;
 
 // Names that --page accepts, in the notebook's order.
-const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard"};
+const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "overlays"};
 
 // Index into kPageNames, or -1.
 int findPage(const wxString& name)
@@ -78,6 +79,7 @@ public:
         book->AddPage(gallery::makeTextPage(book), toWX(ZILUI_TR("Text and gradients")));
         book->AddPage(gallery::makeSlickPage(book), toWX(ZILUI_TR("Skinned controls")));
         book->AddPage(gallery::makeWizardPage(book), toWX(ZILUI_TR("Wizard")));
+        book->AddPage(gallery::makeOverlaysPage(book), toWX(ZILUI_TR("Overlays and menus")));
         book->SetSelection(static_cast<size_t>(page));
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(book, 1, wxEXPAND);
@@ -180,7 +182,7 @@ public:
         CAppBase::OnInitCmdLine(parser);
         parser.AddOption("", "screenshot", toWX(ZILUI_TR("save the main window as PNG to this file and exit")));
         parser.AddOption("", "page",
-                         toWX(ZILUI_TR("open on this page: welcome, application, images, text, skinned or wizard")));
+                         toWX(ZILUI_TR("open on this page: welcome, application, images, text, skinned, wizard or overlays")));
         parser.AddOption("", "language",
                          toWX(ZILUI_TR("use this language from now on, e.g. \"de\"; empty for the system's")));
     }
