@@ -12,8 +12,10 @@
 #include <zil/error.h>
 #include <zil/log.h>
 
+#include <wx/notebook.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
+#include <wx/weakref.h>
 
 namespace gallery {
 
@@ -77,12 +79,17 @@ wxWindow* makeOverlaysPage(wxWindow* parent)
     overlaySkin->setContentVertAlign(0.5);
     overlay->setSkin(overlaySkin.get());
     // The owner gets no event when the frame moves or the notebook shows another page.
-    const auto follow = [overlay](wxEvent& event) {
+    const auto follow = [weak = wxWeakRef<zilui::CSlickOverlay>(overlay)](wxEvent& event) {
         event.Skip();
-        overlay->updatePosSizeAndVisibility();
+        if (weak)
+            weak->updatePosSizeAndVisibility();
     };
     page->Bind(wxEVT_SHOW, follow);
-    wxGetTopLevelParent(parent)->Bind(wxEVT_MOVE, follow);
+    parent->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, follow);
+    wxWindow* frame = wxGetTopLevelParent(parent);
+    frame->Bind(wxEVT_MOVE, follow);
+    frame->Bind(wxEVT_SIZE, follow);
+    frame->Bind(wxEVT_SHOW, follow);
 
     auto* holder = new zilui::CSlickNonOverlay(page, wxID_ANY, toWX(ZILUI_TR("Non-overlay")));
     zil::P<zilui::CSlickOverlaySkin> holderSkin(new zilui::CSlickOverlaySkin());

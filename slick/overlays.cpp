@@ -77,8 +77,11 @@ void CSlickOverlay::updatePosSizeAndVisibility()
         Hide();
     const wxRect client = owner->GetClientRect();
     SetSize(wxRect(owner->ClientToScreen(client.GetTopLeft()), client.GetSize()));
-    if (shown)
+    // Kept above the owner also where no window manager keeps transient windows on top.
+    if (shown) {
         Show();
+        Raise();
+    }
 }
 
 void CSlickOverlay::onOwnerEvent(wxEvent& event)

@@ -10,6 +10,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace zilui::gtk {
 
@@ -25,16 +26,26 @@ constexpr int kFlatApplied = 2;
 // The screen's cairo surface renders glyphs with the display's hinting, and a wxGCDC on it
 // strokes thin lines on pixel edges; both differ from a wxMemoryDC. So the control paints into
 // a memory bitmap at the screen's scale, exactly as paintContents paints in tests, and that
-// bitmap goes to the screen pixel for pixel. One bitmap serves every control (GUI thread only).
-wxBitmap& paintBuffer(const wxSize& size, double scale)
+// bitmap goes to the screen pixel for pixel. One bitmap, kept selected into one DC (making a
+// DC costs about as much as the painting), serves every control; GUI thread only.
+struct CPaintBuffer {
+    wxBitmap bitmap;
+    std::unique_ptr<wxMemoryDC> dc;
+};
+
+CPaintBuffer& paintBuffer(const wxSize& size, double scale)
 {
-    static wxBitmap buffer;
-    if (!buffer.IsOk() || buffer.GetScaleFactor() != scale || buffer.GetLogicalWidth() < size.x ||
-        buffer.GetLogicalHeight() < size.y) {
-        const wxSize grown(std::max(size.x, buffer.IsOk() ? int(buffer.GetLogicalWidth()) : 0),
-                           std::max(size.y, buffer.IsOk() ? int(buffer.GetLogicalHeight()) : 0));
-        buffer = wxBitmap();
-        buffer.CreateWithDIPSize(grown, scale, 24);
+    // Never destroyed: a DC must not outlive wxWidgets, which ends before static objects do.
+    static CPaintBuffer& buffer = *new CPaintBuffer();
+    wxBitmap& bitmap = buffer.bitmap;
+    if (!buffer.dc || bitmap.GetScaleFactor() != scale || bitmap.GetLogicalWidth() < size.x ||
+        bitmap.GetLogicalHeight() < size.y) {
+        const wxSize grown(std::max(size.x, buffer.dc ? int(bitmap.GetLogicalWidth()) : 0),
+                           std::max(size.y, buffer.dc ? int(bitmap.GetLogicalHeight()) : 0));
+        buffer.dc.reset();
+        bitmap = wxBitmap();
+        bitmap.CreateWithDIPSize(grown, scale, 24);
+        buffer.dc = std::make_unique<wxMemoryDC>(bitmap);
     }
     return buffer;
 }
@@ -49,11 +60,14 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
     if (size.x < 1 || size.y < 1)
         return TRUE;
     const double scale = window->GetContentScaleFactor();
-    wxBitmap& buffer = paintBuffer(size, scale);
+    CPaintBuffer& buffer = paintBuffer(size, scale);
+    wxMemoryDC& dc = *buffer.dc;
     // Nothing may unwind through GTK's C frames.
     try {
-        wxMemoryDC dc(buffer);
-        dc.SetDeviceClippingRegion(wxRect(size));
+        // A clip costs; only a buffer grown for a larger control needs one.
+        dc.DestroyClippingRegion();
+        if (wxSize(int(buffer.bitmap.GetLogicalWidth()), int(buffer.bitmap.GetLogicalHeight())) != size)
+            dc.SetClippingRegion(wxRect(size));
         paint(window, dc);
     } catch (...) {
         zil::logCurrentException(L"Painting a skinned control failed.");
@@ -62,7 +76,7 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
     cairo_save(cr);
     cairo_rectangle(cr, 0, 0, size.x, size.y);
     cairo_clip(cr);
-    buffer.Draw(cr, 0, 0, false);
+    buffer.bitmap.Draw(cr, 0, 0, false);
     cairo_restore(cr);
     return TRUE;
 }
