@@ -71,7 +71,6 @@ TEST(SlickNative, BestSizeCoversTheNativeMinimumAndFollowsTheSkin)
     auto* fixed = new CSlickButton(holder.panel, wxID_ANY, "Fixed", wxDefaultPosition, wxSize(50, 20));
     fixed->setSkin(wide.get());
     EXPECT_EQ(fixed->GetSize(), wxSize(50, 20)); // a size of the caller's own stays
-    processPendingEvents();
 }
 
 TEST(SlickNative, AccessibleNameRoleAndStates)
@@ -121,5 +120,4 @@ TEST(SlickNative, ToolkitWarningsFailTheTest)
 {
     EXPECT_NONFATAL_FAILURE(g_log("Gtk", G_LOG_LEVEL_CRITICAL, "assertion 'size >= 0' failed"),
                             "Gtk printed: assertion 'size >= 0' failed");
-    EXPECT_NONFATAL_FAILURE(g_log("GLib-GObject", G_LOG_LEVEL_WARNING, "invalid cast"), "invalid cast");
 }

@@ -71,13 +71,14 @@ TEST(SlickScreen, DrawHookShowsWhatPaintContentsPaints)
     add(new CLinkButton(parent, wxID_ANY, "A link", wxPoint(160, 78)));
 
     for (const auto& [window, paint] : cases) {
-        SCOPED_TRACE(window->GetRect().GetTopLeft().x * 1000 + window->GetRect().GetTopLeft().y);
+        SCOPED_TRACE(window->GetClassInfo()->GetClassName());
         int different = -1;
         const bool same = screenShows(window, [&](const wxImage& shot) {
             const wxImage expected = paint();
             different = shot.GetSize() == expected.GetSize() ? countDifferent(shot, expected) : -1;
             return different == 0;
         });
-        EXPECT_TRUE(same) << "pixels off: " << different << " (-1: sizes differ)";
+        EXPECT_TRUE(same) << "at " << window->GetPosition().x << "," << window->GetPosition().y << " pixels off: "
+                          << different << " (-1: sizes differ)";
     }
 }

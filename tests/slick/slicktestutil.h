@@ -134,8 +134,6 @@ struct CInputFrame {
         if (lock >= 0)
             ::close(lock);
     }
-    CInputFrame(const CInputFrame&) = delete;
-    CInputFrame& operator=(const CInputFrame&) = delete;
     int lock = -1;
     wxFrame* frame;
     wxPanel* panel;
