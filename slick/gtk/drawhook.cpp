@@ -73,10 +73,11 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
         zil::logCurrentException(L"Painting a skinned control failed.");
     }
     // The bitmap carries the screen's scale: its pixels land on the device pixels as they are.
-    // GTK saves and restores `cr` around the signal.
-    buffer.bitmap.SetSourceSurface(cr, 0, 0);
+    cairo_save(cr);
     cairo_rectangle(cr, 0, 0, size.x, size.y);
-    cairo_fill(cr);
+    cairo_clip(cr);
+    buffer.bitmap.Draw(cr, 0, 0, false);
+    cairo_restore(cr);
     return TRUE;
 }
 
