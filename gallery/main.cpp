@@ -11,6 +11,7 @@
 
 #include "desktoppage.h"
 #include "imagespage.h"
+#include "overlayspage.h"
 #include "screenshot.h"
 #include "slickpage.h"
 #include "systempage.h"
@@ -42,8 +43,8 @@ using zilui::fromWX;
 using zilui::toWX;
 
 // Names that --page accepts, in the notebook's order.
-const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "system",
-                                   "desktop"};
+const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "overlays",
+                                   "system", "desktop"};
 
 // "welcome, application, ..." for the command line's help.
 wxString pageNameList()
@@ -90,6 +91,7 @@ public:
         book->AddPage(gallery::makeTextPage(book), toWX(ZILUI_TR("Text and gradients")));
         book->AddPage(gallery::makeSlickPage(book), toWX(ZILUI_TR("Skinned controls")));
         book->AddPage(gallery::makeWizardPage(book), toWX(ZILUI_TR("Wizard")));
+        book->AddPage(gallery::makeOverlaysPage(book), toWX(ZILUI_TR("Overlays and menus")));
         book->AddPage(gallery::makeSystemPage(book), toWX(ZILUI_TR("System")));
         book->AddPage(gallery::makeDesktopPage(book), toWX(ZILUI_TR("Desktop")));
         book->SetSelection(static_cast<size_t>(page));

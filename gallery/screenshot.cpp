@@ -2,11 +2,9 @@
 #include "screenshot.h"
 
 #include <zilui/app/language.h>
+#include <zilui/app/screen.h>
 #include <zilui/app/strings.h>
 
-#include <wx/bitmap.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/filename.h>
 #include <wx/image.h>
 #include <wx/window.h>
@@ -22,15 +20,11 @@ bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& erro
         return false;
     }
     // Native controls draw straight to the screen on GTK, so the screen is the only place
-    // where the whole window can be read back.
-    wxBitmap bitmap(area.GetSize(), 24);
-    {
-        wxScreenDC screen;
-        wxMemoryDC memory(bitmap);
-        if (!memory.Blit(0, 0, area.width, area.height, &screen, area.x, area.y)) {
-            error = zilui::toWX(ZILUI_TR("cannot read the screen"));
-            return false;
-        }
+    // where the whole window can be read back; on a 200 % screen at its physical resolution.
+    const wxImage shot = zilui::readScreen(area);
+    if (!shot.IsOk()) {
+        error = zilui::toWX(ZILUI_TR("cannot read the screen"));
+        return false;
     }
     wxInitAllImageHandlers();
     const wxFileName file(path);
@@ -40,7 +34,7 @@ bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& erro
         error.Replace("%PATH%", path);
         return false;
     }
-    if (!bitmap.ConvertToImage().SaveFile(path, wxBITMAP_TYPE_PNG)) {
+    if (!shot.SaveFile(path, wxBITMAP_TYPE_PNG)) {
         error = zilui::toWX(ZILUI_TR("cannot write %PATH%"));
         error.Replace("%PATH%", path);
         return false;

@@ -29,21 +29,6 @@ bool hasArea(const wxBitmap& bitmap)
     return bitmap.IsOk() && bitmap.GetWidth() > 0 && bitmap.GetHeight() > 0;
 }
 
-// Paints `image` at `size`, keeping the version in `version` so that repaints at the same size
-// reuse it; a null image drops the version and paints nothing.
-void paintKeptVersion(IScalingImage* image, zil::P<IImage>& version, wxDC& dc, const wxPoint& point,
-                      const wxSize& size)
-{
-    if (!image) {
-        version.reset();
-        return;
-    }
-    if (!version || version->getSize() != size)
-        version = image->getScaledVersion(size);
-    if (version)
-        version->paint(dc, point);
-}
-
 } // namespace
 
 // ---- CBitmapPanel ----
@@ -87,9 +72,11 @@ void CBitmapPanel::UpdateScaledBitmap()
         m_scaledBitmap = wxNullBitmap;
         return;
     }
+    // At the screen's physical resolution, drawn at the client size.
+    const double scale = GetContentScaleFactor();
     wxImage image = m_bitmap.ConvertToImage();
-    image.Rescale(size.x, size.y, wxIMAGE_QUALITY_HIGH);
-    m_scaledBitmap = wxBitmap(image, 32, 1.0);
+    image.Rescale(int(std::ceil(size.x * scale)), int(std::ceil(size.y * scale)), wxIMAGE_QUALITY_HIGH);
+    m_scaledBitmap = wxBitmap(image, 32, scale);
 }
 
 void CBitmapPanel::paint(wxDC& dc, const wxPoint& point)
@@ -148,7 +135,7 @@ void CScalingImagePanel::paint(wxDC& dc, const wxPoint& point)
     const wxSize size = getPaintSize();
     if (!m_image)
         fillSolidRect(dc, wxRect(point, size), GetBackgroundColour());
-    paintKeptVersion(m_image.get(), m_version, dc, point, size);
+    m_version.paint(m_image.get(), dc, point, size, GetContentScaleFactor());
 }
 
 void CScalingImagePanel::OnEraseBackground(wxEraseEvent&) {}
@@ -188,7 +175,7 @@ void CGradientPanel::setGradient(IGradient* gradient)
 
 void CGradientPanel::addOverlay(IScalingImage* image)
 {
-    m_overlays.push_back(Overlay{image, nullptr});
+    m_overlays.push_back(Overlay{image, CPhysicalVersion()});
 }
 
 void CGradientPanel::changeOverlay(int index, IScalingImage* image)
@@ -227,7 +214,7 @@ void CGradientPanel::paint(wxDC& dc, const wxPoint& point)
     gradient->paint(dc, wxRect(point, size));
 
     for (Overlay& overlay : m_overlays)
-        paintKeptVersion(overlay.image.get(), overlay.version, dc, point, size);
+        overlay.version.paint(overlay.image.get(), dc, point, size, GetContentScaleFactor());
 
     wxDCFontChanger fontChanger(dc);
     wxDCTextColourChanger colorChanger(dc);
@@ -323,7 +310,8 @@ int CImageAndTextPanel::scaleInt(int value, double factor)
 
 wxSize CImageAndTextPanel::getBitmapSize(const wxBitmap& bitmap)
 {
-    return bitmap.IsOk() ? bitmap.GetSize() : wxSize(0, 0);
+    // In window coordinates: a bitmap made for a 200 % screen has twice the pixels.
+    return bitmap.IsOk() ? wxSize(wxRound(bitmap.GetLogicalWidth()), wxRound(bitmap.GetLogicalHeight())) : wxSize(0, 0);
 }
 
 wxSize CImageAndTextPanel::DoGetBestSize() const

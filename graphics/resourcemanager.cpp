@@ -9,6 +9,7 @@
 #include <zil/process.h>
 
 #include <wx/dcscreen.h>
+#include <wx/display.h>
 
 #include <algorithm>
 #include <atomic>
@@ -176,6 +177,8 @@ CResourceManager::CResourceManager()
     const wxSize ppi = wxScreenDC().GetPPI();
     if (ppi.y > 0)
         m_defaultResolutionFactor = ppi.y / 96.0;
+    if (wxDisplay::GetCount() > 0 && wxDisplay(0u).GetScaleFactor() > 0)
+        m_displayScaleFactor = wxDisplay(0u).GetScaleFactor();
 
     const zil::String override = getResourceBaseFolderOverrideRef();
     if (!override.isEmpty()) {
@@ -468,7 +471,7 @@ wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path
     zil::CMutexLock lock(m_mutex);
     return cachedEntry(m_bitmapCache, CachedImageKey(path.str(), factor), [&] {
         const wxImage& image = cachedImageLocked(path, found, factor);
-        return image.IsOk() ? wxBitmap(image, -1, 1.0) : wxBitmap();
+        return image.IsOk() ? wxBitmap(image, -1, getBitmapScaleFactor(factor)) : wxBitmap();
     });
 }
 

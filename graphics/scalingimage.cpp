@@ -389,4 +389,40 @@ void CTransparentMemoryDC::drawBitmap(const wxBitmap& bitmap, int x, int y)
     m_dc.DrawBitmap(bitmap, x, y, false);
 }
 
+// ---- CPhysicalVersion
+
+void CPhysicalVersion::paint(IScalingImage* image, wxDC& dc, const wxPoint& point, const wxSize& logicalSize,
+                             double scale)
+{
+    if (!image) {
+        reset();
+        return;
+    }
+    const wxSize physical(static_cast<int>(std::ceil(logicalSize.x * scale)),
+                          static_cast<int>(std::ceil(logicalSize.y * scale)));
+    if (!m_version || m_version->getSize() != physical) {
+        m_version = image->getScaledVersion(physical);
+        m_bitmap = wxBitmap();
+    }
+    if (!m_version)
+        return;
+    if (scale == 1.0) {
+        m_version->paint(dc, point);
+        return;
+    }
+    if (!m_bitmap.IsOk() || m_bitmap.GetScaleFactor() != scale) {
+        const wxBitmap pixels = m_version->getBitmap();
+        if (!pixels.IsOk())
+            return;
+        m_bitmap = wxBitmap(pixels.ConvertToImage(), -1, scale);
+    }
+    dc.DrawBitmap(m_bitmap, point, false);
+}
+
+void CPhysicalVersion::reset()
+{
+    m_version = nullptr;
+    m_bitmap = wxBitmap();
+}
+
 } // namespace zilui

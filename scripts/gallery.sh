@@ -2,6 +2,7 @@
 # Sets up, builds and runs the gallery. Without a display it runs under its own Xvfb, saves a
 # screenshot of the main window and prints the screenshot's path.
 #   scripts/gallery.sh [--screenshot FILE.png]
+# The environment reaches the gallery as it is, e.g. GDK_SCALE=2 for a 200 % screen.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 

@@ -43,7 +43,12 @@ ensure_display() {
     numfile="$(mktemp)"
     # -noreset: an X server resets when its last client leaves, and a test starting during
     # that reset cannot connect.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$numfile" 2>/dev/null &
+    # A 200 % session (GDK_SCALE=2) gets the same room in logical pixels.
+    local screen=1280x1024x24
+    if [ "${GDK_SCALE:-1}" = "2" ]; then
+        screen=2560x2048x24
+    fi
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$numfile" 2>/dev/null &
     XVFB_PID=$!
     trap stop_own_display EXIT
     local i

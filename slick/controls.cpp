@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/slick/controls.h>
 
+#include "controlevents.h"
+#include "gtk/accessible.h"
 #include "gtk/drawhook.h"
 
 #include <zilui/app/strings.h>
@@ -19,14 +21,6 @@ wxIMPLEMENT_DYNAMIC_CLASS(zilui::CLinkButton, zilui::CSlickButton);
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickCheckBox, wxCheckBox);
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickRadioButton, wxRadioButton);
 
-// The base's handlers; each skips, so the native control still sees every event.
-#define ZILUI_SLICK_CONTROL_EVENTS(cls)                                                                         \
-    EVT_SYS_COLOUR_CHANGED(cls::OnSysColourChanged)                                                             \
-    EVT_MOUSE_EVENTS(cls::OnMouse)                                                                              \
-    EVT_PAINT(cls::OnPaint)                                                                                     \
-    EVT_SIZE(cls::OnSize)                                                                                       \
-    EVT_SET_FOCUS(cls::OnFocus)                                                                                 \
-    EVT_KILL_FOCUS(cls::OnFocus)
 
 wxBEGIN_EVENT_TABLE(zilui::CSlickButton, zilui::CSlickButton::Base)
     ZILUI_SLICK_CONTROL_EVENTS(zilui::CSlickButton)
@@ -47,10 +41,22 @@ namespace {
 // wxBU_LEFT | wxBU_TOP | wxBU_RIGHT | wxBU_BOTTOM: the skin places the content.
 constexpr long kButtonAlignmentStyles = 0x3C0;
 
+// The label as a screen reader should say it.
+void nameForAccessibility(wxWindow* window)
+{
+    gtk::setAccessibleName(window, toWX(CSlickButton::removeMnemonics(fromWX(window->GetLabel()))));
+}
+
 template <class Control>
 void paintThroughHook(wxWindow* window, wxDC& dc)
 {
     static_cast<Control*>(window)->paintCurrent(dc);
+}
+
+template <class Control>
+void nativeStyleChanged(wxWindow* window)
+{
+    static_cast<Control*>(window)->nativeMinSizeChanged();
 }
 
 // What every control does after its native window exists.
@@ -58,7 +64,8 @@ template <class Control>
 void finishCreate(Control* control)
 {
     control->createBase();
-    gtk::connectDrawHook(control, &paintThroughHook<Control>);
+    gtk::connectDrawHook(control, &paintThroughHook<Control>, &nativeStyleChanged<Control>);
+    nameForAccessibility(control);
 }
 
 } // namespace
@@ -151,6 +158,16 @@ void CSlickButton::DoSetBitmap(const wxBitmapBundle& bundle, wxAnyButtonBase::St
         Refresh();
 }
 
+void CSlickButton::labelChanged()
+{
+    nameForAccessibility(this);
+}
+
+wxSize CSlickButton::getNativeMinSize() const
+{
+    return gtk::getNativeMinSize(const_cast<CSlickButton*>(this));
+}
+
 // ---- CLinkButton
 
 CLinkButton::CLinkButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
@@ -174,7 +191,8 @@ bool CLinkButton::Create(wxWindow* parent, wxWindowID id, const wxString& label,
     SetFont(font);
     setTextColors(wxColour(0, 0, 255), wxColour(0, 96, 255), wxColour(128, 128, 128));
     setHoverCursor(wxCursor(wxCURSOR_HAND));
-    InvalidateBestSize();
+    gtk::setAccessibleRoleLink(this);
+    updateBestSize(size == wxDefaultSize);
     return true;
 }
 
@@ -230,6 +248,16 @@ CSlickCheckBox::State CSlickCheckBox::getState() const
     return static_cast<State>((getSharedHover() ? UncheckedHover : UncheckedNormal) + checked);
 }
 
+void CSlickCheckBox::labelChanged()
+{
+    nameForAccessibility(this);
+}
+
+wxSize CSlickCheckBox::getNativeMinSize() const
+{
+    return gtk::getNativeMinSize(const_cast<CSlickCheckBox*>(this));
+}
+
 // ---- CSlickRadioButton
 
 CSlickRadioButton::CSlickRadioButton() : Base(wxSYS_COLOUR_WINDOW, wxSYS_COLOUR_WINDOWTEXT) {}
@@ -262,6 +290,16 @@ CSlickRadioButton::State CSlickRadioButton::getState() const
     if (!IsThisEnabled())
         return static_cast<State>(UnselectedDisabled + selected);
     return static_cast<State>((getSharedHover() ? UnselectedHover : UnselectedNormal) + selected);
+}
+
+void CSlickRadioButton::labelChanged()
+{
+    nameForAccessibility(this);
+}
+
+wxSize CSlickRadioButton::getNativeMinSize() const
+{
+    return gtk::getNativeMinSize(const_cast<CSlickRadioButton*>(this));
 }
 
 // ---- CSlickButtonCreator

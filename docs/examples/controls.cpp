@@ -3,6 +3,8 @@
 #include <zilui/slick/controls.h>
 #include <zilui/slick/skin.h>
 
+#include <zilui/slick/popupmenu.h>
+
 #include <zil/log.h>
 
 void createControls(wxWindow* parent)
@@ -34,4 +36,17 @@ zil::P<zilui::CSlickButtonSkin> skin =
 if (!skin->getLoadSuccessful())
     zil::logWarning(L"No skin file; the button keeps the default look.");
 button->setSkin(skin.get());
+}
+
+void openMenu(wxWindow* frame, wxWindow* opener, zilui::CSlickButtonSkin* skinPointer,
+              void (*onOpen)(wxCommandEvent&))
+{
+zil::P<zilui::CSlickButtonSkin> skin(skinPointer);
+auto* menu = new zilui::CSlickPopupMenu(frame, L"menu", zil::CMargins(8, 8, 8, 8), skin.get());
+menu->addEntry(L"Open", 0)->Bind(wxEVT_BUTTON, onOpen);
+menu->addSpacer(8);
+menu->Fit();
+menu->Move(opener->ClientToScreen(wxPoint(0, opener->GetSize().y)));
+menu->show(zilui::CSlickPopupMenu::AnimTopToBottom);
+menu->activateAutoHide(zilui::CSlickPopupMenu::AnimTopToBottom, {opener}, {});
 }

@@ -3,6 +3,8 @@
 // replaced by ours.
 #pragma once
 
+#include <wx/gdicmn.h>
+
 class wxDC;
 class wxWindow;
 
@@ -12,10 +14,18 @@ namespace zilui::gtk {
 using PaintFunction = void (*)(wxWindow* window, wxDC& dc);
 
 // From now on `window`'s native widget is drawn by `paint` alone: GTK draws neither the
-// widget nor its children (label, image). A second call replaces the first.
-void connectDrawHook(wxWindow* window, PaintFunction paint);
+// widget nor its children (label, image), and the theme's padding, borders and indicators no
+// longer count towards its minimum size. A second call replaces the first.
+// `styleChanged` runs whenever GTK has restyled the widget (its minimum size may have changed:
+// GTK applies styles at its next frame, after the window has been sized).
+using StyleFunction = void (*)(wxWindow* window);
+void connectDrawHook(wxWindow* window, PaintFunction paint, StyleFunction styleChanged);
 // Gives the drawing back to GTK; to be called before `window` starts to be destroyed. A
 // window without a native widget is left alone.
 void disconnectDrawHook(wxWindow* window);
+
+// The smallest size GTK accepts for `window`'s native widget (logical pixels); an allocation
+// below it makes GTK print criticals. (0, 0) without a native widget.
+wxSize getNativeMinSize(wxWindow* window);
 
 } // namespace zilui::gtk

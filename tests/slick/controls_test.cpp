@@ -7,81 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include <wx/dcscreen.h>
 #include <wx/uiaction.h>
 
 #include <algorithm>
 #include <memory>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 using namespace zilui;
 using namespace zilui::test;
 
-namespace {
-
-// Moves the real pointer to `point` of `window`'s client area.
-void moveMouseTo(wxWindow* window, const wxPoint& point)
-{
-    wxUIActionSimulator().MouseMove(window->ClientToScreen(point));
-}
-
-// A frame of its own, away from other test windows, for tests of real input or the screen.
-// Test processes share the display, so it holds a lock per display; the pointer starts in
-// its empty corner.
-struct CInputFrame {
-    CInputFrame()
-    {
-        const wxString display = wxGetenv("DISPLAY") ? wxGetenv("DISPLAY") : "";
-        const std::string path = "/tmp/zilui-tests-input" + display.utf8_string() + ".lock";
-        lock = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-        if (lock >= 0)
-            ::flock(lock, LOCK_EX);
-        frame = new wxFrame(nullptr, wxID_ANY, "input", wxPoint(860, 620), wxSize(400, 300));
-        panel = new wxPanel(frame);
-        frame->Show();
-        frame->Raise();
-        runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
-        moveMouseTo(panel, wxPoint(390, 290));
-        processPendingEvents();
-    }
-    ~CInputFrame()
-    {
-        frame->Destroy();
-        processPendingEvents();
-        if (lock >= 0)
-            ::close(lock);
-    }
-    int lock = -1;
-    wxFrame* frame;
-    wxPanel* panel;
-};
-
-// Grabs the screen under `window` until `check` accepts it, spaced out so that the timer of
-// runLoopUntil does not starve GTK's redraw.
-bool screenShows(wxWindow* window, const std::function<bool(const wxImage&)>& check)
-{
-    auto last = std::chrono::steady_clock::now();
-    bool shown = false;
-    return runLoopUntil([&] {
-        const auto now = std::chrono::steady_clock::now();
-        if (!shown && now - last >= std::chrono::milliseconds(50)) {
-            last = now;
-            const wxRect rect = window->GetScreenRect();
-            wxBitmap bitmap(rect.width, rect.height, 24);
-            wxMemoryDC memory(bitmap);
-            wxScreenDC screen;
-            memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
-            memory.SelectObject(wxNullBitmap);
-            shown = check(bitmap.ConvertToImage());
-        }
-        return shown;
-    }, 5000);
-}
-
-} // namespace
 
 TEST(SlickControls, DrawHookPaintsTheNativeButton)
 {

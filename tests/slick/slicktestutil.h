@@ -2,7 +2,10 @@
 // Painting skinned controls into bitmaps and reading the pixels back.
 #pragma once
 
+#include "app/apptestutil.h"
 #include "support/guitest.h"
+
+#include <zilui/app/screen.h>
 
 #include <zilui/slick/controls.h>
 
@@ -12,9 +15,16 @@
 #include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/panel.h>
+#include <wx/uiaction.h>
 
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <functional>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace zilui::test {
 
@@ -53,11 +63,13 @@ inline wxImage solidImage(int width, int height, const wxColour& colour, unsigne
     return image;
 }
 
-// Paints the control as its paint handler would, onto `fill`, and returns the pixels.
-template <class Control> wxImage paintToImage(Control& control, const wxColour& fill = *wxWHITE)
+// Paints the control as its paint handler would, onto `fill`, and returns the pixels; at
+// `scale` 2 the image has twice the pixels each way, as a 200 % screen shows them.
+template <class Control> wxImage paintToImage(Control& control, const wxColour& fill = *wxWHITE, double scale = 1)
 {
     const wxSize size = control.GetClientSize();
-    wxBitmap bitmap(std::max(size.x, 1), std::max(size.y, 1), 24);
+    wxBitmap bitmap;
+    bitmap.CreateWithDIPSize(std::max(size.x, 1), std::max(size.y, 1), scale, 24);
     {
         wxMemoryDC dc(bitmap);
         dc.SetBackground(wxBrush(fill));
@@ -86,6 +98,62 @@ inline int countNear(const wxImage& image, const wxRect& rect, const wxColour& c
         for (int x = rect.x; x <= rect.GetRight(); ++x)
             count += isNear(pixelAt(image, x, y), colour, tolerance);
     return count;
+}
+
+// Moves the real pointer to `point` of `window`'s client area.
+inline void moveMouseTo(wxWindow* window, const wxPoint& point)
+{
+    wxUIActionSimulator().MouseMove(window->ClientToScreen(point));
+}
+
+// A frame of its own, away from other test windows, for tests of real input or the screen.
+// Test processes share the display, so it holds a lock per display; the pointer starts in
+// its empty corner.
+struct CInputFrame {
+    CInputFrame()
+    {
+        const wxString display = wxGetenv("DISPLAY") ? wxGetenv("DISPLAY") : "";
+        const std::string path = "/tmp/zilui-tests-input" + display.utf8_string() + ".lock";
+        lock = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+        if (lock >= 0)
+            ::flock(lock, LOCK_EX);
+        // The screen's bottom-right corner, in logical pixels also on a 200 % screen.
+        const wxSize screen = wxGetDisplaySize();
+        frame = new wxFrame(nullptr, wxID_ANY, "input", wxPoint(screen.x - 420, screen.y - 404), wxSize(400, 300));
+        panel = new wxPanel(frame);
+        frame->Show();
+        frame->Raise();
+        runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
+        moveMouseTo(panel, wxPoint(390, 290));
+        processPendingEvents();
+    }
+    ~CInputFrame()
+    {
+        frame->Destroy();
+        processPendingEvents();
+        if (lock >= 0)
+            ::close(lock);
+    }
+    int lock = -1;
+    wxFrame* frame;
+    wxPanel* panel;
+};
+
+// Reads the screen under `window`'s client area until `check` accepts it, spaced out so that
+// the timer of runLoopUntil does not starve GTK's redraw.
+inline bool screenShows(wxWindow* window, const std::function<bool(const wxImage&)>& check, int timeoutMs = 5000)
+{
+    auto last = std::chrono::steady_clock::now() - std::chrono::milliseconds(50);
+    bool shown = false;
+    return runLoopUntil([&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (!shown && now - last >= std::chrono::milliseconds(50)) {
+            last = now;
+            const wxImage shot = readScreen(wxRect(window->ClientToScreen(wxPoint(0, 0)), window->GetClientSize()));
+            shown = shot.IsOk() && check(shot);
+        }
+        return shown;
+    }, timeoutMs);
 }
 
 } // namespace zilui::test

@@ -12,7 +12,10 @@
 #include <wx/image.h>
 #include <wx/init.h>
 
+#include <glib.h>
+
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -26,6 +29,20 @@ public:
     TestApplication() : CAppBase(errorReportingConsole) { SetAppName("zilui-tests"); }
     bool OnInit() override { return true; }
 };
+
+// A warning or critical from GTK, GDK or GObject means a control was used against the toolkit's
+// rules (a negative allocation, a size below the widget's minimum, ...): the test that caused it
+// fails, with the message, and the message still reaches standard error.
+void failOnToolkitWarning(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data)
+{
+    static const char* const watched[] = {"Gtk", "Gdk", "GLib-GObject", "GdkPixbuf", "Pango"};
+    const bool severe = (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR)) != 0;
+    if (severe && domain)
+        for (const char* name : watched)
+            if (std::strcmp(domain, name) == 0)
+                ADD_FAILURE() << domain << " printed: " << (message ? message : "");
+    g_log_default_handler(domain, level, message, data);
+}
 
 } // namespace
 
@@ -54,6 +71,7 @@ int main(int argc, char** argv)
         return RUN_ALL_TESTS();
     // A GUI application object of our own, or wxEntryStart would make a console one and GTK
     // would never be initialised.
+    g_log_set_default_handler(&failOnToolkitWarning, nullptr);
     wxApp::SetInstance(new TestApplication());
     if (!wxEntryStart(argc, argv)) {
         std::fprintf(stderr, "zilui-tests: cannot start wxWidgets (is there a display?)\n");

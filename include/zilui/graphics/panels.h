@@ -76,7 +76,7 @@ protected:
 
 private:
     zil::P<IScalingImage> m_image;
-    zil::P<IImage> m_version;
+    CPhysicalVersion m_version;
 
     wxDECLARE_DYNAMIC_CLASS(CScalingImagePanel);
     wxDECLARE_EVENT_TABLE();
@@ -88,7 +88,7 @@ class CGradientPanel : public wxPanel, public IWXPaintable {
 public:
     struct Overlay {
         zil::P<IScalingImage> image;
-        zil::P<IImage> version;
+        CPhysicalVersion version;
     };
     struct TextOverlay {
         zil::String text;

@@ -76,6 +76,13 @@ public:
     // Replaces the factor measured from the screen, e.g. to preview another screen; images
     // loaded before keep theirs. Not synchronised with lookups in other threads.
     void setDefaultResolutionFactor(double factor) { m_defaultResolutionFactor = factor; }
+    // Pixels per logical window pixel of a bitmap loaded for `factor` (-1.0: the default): the
+    // default factor counts the screen's physical pixels (2 on a 200 % screen), whose scale the
+    // bitmaps carry, so that they are drawn at logical size.
+    double getBitmapScaleFactor(double factor = -1.0) const
+    {
+        return resolveFactor(factor) * m_displayScaleFactor / m_defaultResolutionFactor;
+    }
 
     // The first existing relativePath below the resource folders, last added first.
     zil::Path findResource(const zil::Path& relativePath);
@@ -129,6 +136,8 @@ private:
     zil::Path m_resourceBaseFolder;
     zil::TArray<zil::Path> m_resourceFolders;
     double m_defaultResolutionFactor = 1.0;
+    // Physical pixels per logical pixel of the screen, measured once.
+    double m_displayScaleFactor = 1.0;
     zil::TMap<CachedImageKey, zil::P<IScalingImage>> m_scalingImageCache;
     zil::TMap<CachedImageKey, wxAnimation> m_animationCache;
     zil::TMap<CachedImageKey, wxBitmap> m_bitmapCache;

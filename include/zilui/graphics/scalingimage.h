@@ -32,6 +32,21 @@ public:
     virtual zil::P<IImage> getScaledVersion(const wxSize& size) = 0;
 };
 
+// A scaling image painted over an area of a window: built at the window's physical
+// resolution (logical size × content scale factor) and drawn at logical size, so that it is
+// sharp on a 200 % screen and not doubled. Keeps its version while size and scale stay.
+class CPhysicalVersion {
+public:
+    // A null image paints nothing and drops the version.
+    void paint(IScalingImage* image, wxDC& dc, const wxPoint& point, const wxSize& logicalSize, double scale);
+    void reset();
+
+private:
+    zil::P<IImage> m_version;
+    // m_version marked with its scale; only made when the scale is not 1.
+    wxBitmap m_bitmap;
+};
+
 // Something that paints itself onto a device context; owned by whoever creates it.
 class IWXPaintable {
 public:

@@ -24,13 +24,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace zilui {
 
 // Turns the wxWidgets window class of `Intermediate` (its direct base, which also supplies
 // the State enum and StateCount) into a control that paints itself entirely from a `Skin`:
 // background, underlay, state bitmap, label, overlays, border and focus rectangle. Skin
-// lengths are pixels at scale 1 and are scaled by the window's content scale factor.
+// lengths are logical (device-independent) pixels, the same numbers on a 100 % and a 200 %
+// screen; skin images are built at the screen's physical resolution and drawn at logical size.
 // GUI thread only.
 //
 // The concrete class creates the window, routes paint, size, focus, mouse and system colour
@@ -97,15 +99,15 @@ public:
         if (!skin)
             throw zil::CInvalidArgError(L"A skinned control needs a skin; null was given.",
                                         L"TSlickControlBase::setSkin");
+        const bool sizedByBest = isSizedByBest();
         m_skin = skin;
         initClientSizerStuff();
         for (int i = 0; i < StateCount; ++i) {
-            m_underlayCache[i] = nullptr;
-            m_overlayCache[i] = nullptr;
-            m_overlay2Cache[i] = nullptr;
+            m_underlayCache[i].reset();
+            m_overlayCache[i].reset();
+            m_overlay2Cache[i].reset();
         }
-        this->InvalidateBestSize();
-        this->Refresh();
+        updateBestSize(sizedByBest);
     }
     zil::P<Skin> getSkin() const { return m_skin; }
 
@@ -114,10 +116,10 @@ public:
         const int index = checkState(state);
         if (isSameBitmap(bitmap, m_stateBitmaps[index]))
             return;
+        const bool sizedByBest = isSizedByBest();
         m_stateBitmaps[index] = bitmap;
         prepareStateBitmap(state);
-        this->InvalidateBestSize();
-        this->Refresh();
+        updateBestSize(sizedByBest);
     }
     void setAllStateBitmaps(wxBitmap bitmap)
     {
@@ -131,10 +133,14 @@ public:
     // An empty label on a stock id shows the stock label.
     void SetLabel(const wxString& label) override
     {
-        if (label.empty() && wxIsStockID(this->GetId()))
-            wxControlBase::SetLabel(wxGetStockLabel(this->GetId(), wxSTOCK_WITH_MNEMONIC));
+        const wxString& shown =
+            label.empty() && wxIsStockID(this->GetId()) ? wxGetStockLabel(this->GetId(), wxSTOCK_WITH_MNEMONIC) : label;
+        // A control only stores it (the skin draws it); a frame or panel has no native label.
+        if constexpr (std::is_base_of_v<wxControlBase, Intermediate>)
+            wxControlBase::SetLabel(shown);
         else
-            wxControlBase::SetLabel(label);
+            Intermediate::SetLabel(shown);
+        labelChanged();
         this->Refresh();
     }
 
@@ -209,11 +215,13 @@ public:
         return pos == Skin::ImageTop || pos == Skin::ImageBottom;
     }
 
-    // The window's content scale factor, asked once.
+    // Window coordinates per logical skin pixel, asked once: 1 where the toolkit already
+    // works in device-independent pixels, as GTK does also on a 200 % screen.
     double getUICoordScaleFactor() const
     {
+        constexpr int kProbe = 1000;
         if (m_scaleFactor == 0)
-            m_scaleFactor = this->GetContentScaleFactor();
+            m_scaleFactor = static_cast<double>(this->FromDIP(kProbe)) / kProbe;
         return m_scaleFactor;
     }
     // Replaces the window's factor, e.g. to preview another screen; takes effect at the next
@@ -241,9 +249,11 @@ public:
 
     // Painting and sizing steps; public so that they can be checked one by one.
 
+    // In window coordinates: a bitmap made for a 200 % screen has twice the pixels.
     static wxSize getBitmapSize(const wxBitmap& bitmap)
     {
-        return bitmap.IsOk() ? bitmap.GetSize() : wxSize(0, 0);
+        return bitmap.IsOk() ? wxSize(wxRound(bitmap.GetLogicalWidth()), wxRound(bitmap.GetLogicalHeight()))
+                             : wxSize(0, 0);
     }
 
     wxSize getTextSize(wxDC& dc, CLineBasedStyledTextPainter* painter, int maxWidth) const
@@ -353,17 +363,11 @@ public:
         return painter;
     }
 
-    // The image's shared version of `size`, kept in `cache` while the size stays.
-    static zil::P<IImage> getScaledImage(const zil::P<IScalingImage>& image, zil::P<IImage>& cache,
-                                         const wxSize& size)
+    // Paints a skin image over the client area of logical `size`, at the window's physical
+    // resolution (the window's factor: a DC made on GTK's own cairo context does not know it).
+    void paintLayer(wxDC& dc, const zil::P<IScalingImage>& image, CPhysicalVersion& cache, const wxSize& size) const
     {
-        if (!image) {
-            cache = nullptr;
-            return nullptr;
-        }
-        if (!cache || cache->getSize() != size)
-            cache = image->getScaledVersion(size);
-        return cache;
+        cache.paint(image.get(), dc, wxPoint(0, 0), size, this->GetContentScaleFactor());
     }
 
     void clearBackground(wxDC& dc)
@@ -376,7 +380,11 @@ public:
         bool painted = false;
         if (st.getSeeThrough()) {
             if (auto* parent = dynamic_cast<IWXPaintable*>(this->GetParent())) {
-                parent->paint(dc, -this->GetPosition());
+                // A top-level overlay lies over its owner, at a screen position of its own.
+                const wxPoint offset = this->IsTopLevel()
+                                           ? this->GetParent()->ScreenToClient(this->GetScreenPosition())
+                                           : this->GetPosition();
+                parent->paint(dc, -offset);
                 painted = true;
             }
         }
@@ -399,8 +407,7 @@ public:
                 dc.DrawRectangle(0, 0, size.x, size.y);
             }
         }
-        if (zil::P<IImage> underlay = getScaledImage(st.getUnderlayImage(), m_underlayCache[state], size))
-            underlay->paint(dc, wxPoint(0, 0));
+        paintLayer(dc, st.getUnderlayImage(), m_underlayCache[state], size);
     }
 
     // One closed polyline along the inside of `r`.
@@ -466,10 +473,8 @@ public:
         drawText(textRect);
         dc.SetTextForeground(oldTextColour);
 
-        if (zil::P<IImage> overlay = getScaledImage(st.getOverlayImage(), m_overlayCache[state], size))
-            overlay->paint(dc, wxPoint(0, 0));
-        if (zil::P<IImage> overlay2 = getScaledImage(st.getOverlay2Image(), m_overlay2Cache[state], size))
-            overlay2->paint(dc, wxPoint(0, 0));
+        paintLayer(dc, st.getOverlayImage(), m_overlayCache[state], size);
+        paintLayer(dc, st.getOverlay2Image(), m_overlay2Cache[state], size);
 
         const wxRect client(0, 0, size.x, size.y);
         wxDCPenChanger keepPen(dc, *wxTRANSPARENT_PEN);
@@ -519,7 +524,7 @@ public:
         const size_t count = static_cast<size_t>(image.GetWidth()) * static_cast<size_t>(image.GetHeight());
         for (size_t i = 0; i < count; ++i)
             alpha[i] = static_cast<unsigned char>(alpha[i] * opacity);
-        m_preparedBitmaps[index] = wxBitmap(image, -1, 1.0);
+        m_preparedBitmaps[index] = wxBitmap(image, -1, bitmap.GetScaleFactor());
     }
 
     // What GetBackgroundColour(), GetForegroundColour() and GetFont() return, without asking
@@ -591,6 +596,8 @@ public:
 
 protected:
     virtual void onClicked() {}
+    // After every SetLabel, e.g. to tell assistive technology.
+    virtual void labelChanged() {}
 
     void setHoverGroup(CHoverGroup* group)
     {
@@ -649,14 +656,29 @@ protected:
             best.y = std::max(best.y, content.y);
         }
         wxSize result(m.left + best.x + m.right, m.top + best.y + m.bottom);
-        if (wxSizer* sizer = this->GetSizer()) {
-            const wxSize fromSizer = this->ClientToWindowSize(sizer->GetMinSize());
-            result.x = std::max(result.x, fromSizer.x);
-            result.y = std::max(result.y, fromSizer.y);
-        }
+        if (wxSizer* sizer = this->GetSizer())
+            result.IncTo(this->ClientToWindowSize(sizer->GetMinSize()));
+        // Below it the toolkit complains and lays the native widget out wrongly.
+        m_nativeMinSize = getNativeMinSize();
+        result.IncTo(m_nativeMinSize);
         return result;
     }
     wxSize DoGetBestClientSize() const override { return wxDefaultSize; }
+
+    // The smallest size the native widget under the skin accepts; nothing for plain windows.
+    virtual wxSize getNativeMinSize() const { return wxSize(0, 0); }
+
+public:
+    // For the toolkit to call when the native minimum may have changed (a restyle); the best
+    // size follows when it did.
+    void nativeMinSizeChanged()
+    {
+        if (getNativeMinSize() == m_nativeMinSize)
+            return;
+        updateBestSize(isSizedByBest());
+    }
+
+protected:
 
     // Puts the client sizer between the skin's client margins, once.
     void initClientSizerStuff()
@@ -704,6 +726,21 @@ protected:
             dc.SetPen(wxPen(colour, w.top, style));
             drawFrame(dc, r);
         }
+    }
+
+    // A control that has its best size keeps following it.
+    bool isSizedByBest() const { return this->GetHandle() && this->GetSize() == this->GetBestSize(); }
+
+    // After a change of what the best size depends on: the containing sizer lays the control
+    // out again, or the control takes its new best size when it had the old one.
+    void updateBestSize(bool sizedByBest)
+    {
+        this->InvalidateBestSize();
+        if (this->GetContainingSizer() && this->GetParent())
+            this->GetParent()->Layout();
+        else if (sizedByBest)
+            this->SetSize(this->GetBestSize());
+        this->Refresh();
     }
 
     void removeFromGroup()
@@ -757,9 +794,9 @@ private:
     // Painters over the skin's line styles, per state; see getEffectiveStyledTextPainter().
     mutable zil::P<CLineBasedStyledTextPainter> m_skinTextPainters[StateCount];
     // The skin's images at the client size, per state.
-    zil::P<IImage> m_underlayCache[StateCount];
-    zil::P<IImage> m_overlayCache[StateCount];
-    zil::P<IImage> m_overlay2Cache[StateCount];
+    mutable CPhysicalVersion m_underlayCache[StateCount];
+    mutable CPhysicalVersion m_overlayCache[StateCount];
+    mutable CPhysicalVersion m_overlay2Cache[StateCount];
     wxColour m_defaultBackgroundColour;
     wxColour m_defaultTextColour;
     wxColour m_focusColour;
@@ -778,6 +815,8 @@ private:
     mutable bool m_themeAttributesValid = false;
     zil::P<CHoverGroup> m_hoverGroup;
     int m_userInt = 0;
+    // What the best size last took from the native widget.
+    mutable wxSize m_nativeMinSize;
     // Owned by the inner sizer once placed.
     wxSizer* m_clientSizer = nullptr;
     wxBoxSizer* m_innerSizer = nullptr;

@@ -47,6 +47,8 @@ protected:
     // Normal, current and disabled bitmaps become the Normal, Hover and Disabled state
     // bitmaps; a focused one stands in for a missing current one.
     void DoSetBitmap(const wxBitmapBundle& bitmap, wxAnyButtonBase::State which) override;
+    wxSize getNativeMinSize() const override;
+    void labelChanged() override;
 
 private:
     wxDECLARE_DYNAMIC_CLASS(CSlickButton);
@@ -107,6 +109,10 @@ public:
 
     State getState() const override;
 
+protected:
+    wxSize getNativeMinSize() const override;
+    void labelChanged() override;
+
 private:
     wxDECLARE_DYNAMIC_CLASS(CSlickCheckBox);
     wxDECLARE_EVENT_TABLE();
@@ -129,6 +135,10 @@ public:
                 const wxValidator& validator = wxDefaultValidator, const wxString& name = wxRadioButtonNameStr);
 
     State getState() const override;
+
+protected:
+    wxSize getNativeMinSize() const override;
+    void labelChanged() override;
 
 private:
     wxDECLARE_DYNAMIC_CLASS(CSlickRadioButton);

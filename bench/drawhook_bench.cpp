@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+// A skinned native button is painted on screen through GTK's "draw" signal; that path (GTK's
+// dispatch, a wxGCDC on the widget's cairo context) must cost about what painting the same
+// button into a wxMemoryDC costs, which is what the rest of the library is tuned for.
+#include "benchapp.h"
+#include "ratio.h"
+
+#include <zilui/slick/controls.h>
+
+#include <benchmark/benchmark.h>
+
+#include <wx/app.h>
+#include <wx/dcmemory.h>
+#include <wx/frame.h>
+
+#include <gtk/gtk.h>
+
+namespace {
+
+const wxSize kSize(200, 40);
+
+// A shown frame with one bordered, focused 200x40 button, realised by GTK.
+struct DrawScene {
+    DrawScene()
+    {
+        frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(300, 100));
+        zil::P<zilui::CSlickButtonSkin> skin(new zilui::CSlickButtonSkin());
+        skin->setBorderType(zilui::CSlickButtonSkin::BorderFlat);
+        skin->getStateSkin(zilui::CSlickButton::Normal).setBackgroundColor(wxColour(230, 230, 210));
+        button = new zilui::CSlickButton(frame, wxID_ANY, "Save changes", wxPoint(0, 0), kSize);
+        button->setSkin(skin.get());
+        button->setFocus(true);
+        frame->Show();
+        for (int i = 0; i < 50 && !gtk_widget_get_realized(widget()); ++i)
+            wxTheApp->Yield(true);
+    }
+    ~DrawScene() { frame->Destroy(); }
+    GtkWidget* widget() const { return static_cast<GtkWidget*>(button->GetHandle()); }
+
+    wxFrame* frame;
+    zilui::CSlickButton* button;
+};
+
+void BM_DrawHookPaint(benchmark::State& state)
+{
+    if (!bench::ensureWX()) {
+        state.SkipWithError("wxWidgets could not be started");
+        return;
+    }
+    DrawScene scene;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kSize.x, kSize.y);
+    cairo_t* cr = cairo_create(surface);
+    for (auto _ : state)
+        gtk_widget_draw(scene.widget(), cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+BENCHMARK(BM_DrawHookPaint)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+
+void BM_MemoryDCPaint(benchmark::State& state)
+{
+    if (!bench::ensureWX()) {
+        state.SkipWithError("wxWidgets could not be started");
+        return;
+    }
+    DrawScene scene;
+    wxBitmap target(kSize.x, kSize.y, 24);
+    wxMemoryDC dc(target);
+    for (auto _ : state)
+        scene.button->paintCurrent(dc);
+}
+BENCHMARK(BM_MemoryDCPaint)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+
+} // namespace
+
+BENCHMARK_RATIO(BM_DrawHookPaint, BM_MemoryDCPaint, 1.2);
