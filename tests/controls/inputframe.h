@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+// A frame of its own for tests of real input: test processes share the display, so it holds
+// a lock per display while it lives.
+#pragma once
+
+#include "app/apptestutil.h"
+#include "support/guitest.h"
+
+#include <wx/frame.h>
+#include <wx/panel.h>
+#include <wx/uiaction.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace zilui::test {
+
+struct CControlsInputFrame {
+    CControlsInputFrame()
+    {
+        const wxString display = wxGetenv("DISPLAY") ? wxGetenv("DISPLAY") : "";
+        const std::string path = "/tmp/zilui-tests-input" + display.utf8_string() + ".lock";
+        lock = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+        if (lock >= 0)
+            ::flock(lock, LOCK_EX);
+        frame = new wxFrame(nullptr, wxID_ANY, "input", wxPoint(860, 620), wxSize(400, 300));
+        panel = new wxPanel(frame);
+        frame->Show();
+        frame->Raise();
+        runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
+        wxUIActionSimulator().MouseMove(panel->ClientToScreen(wxPoint(390, 290)));
+        processPendingEvents();
+    }
+    ~CControlsInputFrame()
+    {
+        frame->Destroy();
+        processPendingEvents();
+        if (lock >= 0)
+            ::close(lock);
+    }
+    // Gives `window` the keyboard focus; another process may hold it for a moment.
+    bool focus(wxWindow* window)
+    {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            frame->Raise();
+            window->SetFocus();
+            if (runLoopUntil([&] { return wxWindow::FindFocus() == window; }, 2000))
+                return true;
+        }
+        return false;
+    }
+    int lock = -1;
+    wxFrame* frame;
+    wxPanel* panel;
+};
+
+} // namespace zilui::test
