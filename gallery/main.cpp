@@ -7,9 +7,11 @@
 // painted, prints the file's path and exits; that is how it runs without a person.
 // --language stores the language for this and later starts, as the language dialog does;
 // an empty name goes back to the system's language. --page opens the gallery on the named page
-// (welcome, application, images, text, skinned, wizard), so a screenshot can show any of them.
+// (welcome, application, images, text, skinned, wizard, resources), so a screenshot can show any
+// of them.
 
 #include "imagespage.h"
+#include "resourcespage.h"
 #include "screenshot.h"
 #include "slickpage.h"
 #include "textpage.h"
@@ -40,7 +42,7 @@ using zilui::fromWX;
 using zilui::toWX;
 
 // Names that --page accepts, in the notebook's order.
-const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard"};
+const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "resources"};
 
 // Index into kPageNames, or -1.
 int findPage(const wxString& name)
@@ -78,6 +80,7 @@ public:
         book->AddPage(gallery::makeTextPage(book), toWX(ZILUI_TR("Text and gradients")));
         book->AddPage(gallery::makeSlickPage(book), toWX(ZILUI_TR("Skinned controls")));
         book->AddPage(gallery::makeWizardPage(book), toWX(ZILUI_TR("Wizard")));
+        book->AddPage(gallery::makeResourcesPage(book), toWX(ZILUI_TR("Resources")));
         book->SetSelection(static_cast<size_t>(page));
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(book, 1, wxEXPAND);
@@ -180,7 +183,8 @@ public:
         CAppBase::OnInitCmdLine(parser);
         parser.AddOption("", "screenshot", toWX(ZILUI_TR("save the main window as PNG to this file and exit")));
         parser.AddOption("", "page",
-                         toWX(ZILUI_TR("open on this page: welcome, application, images, text, skinned or wizard")));
+                         toWX(ZILUI_TR("open on this page: welcome, application, images, text, skinned, wizard or "
+                                       "resources")));
         parser.AddOption("", "language",
                          toWX(ZILUI_TR("use this language from now on, e.g. \"de\"; empty for the system's")));
     }
@@ -211,6 +215,8 @@ public:
     }
 
 protected:
+    void initResources() override { gallery::redirectGalleryBitmaps(); }
+
     void onStarted() override
     {
         auto* frame = new GalleryFrame(*this, m_page);
