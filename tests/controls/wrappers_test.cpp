@@ -35,10 +35,7 @@ int countPixels(const wxImage& image, const wxRect& rect, const std::function<bo
     return count;
 }
 
-bool isFill(int r, int g, int b)
-{
-    return r == 255 && g == 0 && b == 255;
-}
+const auto isFill = [](int r, int g, int b) { return r == 255 && g == 0 && b == 255; };
 
 // A drag image or popup frame is made of these renderings: they must show the frame and the
 // text, not an empty or black box.

@@ -4,40 +4,22 @@
 
 #include <zilui/app/language.h>
 
-#include <zil/process.h>
-
 #include <wx/intl.h>
 #include <wx/stattext.h>
+
+#include <cstdlib>
 
 namespace zilui::test {
 namespace {
 
-const char* const kDomain = "zilui-prefixtest";
-
-void run(zil::CExecCommand command)
+// Builds the catalogue of `code` from `po` ("-": the source language's) as the build does.
+void buildCatalogue(const zil::test::CTempFolder& folder, const std::string& code, const std::string& po)
 {
-    zil::P<zil::CProcess> process = zil::execAsync(command);
-    const bool ended = process->wait(60000);
-    if (!ended)
-        process->kill(SIGKILL);
-    ASSERT_TRUE(ended && process->getExitCode() == 0) << "the child process hangs or fails";
-}
-
-// Builds the catalogues of `language` ("-": the source language) as the build does.
-void buildCatalogue(const zil::test::CTempFolder& folder, const char* language, const zil::Path& po)
-{
-    const zil::String code = zil::String::fromUTF8(*language == '-' ? "en" : language);
-    const zil::Path target = folder / zil::Path(L"lang/" + code + L"/LC_MESSAGES");
-    zil::ensureFolderExists(target);
-    const zil::Path ruled = folder / zil::Path(L"ruled-" + code + L".po");
-    ASSERT_NO_FATAL_FAILURE(run(zil::CExecCommand(zil::String::fromUTF8(ZILUI_POCONTEXT_PATH))
-                                    .addArgument((folder / zil::Path(L"domain.pot")).str())
-                                    .addArgument(*language == '-' ? zil::String(L"-") : po.str())
-                                    .addArgument(ruled.str())));
-    ASSERT_NO_FATAL_FAILURE(run(zil::CExecCommand(L"msgfmt")
-                                    .addArgument(L"-o")
-                                    .addArgument((target / zil::Path(zil::String::fromUTF8(kDomain) + L".mo")).str())
-                                    .addArgument(ruled.str())));
+    const std::string root = folder.path().str().toUTF8(), target = root + "/lang/" + code + "/LC_MESSAGES";
+    zil::ensureFolderExists(zil::Path(zil::String::fromUTF8(target)));
+    const std::string ruled = root + "/ruled-" + code + ".po";
+    ASSERT_EQ(std::system((ZILUI_POCONTEXT_PATH " " + root + "/domain.pot " + po + " " + ruled).c_str()), 0);
+    ASSERT_EQ(std::system(("msgfmt -o " + target + "/zilui-prefixtest.mo " + ruled).c_str()), 0);
 }
 
 using ContextPrefix = CXrcFixture;
@@ -54,8 +36,8 @@ TEST_F(ContextPrefix, XrcLabelsAndWxLookupShowTheTextWithoutItsContext)
         zil::Path(L"de.po"), "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
                              "msgid \"Open\"\nmsgstr \"Öffnen\"\n\n"
                              "msgid \"tab#||#Save\"\nmsgstr \"ctx#||#Sichern\"\n");
-    ASSERT_NO_FATAL_FAILURE(buildCatalogue(folder, "de", po));
-    ASSERT_NO_FATAL_FAILURE(buildCatalogue(folder, "-", po));
+    ASSERT_NO_FATAL_FAILURE(buildCatalogue(folder, "de", po.str().toUTF8()));
+    ASSERT_NO_FATAL_FAILURE(buildCatalogue(folder, "en", "-"));
     wxFileTranslationsLoader::AddCatalogLookupPathPrefix(toWX((folder / zil::Path(L"lang")).str()));
     const std::string xrc = panelXrc(R"(<object class="wxStaticText" name="open"><label>file#||#Open</label></object>
         <object class="wxCheckBox" name="close"><label>menu#||#Close</label></object>)");
@@ -71,7 +53,7 @@ TEST_F(ContextPrefix, XrcLabelsAndWxLookupShowTheTextWithoutItsContext)
         SCOPED_TRACE(c.open);
         CLocaleWithPrefixes locale;
         locale.Init(c.language, 0);
-        ASSERT_TRUE(locale.AddCatalog(kDomain));
+        ASSERT_TRUE(locale.AddCatalog("zilui-prefixtest"));
         load(xrc);
         ASSERT_TRUE(find<wxStaticText>("open") && find<wxWindow>("close"));
         EXPECT_EQ(find<wxStaticText>("open")->GetLabel().utf8_string(), c.open);

@@ -9,7 +9,6 @@
 #include <zilui/slick/controls.h>
 
 #include <wx/fs_mem.h>
-#include <wx/mstream.h>
 #include <wx/statbmp.h>
 
 namespace zilui::test {
@@ -17,15 +16,9 @@ namespace {
 
 using XrcHandler = CXrcFixture;
 
-std::string pngOfSize(int size)
+void writePng(const zil::Path& path, int size)
 {
-    wxImage image(size, size);
-    image.SetRGB(wxRect(0, 0, size, size), 200, 30, 30);
-    wxMemoryOutputStream out;
-    EXPECT_TRUE(image.SaveFile(out, wxBITMAP_TYPE_PNG));
-    std::string bytes(out.GetSize(), '\0');
-    out.CopyTo(&bytes[0], bytes.size());
-    return bytes;
+    EXPECT_TRUE(wxImage(size, size).SaveFile(toWX(path.str()), wxBITMAP_TYPE_PNG));
 }
 
 TEST_F(XrcHandler, ClassOrSubclassSelectsTheControlAndItsProperties)
@@ -40,7 +33,6 @@ TEST_F(XrcHandler, ClassOrSubclassSelectsTheControlAndItsProperties)
         <object class="zil::CSpinCtrl" name="hex"><base>16</base></object>
         <object class="wxListBox" name="list"><content><item>a</item><item>b</item><item>c</item></content>
             <selection>1</selection></object>
-        <object class="zil::CListBox" name="bare"><item>x</item></object>
         <object class="wxTextCtrl" name="text"><value>hello</value></object>
         <object class="zil::CTimeCtrl" name="time"><value>61</value></object>
         <object class="wxListCtrl" name="report"><style>wxLC_REPORT</style>
@@ -63,30 +55,21 @@ TEST_F(XrcHandler, ClassOrSubclassSelectsTheControlAndItsProperties)
     EXPECT_FALSE(find<CRadioButton>("first")->GetValue());
 
     auto* spin = find<CSpinCtrl>("spin");
-    ASSERT_TRUE(spin);
-    EXPECT_EQ(spin->GetMin(), 0);
-    EXPECT_EQ(spin->GetMax(), 100);
-    EXPECT_EQ(spin->GetValue(), 7);
-    EXPECT_EQ(spin->GetBase(), 10);
-    ASSERT_TRUE(find<CSpinCtrl>("hex"));
+    ASSERT_TRUE(spin && find<CSpinCtrl>("hex"));
+    EXPECT_EQ(std::vector<int>({spin->GetMin(), spin->GetMax(), spin->GetValue(), spin->GetBase()}),
+              std::vector<int>({0, 100, 7, 10}));
     EXPECT_EQ(find<CSpinCtrl>("hex")->GetBase(), 16);
 
     auto* list = find<CListBox>("list");
     ASSERT_TRUE(list);
-    EXPECT_EQ(list->GetCount(), 3u);
-    EXPECT_EQ(list->GetSelection(), 1);
-    EXPECT_EQ(list->GetString(2), "c");
-    ASSERT_TRUE(find<CListBox>("bare"));
-    EXPECT_EQ(find<CListBox>("bare")->GetCount(), 1u);
+    EXPECT_TRUE(list->GetCount() == 3 && list->GetSelection() == 1 && list->GetString(2) == "c");
     EXPECT_TRUE(find<CTextCtrl>("text") && find<CTextCtrl>("text")->GetValue() == "hello");
     EXPECT_TRUE(find<CTimeCtrl>("time") && find<CTimeCtrl>("time")->getTimeValue() == 61);
 
     auto* report = find<CListCtrl>("report");
-    ASSERT_TRUE(report);
-    EXPECT_EQ(report->GetColumnCount(), 2);
     wxListItem column;
     column.SetMask(wxLIST_MASK_TEXT);
-    EXPECT_TRUE(report->GetColumn(1, column) && column.GetText() == "Size");
+    EXPECT_TRUE(report && report->GetColumnCount() == 2 && report->GetColumn(1, column) && column.GetText() == "Size");
 
     auto* gradient = find<CGradientPanel>("gradient");
     ASSERT_TRUE(gradient);
@@ -95,19 +78,16 @@ TEST_F(XrcHandler, ClassOrSubclassSelectsTheControlAndItsProperties)
     ASSERT_TRUE(box);
     EXPECT_EQ(box->GetLabel(), "Group");
     auto* boxSizer = dynamic_cast<wxStaticBoxSizer*>(gradient->GetContainingSizer());
-    ASSERT_TRUE(boxSizer);
-    EXPECT_EQ(boxSizer->GetStaticBox(), box);
-    EXPECT_EQ(boxSizer->GetOrientation(), wxVERTICAL);
+    EXPECT_TRUE(boxSizer && boxSizer->GetStaticBox() == box && boxSizer->GetOrientation() == wxVERTICAL);
 }
 
 TEST_F(XrcHandler, BitmapsComeThroughTheRedirectionOrAreLoggedAsMissing)
 {
     zil::ensureFolderExists(folder / zil::Path(L"stock/pics"));
     zil::ensureFolderExists(folder / zil::Path(L"brand/pics"));
-    folder.writeFile(zil::Path(L"stock/pics/both.png"), pngOfSize(4));
-    folder.writeFile(zil::Path(L"brand/pics/both.png"), pngOfSize(6));
-    folder.writeFile(zil::Path(L"brand/pics/branded.png"), pngOfSize(8));
-    folder.writeFile(zil::Path(L"stock/pics/plain.png"), pngOfSize(10));
+    for (const auto& [file, size] : {std::pair(L"stock/pics/both.png", 4), {L"brand/pics/both.png", 6},
+                                     {L"brand/pics/branded.png", 8}, {L"stock/pics/plain.png", 10}})
+        writePng(folder / zil::Path(file), size);
     handler->initTryRedirectBitmaps(folder / zil::Path(L"stock/./"), folder / zil::Path(L"brand"));
     CGlobalLogCapture log;
     load(panelXrc(R"(
@@ -141,27 +121,14 @@ TEST_F(XrcHandler, BitmapsComeThroughTheRedirectionOrAreLoggedAsMissing)
     auto* button = find<CSlickButton>("button");
     ASSERT_TRUE(button);
     EXPECT_FALSE(button->getStateBitmap(CSlickButton::Normal).IsOk());
-    EXPECT_EQ(button->GetBitmapPressed().GetWidth(), 6);
-    EXPECT_EQ(button->GetBitmapFocus().GetWidth(), 6);
-    EXPECT_EQ(button->GetBitmapDisabled().GetWidth(), 10);
-    EXPECT_EQ(button->GetBitmapCurrent().GetWidth(), 8);
+    EXPECT_EQ(std::vector<int>({button->GetBitmapPressed().GetWidth(), button->GetBitmapFocus().GetWidth(),
+                                button->GetBitmapDisabled().GetWidth(), button->GetBitmapCurrent().GetWidth()}),
+              std::vector<int>({6, 6, 10, 8}));
 }
 
-// Bad input: nothing crashes, wxWidgets names the file, creation goes on where it can.
-TEST_F(XrcHandler, BadResourcesAreReportedAndCreationGoesOn)
+// A reference that names no file cannot be looked up; the window comes anyway.
+TEST_F(XrcHandler, UnusableBitmapReferencesAreLoggedAndCreationGoesOn)
 {
-    {
-        CWxLogCapture wxlog;
-        const zil::Path broken = folder.writeFile(zil::Path(L"broken.xrc"), "<resource><object class=");
-        EXPECT_FALSE(resources.Load(toWX(broken.str())));
-        EXPECT_NE(wxlog.text.find("broken.xrc"), std::string::npos) << wxlog.text;
-    }
-    {
-        CWxLogCapture wxlog;
-        load(panelXrc(R"(<object class="zil::CNoSuchControl" name="nothing"/>)"), "unknown.xrc");
-        EXPECT_NE(wxlog.text.find("zil::CNoSuchControl"), std::string::npos) << wxlog.text;
-    }
-    // A reference that names no file cannot be looked up; the window comes anyway.
     CGlobalLogCapture log;
     if (!wxFileSystem::HasHandlerForPath("memory:x"))
         wxFileSystem::AddHandler(new wxMemoryFSHandler());
@@ -169,7 +136,6 @@ TEST_F(XrcHandler, BadResourcesAreReportedAndCreationGoesOn)
     xrc.replace(xrc.find("\"panel\""), 7, "\"mempanel\"");
     wxMemoryFSHandler::AddFile("zilui-xrc-test.xrc", xrc.data(), xrc.size());
     EXPECT_TRUE(resources.Load("memory:zilui-xrc-test.xrc"));
-    panel->Destroy();
     panel = resources.LoadPanel(&sharedFrame(), "mempanel");
     EXPECT_TRUE(find<wxStaticBitmap>("pic"));
     EXPECT_NE(log.text().find("Exception trying to load bitmap referenced in resources (pic.png). Ignoring."),

@@ -12,10 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <wx/frame.h>
-#include <wx/log.h>
 #include <wx/panel.h>
 
-#include <memory>
 #include <string>
 
 namespace zilui::test {
@@ -33,53 +31,29 @@ struct CXrcFixture : testing::Test {
     // Handlers in the order CAppBase::initResourceHandlers adds them.
     CXrcFixture()
     {
-        handler = new CZilXMLResourceHandler();
         resources.AddHandler(handler);
         resources.AddHandler(new CZilXMLResourceHandler_ListCtrl());
         resources.AddHandler(new CZilXMLResourceHandler_Sizer());
         resources.InitAllHandlers();
     }
-    ~CXrcFixture() override
-    {
-        if (panel)
-            panel->Destroy();
-    }
+    ~CXrcFixture() override { destroyPanel(); }
+    void destroyPanel() { if (panel) panel->Destroy(); }
 
     // Writes `xrc` as `name` and loads its panel into the shared frame.
     wxPanel* load(const std::string& xrc, const char* name = "test.xrc")
     {
         const zil::Path file = folder.writeFile(zil::Path(zil::String::fromUTF8(name)), xrc);
         EXPECT_TRUE(resources.Load(toWX(file.str())));
-        if (panel)
-            panel->Destroy();
-        panel = resources.LoadPanel(&sharedFrame(), "panel");
-        EXPECT_NE(panel, nullptr);
-        return panel;
+        destroyPanel();
+        return panel = resources.LoadPanel(&sharedFrame(), "panel");
     }
     template <class T>
-    T* find(const char* name)
-    {
-        return panel ? dynamic_cast<T*>(panel->FindWindow(name)) : nullptr;
-    }
+    T* find(const char* name) { return panel ? dynamic_cast<T*>(panel->FindWindow(name)) : nullptr; }
 
     zil::test::CTempFolder folder;
     wxXmlResource resources{wxXRC_USE_LOCALE};
-    CZilXMLResourceHandler* handler;
+    CZilXMLResourceHandler* handler = new CZilXMLResourceHandler();
     wxPanel* panel = nullptr;
-};
-
-// wxWidgets' log messages while it lives.
-class CWxLogCapture : public wxLog {
-public:
-    CWxLogCapture() : m_previous(wxLog::SetActiveTarget(this)) {}
-    ~CWxLogCapture() override { wxLog::SetActiveTarget(m_previous); }
-    std::string text;
-
-protected:
-    void DoLogTextAtLevel(wxLogLevel, const wxString& message) override { text += message.utf8_string() + "\n"; }
-
-private:
-    wxLog* m_previous;
 };
 
 } // namespace zilui::test
