@@ -36,17 +36,6 @@ struct CControlsInputFrame {
         if (lock >= 0)
             ::close(lock);
     }
-    // Gives `window` the keyboard focus; another process may hold it for a moment.
-    bool focus(wxWindow* window)
-    {
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            frame->Raise();
-            window->SetFocus();
-            if (runLoopUntil([&] { return wxWindow::FindFocus() == window; }, 2000))
-                return true;
-        }
-        return false;
-    }
     int lock = -1;
     wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "input", wxPoint(860, 620), wxSize(400, 300));
     wxPanel* panel = new wxPanel(frame);

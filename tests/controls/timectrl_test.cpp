@@ -41,7 +41,8 @@ TEST(TimeCtrl, KeysEditTheFieldsUnderTheInsertionPoint)
         EXPECT_EQ(e.GetEventObject(), control);
         events.push_back(e.getTimeValue());
     });
-    ASSERT_TRUE(holder.focus(text));
+    text->SetFocus();
+    ASSERT_TRUE(runLoopUntil([&] { return wxWindow::FindFocus() == text; }, 3000));
     text->SetInsertionPoint(0);
     const struct {
         int key;

@@ -10,19 +10,15 @@
 namespace zilui::test {
 namespace {
 
-const wxColour kFill(255, 0, 255);
-
-// What `control` renders over a magenta bitmap of its size; `rendered` tells the result.
+// What `control` renders over a blue bitmap of its size; `rendered` tells the result.
 wxImage render(wxWindow* control, bool* rendered)
 {
-    const wxSize size = control->GetSize();
-    wxBitmap bitmap(size.x, size.y, 24);
-    {
-        wxMemoryDC dc(bitmap);
-        dc.SetBackground(wxBrush(kFill));
-        dc.Clear();
-        *rendered = renderControlInto(*control, dc);
-    }
+    wxBitmap bitmap(control->GetSize().x, control->GetSize().y, 24);
+    wxMemoryDC dc(bitmap);
+    dc.SetBackground(*wxBLUE_BRUSH);
+    dc.Clear();
+    *rendered = renderControlInto(*control, dc);
+    dc.SelectObject(wxNullBitmap);
     return bitmap.ConvertToImage();
 }
 
@@ -35,7 +31,7 @@ int countPixels(const wxImage& image, const wxRect& rect, const std::function<bo
     return count;
 }
 
-const auto isFill = [](int r, int g, int b) { return r == 255 && g == 0 && b == 255; };
+const auto isFill = [](int r, int g, int b) { return r == 0 && g == 0 && b == 255; };
 
 // A drag image or popup frame is made of these renderings: they must show the frame and the
 // text, not an empty or black box.

@@ -8,6 +8,7 @@
 #include <wx/stattext.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace zilui::test {
 namespace {
@@ -73,11 +74,7 @@ TEST(ContextPrefixLocale, GoingAwayRestoresTheEarlierTranslations)
     outer.Init(wxLANGUAGE_ENGLISH_US, 0);
     wxTranslations* before = wxTranslations::Get();
     ASSERT_NE(before, nullptr);
-    {
-        CLocaleWithPrefixes inner;
-        inner.Init(wxLANGUAGE_GERMAN, 0);
-        EXPECT_EQ(wxTranslations::Get(), inner.getTranslations());
-    }
+    std::make_unique<CLocaleWithPrefixes>()->Init(wxLANGUAGE_GERMAN, 0);
     EXPECT_EQ(wxTranslations::Get(), before);
 }
 
