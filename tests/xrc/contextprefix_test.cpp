@@ -44,11 +44,10 @@ TEST_F(ContextPrefix, XrcLabelsAndWxLookupShowTheTextWithoutItsContext)
         <object class="wxCheckBox" name="close"><label>menu#||#Close</label></object>)");
 
     wxLogNull quiet; // the system may lack a German C locale
+    // "Close" has no translation anywhere; "Save" has one with a context of its own.
     const struct {
         wxLanguage language;
-        const char* open;
-        const char* close; // no translation anywhere: the text after the context
-        const char* save;  // a translation's own context goes too
+        const char *open, *close, *save;
     } cases[] = {{wxLANGUAGE_GERMAN, "Öffnen", "Close", "Sichern"}, {wxLANGUAGE_ENGLISH_US, "Open", "Close", "Save"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.open);
@@ -57,11 +56,11 @@ TEST_F(ContextPrefix, XrcLabelsAndWxLookupShowTheTextWithoutItsContext)
         ASSERT_TRUE(locale.AddCatalog("zilui-prefixtest"));
         load(xrc);
         ASSERT_TRUE(find<wxStaticText>("open") && find<wxWindow>("close"));
-        EXPECT_EQ(find<wxStaticText>("open")->GetLabel().utf8_string(), c.open);
-        EXPECT_EQ(find<wxWindow>("close")->GetLabel().utf8_string(), c.close);
+        EXPECT_EQ(find<wxStaticText>("open")->GetLabel().utf8_string() + find<wxWindow>("close")->GetLabel().utf8_string(),
+                  std::string(c.open) + c.close);
         EXPECT_EQ(wxGetTranslation("tab#||#Save").utf8_string(), c.save);
         EXPECT_EQ(_("file#||#Open").utf8_string(), c.open);
-        panel->Destroy();
+        destroyPanel();
         panel = nullptr;
     }
 }

@@ -50,9 +50,9 @@ TEST_F(XrcHandler, ClassOrSubclassSelectsTheControlAndItsProperties)
     // "value" is not read for skinned radio buttons; the wrapper applies it, and its group
     // follows.
     ASSERT_TRUE(find<CSlickRadioButton>("slickradio") && find<CRadioButton>("last") && find<CRadioButton>("first"));
-    EXPECT_FALSE(find<CSlickRadioButton>("slickradio")->GetValue());
-    EXPECT_TRUE(find<CRadioButton>("last")->GetValue());
-    EXPECT_FALSE(find<CRadioButton>("first")->GetValue());
+    EXPECT_EQ(std::vector<bool>({find<CSlickRadioButton>("slickradio")->GetValue(), find<CRadioButton>("last")->GetValue(),
+                                 find<CRadioButton>("first")->GetValue()}),
+              std::vector<bool>({false, true, false}));
 
     auto* spin = find<CSpinCtrl>("spin");
     ASSERT_TRUE(spin && find<CSpinCtrl>("hex"));
@@ -61,8 +61,7 @@ TEST_F(XrcHandler, ClassOrSubclassSelectsTheControlAndItsProperties)
     EXPECT_EQ(find<CSpinCtrl>("hex")->GetBase(), 16);
 
     auto* list = find<CListBox>("list");
-    ASSERT_TRUE(list);
-    EXPECT_TRUE(list->GetCount() == 3 && list->GetSelection() == 1 && list->GetString(2) == "c");
+    EXPECT_TRUE(list && list->GetCount() == 3 && list->GetSelection() == 1 && list->GetString(2) == "c");
     EXPECT_TRUE(find<CTextCtrl>("text") && find<CTextCtrl>("text")->GetValue() == "hello");
     EXPECT_TRUE(find<CTimeCtrl>("time") && find<CTimeCtrl>("time")->getTimeValue() == 61);
 
@@ -75,16 +74,15 @@ TEST_F(XrcHandler, ClassOrSubclassSelectsTheControlAndItsProperties)
     ASSERT_TRUE(gradient);
     EXPECT_TRUE(dynamic_cast<CScalingImagePanel*>(gradient->FindWindow("scaling")));
     auto* box = dynamic_cast<CStaticBox*>(gradient->GetParent());
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->GetLabel(), "Group");
     auto* boxSizer = dynamic_cast<wxStaticBoxSizer*>(gradient->GetContainingSizer());
-    EXPECT_TRUE(boxSizer && boxSizer->GetStaticBox() == box && boxSizer->GetOrientation() == wxVERTICAL);
+    EXPECT_TRUE(box && box->GetLabel() == "Group" && boxSizer && boxSizer->GetStaticBox() == box &&
+                boxSizer->GetOrientation() == wxVERTICAL);
 }
 
 TEST_F(XrcHandler, BitmapsComeThroughTheRedirectionOrAreLoggedAsMissing)
 {
-    zil::ensureFolderExists(folder / zil::Path(L"stock/pics"));
-    zil::ensureFolderExists(folder / zil::Path(L"brand/pics"));
+    for (const wchar_t* sub : {L"stock/pics", L"brand/pics"})
+        zil::ensureFolderExists(folder / zil::Path(sub));
     for (const auto& [file, size] : {std::pair(L"stock/pics/both.png", 4), {L"brand/pics/both.png", 6},
                                      {L"brand/pics/branded.png", 8}, {L"stock/pics/plain.png", 10}})
         writePng(folder / zil::Path(file), size);
