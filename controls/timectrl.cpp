@@ -138,6 +138,12 @@ void CTimeTextCtrl::OnChar(wxKeyEvent& event)
 
 void CTimeTextCtrl::handleKeyPress(int key, bool)
 {
+    // GTK selects all when the field gains the focus; typing then starts at the selection's
+    // beginning instead of the end of the minutes.
+    long selectionFrom = 0, selectionTo = 0;
+    GetSelection(&selectionFrom, &selectionTo);
+    if (selectionFrom != selectionTo)
+        SetInsertionPoint(selectionFrom);
     updateCurrentField();
     const int pos = static_cast<int>(GetInsertionPoint());
     if (key == WXK_DELETE || key == WXK_NUMPAD_DELETE)

@@ -67,9 +67,18 @@ TEST(TimeCtrl, KeysEditTheFieldsUnderTheInsertionPoint)
     for (const auto& s : steps) {
         SCOPED_TRACE(s.text);
         events.clear();
-        wxUIActionSimulator().Char(s.key);
-        runLoopUntil([&] { return events.size() >= s.events.size() && text->GetInsertionPoint() == s.insertion; },
-                     3000);
+        const wxString before = text->GetValue();
+        const long from = text->GetInsertionPoint();
+        const auto done = [&] { return events.size() >= s.events.size() && text->GetInsertionPoint() == s.insertion; };
+        // A busy display now and then drops a synthesised key; one that left no trace is sent again.
+        for (int attempt = 0; attempt < 3 && !done(); ++attempt) {
+            if (attempt > 0 && (!events.empty() || text->GetValue() != before || text->GetInsertionPoint() != from))
+                break;
+            if (wxWindow::FindFocus() != text)
+                text->SetFocus();
+            wxUIActionSimulator().Char(s.key);
+            runLoopUntil(done, 2000);
+        }
         runLoopUntil([] { return false; }, 30); // a second event would arrive here
         EXPECT_EQ(text->GetValue(), s.text);
         EXPECT_EQ(text->GetInsertionPoint(), s.insertion);
