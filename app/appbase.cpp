@@ -7,6 +7,7 @@
 #include "zilui/app/language.h"
 #include "zilui/app/logging.h"
 #include "zilui/app/strings.h"
+#include "zilui/xrc/xmlresourcehandler.h"
 
 #include <zil/crash.h>
 #include <zil/init.h>
@@ -292,8 +293,13 @@ zil::P<zil::CXMLLog> CAppBase::staticCreateGlobalXMLLog()
 
 void CAppBase::initResourceHandlers()
 {
-    // FIXME: the library's own XRC handlers go ahead of the standard ones once they exist.
-    wxXmlResource::Get()->InitAllHandlers();
+    // Ahead of the standard handlers, which would otherwise claim the plain class names.
+    wxXmlResource* resources = wxXmlResource::Get();
+    m_resourceHandler = new CZilXMLResourceHandler();
+    resources->AddHandler(m_resourceHandler);
+    resources->AddHandler(new CZilXMLResourceHandler_ListCtrl());
+    resources->AddHandler(new CZilXMLResourceHandler_Sizer());
+    resources->InitAllHandlers();
 }
 
 void CAppBase::initSystemSignalHandlers()

@@ -70,19 +70,6 @@ const wxString* CTranslationsWithPrefixes::GetTranslatedString(const wxString& t
     return &lookUp(this, text, n, domain);
 }
 
-CLocaleWithPrefixes::CLocaleWithPrefixes() : m_translations(new CTranslationsWithPrefixes())
-{
-    // Installed before Init(): wxLocale then loads its catalogues into ours instead of
-    // installing its own object.
-    wxTranslations::Set(m_translations);
-}
-
-CLocaleWithPrefixes::~CLocaleWithPrefixes()
-{
-    if (wxTranslations::Get() == m_translations)
-        wxTranslations::Set(nullptr);
-}
-
 zil::String translate(const zil::String& text, const zil::String& domain)
 {
     return fromWX(CTranslationsWithPrefixes::lookUp(wxTranslations::Get(), toWX(text), UINT_MAX, toWX(domain)));

@@ -5,17 +5,43 @@
 find_program(MSGFMT_EXECUTABLE msgfmt REQUIRED)
 find_program(XGETTEXT_EXECUTABLE xgettext)
 
+# Applies the context rules ("menu#||#Open") to each catalogue before it is compiled, and
+# makes the source language's catalogue from the template; see docs/resources.md.
+if(NOT TARGET zilui-pocontext)
+    add_executable(zilui-pocontext ${CMAKE_CURRENT_LIST_DIR}/../tools/pocontext.cpp)
+endif()
+
 function(zilui_add_catalogues domain po_dir)
     cmake_parse_arguments(ARG "" "INSTALL_DESTINATION;COMPONENT" "SOURCES" ${ARGN})
     file(GLOB po_files CONFIGURE_DEPENDS ${po_dir}/*.po)
+    set(pot ${po_dir}/${domain}.pot)
     set(outputs)
+    set(languages)
     foreach(po ${po_files})
         get_filename_component(lang ${po} NAME_WE)
+        list(APPEND languages ${lang})
+    endforeach()
+    # The source language's catalogue comes from the template alone ("-" for no .po).
+    if(NOT "en" IN_LIST languages AND EXISTS ${pot})
+        list(APPEND languages en)
+    endif()
+    foreach(lang ${languages})
+        set(po ${po_dir}/${lang}.po)
+        set(po_dependency ${po})
+        set(check --check)
+        if(NOT EXISTS ${po})
+            set(po -)
+            set(po_dependency)
+            set(check)
+        endif()
         set(mo ${PROJECT_BINARY_DIR}/lang/${lang}/LC_MESSAGES/${domain}.mo)
+        set(ruled ${CMAKE_CURRENT_BINARY_DIR}/po/${domain}-${lang}.po)
         add_custom_command(OUTPUT ${mo}
             COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/lang/${lang}/LC_MESSAGES
-            COMMAND ${MSGFMT_EXECUTABLE} --check -o ${mo} ${po}
-            DEPENDS ${po}
+                    ${CMAKE_CURRENT_BINARY_DIR}/po
+            COMMAND zilui-pocontext ${pot} ${po} ${ruled}
+            COMMAND ${MSGFMT_EXECUTABLE} ${check} -o ${mo} ${ruled}
+            DEPENDS ${po_dependency} ${pot} zilui-pocontext
             COMMENT "Compiling ${domain} catalogue for ${lang}")
         list(APPEND outputs ${mo})
         if(ARG_INSTALL_DESTINATION)

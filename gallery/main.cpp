@@ -12,6 +12,7 @@
 #include "desktoppage.h"
 #include "imagespage.h"
 #include "overlayspage.h"
+#include "resourcespage.h"
 #include "screenshot.h"
 #include "slickpage.h"
 #include "systempage.h"
@@ -43,8 +44,8 @@ using zilui::fromWX;
 using zilui::toWX;
 
 // Names that --page accepts, in the notebook's order.
-const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "overlays",
-                                   "system", "desktop"};
+const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "resources",
+                                   "overlays", "system", "desktop"};
 
 // "welcome, application, ..." for the command line's help.
 wxString pageNameList()
@@ -91,6 +92,7 @@ public:
         book->AddPage(gallery::makeTextPage(book), toWX(ZILUI_TR("Text and gradients")));
         book->AddPage(gallery::makeSlickPage(book), toWX(ZILUI_TR("Skinned controls")));
         book->AddPage(gallery::makeWizardPage(book), toWX(ZILUI_TR("Wizard")));
+        book->AddPage(gallery::makeResourcesPage(book), toWX(ZILUI_TR("Resources")));
         book->AddPage(gallery::makeOverlaysPage(book), toWX(ZILUI_TR("Overlays and menus")));
         book->AddPage(gallery::makeSystemPage(book), toWX(ZILUI_TR("System")));
         book->AddPage(gallery::makeDesktopPage(book), toWX(ZILUI_TR("Desktop")));
@@ -227,6 +229,8 @@ public:
     }
 
 protected:
+    void initResources() override { gallery::redirectGalleryBitmaps(); }
+
     void onStarted() override
     {
         auto* frame = new GalleryFrame(*this, m_page);

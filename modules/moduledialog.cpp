@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/modules/moduledialog.h"
 
+#include "zilui/app/appbase.h"
 #include "zilui/app/language.h"
 #include "zilui/app/progressdialog.h"
 #include "zilui/app/strings.h"
@@ -14,6 +15,7 @@
 #include <wx/button.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
+#include <wx/textctrl.h>
 
 #include <cmath>
 #include <utility>
@@ -159,9 +161,12 @@ int CUIModuleDialog::ShowModal()
             ok->SetDefault();
             SetEscapeId(cancel->GetId());
         } else {
-            // A previous single-page run must not leave its keys behind.
+            // A previous single-page run must not leave its keys behind: its default button
+            // is now Back or Cancel, which Enter would press. Enter goes forward instead
+            // (onCharHook), and the forward button shows it.
             SetAffirmativeId(wxID_OK);
             SetEscapeId(wxID_ANY);
+            m_rightButton->SetDefault();
         }
         const IUIModule::NavigateResult r = module->nextPage();
         if (r != IUIModule::NavigateMoved)
@@ -280,8 +285,17 @@ void CUIModuleDialog::runGuarded(Step&& step)
     // The loop is already ending because of an error; later clicks must not touch the module.
     if (m_loopError)
         return;
-    if (!IsModal()) {
-        step();
+    // An application base shows the error as for any other handler and the dialog stays
+    // where the module now is; without one the error cannot travel through the event loop,
+    // so it ends the loop and ShowModal rethrows it.
+    if (!IsModal() || CAppBase::get()) {
+        try {
+            step();
+        } catch (...) {
+            if (m_module && IsModal())
+                updateNavigateButtons();
+            throw;
+        }
         return;
     }
     try {
@@ -338,11 +352,38 @@ void CUIModuleDialog::processCancelCommand()
 
 void CUIModuleDialog::onCharHook(wxKeyEvent& event)
 {
-    if (m_singlePage || !IsEscapeKey(event)) {
+    if (m_singlePage) {
         event.Skip();
         return;
     }
-    processCancelCommand();
+    if (IsEscapeKey(event)) {
+        processCancelCommand();
+        return;
+    }
+    if (isEnterForward(event)) {
+        runGuarded([this] {
+            if (Validate() && TransferDataFromWindow())
+                EndDialog(GetAffirmativeId());
+        });
+        return;
+    }
+    event.Skip();
+}
+
+bool CUIModuleDialog::isEnterForward(const wxKeyEvent& event) const
+{
+    const int key = event.GetKeyCode();
+    if ((key != WXK_RETURN && key != WXK_NUMPAD_ENTER) || event.HasAnyModifiers())
+        return false;
+    // A focused button takes Enter itself, and so do texts that want it.
+    const wxWindow* focus = FindFocus();
+    // C++'s cast: wxAnyButton has no class information of its own, so wxDynamicCast would
+    // take every control for one.
+    if (dynamic_cast<const wxAnyButton*>(focus))
+        return false;
+    if (const auto* text = dynamic_cast<const wxTextCtrl*>(focus))
+        return !text->IsMultiLine() && !text->HasFlag(wxTE_PROCESS_ENTER);
+    return true;
 }
 
 void CUIModuleDialog::onClose(wxCloseEvent& event)

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
+#include <wx/textctrl.h>
 #include <wx/timer.h>
 
 #include <dlfcn.h>
@@ -69,6 +70,11 @@ struct ModuleDialogTest : testing::Test {
         if (key == 'E') {
             wxKeyEvent event(wxEVT_CHAR_HOOK);
             event.m_keyCode = WXK_ESCAPE;
+            event.SetEventObject(&dialog);
+            dialog.GetEventHandler()->ProcessEvent(event);
+        } else if (key == 'K') {
+            wxKeyEvent event(wxEVT_CHAR_HOOK);
+            event.m_keyCode = WXK_RETURN;
             event.SetEventObject(&dialog);
             dialog.GetEventHandler()->ProcessEvent(event);
         } else if (key == 'N') {
@@ -158,7 +164,6 @@ TEST_F(ModuleDialogTest, ErrorsReachTheCallerAfterTheModuleWasLeft)
          {"reset", "enter none", "next end", "leave none"}},
         {"enter", 2, true, -1, L"enter failed", {"reset", "enter none", "leave none"}},
         {"first page", 2, false, 0, L"module broke", {"reset", "enter none", "leave none"}},
-        {"Next pressed", 2, false, 1, L"module broke", {"reset", "enter none", "next moved", "leave none"}},
     };
     CGlobalLogCapture log;
     for (const auto& c : cases) {
@@ -181,6 +186,47 @@ TEST_F(ModuleDialogTest, ErrorsReachTheCallerAfterTheModuleWasLeft)
         EXPECT_FALSE(dialog.IsShown());
     }
     EXPECT_NE(log.text().find("Letting through."), std::string::npos);
+}
+
+// Errors of a step taken inside the loop go to the application's error display, as for any
+// other handler, and the dialog stays where the module is.
+TEST_F(ModuleDialogTest, ErrorsInTheLoopAreShownAndTheDialogStays)
+{
+    zil::P<CFakeModule> module = makeModule(3);
+    module->throwOnNextAt = 1;
+    CGlobalLogCapture log;
+    std::vector<std::string> seen;
+    EXPECT_EQ(runModal(dialog, {[&] { click(dialog.getRightButton()); },
+                                [&] { seen.push_back(buttons(dialog)), press('K'); },
+                                [&] { seen.push_back(buttons(dialog)), endDialog(); }}),
+              kTimedOut);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Cancel|Next", "Cancel|Next"}));
+    EXPECT_EQ(journal, (Journal{"reset", "enter none", "next moved", "leave none"}));
+    const std::string text = log.text();
+    EXPECT_NE(text.find("Exception thrown from event handler"), std::string::npos);
+    EXPECT_NE(text.find("module broke"), std::string::npos);
+}
+
+// The same dialog object, first with one page, then as a wizard: Enter must go forward (the
+// old default button would now be Cancel), through Validate() as wxID_OK does.
+TEST_F(ModuleDialogTest, EnterGoesForwardInAWizardAfterAOnePageRun)
+{
+    makeModule(1);
+    EXPECT_EQ(runModal(dialog, {[&] { press('L'); }}), wxID_OK);
+    makeModule(3);
+    auto* text = new wxTextCtrl(dialog.getPageParent(), wxID_ANY);
+    std::vector<std::string> seen;
+    std::vector<Step> steps = {[&] { text->SetFocus(); }};
+    steps.insert(steps.end(), 20, [] {});
+    steps.push_back([&] { seen.push_back(buttons(dialog)), press('N'); });
+    steps.insert(steps.end(), 200, [] {});
+    steps.push_back([&] { seen.push_back(buttons(dialog)), press('K'); });
+    steps.push_back([&] { seen.push_back(buttons(dialog)), press('K'); });
+    EXPECT_EQ(runModal(dialog, steps), wxID_OK);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Cancel|Next", "Back|Next", "Back|Finish"}));
+    EXPECT_EQ(journal, (Journal{"reset", "enter none", "next moved", "next moved", "next moved", "next end",
+                                "leave none"}));
+    text->Destroy();
 }
 
 TEST_F(ModuleDialogTest, WaitForThreadRunsTheLoopAndTheContextDiesWithIt)

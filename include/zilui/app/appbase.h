@@ -20,6 +20,7 @@ namespace zilui {
 
 class CActionEvent;
 class CAction;
+class CZilXMLResourceHandler;
 
 // Keeps the base layer, and on request wxWidgets, initialised while it lives; for programs
 // that do not derive from CAppBase.
@@ -86,6 +87,8 @@ public:
     // A program may switch, e.g. to the console when it runs without a person.
     void setErrorReporting(ErrorReporting errorReporting) { m_errorReporting = errorReporting; }
     zil::String getLocaleISOLangID();
+    // The library's XRC handler, e.g. for initTryRedirectBitmaps(); null before OnInit.
+    CZilXMLResourceHandler* getResourceHandler() const { return m_resourceHandler; }
 
     // Asks every top-level window once to close; false as soon as one refuses.
     bool closeAllTopLevelWindows(bool force);
@@ -194,7 +197,7 @@ private:
     int64_t m_mainThreadID;
     mutable bool m_displayingEventError = false;
     mutable bool m_showingFatalCrashBox = false;
-    wxObject* m_resourceHandler = nullptr; // owned by wxXmlResource once added
+    CZilXMLResourceHandler* m_resourceHandler = nullptr; // owned by wxXmlResource once added
 };
 
 } // namespace zilui

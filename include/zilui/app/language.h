@@ -16,7 +16,8 @@ extern const wchar_t* const kContextMarker;
 
 // wxWidgets' translations with the context rules above. wxTranslations has no virtual
 // lookup, so the rules apply where the library looks texts up (translate(), and the zil
-// translation service); wxGetTranslation() keeps wxWidgets' plain lookup.
+// translation service); wxGetTranslation() keeps wxWidgets' plain lookup, for which the
+// catalogues themselves carry the rules.
 class CTranslationsWithPrefixes : public wxTranslations {
 public:
     const wxString* GetTranslatedString(const wxString& text, const wxString& domain = wxString(),
@@ -29,17 +30,17 @@ public:
                                   const wxString& domain);
 };
 
-// A locale whose catalogues are loaded into a CTranslationsWithPrefixes, which it installs
-// as wxWidgets' global translations object for as long as it lives.
+// A locale whose catalogues follow the context rules everywhere. wxTranslations' lookup is
+// not virtual, so a translations object of our own could only serve the library's own calls;
+// instead the locale keeps wxWidgets' own object, translate() applies the rules to it, and
+// the catalogues carry the rules for wxGetTranslation(), _() and XRC texts (built by
+// zilui-pocontext, see docs/resources.md). Going away, the locale hands wxWidgets'
+// translations back to the locale that was active before, as wxWidgets' locales do.
 class CLocaleWithPrefixes : public wxLocale {
 public:
-    CLocaleWithPrefixes();
-    ~CLocaleWithPrefixes() override;
-
-    CTranslationsWithPrefixes* getTranslations() const { return m_translations; }
-
-private:
-    CTranslationsWithPrefixes* m_translations; // owned by wxTranslations once installed
+    // The global translations object, which Init() and AddCatalog() of the active locale load
+    // their catalogues into.
+    wxTranslations* getTranslations() const { return wxTranslations::Get(); }
 };
 
 // Translates a text of the library or the application for display, with the context rules.

@@ -62,9 +62,10 @@ public:
 
     // Resets, enters and runs the module; returns wxID_OK when it ran to its end and
     // wxID_CANCEL when cancelled. The module is left when the loop ends. Errors from the
-    // module, also those raised by its pages while the dialog is shown, end the dialog and are
-    // rethrown here after the module was left; a missing module or one without pages is a
-    // zil::CError.
+    // module before the loop are rethrown here after the module was left; a missing module
+    // or one without pages is a zil::CError. An error while a button or key is handled in
+    // the loop goes to the application base's error display and the dialog stays on the
+    // page; without a CAppBase it ends the dialog and is rethrown here.
     int ShowModal() override;
     bool doModal() { return ShowModal() == wxID_OK; }
 
@@ -98,6 +99,8 @@ private:
     // Escape and the close box of the wizard layout, which has no button wxWidgets would
     // click for them: both become the wxID_CANCEL command.
     void onCharHook(wxKeyEvent& event);
+    // Enter that should take the forward step of the wizard layout, as wxID_OK would.
+    bool isEnterForward(const wxKeyEvent& event) const;
     void onClose(wxCloseEvent& event);
     void processCancelCommand();
 

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+// A frame of its own for tests of real input, holding the per-display input lock that test
+// processes sharing the display take.
+#pragma once
+
+#include "app/apptestutil.h"
+#include "support/guitest.h"
+
+#include <wx/frame.h>
+#include <wx/panel.h>
+#include <wx/uiaction.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace zilui::test {
+
+struct CControlsInputFrame {
+    CControlsInputFrame()
+    {
+        const wxString display = wxGetenv("DISPLAY") ? wxGetenv("DISPLAY") : "";
+        const std::string path = "/tmp/zilui-tests-input" + display.utf8_string() + ".lock";
+        lock = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+        if (lock >= 0)
+            ::flock(lock, LOCK_EX);
+        frame->Show();
+        frame->Raise();
+        runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
+        wxUIActionSimulator().MouseMove(panel->ClientToScreen(wxPoint(390, 290)));
+    }
+    ~CControlsInputFrame()
+    {
+        frame->Destroy();
+        processPendingEvents();
+        if (lock >= 0)
+            ::close(lock);
+    }
+    int lock = -1;
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "input", wxPoint(860, 620), wxSize(400, 300));
+    wxPanel* panel = new wxPanel(frame);
+};
+
+} // namespace zilui::test

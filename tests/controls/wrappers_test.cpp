@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: MIT
+#include "controls/inputframe.h"
+
+#include <zilui/controls/wrappers.h>
+
+#include <gtest/gtest.h>
+
+#include <wx/dcmemory.h>
+
+namespace zilui::test {
+namespace {
+
+// What `control` renders over a blue bitmap of its size; `rendered` tells the result.
+wxImage render(wxWindow* control, bool* rendered)
+{
+    wxBitmap bitmap(control->GetSize().x, control->GetSize().y, 24);
+    wxMemoryDC dc(bitmap);
+    dc.SetBackground(*wxBLUE_BRUSH);
+    dc.Clear();
+    *rendered = renderControlInto(*control, dc);
+    dc.SelectObject(wxNullBitmap);
+    return bitmap.ConvertToImage();
+}
+
+int countPixels(const wxImage& image, const wxRect& rect, const std::function<bool(int, int, int)>& test)
+{
+    int count = 0;
+    for (int y = rect.y; y < rect.y + rect.height; ++y)
+        for (int x = rect.x; x < rect.x + rect.width; ++x)
+            count += test(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+    return count;
+}
+
+const auto isFill = [](int r, int g, int b) { return r == 0 && g == 0 && b == 255; };
+
+// A drag image or popup frame is made of these renderings: they must show the frame and the
+// text, not an empty or black box.
+TEST(Wrappers, RenderIntoADCShowsFrameAndText)
+{
+    CControlsInputFrame holder;
+    auto* text = new CTextCtrl(holder.panel, wxID_ANY, "MMMM", wxPoint(10, 10), wxSize(140, 34));
+    auto* radio = new CRadioButton(holder.panel, wxID_ANY, "MMMM", wxPoint(10, 60), wxSize(140, 30));
+    radio->SetForegroundColour(wxColour(220, 0, 0));
+    ASSERT_TRUE(runLoopUntil([&] { return text->IsShownOnScreen() && radio->IsShownOnScreen(); }, 5000));
+    processPendingEvents();
+
+    bool rendered = false;
+    const wxImage entry = render(text, &rendered);
+    ASSERT_TRUE(rendered);
+    const int w = entry.GetWidth(), h = entry.GetHeight();
+    EXPECT_EQ(countPixels(entry, wxRect(3, 3, w - 6, h - 6), isFill), 0) << "a hole in the entry";
+    // The frame: the outermost column differs from the field's inside next to it.
+    const wxColour edge(entry.GetRed(0, h / 2), entry.GetGreen(0, h / 2), entry.GetBlue(0, h / 2));
+    const wxColour inside(entry.GetRed(4, h / 2), entry.GetGreen(4, h / 2), entry.GetBlue(4, h / 2));
+    EXPECT_GT(std::abs(edge.Red() - inside.Red()) + std::abs(edge.Green() - inside.Green()) +
+                  std::abs(edge.Blue() - inside.Blue()),
+              20);
+    EXPECT_GT(countPixels(entry, wxRect(4, 4, w - 8, h - 8), [](int r, int g, int b) { return r + g + b < 200; }),
+              20)
+        << "no text";
+
+    // The custom text colour shows in the label.
+    const wxImage label = render(radio, &rendered);
+    ASSERT_TRUE(rendered);
+    EXPECT_GT(countPixels(label, wxRect(0, 0, label.GetWidth(), label.GetHeight()),
+                          [](int r, int g, int b) { return r > 150 && g < 80 && b < 80; }),
+              10);
+
+    text->Hide();
+    const wxImage hidden = render(text, &rendered);
+    EXPECT_TRUE(rendered);
+    EXPECT_EQ(countPixels(hidden, wxRect(0, 0, w, h), isFill), w * h);
+}
+
+// The wrapper keeps its own value, which must follow the native group, by code and by click.
+TEST(Wrappers, RadioButtonValueFollowsItsGroup)
+{
+    CControlsInputFrame holder;
+    auto* a = new CRadioButton(holder.panel, wxID_ANY, "a", wxPoint(10, 10), wxDefaultSize, wxRB_GROUP);
+    auto* b = new CRadioButton(holder.panel, wxID_ANY, "b", wxPoint(10, 40));
+    EXPECT_TRUE(a->GetValue() && !b->GetValue());
+    b->SetValue(true);
+    EXPECT_TRUE(!a->GetValue() && b->GetValue());
+    ASSERT_TRUE(runLoopUntil([&] { return a->IsShownOnScreen(); }, 5000));
+    wxUIActionSimulator sim;
+    sim.MouseMove(a->ClientToScreen(wxPoint(8, a->GetSize().y / 2)));
+    processPendingEvents();
+    sim.MouseClick();
+    EXPECT_TRUE(runLoopUntil([&] { return a->GetValue(); }, 3000));
+    EXPECT_FALSE(b->GetValue());
+}
+
+} // namespace
+} // namespace zilui::test

@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: MIT
+#include "app/apptestutil.h"
+#include "xrc/xrctestutil.h"
+
+#include <zilui/controls/timectrl.h>
+#include <zilui/controls/wrappers.h>
+#include <zilui/graphics/panels.h>
+#include <zilui/modules/pages.h>
+#include <zilui/slick/controls.h>
+#include <zilui/slick/overlays.h>
+
+#include <wx/fs_mem.h>
+#include <wx/statbmp.h>
+
+namespace zilui::test {
+namespace {
+
+using XrcHandler = CXrcFixture;
+
+void writePng(const zil::Path& path, int size)
+{
+    EXPECT_TRUE(wxImage(size, size).SaveFile(toWX(path.str()), wxBITMAP_TYPE_PNG));
+}
+
+TEST_F(XrcHandler, ClassOrSubclassSelectsTheControlAndItsProperties)
+{
+    load(panelXrc(R"(
+        <object class="wxCheckBox" name="check"><label>A</label><checked>1</checked></object>
+        <object class="wxCheckBox" subclass="zil::CSlickCheckBox" name="slickcheck"><checked>1</checked></object>
+        <object class="wxRadioButton" name="first"><style>wxRB_GROUP</style><value>1</value></object>
+        <object class="zil::CSlickRadioButton" name="slickradio"><value>1</value></object>
+        <object class="wxRadioButton" subclass="zil::CRadioButton" name="last"><value>1</value></object>
+        <object class="wxSpinCtrl" name="spin"><value>7</value></object>
+        <object class="zil::CSpinCtrl" name="hex"><base>16</base></object>
+        <object class="wxListBox" name="list"><content><item>a</item><item>b</item><item>c</item></content>
+            <selection>1</selection></object>
+        <object class="wxTextCtrl" name="text"><value>hello</value></object>
+        <object class="zil::CTimeCtrl" name="time"><value>61</value></object>
+        <object class="wxListCtrl" name="report"><style>wxLC_REPORT</style>
+            <object class="listcol"><text>Name</text></object><object class="listcol"><text>Size</text></object>
+        </object>
+        <object class="wxBoxSizer"><orient>wxVERTICAL</orient>
+          <object class="sizeritem"><object class="wxStaticBoxSizer"><orient>wxVERTICAL</orient><label>Group</label>
+            <object class="sizeritem"><object class="zil::CGradientPanel" name="gradient">
+              <object class="zil::CScalingImagePanel" name="scaling"/></object></object>
+          <object class="sizeritem"><object class="zil::CSlickNonOverlay" name="nonoverlay">
+              <object class="wxCheckBox" name="inside"/></object></object>
+          </object></object>
+        </object>)"));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(find<CCheckBox>("check") && find<CCheckBox>("check")->GetValue());
+    EXPECT_TRUE(find<CSlickCheckBox>("slickcheck") && find<CSlickCheckBox>("slickcheck")->GetValue());
+    // "value" is not read for skinned radio buttons; the wrapper applies it, and its group
+    // follows.
+    ASSERT_TRUE(find<CSlickRadioButton>("slickradio") && find<CRadioButton>("last") && find<CRadioButton>("first"));
+    EXPECT_EQ(std::vector<bool>({find<CSlickRadioButton>("slickradio")->GetValue(), find<CRadioButton>("last")->GetValue(),
+                                 find<CRadioButton>("first")->GetValue()}),
+              std::vector<bool>({false, true, false}));
+
+    auto* spin = find<CSpinCtrl>("spin");
+    ASSERT_TRUE(spin && find<CSpinCtrl>("hex"));
+    EXPECT_EQ(std::vector<int>({spin->GetMin(), spin->GetMax(), spin->GetValue(), spin->GetBase()}),
+              std::vector<int>({0, 100, 7, 10}));
+    EXPECT_EQ(find<CSpinCtrl>("hex")->GetBase(), 16);
+
+    auto* list = find<CListBox>("list");
+    EXPECT_TRUE(list && list->GetCount() == 3 && list->GetSelection() == 1 && list->GetString(2) == "c");
+    EXPECT_TRUE(find<CTextCtrl>("text") && find<CTextCtrl>("text")->GetValue() == "hello");
+    EXPECT_TRUE(find<CTimeCtrl>("time") && find<CTimeCtrl>("time")->getTimeValue() == 61);
+
+    auto* report = find<CListCtrl>("report");
+    wxListItem column;
+    column.SetMask(wxLIST_MASK_TEXT);
+    EXPECT_TRUE(report && report->GetColumnCount() == 2 && report->GetColumn(1, column) && column.GetText() == "Size");
+
+    // A non-overlay holds its XRC children.
+    auto* nonOverlay = find<CSlickNonOverlay>("nonoverlay");
+    EXPECT_TRUE(nonOverlay && find<CCheckBox>("inside") && find<CCheckBox>("inside")->GetParent() == nonOverlay);
+
+    auto* gradient = find<CGradientPanel>("gradient");
+    ASSERT_TRUE(gradient);
+    EXPECT_TRUE(dynamic_cast<CScalingImagePanel*>(gradient->FindWindow("scaling")));
+    auto* box = dynamic_cast<CStaticBox*>(gradient->GetParent());
+    auto* boxSizer = dynamic_cast<wxStaticBoxSizer*>(gradient->GetContainingSizer());
+    EXPECT_TRUE(box && box->GetLabel() == "Group" && boxSizer && boxSizer->GetStaticBox() == box &&
+                boxSizer->GetOrientation() == wxVERTICAL);
+}
+
+TEST_F(XrcHandler, BitmapsComeThroughTheRedirectionOrAreLoggedAsMissing)
+{
+    for (const wchar_t* sub : {L"stock/pics", L"brand/pics"})
+        zil::ensureFolderExists(folder / zil::Path(sub));
+    for (const auto& [file, size] : {std::pair(L"stock/pics/both.png", 4), {L"brand/pics/both.png", 6},
+                                     {L"brand/pics/branded.png", 8}, {L"stock/pics/plain.png", 10}})
+        writePng(folder / zil::Path(file), size);
+    handler->initTryRedirectBitmaps(folder / zil::Path(L"stock/./"), folder / zil::Path(L"brand"));
+    CGlobalLogCapture log;
+    load(panelXrc(R"(
+        <object class="wxStaticBitmap" name="both"><bitmap>pics/both.png</bitmap></object>
+        <object class="wxStaticBitmap" name="branded"><bitmap>pics/branded.png</bitmap></object>
+        <object class="wxStaticBitmap" name="plain"><bitmap>pics/plain.png</bitmap></object>
+        <object class="wxStaticBitmap" name="missing"><bitmap>pics/missing.png</bitmap></object>
+        <object class="wxStaticBitmap" name="named"><bitmap>logo</bitmap></object>
+        <object class="zil::CSlickButton" name="button"><bitmap>pics/plain.png</bitmap>
+            <selected>pics/both.png</selected><focus>pics/both.png</focus>
+            <disabled>pics/plain.png</disabled><hover>pics/branded.png</hover></object>)",
+                  R"(<object class="wxBitmap" name="logo">pics/branded.png</object>)"),
+         "stock/test.xrc");
+    ASSERT_NE(panel, nullptr);
+    const struct {
+        const char* name;
+        int width; // 0: no bitmap
+    } cases[] = {{"both", 6}, {"branded", 8}, {"plain", 10}, {"missing", 0}, {"named", 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* bitmap = find<wxStaticBitmap>(c.name);
+        ASSERT_TRUE(bitmap); // created even without its picture
+        EXPECT_EQ(bitmap->GetBitmap().IsOk() ? bitmap->GetBitmap().GetWidth() : 0, c.width);
+    }
+    EXPECT_EQ(resources.LoadBitmap("logo").GetWidth(), 8);
+    EXPECT_NE(log.text().find("Image referenced in resources not found: " +
+                              (folder / zil::Path(L"stock/pics/missing.png")).str().toUTF8()),
+              std::string::npos);
+
+    // The four state pictures only: the normal one stays the skin's.
+    auto* button = find<CSlickButton>("button");
+    ASSERT_TRUE(button);
+    EXPECT_FALSE(button->getStateBitmap(CSlickButton::Normal).IsOk());
+    EXPECT_EQ(std::vector<int>({button->GetBitmapPressed().GetWidth(), button->GetBitmapFocus().GetWidth(),
+                                button->GetBitmapDisabled().GetWidth(), button->GetBitmapCurrent().GetWidth()}),
+              std::vector<int>({6, 6, 10, 8}));
+}
+
+// A reference that names no file cannot be looked up; the window comes anyway.
+TEST_F(XrcHandler, UnusableBitmapReferencesAreLoggedAndCreationGoesOn)
+{
+    CGlobalLogCapture log;
+    if (!wxFileSystem::HasHandlerForPath("memory:x"))
+        wxFileSystem::AddHandler(new wxMemoryFSHandler());
+    std::string xrc = panelXrc(R"(<object class="wxStaticBitmap" name="pic"><bitmap>pic.png</bitmap></object>)");
+    xrc.replace(xrc.find("\"panel\""), 7, "\"mempanel\"");
+    wxMemoryFSHandler::AddFile("zilui-xrc-test.xrc", xrc.data(), xrc.size());
+    EXPECT_TRUE(resources.Load("memory:zilui-xrc-test.xrc"));
+    panel = resources.LoadPanel(&sharedFrame(), "mempanel");
+    EXPECT_TRUE(find<wxStaticBitmap>("pic"));
+    EXPECT_NE(log.text().find("Exception trying to load bitmap referenced in resources (pic.png). Ignoring."),
+              std::string::npos);
+    wxMemoryFSHandler::RemoveFile("zilui-xrc-test.xrc");
+}
+
+// A page of a module dialog built from XRC holds the library's controls, through the global
+// resources that CAppBase equips.
+TEST_F(XrcHandler, PagePanelsHoldLibraryControls)
+{
+    wxXmlResource* global = wxXmlResource::Get();
+    static const bool equipped = (global->InsertHandler(new CZilXMLResourceHandler_Sizer()),
+                                  global->InsertHandler(new CZilXMLResourceHandler_ListCtrl()),
+                                  global->InsertHandler(new CZilXMLResourceHandler()), global->InitAllHandlers(), true);
+    ASSERT_TRUE(equipped);
+    const zil::Path file = folder.writeFile(
+        zil::Path(L"page.xrc"),
+        R"(<?xml version="1.0"?><resource><object class="wxPanel" name="zilui_xrc_test_page">
+           <object class="zil::CSlickButton" name="go"><label>Go</label></object></object></resource>)");
+    ASSERT_TRUE(global->Load(toWX(file.str())));
+    auto* page = new CUIPagePanel(&sharedFrame(), L"page", L"zilui_xrc_test_page", false);
+    EXPECT_TRUE(dynamic_cast<CSlickButton*>(page->FindWindow("go")));
+    page->Destroy();
+    global->Unload(toWX(file.str()));
+}
+
+} // namespace
+} // namespace zilui::test

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+#include "zilui/xrc/slickreplacement.h"
+
+#include "zilui/slick/controls.h"
+#include "zilui/xrc/xmlresourcehandler.h"
+
+#include <wx/xml/xml.h>
+
+#include <type_traits>
+#include <utility>
+
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickInsteadOfNormalResourceHandler, wxXmlResourceHandler);
+
+namespace zilui {
+
+CSlickInsteadOfNormalResourceHandler::CSlickInsteadOfNormalResourceHandler(CSlickButtonSkin* buttonSkin,
+                                                                           CSlickCheckBoxSkin* checkBoxSkin,
+                                                                           CSlickRadioButtonSkin* radioButtonSkin)
+    : m_buttonSkin(buttonSkin), m_checkBoxSkin(checkBoxSkin), m_radioButtonSkin(radioButtonSkin)
+{
+    XRC_ADD_STYLE(wxCHK_2STATE);
+    XRC_ADD_STYLE(wxCHK_3STATE);
+    XRC_ADD_STYLE(wxCHK_ALLOW_3RD_STATE_FOR_USER);
+    XRC_ADD_STYLE(wxALIGN_RIGHT);
+    XRC_ADD_STYLE(wxRB_GROUP);
+    XRC_ADD_STYLE(wxRB_SINGLE);
+}
+
+bool CSlickInsteadOfNormalResourceHandler::subclassAllows(const wxXmlNode* node) const
+{
+    const wxString subclass = node->GetAttribute(wxS("subclass"));
+    return subclass.empty() || subclass.StartsWith(wxS("wx"));
+}
+
+bool CSlickInsteadOfNormalResourceHandler::CanHandle(wxXmlNode* node)
+{
+    if (!node || !subclassAllows(node))
+        return false;
+    const wxString cls = node->GetAttribute(wxS("class"));
+    return (cls == wxS("wxButton") && m_buttonSkin) || (cls == wxS("wxCheckBox") && m_checkBoxSkin) ||
+           (cls == wxS("wxRadioButton") && m_radioButtonSkin);
+}
+
+// The instance XRC made for a "wx..." subclass is a plain control that was never created;
+// it makes way for the skinned one.
+template <class T>
+T* CSlickInsteadOfNormalResourceHandler::create()
+{
+    T* control = dynamic_cast<T*>(m_instance);
+    if (!control) {
+        delete m_instance;
+        m_instance = nullptr;
+        control = new T();
+    }
+    if (GetBool(wxS("hidden")))
+        control->Hide();
+    control->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(),
+                    GetStyle(wxS("style"), std::is_same_v<T, CSlickButton> ? wxBU_AUTODRAW : 0), wxDefaultValidator,
+                    GetName());
+    return control;
+}
+
+wxObject* CSlickInsteadOfNormalResourceHandler::DoCreateResource()
+{
+    if (!subclassAllows(m_node))
+        return nullptr;
+    if (m_class == wxS("wxButton") && m_buttonSkin) {
+        auto* button = create<CSlickButton>();
+        if (GetBool(wxS("default")))
+            button->SetDefault();
+        SetupWindow(button);
+        const std::pair<const wchar_t*, void (wxAnyButton::*)(const wxBitmapBundle&)> states[] = {
+            {L"selected", &wxAnyButton::SetBitmapPressed},
+            {L"focus", &wxAnyButton::SetBitmapFocus},
+            {L"disabled", &wxAnyButton::SetBitmapDisabled},
+            {L"hover", &wxAnyButton::SetBitmapCurrent},
+        };
+        for (const auto& [param, set] : states) {
+            const wxXmlNode* node = GetParamNode(param);
+            if (!node)
+                continue;
+            const wxString text = node->GetNodeContent().Strip(wxString::both);
+            const wxBitmap bitmap =
+                text.empty() || !node->GetAttribute(wxS("stock_id")).empty()
+                    ? wxXmlResourceHandler::GetBitmap(node, wxS("wxART_OTHER_C"))
+                    : CZilXMLResourceHandler::loadBitmapReference(text, GetCurFileSystem().GetPath(), zil::Path(),
+                                                                  zil::Path());
+            if (bitmap.IsOk())
+                (button->*set)(bitmap);
+        }
+        button->setSkin(m_buttonSkin.get());
+        return button;
+    }
+    if (m_class == wxS("wxCheckBox") && m_checkBoxSkin) {
+        auto* box = create<CSlickCheckBox>();
+        box->SetValue(GetBool(wxS("checked")));
+        SetupWindow(box);
+        box->setSkin(m_checkBoxSkin.get());
+        return box;
+    }
+    if (m_class == wxS("wxRadioButton") && m_radioButtonSkin) {
+        auto* button = create<CSlickRadioButton>();
+        SetupWindow(button);
+        button->setSkin(m_radioButtonSkin.get());
+        return button;
+    }
+    return nullptr;
+}
+
+} // namespace zilui

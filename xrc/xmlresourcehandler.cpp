@@ -1,0 +1,511 @@
+// SPDX-License-Identifier: MIT
+#include "zilui/xrc/xmlresourcehandler.h"
+
+#include "zilui/app/strings.h"
+#include "zilui/controls/timectrl.h"
+#include "zilui/controls/wrappers.h"
+#include "zilui/graphics/panels.h"
+#include "zilui/graphics/resourcemanager.h"
+#include "zilui/slick/controls.h"
+#include "zilui/slick/overlays.h"
+
+#include <zil/error.h>
+#include <zil/log.h>
+
+#include <wx/filesys.h>
+#include <wx/xml/xml.h>
+#include <wx/log.h>
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+
+#include <mutex>
+
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::CZilXMLResourceHandler, wxXmlResourceHandler);
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::CZilXMLResourceHandler_ListCtrl, wxListCtrlXmlHandler);
+wxIMPLEMENT_DYNAMIC_CLASS(zilui::CZilXMLResourceHandler_Sizer, wxSizerXmlHandler);
+
+namespace zilui {
+
+namespace {
+
+const wxString kArtClient = wxS("wxART_OTHER_C");
+const wxString kZilPrefix = wxS("zil::");
+
+// XRC files name the library's classes "zil::X" while wxWidgets knows them as "zilui::X";
+// without this, wxWidgets reports every such subclass as unknown before our handler runs.
+class CZilSubclassFactory : public wxXmlSubclassFactory {
+public:
+    wxObject* Create(const wxString& className) override
+    {
+        wxString rest;
+        if (!className.StartsWith(kZilPrefix, &rest))
+            return nullptr;
+        const wxClassInfo* info = wxClassInfo::FindClass(wxS("zilui::") + rest);
+        return info ? info->CreateObject() : nullptr;
+    }
+};
+
+using Creator = wxObject* (CZilXMLResourceHandler::*)();
+
+} // namespace
+
+bool isXrcClass(const wxXmlNode* node, const wxString& name)
+{
+    return node && (node->GetAttribute(wxS("class")) == name || node->GetAttribute(wxS("subclass")) == name);
+}
+
+// ---------------------------------------------------------------------------------------------
+// CZilXMLResourceHandler
+
+CZilXMLResourceHandler::CZilXMLResourceHandler()
+{
+    static std::once_flag factoryOnce;
+    std::call_once(factoryOnce, [] { wxXmlResource::AddSubclassFactory(new CZilSubclassFactory()); });
+
+    XRC_ADD_STYLE(wxCHK_2STATE);
+    XRC_ADD_STYLE(wxCHK_3STATE);
+    XRC_ADD_STYLE(wxCHK_ALLOW_3RD_STATE_FOR_USER);
+    XRC_ADD_STYLE(wxALIGN_RIGHT);
+    XRC_ADD_STYLE(wxRB_GROUP);
+    XRC_ADD_STYLE(wxRB_SINGLE);
+    XRC_ADD_STYLE(wxTE_NO_VSCROLL);
+    XRC_ADD_STYLE(wxTE_PROCESS_ENTER);
+    XRC_ADD_STYLE(wxTE_PROCESS_TAB);
+    XRC_ADD_STYLE(wxTE_MULTILINE);
+    XRC_ADD_STYLE(wxTE_PASSWORD);
+    XRC_ADD_STYLE(wxTE_READONLY);
+    XRC_ADD_STYLE(wxHSCROLL);
+    XRC_ADD_STYLE(wxTE_RICH);
+    XRC_ADD_STYLE(wxTE_RICH2);
+    XRC_ADD_STYLE(wxTE_AUTO_URL);
+    XRC_ADD_STYLE(wxTE_NOHIDESEL);
+    XRC_ADD_STYLE(wxTE_LEFT);
+    XRC_ADD_STYLE(wxTE_CENTRE);
+    XRC_ADD_STYLE(wxTE_RIGHT);
+    XRC_ADD_STYLE(wxTE_DONTWRAP);
+    XRC_ADD_STYLE(wxTE_CHARWRAP);
+    XRC_ADD_STYLE(wxTE_WORDWRAP);
+    // Gone from wxWidgets 3 (scrolling is always automatic); still accepted in old files.
+    AddStyle(wxS("wxTE_AUTO_SCROLL"), 0);
+    XRC_ADD_STYLE(wxSP_HORIZONTAL);
+    XRC_ADD_STYLE(wxSP_VERTICAL);
+    XRC_ADD_STYLE(wxSP_ARROW_KEYS);
+    XRC_ADD_STYLE(wxSP_WRAP);
+    XRC_ADD_STYLE(wxALIGN_LEFT);
+    XRC_ADD_STYLE(wxALIGN_CENTER);
+    XRC_ADD_STYLE(wxALIGN_RIGHT);
+    XRC_ADD_STYLE(wxLB_SINGLE);
+    XRC_ADD_STYLE(wxLB_MULTIPLE);
+    XRC_ADD_STYLE(wxLB_EXTENDED);
+    XRC_ADD_STYLE(wxLB_HSCROLL);
+    XRC_ADD_STYLE(wxLB_ALWAYS_SB);
+    XRC_ADD_STYLE(wxLB_NEEDED_SB);
+    XRC_ADD_STYLE(wxLB_SORT);
+    AddWindowStyles();
+}
+
+const wxArrayString& CZilXMLResourceHandler::getClassNames()
+{
+    static const wxArrayString names = [] {
+        wxArrayString result;
+        for (const wchar_t* name :
+             {L"zil::CGradientPanel", L"zil::CScalingImagePanel", L"zil::CSlickButton", L"zil::CLinkButton",
+              L"zil::CSlickCheckBox", L"zil::CSlickRadioButton", L"zil::CImageAndTextPanel", L"zil::CRadioButton",
+              L"wxRadioButton", L"zil::CCheckBox", L"wxCheckBox", L"zil::CTextCtrl", L"wxTextCtrl",
+              L"zil::CSpinCtrl", L"wxSpinCtrl", L"zil::CListBox", L"wxListBox", L"wxStaticBitmap", L"wxBitmap",
+              L"zil::CSlickNonOverlay", L"zilui::CTimeCtrl", L"zil::CTimeCtrl"})
+            result.Add(name);
+        return result;
+    }();
+    return names;
+}
+
+bool CZilXMLResourceHandler::CanHandle(wxXmlNode* node)
+{
+    for (const wxString& name : getClassNames())
+        if (isXrcClass(node, name))
+            return true;
+    return false;
+}
+
+wxObject* CZilXMLResourceHandler::DoCreateResource()
+{
+    // Tried in this order: the library's own classes come before the plain wxWidgets names
+    // they may stand in for, so that a subclass wins over its class.
+    static const std::pair<const wchar_t*, Creator> kRows[] = {
+        {L"zil::CLinkButton", &CZilXMLResourceHandler::createLinkButton},
+        {L"zil::CSlickButton", &CZilXMLResourceHandler::createSlickButton},
+        {L"zil::CImageAndTextPanel", &CZilXMLResourceHandler::createImageAndTextPanel},
+        {L"zil::CSlickCheckBox", &CZilXMLResourceHandler::createSlickCheckBox},
+        {L"zil::CSlickRadioButton", &CZilXMLResourceHandler::createSlickRadioButton},
+        {L"zil::CRadioButton", &CZilXMLResourceHandler::createRadioButton},
+        {L"zil::CCheckBox", &CZilXMLResourceHandler::createCheckBox},
+        {L"zil::CTextCtrl", &CZilXMLResourceHandler::createTextCtrl},
+        {L"zil::CSpinCtrl", &CZilXMLResourceHandler::createSpinCtrl},
+        {L"zil::CListBox", &CZilXMLResourceHandler::createListBox},
+        {L"zil::CGradientPanel", &CZilXMLResourceHandler::createPanelWithChildren<CGradientPanel>},
+        {L"zil::CScalingImagePanel", &CZilXMLResourceHandler::createPanelWithChildren<CScalingImagePanel>},
+        {L"zil::CSlickNonOverlay", &CZilXMLResourceHandler::createNonOverlay},
+        {L"zil::CTimeCtrl", &CZilXMLResourceHandler::createTimeCtrl},
+        {L"zilui::CTimeCtrl", &CZilXMLResourceHandler::createTimeCtrl},
+        {L"wxRadioButton", &CZilXMLResourceHandler::createRadioButton},
+        {L"wxCheckBox", &CZilXMLResourceHandler::createCheckBox},
+        {L"wxTextCtrl", &CZilXMLResourceHandler::createTextCtrl},
+        {L"wxSpinCtrl", &CZilXMLResourceHandler::createSpinCtrl},
+        {L"wxListBox", &CZilXMLResourceHandler::createListBox},
+        {L"wxStaticBitmap", &CZilXMLResourceHandler::createStaticBitmap},
+        {L"wxBitmap", &CZilXMLResourceHandler::createBitmapObject},
+    };
+    for (const auto& [name, create] : kRows)
+        if (isXrcClass(m_node, name))
+            return (this->*create)();
+    ReportError(wxS("Internal error: no creation rule for this class"));
+    return nullptr;
+}
+
+// The instance XRC supplies (a subclass, or the object passed to LoadDialog and the like)
+// when it is of the right kind; otherwise a new T.
+template <class T, class Base>
+Base* CZilXMLResourceHandler::makeInstance()
+{
+    if (m_instance) {
+        if (auto* instance = dynamic_cast<Base*>(m_instance))
+            return instance;
+        ReportError(wxString::Format(wxS("the instance supplied is a %s, not a %s; creating a new one"),
+                                     m_instance->GetClassInfo()->GetClassName(), m_class));
+    }
+    return new T();
+}
+
+template <class Control>
+void CZilXMLResourceHandler::applyHidden(Control* control)
+{
+    if (GetBool(wxS("hidden")))
+        control->Hide();
+}
+
+wxObject* CZilXMLResourceHandler::createLinkButton()
+{
+    auto* button = makeInstance<CLinkButton>();
+    applyHidden(button);
+    button->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(),
+                   GetStyle(wxS("style"), wxBU_AUTODRAW), wxDefaultValidator, GetName());
+    if (GetBool(wxS("default")))
+        button->SetDefault();
+    if (HasParam(wxS("url")))
+        button->SetURL(fromWX(GetText(wxS("url"), false)));
+    SetupWindow(button);
+    return button;
+}
+
+wxObject* CZilXMLResourceHandler::createSlickButton()
+{
+    auto* button = makeInstance<CSlickButton>();
+    applyHidden(button);
+    button->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(),
+                   GetStyle(wxS("style"), wxBU_AUTODRAW), wxDefaultValidator, GetName());
+    if (GetBool(wxS("default")))
+        button->SetDefault();
+    SetupWindow(button);
+    // A skinned button's normal picture is its skin's; XRC only adds state pictures.
+    const std::pair<const wchar_t*, void (wxAnyButton::*)(const wxBitmapBundle&)> states[] = {
+        {L"selected", &wxAnyButton::SetBitmapPressed},
+        {L"focus", &wxAnyButton::SetBitmapFocus},
+        {L"disabled", &wxAnyButton::SetBitmapDisabled},
+        {L"hover", &wxAnyButton::SetBitmapCurrent},
+    };
+    for (const auto& [param, set] : states) {
+        if (!HasParam(param))
+            continue;
+        const wxBitmap bitmap = GetBitmap(param, kArtClient);
+        if (bitmap.IsOk())
+            (button->*set)(bitmap);
+    }
+    return button;
+}
+
+wxObject* CZilXMLResourceHandler::createImageAndTextPanel()
+{
+    auto* panel = makeInstance<CImageAndTextPanel>();
+    applyHidden(panel);
+    panel->wxPanel::Create(m_parentAsWindow, GetID(), GetPosition(), GetSize(),
+                           GetStyle(wxS("style"), wxTAB_TRAVERSAL | wxNO_BORDER), GetName());
+    if (m_parentAsWindow)
+        panel->SetBackgroundColour(m_parentAsWindow->GetBackgroundColour());
+    if (HasParam(wxS("label")))
+        panel->SetLabel(GetText(wxS("label")));
+    if (HasParam(wxS("bitmap")))
+        panel->setBitmap(GetBitmap(wxS("bitmap"), kArtClient));
+    SetupWindow(panel);
+    return panel;
+}
+
+wxObject* CZilXMLResourceHandler::createSlickCheckBox()
+{
+    auto* box = makeInstance<CSlickCheckBox>();
+    applyHidden(box);
+    box->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(), GetStyle(wxS("style"), 0),
+                wxDefaultValidator, GetName());
+    box->SetValue(GetBool(wxS("checked")));
+    SetupWindow(box);
+    return box;
+}
+
+wxObject* CZilXMLResourceHandler::createSlickRadioButton()
+{
+    auto* button = makeInstance<CSlickRadioButton>();
+    applyHidden(button);
+    button->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(),
+                   GetStyle(wxS("style"), 0), wxDefaultValidator, GetName());
+    SetupWindow(button);
+    return button;
+}
+
+wxObject* CZilXMLResourceHandler::createRadioButton()
+{
+    wxRadioButton* button = makeInstance<CRadioButton, wxRadioButton>();
+    applyHidden(button);
+    const wxString label = GetText(wxS("label"));
+    if (auto* wrapper = dynamic_cast<CRadioButton*>(button))
+        wrapper->Create(m_parentAsWindow, GetID(), label, GetPosition(), GetSize(), GetStyle(wxS("style"), 0),
+                        wxDefaultValidator, GetName());
+    else
+        button->Create(m_parentAsWindow, GetID(), label, GetPosition(), GetSize(), GetStyle(wxS("style"), 0),
+                       wxDefaultValidator, GetName());
+    // Without "value" the native group decides; GTK cannot clear a selected radio button.
+    if (HasParam(wxS("value")))
+        button->SetValue(GetBool(wxS("value")));
+    SetupWindow(button);
+    return button;
+}
+
+wxObject* CZilXMLResourceHandler::createCheckBox()
+{
+    wxCheckBox* box = makeInstance<CCheckBox, wxCheckBox>();
+    applyHidden(box);
+    box->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(), GetStyle(wxS("style"), 0),
+                wxDefaultValidator, GetName());
+    box->SetValue(GetBool(wxS("checked")));
+    SetupWindow(box);
+    return box;
+}
+
+wxObject* CZilXMLResourceHandler::createTextCtrl()
+{
+    wxTextCtrl* text = makeInstance<CTextCtrl, wxTextCtrl>();
+    applyHidden(text);
+    text->Create(m_parentAsWindow, GetID(), GetText(wxS("value")), GetPosition(), GetSize(),
+                 GetStyle(wxS("style"), 0), wxDefaultValidator, GetName());
+    SetupWindow(text);
+    return text;
+}
+
+wxObject* CZilXMLResourceHandler::createSpinCtrl()
+{
+    wxSpinCtrl* spin = makeInstance<CSpinCtrl, wxSpinCtrl>();
+    applyHidden(spin);
+    spin->Create(m_parentAsWindow, GetID(), GetText(wxS("value")), GetPosition(), GetSize(),
+                 GetStyle(wxS("style"), wxSP_ARROW_KEYS | wxALIGN_RIGHT), GetLong(wxS("min"), 0),
+                 GetLong(wxS("max"), 100), GetLong(wxS("value"), 0), GetName());
+    const long base = GetLong(wxS("base"), 10);
+    if (base != 10)
+        spin->SetBase(base);
+    SetupWindow(spin);
+    return spin;
+}
+
+wxObject* CZilXMLResourceHandler::createListBox()
+{
+    wxArrayString items;
+    const wxXmlNode* content = GetParamNode(wxS("content"));
+    for (const wxXmlNode* child = (content ? content : m_node)->GetChildren(); child; child = child->GetNext())
+        if (child->GetType() == wxXML_ELEMENT_NODE && child->GetName() == wxS("item"))
+            items.Add(GetNodeText(child, wxXRC_TEXT_NO_ESCAPE));
+    wxListBox* list = makeInstance<CListBox, wxListBox>();
+    applyHidden(list);
+    list->Create(m_parentAsWindow, GetID(), GetPosition(), GetSize(), items, GetStyle(wxS("style"), 0),
+                 wxDefaultValidator, GetName());
+    const long selection = GetLong(wxS("selection"), -1);
+    if (selection != -1)
+        list->SetSelection(selection);
+    SetupWindow(list);
+    return list;
+}
+
+wxObject* CZilXMLResourceHandler::createStaticBitmap()
+{
+    wxBitmap bitmap;
+    if (const wxXmlNode* node = GetParamNode(wxS("bitmap"))) {
+        const wxString text = node->GetNodeContent().Strip(wxString::both);
+        if (!node->GetAttribute(wxS("stock_id")).empty()) {
+            bitmap = wxXmlResourceHandler::GetBitmap(node, kArtClient, GetSize());
+        } else if (!text.empty()) {
+            const wxXmlNode* named = m_resource ? m_resource->GetResourceNode(text) : nullptr;
+            bitmap = GetBitmap(named ? named : node, kArtClient);
+        }
+    }
+    auto* control = makeInstance<wxStaticBitmap>();
+    applyHidden(control);
+    control->Create(m_parentAsWindow, GetID(), bitmap, GetPosition(), GetSize(), GetStyle(wxS("style"), 0),
+                    GetName());
+    SetupWindow(control);
+    return control;
+}
+
+template <class Panel>
+wxObject* CZilXMLResourceHandler::createPanelWithChildren()
+{
+    auto* panel = makeInstance<Panel>();
+    applyHidden(panel);
+    panel->wxPanel::Create(m_parentAsWindow, GetID(), GetPosition(), GetSize(),
+                           GetStyle(wxS("style"), wxTAB_TRAVERSAL | wxNO_BORDER), GetName());
+    SetupWindow(panel);
+    CreateChildren(panel);
+    return panel;
+}
+
+wxObject* CZilXMLResourceHandler::createNonOverlay()
+{
+    auto* panel = makeInstance<CSlickNonOverlay>();
+    applyHidden(panel);
+    panel->Create(m_parentAsWindow, GetID(), wxEmptyString, GetPosition(), GetSize(), GetName());
+    SetupWindow(panel);
+    CreateChildren(panel);
+    return panel;
+}
+
+wxObject* CZilXMLResourceHandler::createTimeCtrl()
+{
+    auto* control = makeInstance<CTimeCtrl>();
+    applyHidden(control);
+    control->Create(m_parentAsWindow, GetID(), static_cast<int>(GetLong(wxS("value"), 0)), GetPosition(),
+                    GetSize());
+    control->SetName(GetName());
+    SetupWindow(control);
+    return control;
+}
+
+wxObject* CZilXMLResourceHandler::createBitmapObject()
+{
+    return new wxBitmap(GetBitmap(m_node, kArtClient));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bitmaps
+
+void CZilXMLResourceHandler::initTryRedirectBitmaps(const zil::Path& from, const zil::Path& to)
+{
+    m_redirectFrom = from.normalize();
+    m_redirectTo = to.normalize();
+}
+
+wxBitmap CZilXMLResourceHandler::GetBitmap(const wxString& param, const wxString& artClient, wxSize size)
+{
+    const wxXmlNode* node = GetParamNode(param);
+    return node ? GetBitmap(node, artClient, size) : wxNullBitmap;
+}
+
+namespace {
+
+// `path` relative to `folder`, or empty when it lies outside. Both are normalised.
+zil::Path relativeInside(const zil::Path& path, const zil::Path& folder)
+{
+    if (path.isAbsolute() != folder.isAbsolute())
+        throw zil::CError(L"Cannot make paths relative to each other because they do not have the same root.",
+                          L"CZilXMLResourceHandler::GetBitmap");
+    const zil::String& p = path.str();
+    const zil::String& f = folder.str();
+    const bool root = f == L"/";
+    if (p.size() <= f.size() || p.compare(0, f.size(), f) != 0 || (!root && p[f.size()] != L'/'))
+        return zil::Path();
+    return zil::Path(p.substr(f.size() + (root ? 0 : 1)));
+}
+
+} // namespace
+
+wxBitmap CZilXMLResourceHandler::GetBitmap(const wxXmlNode* node, const wxString& artClient, wxSize size)
+{
+    if (!node)
+        return wxNullBitmap;
+    const wxString text = node->GetNodeContent().Strip(wxString::both);
+    if (!node->GetAttribute(wxS("stock_id")).empty() || text.empty())
+        return wxXmlResourceHandler::GetBitmap(node, artClient, size);
+    return loadBitmapReference(text, GetCurFileSystem().GetPath(), m_redirectFrom, m_redirectTo);
+}
+
+wxBitmap CZilXMLResourceHandler::loadBitmapReference(const wxString& text, const wxString& folderURL,
+                                                     const zil::Path& redirectFrom, const zil::Path& redirectTo)
+{
+    try {
+        const wxString url = folderURL + text;
+        // Only files have a place that a redirection or the resource manager could look at.
+        const wxString scheme = url.BeforeFirst(':');
+        if (url.Contains(wxS(":")) && scheme != wxS("file") && !scheme.Contains(wxS("/")))
+            throw zil::CBadPathError(L"Bitmap reference does not name a local file: " + fromWX(url),
+                                     L"CZilXMLResourceHandler::GetBitmap");
+        const zil::Path path =
+            zil::Path(fromWX(wxFileSystem::URLToFileName(url).GetFullPath())).makeAbsolute().normalize();
+        // The resource manager reports a missing file through wxWidgets' log as well; ours
+        // below says which reference it was.
+        wxLogNull quiet;
+        wxImage image;
+        if (!redirectFrom.isEmpty() && !redirectTo.isEmpty()) {
+            const zil::Path relative = relativeInside(path, redirectFrom);
+            if (!relative.isEmpty())
+                image = CResourceManager::get()->loadAndScaleImage(redirectTo.join(relative), -1.0);
+        }
+        if (!image.IsOk())
+            image = CResourceManager::get()->loadAndScaleImage(path, -1.0);
+        if (image.IsOk())
+            return wxBitmap(image, -1, 1.0);
+        zil::logError(L"Image referenced in resources not found: " + path.str());
+    } catch (const zil::CError& e) {
+        zil::logError(e, L"Exception trying to load bitmap referenced in resources (" + fromWX(text) +
+                             L"). Ignoring.");
+    }
+    return wxBitmap();
+}
+
+// ---------------------------------------------------------------------------------------------
+// CZilXMLResourceHandler_ListCtrl
+
+bool CZilXMLResourceHandler_ListCtrl::CanHandle(wxXmlNode* node)
+{
+    return wxListCtrlXmlHandler::CanHandle(node) || isXrcClass(node, wxS("zil::CListCtrl"));
+}
+
+wxObject* CZilXMLResourceHandler_ListCtrl::DoCreateResource()
+{
+    if (!isXrcClass(m_node, wxS("wxListCtrl")) && !isXrcClass(m_node, wxS("zil::CListCtrl")))
+        return wxListCtrlXmlHandler::DoCreateResource();
+    wxListCtrl* list = nullptr;
+    if (m_instance)
+        list = dynamic_cast<wxListCtrl*>(m_instance);
+    if (!list)
+        list = new CListCtrl();
+    if (GetBool(wxS("hidden")))
+        list->Hide();
+    list->Create(m_parentAsWindow, GetID(), GetPosition(), GetSize(), GetStyle(wxS("style"), 0), wxDefaultValidator,
+                 GetName());
+    if (wxImageList* images = GetImageList(wxS("imagelist")))
+        list->AssignImageList(images, wxIMAGE_LIST_NORMAL);
+    if (wxImageList* images = GetImageList(wxS("imagelist-small")))
+        list->AssignImageList(images, wxIMAGE_LIST_SMALL);
+    CreateChildrenPrivately(list);
+    SetupWindow(list);
+    return list;
+}
+
+// ---------------------------------------------------------------------------------------------
+// CZilXMLResourceHandler_Sizer
+
+wxSizer* CZilXMLResourceHandler_Sizer::DoCreateSizer(const wxString& name)
+{
+    if (name != wxS("wxStaticBoxSizer"))
+        return wxSizerXmlHandler::DoCreateSizer(name);
+    auto* box = new CStaticBox(m_parentAsWindow, GetID(), GetText(wxS("label")), wxDefaultPosition, wxDefaultSize, 0,
+                               GetName());
+    return new wxStaticBoxSizer(box, GetStyle(wxS("orient"), wxHORIZONTAL));
+}
+
+} // namespace zilui
