@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/app/streams.h"
 
+#include "zilui/app/strings.h"
+
 #include <wx/convauto.h>
 #include <wx/fileconf.h>
 #include <wx/sstream.h>
@@ -440,6 +442,41 @@ wxFileOffset CInStreamToWXInputStreamAdapter::OnSysTell() const
     }
 }
 
+namespace {
+
+[[noreturn]] void throwConfigError(const zil::String& what, const zil::Path& file, size_t line,
+                                   const zil::String& context)
+{
+    zil::CParseError error(what + L" in '" + file.str() + L"', line " + zil::toString(int64_t(line)) + L".",
+                           context);
+    error.setProp(L"path", file.str());
+    error.setProp(L"line", zil::toString(int64_t(line)));
+    throw error;
+}
+
+// wxFileConfig asserts on what it cannot represent, so that is refused here first: code
+// points no UTF-8 text can hold, and entries without a name ("=value").
+void checkConfigText(const wxString& text, const zil::Path& file, const zil::String& context)
+{
+    size_t line = 1;
+    bool lineStart = true;
+    for (const wxUniChar c : text) {
+        const wxUint32 code = c.GetValue();
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            throwConfigError(fromWX(wxString::Format("Invalid character U+%04X", code)), file, line, context);
+        if (code == L'\n') {
+            ++line;
+            lineStart = true;
+        } else if (lineStart && code == L'=') {
+            throwConfigError(L"Entry without a name", file, line, context);
+        } else if (code != L' ' && code != L'\t' && code != L'\r') {
+            lineStart = false;
+        }
+    }
+}
+
+} // namespace
+
 std::unique_ptr<wxFileConfig> readConfigFile(const zil::Path& file, const zil::String& context)
 {
     const std::string bytes = zil::readFileBytes(file);
@@ -455,6 +492,7 @@ std::unique_ptr<wxFileConfig> readConfigFile(const zil::Path& file, const zil::S
         }
         text.assign(wide.data(), length);
     }
+    checkConfigText(text, file, context);
     wxStringInputStream stream(text);
     auto config = std::make_unique<wxFileConfig>(stream, wxConvUTF8);
     config->SetExpandEnvVars(false);

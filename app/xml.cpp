@@ -5,8 +5,11 @@
 
 #include <wx/log.h>
 #include <wx/mstream.h>
+#include <wx/strconv.h>
 #include <wx/xml/xml.h>
 
+#include <cstring>
+#include <regex>
 #include <string>
 
 namespace zilui {
@@ -34,12 +37,35 @@ CXMLElementFromWX& CXMLElementFromWX::operator=(const wxXmlNode* node)
 
 namespace {
 
+// The parser follows the encoding the XML declaration names, whatever wxWidgets is told; text
+// that is UTF-8 already must not be decoded again (and would then be saved as UTF-8 under the
+// old name). The declaration loses its encoding, so UTF-8 applies; bytes that are no UTF-8
+// (a UTF-16 byte order mark, a NUL, which XML forbids anyway) are refused.
+bool asUTF8(const char* data, size_t size, std::string& bytes)
+{
+    if (size == 0 || std::memchr(data, '\0', size) ||
+        wxMBConvUTF8(wxMBConvUTF8::MAP_INVALID_UTF8_NOT).ToWChar(nullptr, 0, data, size) == wxCONV_FAILED)
+        return false;
+    bytes.assign(data, size);
+    const size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const size_t end = bytes.find("?>", start);
+    if (bytes.compare(start, 5, "<?xml") != 0 || end == std::string::npos)
+        return true;
+    static const std::regex encoding(R"([ \t\r\n]+encoding[ \t\r\n]*=[ \t\r\n]*("[^"]*"|'[^']*'))");
+    const std::string declaration = bytes.substr(start, end - start);
+    bytes.replace(start, end - start, std::regex_replace(declaration, encoding, ""));
+    return true;
+}
+
 // wxWidgets logs parse errors, which a GUI application would show in a message box on top
 // of the error thrown here.
 bool loadQuietly(wxXmlDocument& doc, const char* data, size_t size)
 {
+    std::string bytes;
+    if (!asUTF8(data, size, bytes))
+        return false;
     wxLogNull noLog;
-    wxMemoryInputStream in(data, size);
+    wxMemoryInputStream in(bytes.data(), bytes.size());
     return doc.Load(in, wxS("UTF-8"));
 }
 

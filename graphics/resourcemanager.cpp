@@ -295,6 +295,15 @@ zil::String CResourceManager::extractResolutionFactorFromFileTitle(const zil::St
     zil::String suffix = title.substr(at + 1);
     suffix.Replace(L"_", L".");
     factor = zil::parseSimpleDouble(suffix);
+    // A picture for another factor is rescaled by the ratio of the two: a factor near 0 would
+    // ask for a picture thousands of times its size, 0 for an infinite one.
+    if (!(factor >= kMinResolutionFactor && factor <= kMaxResolutionFactor)) {
+        zil::CParseError e(L"Resolution factor '" + zil::String(title.substr(at + 1)) + L"' of '" + title +
+                               L"' is outside 0.25 to 8",
+                           L"CResourceManager::extractResolutionFactorFromFileTitle");
+        e.setProp(L"text", title);
+        throw e;
+    }
     return title.substr(0, at);
 }
 

@@ -30,9 +30,26 @@ bool readString(wxConfigBase& config, const zil::String& key, zil::String& value
     throw zil::CError(zil::String(L"Invalid value for '") + key + L"': '" + value + L"'.", zil::String(), -1);
 }
 
+// For values that parse but make no sense for a control; `rule` says what is allowed.
+[[noreturn]] void throwOutOfRange(const zil::String& key, const zil::Path& file, const zil::String& value,
+                                  const wchar_t* rule)
+{
+    zil::CError e(L"Invalid value for '" + key + L"' in '" + file.str() + L"': '" + value + L"' (" + rule +
+                      L").",
+                  zil::String(), -1);
+    e.setProp(L"path", file.str());
+    e.setProp(L"key", key);
+    throw e;
+}
+
+// Sides beyond this are no margin a screen can show, and sums of them and a size would
+// overflow an int in layout.
+constexpr int32_t kMarginLimit = 100000;
+
 } // namespace
 
-void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& prefix, double imageFactor)
+void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& prefix, double imageFactor,
+                                     const zil::Path& file)
 {
     zil::String value;
     const std::pair<const wchar_t*, zil::P<IScalingImage>*> images[] = {
@@ -58,7 +75,12 @@ void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& pr
     const wxString seeThroughKey = prefix + L"seeThrough";
     if (config.HasEntry(seeThroughKey))
         config.Read(seeThroughKey, &m_seeThrough);
-    readDouble(config, prefix + L"imageOpacity", m_imageOpacity);
+    double opacity = m_imageOpacity;
+    readDouble(config, prefix + L"imageOpacity", opacity);
+    if (!(opacity >= 0.0 && opacity <= 1.0))
+        throwOutOfRange(prefix + L"imageOpacity", file, fromWX(config.Read(prefix + L"imageOpacity")).Trim(),
+                        L"a number from 0 to 1");
+    m_imageOpacity = opacity;
 
     for (int i = 0;; ++i) {
         zil::String key = prefix + L"textStyle";
@@ -121,8 +143,8 @@ bool TSlickSkinBase<Intermediate>::loadResource(const zil::Path& path, double im
     for (int s = 0; s < StateCount; ++s) {
         const State state = static_cast<State>(s);
         CSlickStateSkin& stateSkin = getStateSkin(state);
-        stateSkin.loadFromConfig(config, L"all.", imageFactor);
-        stateSkin.loadFromConfig(config, Intermediate::getStateName(state) + L".", imageFactor);
+        stateSkin.loadFromConfig(config, L"all.", imageFactor, file);
+        stateSkin.loadFromConfig(config, Intermediate::getStateName(state) + L".", imageFactor, file);
     }
 
     zil::String value;
@@ -173,8 +195,13 @@ bool TSlickSkinBase<Intermediate>::loadResource(const zil::Path& path, double im
                                                                  {L"clientMargins", &m_clientMargins},
                                                                  {L"focusMargins", &m_focusMargins}};
     for (const auto& [key, field] : margins) {
-        if (readString(config, key, value))
-            *field = zil::CMargins::parseString(value);
+        if (!readString(config, key, value))
+            continue;
+        const zil::CMargins parsed = zil::CMargins::parseString(value);
+        for (const int32_t side : {parsed.left, parsed.top, parsed.right, parsed.bottom})
+            if (side < -kMarginLimit || side > kMarginLimit)
+                throwOutOfRange(key, file, value, L"each side from -100000 to 100000");
+        *field = parsed;
     }
 
     if (readString(config, L"imageTextSpace", value)) {

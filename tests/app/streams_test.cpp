@@ -4,6 +4,7 @@
 #include <zilui/app/streams.h>
 #include <zilui/app/xml.h>
 
+#include <wx/fileconf.h>
 #include <wx/image.h>
 #include <wx/log.h>
 #include <wx/mstream.h>
@@ -337,4 +338,39 @@ TEST(XMLHelpers, ChildLookupAndElementCopy)
     EXPECT_EQ(element->getProps().size(), 1u);
     EXPECT_EQ(element->getChildren().size(), 1u);
     EXPECT_THROW(zilui::CXMLElementFromWX(nullptr), zil::CInvalidArgError);
+}
+
+TEST(ReadConfigFile, RefusesWhatWxFileConfigCannotHoldNamingFileAndLine)
+{
+    zil::test::CTempFolder folder;
+    const std::pair<std::string, std::string> cases[] = {
+        {"a=1\n \t= x\n", "Entry without a name in '%s', line 2."},
+        {std::string("\xFF\xFE\0\0a\0\0\0=\0\0\0\0\0\x11\0", 16),
+         "Invalid character U+110000 in '%s', line 1."},
+        {"a=\xED\xA0\x80\n", "Invalid character U+D800 in '%s', line 1."}};
+    for (auto [bytes, expected] : cases) {
+        const zil::Path file = folder.writeFile(L"c.ini", bytes);
+        expected.replace(expected.find("%s"), 2, file.str().toUTF8());
+        EXPECT_EQ(
+            catchError<zil::CParseError>([&] { zilui::readConfigFile(file, L"t"); }).getMessage().toUTF8(),
+            expected);
+    }
+    EXPECT_NO_THROW(zilui::readConfigFile(folder.writeFile(L"c.ini", "; =c\na = =\n"), L"t"));
+}
+
+TEST(XMLHelpers, BytesLoadedAsUTF8IgnoreTheDeclaredEncodingAndSurviveSaving)
+{
+    for (const char* declaration : {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>",
+                                    "\xEF\xBB\xBF<?xml version='1.0'\n encoding = 'cp1252'?>", ""}) {
+        std::string bytes = std::string(declaration) + "<r a=\"\xC3\xA4\"/>";
+        for (int round = 0; round < 2; ++round) { // as loaded, then as saved
+            wxXmlDocument doc;
+            zilui::loadXMLDocumentFromUTF8Data(doc, bytes.data(), int(bytes.size()));
+            EXPECT_EQ(doc.GetRoot()->GetAttribute("a"), wxString(L"\u00e4")) << bytes;
+            bytes = zilui::saveXMLDocumentToString(doc).toUTF8();
+        }
+    }
+    wxXmlDocument doc; // no UTF-8: refused, not decoded another way
+    for (const std::string& bad : {std::string("\xFF\xFE<\0a\0/\0>\0", 10), std::string("<a>\0</a>", 8)})
+        EXPECT_THROW(zilui::loadXMLDocumentFromUTF8Data(doc, bad.data(), int(bad.size())), zil::CError);
 }

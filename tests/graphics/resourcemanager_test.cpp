@@ -114,11 +114,18 @@ TEST(ResourceManager, NamesAndBadFactorSuffixes)
         EXPECT_EQ(factor, c.factor);
     }
     double factor = 0;
-    EXPECT_THROW(CResourceManager::extractResolutionFactorFromFileTitle(L"ok@1,5", factor), zil::CParseError);
+    for (const wchar_t* bad : {L"ok@1,5", L"ok@0_", L"ok@0_00001", L"ok@8_01", L"ok@-2"})
+        EXPECT_THROW(CResourceManager::extractResolutionFactorFromFileTitle(bad, factor), zil::CParseError);
+    EXPECT_EQ(zil::test::thrown([&] {
+                  CResourceManager::extractResolutionFactorFromFileTitle(L"ok@0_", factor);
+              }).getMessage(),
+              L"Resolution factor '0_' of 'ok@0_' is outside 0.25 to 8");
+    EXPECT_NO_THROW(CResourceManager::extractResolutionFactorFromFileTitle(L"ok@0_25", factor));
 
     CTempFolder folder;
     writePicture(folder / L"ok.png", 1.0);
     writePicture(folder / L"ok@x.png", 2.0);
+    writePicture(folder / L"z@0_.png", 1.0);
     CLogCapture log;
     double found = 0;
     EXPECT_EQ(managerFor(folder.path())->findResourceByTitle(L"ok", L"", 2.0, &found), folder / L"ok.png");
@@ -126,6 +133,8 @@ TEST(ResourceManager, NamesAndBadFactorSuffixes)
     EXPECT_TRUE(log.text().Contains(L"Invalid resolution factor suffix in file name. Ignoring file: " +
                                     (folder / L"ok@x.png").str()))
         << log.text().toUTF8();
+    // A lone variant with factor 0 is skipped like any bad suffix, not rescaled.
+    EXPECT_EQ(CResourceManager::findBestResolutionVariantOfFile(folder / L"z.png", 1.0, &found), Path());
 
     const zil::CError e = zil::test::thrown([] { CResourceManager::findBestResolutionVariantOfFile(L"ok.png", 1.0); });
     EXPECT_EQ(e.getMessage(), L"Error: CResourceManager::getBestResolutionVariant called with relative path: ok.png");

@@ -135,6 +135,11 @@ TEST_F(SlickSkin, StateKeysOverrideAllAndTextStylesAppend)
         "all.seeThrough=1\ncheckedDisabled.imageOpacity= 0.5 \nuncheckedHover.textHaloColor=rgb(1, 2, 3)\n");
     EXPECT_TRUE(box->getStateSkin(C::UncheckedNormal).getSeeThrough());
     EXPECT_EQ(box->getStateSkin(C::CheckedDisabled).getImageOpacity(), 0.5);
+    CSlickStateSkin state; // set in code, opacity is clamped; NaN leaves the image opaque
+    for (const auto& [set, got] : {std::pair{2.0, 1.0}, {-1.0, 0.0}, {std::nan(""), 1.0}}) {
+        state.setImageOpacity(set);
+        EXPECT_EQ(state.getImageOpacity(), got);
+    }
     EXPECT_EQ(colorText(box->getStateSkin(C::UncheckedHover).getTextHaloColor()), "#010203");
     EXPECT_FALSE(box->getStateSkin(C::CheckedHover).getTextHaloColor().IsOk());
 }
@@ -217,6 +222,10 @@ TEST_F(SlickSkin, GlobalKeysAndBadValues)
         {"hover.imageOpacity=1e3\n", nullptr},
         {"clientMargins=1;2\n", nullptr},
         {"imageTextSpace=99999999999\n", nullptr},
+        {"hover.imageOpacity=1.5\n",
+         "Invalid value for 'hover.imageOpacity' in '%s': '1.5' (a number from 0 to 1)."},
+        {"contentMargins=2147483647\n",
+         "Invalid value for 'contentMargins' in '%s': '2147483647' (each side from -100000 to 100000)."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -230,7 +239,10 @@ TEST_F(SlickSkin, GlobalKeysAndBadValues)
             EXPECT_EQ(c.message, nullptr) << e.getMessage().toUTF8();
         } catch (const zil::CError& e) {
             ASSERT_NE(c.message, nullptr) << e.getMessage().toUTF8();
-            EXPECT_EQ(e.getMessage().toUTF8(), c.message);
+            std::string expected = c.message;
+            if (expected.find("%s") != std::string::npos)
+                expected.replace(expected.find("%s"), 2, (*s_folder / path).str().toUTF8());
+            EXPECT_EQ(e.getMessage().toUTF8(), expected);
         }
         EXPECT_FALSE(skin->getLoadSuccessful());
         EXPECT_EQ(colorText(skin->getStateSkin(CSlickButtonIntermediate::Hover).getTextColor()), "#00FF00");

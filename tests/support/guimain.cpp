@@ -44,6 +44,14 @@ void failOnToolkitWarning(const gchar* domain, GLogLevelFlags level, const gchar
     g_log_default_handler(domain, level, message, data);
 }
 
+// A wxWidgets assertion is a crash or a dialog for a user: the test that reaches one fails.
+void failOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
+                  const wxString& msg)
+{
+    ADD_FAILURE() << "wxWidgets assertion " << cond << " (" << msg << ") in " << func << " at " << file << ":"
+                  << line;
+}
+
 } // namespace
 
 namespace zilui::test {
@@ -72,6 +80,7 @@ int main(int argc, char** argv)
     // A GUI application object of our own, or wxEntryStart would make a console one and GTK
     // would never be initialised.
     g_log_set_default_handler(&failOnToolkitWarning, nullptr);
+    wxSetAssertHandler(&failOnAssert);
     wxApp::SetInstance(new TestApplication());
     if (!wxEntryStart(argc, argv)) {
         std::fprintf(stderr, "zilui-tests: cannot start wxWidgets (is there a display?)\n");

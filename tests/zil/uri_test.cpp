@@ -58,8 +58,9 @@ TEST(URIRoundTrip, SpacesPercentSignsAndNonASCII)
 
 TEST(URIParse, BadEscapesForeignHostsAndNonLocalPathsNameTheText)
 {
-    for (const wchar_t* bad : {L"file:///a%G1", L"file:///a%2", L"file:///a%", L"smb://h/%zz",
-                               L"file:///a%00b", L"file://otherhost/x"}) {
+    for (const wchar_t* bad :
+         {L"file:///a%G1", L"file:///a%2", L"file:///a%", L"smb://h/%zz", L"file:///a%00b",
+          L"file://otherhost/x", L"file://?", L"file://#x", L"file://a?"}) {
         SCOPED_TRACE(String(bad).toUTF8());
         const auto e = thrown<zil::CParseError>([&] { CURI uri(bad); });
         EXPECT_TRUE(e.getMessage().Contains(bad)) << e.what();
@@ -69,6 +70,13 @@ TEST(URIParse, BadEscapesForeignHostsAndNonLocalPathsNameTheText)
         const auto e = thrown<zil::CInvalidArgError>([&] { CURI(text).getLocalPath(); });
         EXPECT_TRUE(e.getMessage().Contains(String(L"'") + text + L"'")) << e.what();
     }
+    const String nul(L"/a\0b", 4); // refused up front, so no URI has a text form that does not parse
+    for (const String& text : {nul, L"file://" + nul, L"smb://h" + nul})
+        EXPECT_THROW(CURI uri(text), zil::CParseError);
+    EXPECT_THROW(CURI::fromPath(zil::Path(nul)), zil::CInvalidArgError);
+    EXPECT_THROW(CURI(L"smb://h/a").join(String(L"b\0", 2)), zil::CInvalidArgError);
+    for (const wchar_t* text : {L"file:///?", L"/?x#"})
+        EXPECT_EQ(CURI(CURI(text).toString()), CURI(text));
 }
 
 TEST(URINavigation, ParentJoinNameAndNormalize)

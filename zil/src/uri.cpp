@@ -34,6 +34,8 @@ String percentDecode(const String& raw, const String& text)
     std::string out;
     out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\0')
+            throwParseError(L"NUL character", text);
         if (bytes[i] != '%') {
             out.push_back(bytes[i]);
             continue;
@@ -90,7 +92,7 @@ String::size_type findScheme(const String& text)
 
 void checkName(const String& name, const CURI& uri)
 {
-    if (uri.isEmpty() || name.empty() || name[0] == L'/') {
+    if (uri.isEmpty() || name.empty() || name[0] == L'/' || name.find(L'\0') != String::npos) {
         CInvalidArgError e(L"Cannot append '" + name + L"' to URI '" + uri.toString() + L"'", kSource);
         e.setProp(L"uri", uri.toString());
         throw e;
@@ -103,6 +105,8 @@ CURI::CURI(const String& text)
 {
     if (text.empty())
         return;
+    if (text.find(L'\0') != String::npos)
+        throwParseError(L"NUL character", text);
     const auto schemeLength = findScheme(text);
     if (schemeLength == 0) {
         *this = fromPath(text);
@@ -125,6 +129,9 @@ CURI::CURI(const String& text)
         String path = percentDecode(text.substr(pos), text);
         if (path.empty())
             path = L"/";
+        // "file://?x" has no path, and its text form would read "?x" as the host.
+        if (path[0] != L'/')
+            throwParseError(L"Relative path '" + path + L"' in a file URI", text);
         *this = makeLocal(path);
         return;
     }
@@ -150,6 +157,12 @@ CURI CURI::fromPath(const Path& path)
 {
     if (path.isEmpty())
         return CURI();
+    // Every system call would cut the path short at the NUL, and the text form would not parse.
+    if (path.str().find(L'\0') != String::npos) {
+        CInvalidArgError e(L"NUL character in path '" + path.str() + L"'", kSource);
+        e.setProp(L"path", path.str());
+        throw e;
+    }
     return makeLocal(path.makeAbsolute().str());
 }
 

@@ -63,7 +63,10 @@ public:
     static zil::Path findBestResolutionVariantOfFile(const zil::Path& path, double requestedFactor,
                                                      double* foundFactor = nullptr);
     // "ok@1_5" -> "ok" and 1.5; a title without "@" is returned as it is with 1.0. A factor
-    // that does not parse throws zil::CParseError.
+    // that does not parse or lies outside kMinResolutionFactor..kMaxResolutionFactor throws
+    // zil::CParseError.
+    static constexpr double kMinResolutionFactor = 0.25;
+    static constexpr double kMaxResolutionFactor = 8.0;
     static zil::String extractResolutionFactorFromFileTitle(const zil::String& title, double& factor);
     // Title up to the first "." that is not the name's first character; the extension is the
     // rest, dot included ("a.b.png" -> "a", ".b.png"; ".x.png" -> ".x", ".png").

@@ -16,7 +16,9 @@
 #include <wx/pen.h>
 #include <wx/settings.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 class wxConfigBase;
 
@@ -47,7 +49,11 @@ public:
     void setSeeThrough(bool seeThrough) { m_seeThrough = seeThrough; }
     // Applied to the control's own state bitmap, 0..1.
     double getImageOpacity() const { return m_imageOpacity; }
-    void setImageOpacity(double opacity) { m_imageOpacity = opacity; }
+    // Clamped to 0..1; NaN counts as 1, so a bad computation never hides the image.
+    void setImageOpacity(double opacity)
+    {
+        m_imageOpacity = std::isnan(opacity) ? 1.0 : std::clamp(opacity, 0.0, 1.0);
+    }
     wxColour getTextColor() const { return m_textColor; }
     void setTextColor(const wxColour& color) { m_textColor = color; }
     // Invalid: no halo.
@@ -66,8 +72,9 @@ public:
     // Applies the keys under `prefix` ("all.", "hover.") that are present; absent keys leave
     // their fields, text styles are appended. Images are loaded at `imageFactor` (-1: the
     // resource manager's screen factor). Errors of image loading and text style parsing
-    // pass through.
-    void loadFromConfig(wxConfigBase& config, const zil::String& prefix, double imageFactor = -1.0);
+    // pass through. An imageOpacity outside 0..1 is a zil::CParseError naming `file`.
+    void loadFromConfig(wxConfigBase& config, const zil::String& prefix, double imageFactor = -1.0,
+                        const zil::Path& file = zil::Path());
     // When `key` is present its trimmed value is parsed into `value` (zil::CParseError if it
     // is no number); otherwise `value` stays.
     static void readDouble(wxConfigBase& config, const zil::String& key, double& value);

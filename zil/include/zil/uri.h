@@ -18,11 +18,13 @@ class CURI {
 public:
     // The empty URI, which also stands for "no parent".
     CURI() = default;
-    // Throws CParseError (with "text") on a bad percent escape or a file URI with a host.
+    // Throws CParseError (with "text") on a bad percent escape, a NUL, or a file URI with a
+    // host or a relative path ("file://?").
     CURI(const String& text);
     CURI(const wchar_t* text) : CURI(String(text)) {}
 
-    // A relative path is made absolute against the working folder.
+    // A relative path is made absolute against the working folder; a NUL in it is a
+    // CInvalidArgError.
     static CURI fromPath(const Path& path);
 
     bool isEmpty() const { return m_scheme.empty(); }
