@@ -91,6 +91,13 @@ double parseSimpleDouble(const String& text);
 String toString(int64_t value);
 String toString(double value, int precision = 6);
 
+// A file size as a user reads it: "0 bytes", "1 byte", "1023 bytes", then "1.0 KiB" with
+// `fractionDigits` digits after the "." in the largest unit that keeps the number at 1 or
+// more (`unit` -1), or in the given unit (0 bytes, 1 kilo, ... 6 exa). `unitBase` 1024 gives
+// binary units (KiB, MiB, ...), 1000 decimal ones (kB, MB, ...). A negative size, digits
+// outside 0..9, an unknown unit or another base throw CInvalidArgError.
+String getHumanReadableFileSize(int64_t size, int fractionDigits = 1, int unit = -1, double unitBase = 1024.0);
+
 // Percent-encodes the UTF-8 bytes of `text`, leaving only A-Z a-z 0-9 - _ . ~ as they are,
 // so the result can stand in any part of a URI.
 String uriEscape(const String& text);
