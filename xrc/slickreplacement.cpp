@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/xrc/slickreplacement.h"
 
+#include "buttonstates.h"
+
 #include "zilui/slick/controls.h"
 #include "zilui/xrc/xmlresourcehandler.h"
 
@@ -69,25 +71,16 @@ wxObject* CSlickInsteadOfNormalResourceHandler::DoCreateResource()
         if (GetBool(wxS("default")))
             button->SetDefault();
         SetupWindow(button);
-        const std::pair<const wchar_t*, void (wxAnyButton::*)(const wxBitmapBundle&)> states[] = {
-            {L"selected", &wxAnyButton::SetBitmapPressed},
-            {L"focus", &wxAnyButton::SetBitmapFocus},
-            {L"disabled", &wxAnyButton::SetBitmapDisabled},
-            {L"hover", &wxAnyButton::SetBitmapCurrent},
-        };
-        for (const auto& [param, set] : states) {
+        applyButtonStateBitmaps(*button, [this](const wchar_t* param) {
             const wxXmlNode* node = GetParamNode(param);
             if (!node)
-                continue;
+                return wxBitmap();
             const wxString text = node->GetNodeContent().Strip(wxString::both);
-            const wxBitmap bitmap =
-                text.empty() || !node->GetAttribute(wxS("stock_id")).empty()
-                    ? wxXmlResourceHandler::GetBitmap(node, wxS("wxART_OTHER_C"))
-                    : CZilXMLResourceHandler::loadBitmapReference(text, GetCurFileSystem().GetPath(), zil::Path(),
-                                                                  zil::Path());
-            if (bitmap.IsOk())
-                (button->*set)(bitmap);
-        }
+            return text.empty() || !node->GetAttribute(wxS("stock_id")).empty()
+                       ? wxXmlResourceHandler::GetBitmap(node, wxS("wxART_OTHER_C"))
+                       : CZilXMLResourceHandler::loadBitmapReference(text, GetCurFileSystem().GetPath(), zil::Path(),
+                                                                     zil::Path());
+        });
         button->setSkin(m_buttonSkin.get());
         return button;
     }

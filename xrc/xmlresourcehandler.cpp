@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/xrc/xmlresourcehandler.h"
 
+#include "buttonstates.h"
+
 #include "zilui/app/strings.h"
 #include "zilui/controls/timectrl.h"
 #include "zilui/controls/wrappers.h"
@@ -207,20 +209,9 @@ wxObject* CZilXMLResourceHandler::createSlickButton()
     if (GetBool(wxS("default")))
         button->SetDefault();
     SetupWindow(button);
-    // A skinned button's normal picture is its skin's; XRC only adds state pictures.
-    const std::pair<const wchar_t*, void (wxAnyButton::*)(const wxBitmapBundle&)> states[] = {
-        {L"selected", &wxAnyButton::SetBitmapPressed},
-        {L"focus", &wxAnyButton::SetBitmapFocus},
-        {L"disabled", &wxAnyButton::SetBitmapDisabled},
-        {L"hover", &wxAnyButton::SetBitmapCurrent},
-    };
-    for (const auto& [param, set] : states) {
-        if (!HasParam(param))
-            continue;
-        const wxBitmap bitmap = GetBitmap(param, kArtClient);
-        if (bitmap.IsOk())
-            (button->*set)(bitmap);
-    }
+    applyButtonStateBitmaps(*button, [this](const wchar_t* param) {
+        return HasParam(param) ? GetBitmap(param, kArtClient) : wxBitmap();
+    });
     return button;
 }
 
