@@ -55,19 +55,10 @@ void run(const zil::CExecCommand& command)
     EXPECT_TRUE(ended && process->getExitCode() == 0) << "the child process hangs or fails";
 }
 
-const char* const kGermanPO = R"po(msgid ""
-msgstr ""
-"Content-Type: text/plain; charset=UTF-8\n"
-
-msgid "menu#||#Open"
-msgstr "Öffnen (Menü)"
-
-msgid "Open"
-msgstr "Öffnen"
-
-msgid "Save"
-msgstr "ctx#||#Speichern"
-)po";
+const char* const kGermanPO = "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                               "msgid \"menu#||#Open\"\nmsgstr \"Öffnen (Menü)\"\n\n"
+                               "msgid \"Open\"\nmsgstr \"Öffnen\"\n\n"
+                               "msgid \"Save\"\nmsgstr \"ctx#||#Speichern\"\n";
 
 // Compiles kGermanPO into `mo` with msgfmt.
 void compileCatalogue(const zil::Path& mo, const wchar_t* endianness = L"--endianness=little")
@@ -96,14 +87,18 @@ CAppBase& app()
     return *CAppBase::get();
 }
 
-bool contains(const std::vector<int>& ids, int id)
-{
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
+// A temporary language folder in place of the application's, for the length of a test.
+struct Language : ::testing::Test {
+    Language() { app().setLangPath(lang.path()); }
+    ~Language() override { app().setLangPath(savedLangPath); }
+
+    CTempFolder lang;
+    const zil::Path savedLangPath = app().getLangPath();
+};
 
 } // namespace
 
-TEST(Language, StartupLocaleIDIsReadFromAndFlushedToTheConfig)
+TEST_F(Language, StartupLocaleIDIsReadFromAndFlushedToTheConfig)
 {
     CTempFolder folder;
     const wxString file = toWX((folder / zil::Path(L"config.ini")).str());
@@ -136,19 +131,17 @@ TEST(Language, StartupLocaleIDIsReadFromAndFlushedToTheConfig)
     EXPECT_EQ(reread(), "");
 }
 
-TEST(Language, SupportedLanguagesFollowInstalledCatalogues)
+TEST_F(Language, SupportedLanguagesFollowInstalledCatalogues)
 {
-    CTempFolder lang;
-    const zil::Path savedLangPath = app().getLangPath();
-    app().setLangPath(lang.path());
     wxStandardPaths& paths = wxStandardPaths::Get();
     const wxString savedPrefix = paths.GetInstallPrefix();
     paths.SetInstallPrefix(toWX((lang / zil::Path(L"sys")).str())); // the system's catalogues below
     std::vector<int> ids;
+    const auto contains = [&](int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); };
 
     // The application's domain list only grows, so the case without one comes first.
     app().getSupportedLanguages(ids);
-    EXPECT_TRUE(contains(ids, wxLANGUAGE_GERMAN_AUSTRIAN));
+    EXPECT_TRUE(contains(wxLANGUAGE_GERMAN_AUSTRIAN));
     app().addRequiredTranslationDomain(zil::String(kDomain));
 
     const struct {
@@ -172,19 +165,15 @@ TEST(Language, SupportedLanguagesFollowInstalledCatalogues)
             writeFile(lang / zil::Path(c.folder) / kMO, "only its name matters here");
         app().getSupportedLanguages(ids);
         for (int id : c.offered)
-            EXPECT_TRUE(contains(ids, id)) << wxLocale::GetLanguageCanonicalName(id);
+            EXPECT_TRUE(contains(id)) << wxLocale::GetLanguageCanonicalName(id);
         for (int id : c.notOffered)
-            EXPECT_FALSE(contains(ids, id)) << wxLocale::GetLanguageCanonicalName(id);
+            EXPECT_FALSE(contains(id)) << wxLocale::GetLanguageCanonicalName(id);
     }
-    app().setLangPath(savedLangPath);
     paths.SetInstallPrefix(savedPrefix);
 }
 
-TEST(Language, LocalizedFileFallsBackToLanguageThenEnglish)
+TEST_F(Language, LocalizedFileFallsBackToLanguageThenEnglish)
 {
-    CTempFolder lang;
-    const zil::Path savedLangPath = app().getLangPath();
-    app().setLangPath(lang.path());
     const zil::Path rel(L"doc/readme.txt");
 
     // Neither en_US nor en exists yet: no endless retry through English.
@@ -197,13 +186,11 @@ TEST(Language, LocalizedFileFallsBackToLanguageThenEnglish)
                   *code ? lang / zil::Path(code) / rel : zil::Path());
     }
     EXPECT_EQ(app().findLocalizedFileOrFolder(rel, L"fr"), lang / zil::Path(L"en") / rel);
-    app().setLangPath(savedLangPath);
 }
 
 // The locale installs its translations, which look texts up with the context rules.
-TEST(Language, LocaleWithPrefixesAppliesTheContextRules)
+TEST_F(Language, LocaleWithPrefixesAppliesTheContextRules)
 {
-    CTempFolder lang;
     ASSERT_NO_FATAL_FAILURE(installGermanCatalogue(lang));
     wxLogNull quiet; // Init may complain that the system lacks a German C locale
     const wxTranslations* seen = nullptr;
@@ -242,7 +229,7 @@ TEST(Language, LocaleWithPrefixesAppliesTheContextRules)
     EXPECT_EQ(translate(L"file#||#Open"), L"Open");
 }
 
-TEST(Language, DamagedCataloguesAreRecognised)
+TEST_F(Language, DamagedCataloguesAreRecognised)
 {
     CTempFolder folder;
     const zil::Path valid = folder / zil::Path(L"valid.mo");
@@ -283,13 +270,12 @@ TEST(Language, DamagedCataloguesAreRecognised)
     EXPECT_FALSE(findCatalogueFault(folder / zil::Path(L"missing.mo")).isEmpty());
 }
 
-TEST(Language, ApplicationLocaleGivesISOLanguageIDAndSurvivesDamagedCatalogues)
+TEST_F(Language, ApplicationLocaleGivesISOLanguageIDAndSurvivesDamagedCatalogues)
 {
     EXPECT_EQ(app().getLocaleISOLangID(), L""); // no locale in the test program
 
     // The application's own locale is set up only in a whole application.
     CTempFolder home;
-    CTempFolder lang;
     const zil::Path mo = installGermanCatalogue(lang);
     const zil::Path reportFile = home / zil::Path(L"report.txt");
     const auto runScenario = [&] {

@@ -17,11 +17,6 @@ namespace {
 
 using XrcHandler = CXrcFixture;
 
-void writePng(const zil::Path& path, int size)
-{
-    EXPECT_TRUE(wxImage(size, size).SaveFile(toWX(path.str()), wxBITMAP_TYPE_PNG));
-}
-
 TEST_F(XrcHandler, ClassOrSubclassSelectsTheControlAndItsProperties)
 {
     load(panelXrc(R"(
@@ -92,7 +87,7 @@ TEST_F(XrcHandler, BitmapsComeThroughTheRedirectionOrAreLoggedAsMissing)
         zil::ensureFolderExists(folder / zil::Path(sub));
     for (const auto& [file, size] : {std::pair(L"stock/pics/both.png", 4), {L"brand/pics/both.png", 6},
                                      {L"brand/pics/branded.png", 8}, {L"stock/pics/plain.png", 10}})
-        writePng(folder / zil::Path(file), size);
+        EXPECT_TRUE(wxImage(size, size).SaveFile(toWX((folder / zil::Path(file)).str()), wxBITMAP_TYPE_PNG));
     handler->initTryRedirectBitmaps(folder / zil::Path(L"stock/./"), folder / zil::Path(L"brand"));
     CGlobalLogCapture log;
     load(panelXrc(R"(
