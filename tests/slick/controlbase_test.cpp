@@ -254,24 +254,12 @@ TEST(SlickControlBase, BorderSidesAndFocusRectangle)
     }
 }
 
-TEST(SlickControlBase, ZeroSizePaintsNothing)
+TEST(SlickControlBase, ImageOpacityBadArgumentsAndZeroSize)
 {
-    CTestPanel holder;
-    auto* button = new CSlickButton(holder.panel, wxID_ANY, "Text");
-    button->setSkin(buttonSkin(*wxBLUE).get());
-    for (wxSize size : {wxSize(0, 20), wxSize(20, 0)}) {
-        button->SetSize(size);
-        ASSERT_EQ(button->GetClientSize(), size);
-        EXPECT_EQ(pixelAt(paintToImage(*button, *wxGREEN), 0, 0), *wxGREEN) << size.x;
-    }
-}
-
-TEST(SlickControlBase, ImageOpacityAndBadArguments)
-{
-    zil::P<Skin> half = buttonSkin();
+    zil::P<Skin> half = buttonSkin(*wxBLUE);
     half->getStateSkin(CSlickButton::Normal).setImageOpacity(0.5);
     CTestPanel holder;
-    auto* button = new CSlickButton(holder.panel, wxID_ANY, "");
+    auto* button = new CSlickButton(holder.panel, wxID_ANY, "Text");
     button->setSkin(half.get());
     // With or without alpha in the bitmap.
     for (const wxBitmap& bitmap : {wxBitmap(solidImage(4, 4, *wxRED)), wxBitmap(4, 4, 24)}) {
@@ -282,6 +270,12 @@ TEST(SlickControlBase, ImageOpacityAndBadArguments)
                  zil::CInvalidArgError);
     EXPECT_THROW(button->setSkin(nullptr), zil::CInvalidArgError);
     EXPECT_TRUE(button->getSkin());
+    // At zero size nothing is painted: no background, text or image.
+    for (wxSize size : {wxSize(0, 20), wxSize(20, 0)}) {
+        button->SetSize(size);
+        ASSERT_EQ(button->GetClientSize(), size);
+        EXPECT_EQ(pixelAt(paintToImage(*button, *wxGREEN), 0, 0), *wxGREEN) << size.x;
+    }
 }
 
 TEST(SlickControlBase, ButtonsOfOneSkinShareScaledImages)

@@ -12,10 +12,8 @@
 #include <algorithm>
 #include <memory>
 
-
 using namespace zilui;
 using namespace zilui::test;
-
 
 TEST(SlickControls, DrawHookPaintsTheNativeButton)
 {
