@@ -21,9 +21,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <fstream>
-#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -315,7 +315,7 @@ protected:
     zil::P<CRecordingIcon> m_icon;
 };
 
-TEST_F(TaskBarIconTest, ShowRegistersOnceUpdatesAndHideUnregisters)
+TEST_F(TaskBarIconTest, ShowRegistersOnceUpdatesServesTheMenuAndHideUnregisters)
 {
     const zil::String tip(200, L'x');
     EXPECT_FALSE(m_icon->setIconAndToolTipText(makeIcon(*wxRED), tip)); // hidden: nothing to call
@@ -335,6 +335,25 @@ TEST_F(TaskBarIconTest, ShowRegistersOnceUpdatesAndHideUnregisters)
     EXPECT_EQ(g_variant_n_children(pixmaps), 0u);
     g_variant_unref(pixmaps);
     EXPECT_NE(m_log.text().find("not valid"), std::string::npos);
+
+    // The shown icon's D-Bus menu: a click on an item reaches the connected handler.
+    const std::string item = m_desktop->locked(m_desktop->items).at(0);
+    GVariant* layout = m_desktop->menuLayout();
+    ASSERT_TRUE(layout);
+    // (u(ia{sv}av)): the second child of the root is "E_xit".
+    GVariant* root = g_variant_get_child_value(layout, 1);
+    GVariant* children = g_variant_get_child_value(root, 2);
+    ASSERT_EQ(g_variant_n_children(children), 2u);
+    GVariant* exitItem = g_variant_get_variant(g_variant_get_child_value(children, 1));
+    gint32 id = 0;
+    const gchar* label = nullptr;
+    g_variant_get_child(exitItem, 0, "i", &id);
+    g_variant_lookup(g_variant_get_child_value(exitItem, 1), "label", "&s", &label);
+    EXPECT_STREQ(label, "E_xit");
+    m_desktop->call(item, "/StatusNotifierItem/Menu", "com.canonical.dbusmenu", "Event",
+                    g_variant_new("(isvu)", id, "clicked", g_variant_new_int32(0), 0u));
+    EXPECT_TRUE(runLoopUntil([&] { return !m_icon->commands.empty(); }, 5000));
+    EXPECT_EQ(m_icon->commands, std::vector<int>{wxID_EXIT});
 
     EXPECT_TRUE(m_icon->hide());
     EXPECT_TRUE(runLoopUntil([&] { return m_desktop->locked(m_desktop->items).empty(); }, 5000));
@@ -374,28 +393,6 @@ TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
     EXPECT_EQ(m_icon->menusCreated, 1 + 1); // the D-Bus menu made at show(), then the popup
     EXPECT_EQ(m_icon->events, (std::vector<int>{0, 1, 3, 4, 3, 4}));
     EXPECT_EQ(m_icon->commands, std::vector<int>{wxID_OPEN});
-}
-
-TEST_F(TaskBarIconTest, DBusMenuItemReachesConnectedHandler)
-{
-    ASSERT_TRUE(m_icon->show());
-    const std::string item = m_desktop->locked(m_desktop->items).at(0);
-    GVariant* layout = m_desktop->menuLayout();
-    ASSERT_TRUE(layout);
-    // (u(ia{sv}av)): the second child of the root is "E_xit".
-    GVariant* root = g_variant_get_child_value(layout, 1);
-    GVariant* children = g_variant_get_child_value(root, 2);
-    ASSERT_EQ(g_variant_n_children(children), 2u);
-    GVariant* exitItem = g_variant_get_variant(g_variant_get_child_value(children, 1));
-    gint32 id = 0;
-    const gchar* label = nullptr;
-    g_variant_get_child(exitItem, 0, "i", &id);
-    g_variant_lookup(g_variant_get_child_value(exitItem, 1), "label", "&s", &label);
-    EXPECT_STREQ(label, "E_xit");
-    m_desktop->call(item, "/StatusNotifierItem/Menu", "com.canonical.dbusmenu", "Event",
-                    g_variant_new("(isvu)", id, "clicked", g_variant_new_int32(0), 0u));
-    EXPECT_TRUE(runLoopUntil([&] { return !m_icon->commands.empty(); }, 5000));
-    EXPECT_EQ(m_icon->commands, std::vector<int>{wxID_EXIT});
 }
 
 TEST_F(TaskBarIconTest, NotificationIsCutAndItsClickIsEventSix)
