@@ -12,8 +12,11 @@
 #include <wx/app.h>
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
+#include <wx/panel.h>
 
 #include <gtk/gtk.h>
+
+#include <stdexcept>
 
 namespace {
 
@@ -27,12 +30,16 @@ struct DrawScene {
         zil::P<zilui::CSlickButtonSkin> skin(new zilui::CSlickButtonSkin());
         skin->setBorderType(zilui::CSlickButtonSkin::BorderFlat);
         skin->getStateSkin(zilui::CSlickButton::Normal).setBackgroundColor(wxColour(230, 230, 210));
-        button = new zilui::CSlickButton(frame, wxID_ANY, "Save changes", wxPoint(0, 0), kSize);
+        // On a panel: a frame stretches its only child over its whole client area.
+        auto* panel = new wxPanel(frame);
+        button = new zilui::CSlickButton(panel, wxID_ANY, "Save changes", wxPoint(0, 0), kSize);
         button->setSkin(skin.get());
         button->setFocus(true);
         frame->Show();
         for (int i = 0; i < 50 && !gtk_widget_get_realized(widget()); ++i)
             wxTheApp->Yield(true);
+        if (button->GetClientSize() != kSize)
+            throw std::runtime_error("the benchmarked button is not 200x40");
     }
     ~DrawScene() { frame->Destroy(); }
     GtkWidget* widget() const { return static_cast<GtkWidget*>(button->GetHandle()); }

@@ -9,7 +9,6 @@
 
 #include <gtk/gtk.h>
 
-#include <algorithm>
 #include <memory>
 
 namespace zilui::gtk {
@@ -19,6 +18,7 @@ namespace {
 constexpr const char* kPaintKey = "zilui-draw-hook";
 constexpr const char* kFlatKey = "zilui-flat-style";
 constexpr const char* kStyleKey = "zilui-style-changed";
+constexpr const char* kBufferKey = "zilui-paint-buffer";
 // Values of kFlatKey: a shown widget takes a new style only at GTK's next frame.
 constexpr int kFlatRequested = 1;
 constexpr int kFlatApplied = 2;
@@ -26,28 +26,35 @@ constexpr int kFlatApplied = 2;
 // The screen's cairo surface renders glyphs with the display's hinting, and a wxGCDC on it
 // strokes thin lines on pixel edges; both differ from a wxMemoryDC. So the control paints into
 // a memory bitmap at the screen's scale, exactly as paintContents paints in tests, and that
-// bitmap goes to the screen pixel for pixel. One bitmap, kept selected into one DC (making a
-// DC costs about as much as the painting), serves every control; GUI thread only.
+// bitmap goes to the screen pixel for pixel. Each control keeps a bitmap of its own size,
+// selected into one DC: making a DC costs about as much as the painting, and a shared bitmap
+// of the largest control's size would need a clip on every paint, which costs a sixth of it.
 struct CPaintBuffer {
     wxBitmap bitmap;
     std::unique_ptr<wxMemoryDC> dc;
 };
 
-CPaintBuffer& paintBuffer(const wxSize& size, double scale)
+void deletePaintBuffer(gpointer buffer)
 {
-    // Never destroyed: a DC must not outlive wxWidgets, which ends before static objects do.
-    static CPaintBuffer& buffer = *new CPaintBuffer();
-    wxBitmap& bitmap = buffer.bitmap;
-    if (!buffer.dc || bitmap.GetScaleFactor() != scale || bitmap.GetLogicalWidth() < size.x ||
-        bitmap.GetLogicalHeight() < size.y) {
-        const wxSize grown(std::max(size.x, buffer.dc ? int(bitmap.GetLogicalWidth()) : 0),
-                           std::max(size.y, buffer.dc ? int(bitmap.GetLogicalHeight()) : 0));
-        buffer.dc.reset();
-        bitmap = wxBitmap();
-        bitmap.CreateWithDIPSize(grown, scale, 24);
-        buffer.dc = std::make_unique<wxMemoryDC>(bitmap);
+    delete static_cast<CPaintBuffer*>(buffer);
+}
+
+CPaintBuffer& paintBuffer(GtkWidget* widget, const wxSize& size, double scale)
+{
+    auto* buffer = static_cast<CPaintBuffer*>(g_object_get_data(G_OBJECT(widget), kBufferKey));
+    if (!buffer) {
+        buffer = new CPaintBuffer();
+        g_object_set_data_full(G_OBJECT(widget), kBufferKey, buffer, &deletePaintBuffer);
     }
-    return buffer;
+    wxBitmap& bitmap = buffer->bitmap;
+    if (!buffer->dc || bitmap.GetScaleFactor() != scale ||
+        wxSize(int(bitmap.GetLogicalWidth()), int(bitmap.GetLogicalHeight())) != size) {
+        buffer->dc.reset();
+        bitmap = wxBitmap();
+        bitmap.CreateWithDIPSize(size, scale, 24);
+        buffer->dc = std::make_unique<wxMemoryDC>(bitmap);
+    }
+    return *buffer;
 }
 
 gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
@@ -59,25 +66,16 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
     const wxSize size = window->GetClientSize();
     if (size.x < 1 || size.y < 1)
         return TRUE;
-    const double scale = window->GetContentScaleFactor();
-    CPaintBuffer& buffer = paintBuffer(size, scale);
-    wxMemoryDC& dc = *buffer.dc;
+    CPaintBuffer& buffer = paintBuffer(widget, size, window->GetContentScaleFactor());
     // Nothing may unwind through GTK's C frames.
     try {
-        // A clip costs; only a buffer grown for a larger control needs one.
-        dc.DestroyClippingRegion();
-        if (wxSize(int(buffer.bitmap.GetLogicalWidth()), int(buffer.bitmap.GetLogicalHeight())) != size)
-            dc.SetClippingRegion(wxRect(size));
-        paint(window, dc);
+        paint(window, *buffer.dc);
     } catch (...) {
         zil::logCurrentException(L"Painting a skinned control failed.");
     }
     // The bitmap carries the screen's scale: its pixels land on the device pixels as they are.
-    cairo_save(cr);
-    cairo_rectangle(cr, 0, 0, size.x, size.y);
-    cairo_clip(cr);
+    // It covers the widget exactly, and GTK restores the context after the signal.
     buffer.bitmap.Draw(cr, 0, 0, false);
-    cairo_restore(cr);
     return TRUE;
 }
 
@@ -166,6 +164,7 @@ void disconnectDrawHook(wxWindow* window)
     g_signal_handlers_disconnect_by_func(widget, reinterpret_cast<gpointer>(&onStyleUpdated), window);
     g_object_set_data(G_OBJECT(widget), kStyleKey, nullptr);
     g_object_set_data(G_OBJECT(widget), kPaintKey, nullptr);
+    g_object_set_data(G_OBJECT(widget), kBufferKey, nullptr);
 }
 
 } // namespace zilui::gtk
