@@ -90,9 +90,10 @@ public:
                    wxSizerFlags().Border(wxALL, FromDIP(10)));
         sizer->Add(new wxStaticText(this, wxID_ANY, toWX(ZILUI_TR("Go link with sample settings:"))),
                    wxSizerFlags().Border(wxLEFT | wxRIGHT, FromDIP(10)));
-        auto* link = new wxTextCtrl(this, wxID_ANY, sampleGoURL(), wxDefaultPosition, wxDefaultSize,
+        // Created at its size: GTK allocates it before the sizer runs, and at the default
+        // size its scroll bar is shorter than GTK's minimum (a GTK critical).
+        auto* link = new wxTextCtrl(this, wxID_ANY, sampleGoURL(), wxDefaultPosition, FromDIP(wxSize(560, 70)),
                                     wxTE_MULTILINE | wxTE_READONLY | wxTE_BESTWRAP);
-        link->SetMinSize(FromDIP(wxSize(560, 70)));
         sizer->Add(link, wxSizerFlags().Expand().Border(wxALL, FromDIP(10)));
 
         auto* run = new wxButton(this, wxID_ANY, toWX(ZILUI_TR("Run as administrator...")));
