@@ -124,9 +124,17 @@ void CSlickPopupMenu::show(Anim anim)
 void CSlickPopupMenu::hide(Anim anim)
 {
     finishAnimation();
-    const bool shown = IsShown();
-    if (shown && m_hideNotificationAction)
-        zil::P<CAction>(m_hideNotificationAction)->performAction();
+    // An action that hides the menu again is not notified a second time (nor endlessly).
+    if (IsShown() && m_hideNotificationAction && !m_notifyingHide) {
+        m_notifyingHide = true;
+        try {
+            zil::P<CAction>(m_hideNotificationAction)->performAction();
+        } catch (...) {
+            m_notifyingHide = false;
+            throw;
+        }
+        m_notifyingHide = false;
+    }
     deactivateAutoHide();
     for (CSlickButton* entry : m_entries) {
         entry->setOwnHover(false);

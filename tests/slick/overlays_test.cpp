@@ -12,15 +12,35 @@
 
 #include <gtk/gtk.h>
 
+#include <chrono>
+#include <fstream>
+#include <functional>
+
 using namespace zilui;
 using namespace zilui::test;
 
 namespace {
 
 struct CCountingAction : CAction {
-    void performAction() override { ++count; }
+    void performAction() override
+    {
+        ++count;
+        if (reaction)
+            reaction();
+    }
     int count = 0;
+    std::function<void()> reaction;
 };
+
+// How long this thread waited for a CPU (the scheduler's statistics): what a loaded machine
+// adds to any latency.
+std::chrono::nanoseconds runQueueWait()
+{
+    std::ifstream stat("/proc/thread-self/schedstat");
+    long long running = 0, waiting = 0;
+    stat >> running >> waiting;
+    return std::chrono::nanoseconds(waiting);
+}
 
 } // namespace
 
@@ -75,8 +95,11 @@ TEST(SlickPopupMenu, ShowsHidesSlidesAndNotifies)
     CResourceManager::get()->addResourceFolder(folder.path());
     // One background image: menubg2 does not exist; a missing or damaged one gives none.
     const std::pair<const wchar_t*, size_t> backgrounds[] = {{L"menubg", 1}, {L"missing", 0}, {L"damaged", 0}};
-    for (const auto& [title, count] : backgrounds)
+    for (const auto& [title, count] : backgrounds) {
+        CGlobalLogCapture log;
         EXPECT_EQ(CSlickPopupMenu(holder.frame, title, {}, nullptr).getContentParent()->getOverlays().size(), count);
+        EXPECT_EQ(log.text().find("damaged") != std::string::npos, title == std::wstring(L"damaged")) << log.text();
+    }
 
     auto* menu = new CSlickPopupMenu(holder.frame, L"missing", zil::CMargins(4, 4, 4, 4), buttonSkin().get());
     CSlickButton* entry = menu->addEntry(L"Open", 0);
@@ -98,6 +121,11 @@ TEST(SlickPopupMenu, ShowsHidesSlidesAndNotifies)
     EXPECT_EQ(action->count, 3);
     for (int anim = 1; anim <= 4; ++anim) {
         SCOPED_TRACE(anim);
+        // The notification action itself shows or hides the menu again.
+        action->count = 0;
+        action->reaction = [&, anim] {
+            anim % 2 ? menu->hide(CSlickPopupMenu::Anim(anim)) : menu->show(CSlickPopupMenu::Anim(anim));
+        };
         menu->show(CSlickPopupMenu::Anim(anim));
         EXPECT_TRUE(menu->isAnimating());
         EXPECT_TRUE(runLoopUntil([&] { return !menu->isAnimating(); }, 2000));
@@ -110,7 +138,16 @@ TEST(SlickPopupMenu, ShowsHidesSlidesAndNotifies)
         EXPECT_TRUE(runLoopUntil([&] { return !menu->isAnimating(); }, 2000));
         EXPECT_FALSE(menu->IsShown());
         EXPECT_EQ(menu->GetRect(), final);
+        EXPECT_EQ(action->count, 2);
     }
+    action->reaction = nullptr;
+    // A slide in ends at once, and the menu takes the window's corner with its own size.
+    menu->show(CSlickPopupMenu::AnimBottomToTop);
+    menu->changeZorder(holder.panel);
+    EXPECT_TRUE(menu->IsShown() && !menu->isAnimating());
+    EXPECT_EQ(menu->GetRect(), wxRect(holder.panel->GetScreenPosition(), final.GetSize()));
+    menu->hide(CSlickPopupMenu::AnimNone);
+    menu->SetSize(final);
 
     // A click on a shown entry is a button event; leaving the menu hides it.
     menu->show(CSlickPopupMenu::AnimNone);
@@ -120,8 +157,18 @@ TEST(SlickPopupMenu, ShowsHidesSlidesAndNotifies)
     EXPECT_TRUE(runLoopUntil([&] { return clicks == 1; }, 3000));
     menu->activateAutoHide(CSlickPopupMenu::AnimNone, {}, {});
     EXPECT_FALSE(runLoopUntil([&] { return !menu->IsShown(); }, 300));
+    // Left right after auto-hide starts, the first check hides it: within one period plus slack
+    // for the timer, not counting the time spent waiting for a CPU.
+    menu->hide(CSlickPopupMenu::AnimNone);
+    menu->show(CSlickPopupMenu::AnimNone);
+    menu->activateAutoHide(CSlickPopupMenu::AnimNone, {}, {});
+    auto hiddenAt = std::chrono::steady_clock::time_point::max();
+    action->reaction = [&] { hiddenAt = std::chrono::steady_clock::now(); };
+    const auto movedAt = std::chrono::steady_clock::now();
+    const auto waited = runQueueWait();
     moveMouseTo(holder.panel, wxPoint(390, 290));
-    EXPECT_TRUE(runLoopUntil([&] { return !menu->IsShown(); }, 1000));
+    EXPECT_TRUE(runLoopUntil([&] { return !menu->IsShown(); }, 3000));
+    EXPECT_LE(hiddenAt - movedAt - (runQueueWait() - waited), std::chrono::milliseconds(300));
     EXPECT_FALSE(menu->isAutoHideActive());
     // A safe rectangle under the pointer keeps it open.
     menu->show(CSlickPopupMenu::AnimNone);

@@ -90,6 +90,7 @@ private:
     zil::TArray<wxRect> m_safeRects;
     zil::TArray<wxWeakRef<wxWindow>> m_safeWindows;
     zil::P<CAction> m_hideNotificationAction;
+    bool m_notifyingHide = false;
 
     wxTimer m_animTimer;
     Anim m_anim = AnimNone;
