@@ -115,9 +115,12 @@ TEST(SlickNative, AccessibleNameRoleAndStates)
     EXPECT_FALSE(hasState(box, ATK_STATE_CHECKED));
 }
 
-// The test main turns what GTK logs into failures of the running test.
+// The test main turns what GTK logs into failures of the running test, also GTK's own
+// structured messages.
 TEST(SlickNative, ToolkitWarningsFailTheTest)
 {
     EXPECT_NONFATAL_FAILURE(g_log("Gtk", G_LOG_LEVEL_CRITICAL, "assertion 'size >= 0' failed"),
                             "Gtk printed: assertion 'size >= 0' failed");
+    EXPECT_NONFATAL_FAILURE(g_log_structured("Gtk", G_LOG_LEVEL_WARNING, "MESSAGE", "Negative content width"),
+                            "Gtk printed: Negative content width");
 }

@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -32,16 +33,27 @@ public:
 
 // A warning or critical from GTK, GDK or GObject means a control was used against the toolkit's
 // rules (a negative allocation, a size below the widget's minimum, ...): the test that caused it
-// fails, with the message, and the message still reaches standard error.
-void failOnToolkitWarning(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data)
+// fails, with the message, and the message still reaches standard error. A log writer, not a
+// default handler: GTK's own messages (its layout criticals) are structured, and pass a default
+// handler by.
+GLogWriterOutput failOnToolkitWarning(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer data)
 {
+    std::string domain, message;
+    for (gsize i = 0; i < count; ++i) {
+        const auto* value = static_cast<const char*>(fields[i].value);
+        std::string* field = std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0 ? &domain
+                             : std::strcmp(fields[i].key, "MESSAGE") == 0   ? &message
+                                                                            : nullptr;
+        if (field && value)
+            field->assign(value, fields[i].length < 0 ? std::strlen(value) : size_t(fields[i].length));
+    }
     static const char* const watched[] = {"Gtk", "Gdk", "GLib-GObject", "GdkPixbuf", "Pango"};
     const bool severe = (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_ERROR)) != 0;
-    if (severe && domain)
+    if (severe)
         for (const char* name : watched)
-            if (std::strcmp(domain, name) == 0)
-                ADD_FAILURE() << domain << " printed: " << (message ? message : "");
-    g_log_default_handler(domain, level, message, data);
+            if (domain == name)
+                ADD_FAILURE() << domain << " printed: " << message;
+    return g_log_writer_default(level, fields, count, data);
 }
 
 // A wxWidgets assertion is a crash or a dialog for a user: the test that reaches one fails.
@@ -79,7 +91,7 @@ int main(int argc, char** argv)
         return RUN_ALL_TESTS();
     // A GUI application object of our own, or wxEntryStart would make a console one and GTK
     // would never be initialised.
-    g_log_set_default_handler(&failOnToolkitWarning, nullptr);
+    g_log_set_writer_func(&failOnToolkitWarning, nullptr, nullptr);
     wxSetAssertHandler(&failOnAssert);
     wxApp::SetInstance(new TestApplication());
     if (!wxEntryStart(argc, argv)) {
