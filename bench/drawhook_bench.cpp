@@ -16,8 +16,6 @@
 
 #include <gtk/gtk.h>
 
-#include <stdexcept>
-
 namespace {
 
 const wxSize kSize(200, 40);
@@ -38,11 +36,17 @@ struct DrawScene {
         frame->Show();
         for (int i = 0; i < 50 && !gtk_widget_get_realized(widget()); ++i)
             wxTheApp->Yield(true);
-        if (button->GetClientSize() != kSize)
-            throw std::runtime_error("the benchmarked button is not 200x40");
     }
     ~DrawScene() { frame->Destroy(); }
     GtkWidget* widget() const { return static_cast<GtkWidget*>(button->GetHandle()); }
+    // Both paints must cover the same pixels.
+    bool sized(benchmark::State& state) const
+    {
+        if (button->GetClientSize() == kSize)
+            return true;
+        state.SkipWithError("the button is not 200x40");
+        return false;
+    }
 
     wxFrame* frame;
     zilui::CSlickButton* button;
@@ -55,6 +59,8 @@ void BM_DrawHookPaint(benchmark::State& state)
         return;
     }
     DrawScene scene;
+    if (!scene.sized(state))
+        return;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kSize.x, kSize.y);
     cairo_t* cr = cairo_create(surface);
     for (auto _ : state)
@@ -71,6 +77,8 @@ void BM_MemoryDCPaint(benchmark::State& state)
         return;
     }
     DrawScene scene;
+    if (!scene.sized(state))
+        return;
     wxBitmap target(kSize.x, kSize.y, 24);
     wxMemoryDC dc(target);
     for (auto _ : state)

@@ -69,6 +69,15 @@ TEST(SlickScreen, DrawHookShowsWhatPaintContentsPaints)
     radio->setSkin(borderedSkin<CSlickRadioButtonSkin>().get());
     radio->SetValue(true);
     add(new CLinkButton(parent, wxID_ANY, "A link", wxPoint(160, 78)));
+    // The other states: unchecked and hovered, unselected and disabled.
+    auto* plainBox = add(new CSlickCheckBox(parent, wxID_ANY, "Check", wxPoint(280, 10), wxSize(110, 26)));
+    plainBox->setSkin(borderedSkin<CSlickCheckBoxSkin>().get());
+    plainBox->setOwnHover(true);
+    auto* offRadio =
+        add(new CSlickRadioButton(parent, wxID_ANY, "Radio", wxPoint(280, 44), wxSize(110, 26), wxRB_SINGLE));
+    offRadio->setSkin(borderedSkin<CSlickRadioButtonSkin>().get());
+    offRadio->Disable();
+    add(new CLinkButton(parent, wxID_ANY, "A link", wxPoint(280, 78)))->Disable();
 
     for (const auto& [window, paint] : cases) {
         SCOPED_TRACE(window->GetClassInfo()->GetClassName());
