@@ -41,6 +41,22 @@ public:
     }
     const zil::TArray<zil::P<CFileSystemBrowserControl::CItem>>* rows() const { return m_rows; }
 
+    // What wxLIST_AUTOSIZE gives, from the rows on the first page only: wxWidgets measures
+    // every row of a virtual list, which is most of a rebuild at 100,000 rows.
+    int autoWidth(long column) const
+    {
+        const long count = GetItemCount();
+        const long first = std::clamp(GetTopItem(), 0L, std::max(count - 1, 0L));
+        const long last = std::min(count, first + std::max(GetCountPerPage(), 1) + 1);
+        int width = 0;
+        for (long row = first; row < last; ++row)
+            width = std::max(width, GetTextExtent(OnGetItemText(row, column)).x);
+        const wxImageList* images = GetImageList(wxIMAGE_LIST_SMALL);
+        if (column == 0 && images && images->GetImageCount() > 0)
+            width += images->GetSize().x + FromDIP(5);
+        return width + FromDIP(10);
+    }
+
     wxString OnGetItemText(long row, long column) const override
     {
         if (!m_rows)
@@ -158,7 +174,6 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
         // The sorting happens here, not on the GUI thread: keys lower-cased once per entry.
         std::vector<std::pair<zil::String, CItem*>> order;
         order.reserve(entries.size());
-        result.cacheEntries.reserve(entries.size());
         for (const auto& entry : entries) {
             zil::CURI child;
             try {
@@ -173,7 +188,7 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
                 if (!added)
                     continue; // a file system that lists a name twice
                 order.emplace_back(zil::String(entry.name).Lower(), item.get());
-                result.cacheEntries.emplace_back(child.normalize().toString(), item);
+                result.cacheEntries.emplace(child.normalize().toString(), item);
             } catch (const std::exception& e) {
                 zil::logError(e, L"Error initializing item from '" +
                                      (child.isEmpty() ? m_folder.toString() + L"/" + entry.name : child.toString()) +
@@ -184,8 +199,6 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
         result.listOrder.reserve(order.size());
         for (const auto& [key, item] : order)
             result.listOrder.emplace_back(item);
-        std::sort(result.cacheEntries.begin(), result.cacheEntries.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
     } catch (const std::exception& e) {
         // Out of memory and the like: deliver what there is, so the folder does not stay
         // "Loading" for ever.
@@ -245,24 +258,27 @@ void CFileSystemBrowserControl::createChildren()
     const struct {
         int id;
         const char* bitmap;
-        const wchar_t* tip;
+        zil::String tip;
         wxButton** button;
     } buttons[] = {
-        {kBackId, "fileSystemBrowser_back", L"Back", &m_backButton},
-        {kForwardId, "fileSystemBrowser_forward", L"Forward", &m_forwardButton},
-        {kUpId, "fileSystemBrowser_up", L"Up", &m_upButton},
-        {kRefreshId, "fileSystemBrowser_refresh", L"Refresh", &m_refreshButton},
+        {kBackId, "fileSystemBrowser_back", ZILUI_TR("Back"), &m_backButton},
+        {kForwardId, "fileSystemBrowser_forward", ZILUI_TR("Forward"), &m_forwardButton},
+        {kUpId, "fileSystemBrowser_up", ZILUI_TR("Up"), &m_upButton},
+        {kRefreshId, "fileSystemBrowser_refresh", ZILUI_TR("Refresh"), &m_refreshButton},
     };
     for (const auto& b : buttons) {
         const wxBitmap bitmap = loadBrowserBitmap(b.bitmap);
         // Without its picture a button says what it does.
-        const zil::String label = bitmap.IsOk() ? zil::String() : translate(b.tip);
+        const zil::String label = bitmap.IsOk() ? zil::String() : b.tip;
         wxButton* button = m_buttonCreator ? m_buttonCreator->createButton(this, b.id, label)
                                            : new wxButton(this, b.id, toWX(label), wxDefaultPosition,
                                                           wxDefaultSize, label.isEmpty() ? wxBU_EXACTFIT : 0);
-        if (bitmap.IsOk())
+        if (bitmap.IsOk()) {
             button->SetBitmap(bitmap);
-        button->SetToolTip(toWX(translate(b.tip)));
+            // Skinned buttons paint the disabled state's own bitmap, and Back starts disabled.
+            button->SetBitmapDisabled(bitmap.ConvertToDisabled());
+        }
+        button->SetToolTip(toWX(b.tip));
         button->Bind(wxEVT_BUTTON, &CFileSystemBrowserControl::onButton, this);
         *b.button = button;
     }
@@ -283,8 +299,8 @@ void CFileSystemBrowserControl::createChildren()
     m_list = new CFileSystemBrowserList(this);
     m_list->Create(this, kListId, wxDefaultPosition, wxDefaultSize,
                    wxLC_REPORT | wxLC_VIRTUAL | (m_singleSelection ? wxLC_SINGLE_SEL : 0));
-    m_list->AppendColumn(toWX(translate(L"Name")), wxLIST_FORMAT_LEFT);
-    m_list->AppendColumn(toWX(translate(L"Size")), wxLIST_FORMAT_RIGHT);
+    m_list->AppendColumn(toWX(ZILUI_TR("Name")), wxLIST_FORMAT_LEFT);
+    m_list->AppendColumn(toWX(ZILUI_TR("Size")), wxLIST_FORMAT_RIGHT);
     const wxBitmap images[] = {loadBrowserBitmap("fileSystemBrowser_folder"),
                                loadBrowserBitmap("fileSystemBrowser_file"),
                                loadBrowserBitmap("fileSystemBrowser_loading"),
@@ -397,7 +413,7 @@ void CFileSystemBrowserControl::updateListItems()
     if (!m_activeItem) {
         m_list->show(nullptr, wxString(), -1);
     } else if (!m_activeItem->loaded) {
-        m_list->show(nullptr, toWX(translate(L"Loading. Please wait...")), m_loadingImage);
+        m_list->show(nullptr, toWX(ZILUI_TR("Loading. Please wait...")), m_loadingImage);
         if (m_activeItem->loadId == -1 && m_fileSystem && m_forwarder) {
             const int64_t id = m_nextLoadId++;
             m_activeItem->loadId = id;
@@ -417,17 +433,15 @@ void CFileSystemBrowserControl::updateListItems()
     }
     if (m_activeItem && m_activeItem->loaded) {
         if (m_activeItem->listOrder.empty())
-            m_list->show(nullptr, toWX(translate(L"This folder is empty.")), m_emptyImage);
+            m_list->show(nullptr, toWX(ZILUI_TR("This folder is empty.")), m_emptyImage);
         else
             m_list->show(&m_activeItem->listOrder, wxString(), -1);
     }
 
     const double s = GetContentScaleFactor();
-    m_list->SetColumnWidth(0, wxLIST_AUTOSIZE);
-    m_list->SetColumnWidth(1, wxLIST_AUTOSIZE);
-    m_list->SetColumnWidth(0, std::max(m_list->GetColumnWidth(0), static_cast<int>(std::lround(100 * s))) +
+    m_list->SetColumnWidth(0, std::max(m_list->autoWidth(0), static_cast<int>(std::lround(100 * s))) +
                                   static_cast<int>(std::lround(10 * s)));
-    m_list->SetColumnWidth(1, std::max(m_list->GetColumnWidth(1), static_cast<int>(std::lround(75 * s))));
+    m_list->SetColumnWidth(1, std::max(m_list->autoWidth(1), static_cast<int>(std::lround(75 * s))));
     if (m_listener)
         m_listener->onContentsChanged(this);
 }
@@ -440,16 +454,24 @@ void CFileSystemBrowserControl::updateSubItems(const zil::CURI& folder, int64_t 
         return; // superseded, or forgotten by init()
     CItem& item = *found->second;
     // Entries the cache knows already keep their objects, and with them a load pending or
-    // done below them; the sorted keys let the cache take the rest in one pass.
+    // done below them. The new ones move over as the worker's map nodes, in key order, each
+    // at the place the walk has reached: no search and no allocation on this thread.
     std::unordered_map<const CItem*, zil::P<CItem>> kept;
-    for (auto& [key, child] : result.cacheEntries) {
-        const auto at = m_itemCache.lower_bound(key);
-        if (at == m_itemCache.end() || at->first != key) {
-            m_itemCache.emplace_hint(at, std::move(key), child);
-        } else if (at->second != child) {
-            at->second->type = child->type;
-            at->second->size = child->size;
-            kept.emplace(child.get(), at->second);
+    auto next = result.cacheEntries.empty() ? m_itemCache.end()
+                                            : m_itemCache.lower_bound(result.cacheEntries.begin()->first);
+    for (auto entry = result.cacheEntries.begin(); entry != result.cacheEntries.end();) {
+        const auto current = entry++;
+        while (next != m_itemCache.end() && next->first < current->first)
+            ++next;
+        if (next == m_itemCache.end() || next->first != current->first) {
+            m_itemCache.insert(next, result.cacheEntries.extract(current));
+        } else {
+            if (next->second != current->second) {
+                next->second->type = current->second->type;
+                next->second->size = current->second->size;
+                kept.emplace(current->second.get(), next->second);
+            }
+            ++next;
         }
     }
     if (!kept.empty()) {

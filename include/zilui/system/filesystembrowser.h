@@ -63,11 +63,11 @@ public:
     class CUpdateForwarder : public zil::CBase {
     public:
         // What a load thread hands to the GUI thread; `cacheEntries` holds the entries under
-        // their normalised URI strings, sorted, so that the cache takes them in one pass.
+        // their normalised URI strings, as map nodes that the item cache takes over.
         struct CResult {
             zil::TMap<zil::String, zil::P<CItem>> items;
             zil::TArray<zil::P<CItem>> listOrder;
-            std::vector<std::pair<zil::String, zil::P<CItem>>> cacheEntries;
+            zil::TMap<zil::String, zil::P<CItem>> cacheEntries;
         };
 
         class CUpdateSubItemsAction : public CAction {
