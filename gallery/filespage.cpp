@@ -79,7 +79,8 @@ wxWindow* makeFilesPage(wxWindow* parent)
     auto* page = new wxPanel(parent);
     zil::P<zilui::CSlickButtonSkin> skin(new zilui::CSlickButtonSkin());
     skin->loadResource(zil::Path(L"skins/glossy/button.ini"), -1.0);
-    auto* browser = new zilui::CFileSystemBrowserControl(page, new zilui::CSlickButtonCreator(skin.get()));
+    auto* browser = new zilui::CFileSystemBrowserControl();
+    browser->setButtonCreator(new zilui::CSlickButtonCreator(skin.get()));
     browser->Create(page, wxID_ANY, wxDefaultPosition, page->FromDIP(wxSize(560, 300)));
 
     auto* selection = new wxTextCtrl(page, wxID_ANY, wxString(), wxDefaultPosition, page->FromDIP(wxSize(-1, 70)),

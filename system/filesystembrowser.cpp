@@ -221,13 +221,17 @@ wxIMPLEMENT_DYNAMIC_CLASS(CFileSystemBrowserControl, wxPanel);
 
 CFileSystemBrowserControl::CFileSystemBrowserControl() = default;
 
-CFileSystemBrowserControl::CFileSystemBrowserControl(wxWindow* /*parent*/, IButtonCreator* buttonCreator)
+CFileSystemBrowserControl::CFileSystemBrowserControl(wxWindow* parent, IButtonCreator* buttonCreator)
     : m_buttonCreator(buttonCreator)
 {
+    if (parent)
+        Create(parent);
 }
 
 CFileSystemBrowserControl::~CFileSystemBrowserControl()
 {
+    // A plain `delete` sends the destroy event only after this object is gone.
+    Unbind(wxEVT_DESTROY, &CFileSystemBrowserControl::onDestroy, this);
     try {
         deinit();
     } catch (const std::exception& e) {

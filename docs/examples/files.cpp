@@ -11,7 +11,6 @@
 zilui::CFileSystemBrowserControl* addBrowser(wxWindow* parent, zilui::CSlickButtonSkin* buttonSkin)
 {
     auto* browser = new zilui::CFileSystemBrowserControl(parent, new zilui::CSlickButtonCreator(buttonSkin));
-    browser->Create(parent);
     const zil::CURI home = zil::CURI::fromPath(zil::Path(std::getenv("HOME")));
     // Up stops at the root; the list starts in the home folder.
     browser->init(zil::CLocalFileSystem::get().get(), L"file:///", home);

@@ -116,7 +116,7 @@ public:
     static constexpr int kListId = 13781;
 
     CFileSystemBrowserControl();
-    // Only stores the creator; Create() builds the window.
+    // Creates the window with the default position, size and style when `parent` is set.
     CFileSystemBrowserControl(wxWindow* parent, IButtonCreator* buttonCreator);
     ~CFileSystemBrowserControl() override;
 
