@@ -10,6 +10,7 @@
 // (the names in kPageNames), so a screenshot can show any of them.
 
 #include "desktoppage.h"
+#include "filespage.h"
 #include "imagespage.h"
 #include "overlayspage.h"
 #include "resourcespage.h"
@@ -45,7 +46,7 @@ using zilui::toWX;
 
 // Names that --page accepts, in the notebook's order.
 const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "resources",
-                                   "overlays", "system", "desktop"};
+                                   "overlays", "system", "desktop", "files"};
 
 // "welcome, application, ..." for the command line's help.
 wxString pageNameList()
@@ -96,6 +97,7 @@ public:
         book->AddPage(gallery::makeOverlaysPage(book), toWX(ZILUI_TR("Overlays and menus")));
         book->AddPage(gallery::makeSystemPage(book), toWX(ZILUI_TR("System")));
         book->AddPage(gallery::makeDesktopPage(book), toWX(ZILUI_TR("Desktop")));
+        book->AddPage(gallery::makeFilesPage(book), toWX(ZILUI_TR("Files")));
         book->SetSelection(static_cast<size_t>(page));
         auto* sizer = new wxBoxSizer(wxVERTICAL);
         sizer->Add(book, 1, wxEXPAND);

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Draws the sample skins of the gallery: for each look a push button, a check box and a
 // radio button, as nine-part images at factors 1, 1.5 and 2 with their params files and the
-// skin files that use them. Needs no display.
+// skin files that use them. With a second folder, also the file system browser's eight
+// bitmaps and the XRC file that names them. Needs no display.
 //
-//   zilui-makeskins <output folder>      (the build passes <build>/res/skins)
+//   zilui-makeskins <output folder> [<resource folder>]
+//   (the build passes <build>/res/skins and <build>/res)
 //
 // Skin files name their images "skins/<look>/<title>", relative to the resource base folder,
 // so the output folder must be the "skins" folder inside it.
@@ -350,7 +352,7 @@ bool writeImage(const wxString& folder, const std::string& title, int width, int
             return false;
         }
     }
-    return writeText(folder + wxFILE_SEP_PATH + wxString::FromUTF8(title + "_params.ini"), params);
+    return params.empty() || writeText(folder + wxFILE_SEP_PATH + wxString::FromUTF8(title + "_params.ini"), params);
 }
 
 bool writeLook(const wxString& root, const Look& look)
@@ -412,12 +414,93 @@ bool writeLook(const wxString& root, const Look& look)
     return true;
 }
 
+// A ring of `width` around (cx, cy), open where the angle (0 = right, counter-clockwise,
+// y pointing down) lies between `gapFrom` and `gapTo` radians.
+Shape arc(double cx, double cy, double radius, double width, double gapFrom, double gapTo)
+{
+    return [=](double x, double y) {
+        const double angle = std::atan2(cy - y, x - cx);
+        const double ring = std::abs(std::hypot(x - cx, y - cy) - radius) - width / 2;
+        return angle > gapFrom && angle < gapTo ? 1e9 : ring;
+    };
+}
+
+// The browser's toolbar and list pictures, 16 x 16 at factor 1, in
+// <resources>/fileSystemBrowser/, and FileSystemBrowser.xrc naming them
+// "fileSystemBrowser_<title>".
+bool writeBrowserBitmaps(const wxString& resources)
+{
+    const wxString folder = resources + wxFILE_SEP_PATH + "fileSystemBrowser";
+    if (!wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL)) {
+        std::fprintf(stderr, "makeskins: cannot create %s\n", folder.utf8_str().data());
+        return false;
+    }
+    const Rgba ink = hex(0x2F5FA8), paper = hex(0xFFFFFF), line = hex(0x6B7280);
+    const Rgba folderTop = hex(0xFFD778), folderBottom = hex(0xE8A93A), folderEdge = hex(0xB9802A);
+    const auto arrow = [ink](CCanvas& c, double f, std::vector<double> shaft, std::vector<double> head) {
+        for (double& v : shaft)
+            v *= f;
+        for (double& v : head)
+            v *= f;
+        c.fill(polyline(shaft, 2.2 * f), solid(ink));
+        c.fill(polyline(head, 2.2 * f), solid(ink));
+    };
+    const auto folderShape = [&](CCanvas& c, double f, bool empty) {
+        const Paint body = empty ? solid(hex(0xE5E7EB)) : vertical(3 * f, 14 * f, folderTop, folderBottom);
+        const Rgba edge = empty ? line : folderEdge;
+        c.fill(roundRect(1 * f, 2.5 * f, 7.5 * f, 6 * f, 1 * f), solid(edge));
+        c.fill(roundRect(1 * f, 4 * f, 15 * f, 14 * f, 1.2 * f), solid(edge));
+        c.fill(roundRect(1.8 * f, 4.8 * f, 14.2 * f, 13.2 * f, 0.8 * f), body);
+    };
+    const struct {
+        const char* title;
+        std::function<void(CCanvas&, double)> draw;
+    } bitmaps[] = {
+        {"back", [&](CCanvas& c, double f) { arrow(c, f, {13, 8, 3.5, 8}, {7.5, 3.5, 3, 8, 7.5, 12.5}); }},
+        {"forward", [&](CCanvas& c, double f) { arrow(c, f, {3, 8, 12.5, 8}, {8.5, 3.5, 13, 8, 8.5, 12.5}); }},
+        {"up", [&](CCanvas& c, double f) { arrow(c, f, {8, 13, 8, 3.5}, {3.5, 7.5, 8, 3, 12.5, 7.5}); }},
+        {"refresh",
+         [&](CCanvas& c, double f) {
+             c.fill(arc(8 * f, 8 * f, 5 * f, 2.2 * f, 0.2, 1.3), solid(ink));
+             std::vector<double> head = {13.5, 2.5, 13.2, 6.6, 9.2, 6.2};
+             for (double& v : head)
+                 v *= f;
+             c.fill(polyline(head, 2.2 * f), solid(ink));
+         }},
+        {"folder", [&](CCanvas& c, double f) { folderShape(c, f, false); }},
+        {"folderEmpty", [&](CCanvas& c, double f) { folderShape(c, f, true); }},
+        {"file",
+         [&](CCanvas& c, double f) {
+             c.fill(roundRect(2.5 * f, 1 * f, 13.5 * f, 15 * f, 1 * f), solid(line));
+             c.fill(roundRect(3.3 * f, 1.8 * f, 12.7 * f, 14.2 * f, 0.5 * f), solid(paper));
+             for (double y : {5.0, 8.0, 11.0})
+                 c.fill(polyline({5 * f, y * f, 11 * f, y * f}, 1 * f), solid(hex(0xA0A8B8)));
+         }},
+        {"loading",
+         [&](CCanvas& c, double f) {
+             c.fill(circle(8 * f, 8 * f, 7 * f), solid(line));
+             c.fill(circle(8 * f, 8 * f, 6 * f), solid(paper));
+             c.fill(polyline({8 * f, 4 * f, 8 * f, 8 * f, 11 * f, 10 * f}, 1.6 * f), solid(ink));
+         }},
+    };
+    std::string xrc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<!-- The file system browser's bitmaps, drawn by zilui-makeskins. -->\n"
+                      "<resource xmlns=\"http://www.wxwidgets.org/wxxrc\" version=\"2.5.3.0\">\n";
+    for (const auto& b : bitmaps) {
+        if (!writeImage(folder, b.title, 16, 16, b.draw, std::string()))
+            return false;
+        xrc += std::string("  <object class=\"wxBitmap\" name=\"fileSystemBrowser_") + b.title +
+               "\">fileSystemBrowser/" + b.title + ".png</object>\n";
+    }
+    return writeText(resources + wxFILE_SEP_PATH + "FileSystemBrowser.xrc", xrc + "</resource>\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s <output folder> [<resource folder>]\n", argv[0]);
         return 2;
     }
     wxInitializer initializer(argc, argv);
@@ -431,5 +514,7 @@ int main(int argc, char** argv)
         if (!writeLook(root, look))
             return 1;
     }
+    if (argc == 3 && !writeBrowserBitmaps(wxString::FromUTF8(argv[2])))
+        return 1;
     return 0;
 }

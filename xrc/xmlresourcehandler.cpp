@@ -10,6 +10,7 @@
 #include "zilui/graphics/resourcemanager.h"
 #include "zilui/slick/controls.h"
 #include "zilui/slick/overlays.h"
+#include "zilui/system/filesystembrowser.h"
 
 #include <zil/error.h>
 #include <zil/log.h>
@@ -115,7 +116,7 @@ const wxArrayString& CZilXMLResourceHandler::getClassNames()
               L"zil::CSlickCheckBox", L"zil::CSlickRadioButton", L"zil::CImageAndTextPanel", L"zil::CRadioButton",
               L"wxRadioButton", L"zil::CCheckBox", L"wxCheckBox", L"zil::CTextCtrl", L"wxTextCtrl",
               L"zil::CSpinCtrl", L"wxSpinCtrl", L"zil::CListBox", L"wxListBox", L"wxStaticBitmap", L"wxBitmap",
-              L"zil::CSlickNonOverlay", L"zilui::CTimeCtrl", L"zil::CTimeCtrl"})
+              L"zil::CFileSystemBrowserControl", L"zil::CSlickNonOverlay", L"zilui::CTimeCtrl", L"zil::CTimeCtrl"})
             result.Add(name);
         return result;
     }();
@@ -148,6 +149,7 @@ wxObject* CZilXMLResourceHandler::DoCreateResource()
         {L"zil::CGradientPanel", &CZilXMLResourceHandler::createPanelWithChildren<CGradientPanel>},
         {L"zil::CScalingImagePanel", &CZilXMLResourceHandler::createPanelWithChildren<CScalingImagePanel>},
         {L"zil::CSlickNonOverlay", &CZilXMLResourceHandler::createNonOverlay},
+        {L"zil::CFileSystemBrowserControl", &CZilXMLResourceHandler::createFileSystemBrowser},
         {L"zil::CTimeCtrl", &CZilXMLResourceHandler::createTimeCtrl},
         {L"zilui::CTimeCtrl", &CZilXMLResourceHandler::createTimeCtrl},
         {L"wxRadioButton", &CZilXMLResourceHandler::createRadioButton},
@@ -363,6 +365,18 @@ wxObject* CZilXMLResourceHandler::createNonOverlay()
     SetupWindow(panel);
     CreateChildren(panel);
     return panel;
+}
+
+wxObject* CZilXMLResourceHandler::createFileSystemBrowser()
+{
+    auto* browser = makeInstance<CFileSystemBrowserControl>();
+    applyHidden(browser);
+    // Its buttons are made in Create, so the creator comes first.
+    browser->setButtonCreator(new CSlickButtonCreator());
+    browser->Create(m_parentAsWindow, GetID(), GetPosition(), GetSize(),
+                    GetStyle(wxS("style"), wxTAB_TRAVERSAL | wxNO_BORDER), GetName());
+    SetupWindow(browser);
+    return browser;
 }
 
 wxObject* CZilXMLResourceHandler::createTimeCtrl()

@@ -67,6 +67,7 @@ private:
     wxObject* createSpinCtrl();
     wxObject* createListBox();
     wxObject* createStaticBitmap();
+    wxObject* createFileSystemBrowser();
     template <class Panel>
     wxObject* createPanelWithChildren();
     wxObject* createTimeCtrl();

@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: MIT
+// The browser must stay fluid on a folder of 100,000 files: the GUI thread may be busy for at
+// most 50 ms in one go from setActiveFolder to the full list, where wxGenericDirCtrl reads the
+// folder on the GUI thread in one piece. The time of a run is the GUI thread's own CPU time in
+// its longest stretch; the wall time of that stretch, which grows with whatever else the
+// machine runs, is printed beside it; and a rebuild of the list may not grow with rows
+// that are not visible (100,000 loaded rows at most 10 times the cost of 1,000).
+#include "benchapp.h"
+#include "ratio.h"
+
+#include <zilui/system/filesystembrowser.h>
+#include <zilui/xrc/xmlresourcehandler.h>
+
+#include <benchmark/benchmark.h>
+
+#include <wx/app.h>
+#include <wx/dirctrl.h>
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/listctrl.h>
+#include <wx/timer.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <ftw.h>
+#include <time.h>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Control = zilui::CFileSystemBrowserControl;
+constexpr int kFiles = 100000;
+
+// Made once per run in /tmp and removed at exit.
+const std::string& bigFolder()
+{
+    static const std::string path = [] {
+        std::string pattern = "/tmp/zilui-bench-files-XXXXXX";
+        if (!::mkdtemp(&pattern[0]))
+            return std::string();
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string file = pattern + "/file" + std::to_string(i) + ".txt";
+            const int fd = ::open(file.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        std::atexit([] {
+            ::nftw(
+                bigFolder().c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p), 0; },
+                16, FTW_DEPTH | FTW_PHYS);
+        });
+        return pattern;
+    }();
+    return path;
+}
+
+// wxWidgets and the XRC handlers of a CAppBase program, which read the browser's bitmaps.
+bool ensureBrowserApp()
+{
+    if (!bench::ensureWX())
+        return false;
+    static const bool handlers = [] {
+        wxXmlResource::Get()->AddHandler(new zilui::CZilXMLResourceHandler());
+        wxXmlResource::Get()->InitAllHandlers();
+        return true;
+    }();
+    return handlers;
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+struct Busy {
+    double wallMs = 0; // includes time the scheduler gave to other processes
+    double cpuMs = 0;  // what this thread itself spent
+};
+
+// The longest stretch in which the GUI thread handled no timer tick and no idle event while
+// `start` runs and the loop goes on until `done`.
+template <class Start, class Done>
+Busy longestBusy(Start start, Done done)
+{
+    wxGUIEventLoop loop;
+    Clock::time_point last = Clock::now();
+    double lastCpu = threadCpuMs();
+    Busy longest;
+    const auto tick = [&] {
+        const Clock::time_point now = Clock::now();
+        const double cpu = threadCpuMs();
+        longest.wallMs = std::max(longest.wallMs, std::chrono::duration<double, std::milli>(now - last).count());
+        longest.cpuMs = std::max(longest.cpuMs, cpu - lastCpu);
+        last = now;
+        lastCpu = cpu;
+        if (done() && loop.IsRunning())
+            loop.Exit();
+    };
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { tick(); });
+    const auto onIdle = [&](wxIdleEvent& event) {
+        tick();
+        event.RequestMore();
+    };
+    wxTheApp->Bind(wxEVT_IDLE, onIdle);
+    timer.Start(1);
+    last = Clock::now();
+    lastCpu = threadCpuMs();
+    start();
+    tick();
+    if (!done())
+        loop.Run();
+    timer.Stop();
+    wxTheApp->Unbind(wxEVT_IDLE, onIdle);
+    return longest;
+}
+
+void BM_BrowserLongestBusy100000Files(benchmark::State& state)
+{
+    if (!ensureBrowserApp() || bigFolder().empty()) {
+        state.SkipWithError("wxWidgets could not be started or the folder not made");
+        return;
+    }
+    const zil::CURI folder = zil::CURI::fromPath(zil::Path(bigFolder()));
+    for (auto _ : state) {
+        auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(600, 400));
+        auto* control = new Control();
+        control->Create(frame);
+        frame->Show();
+        const Busy busy = longestBusy(
+            [&] { control->init(zil::CLocalFileSystem::get().get(), folder, folder); },
+            [&] { return control->getRowItems().size() == size_t(kFiles); });
+        state.SetIterationTime(busy.cpuMs / 1000.0);
+        state.counters["busy_cpu_ms"] = busy.cpuMs;
+        state.counters["busy_wall_ms"] = busy.wallMs;
+        delete frame; // now, not in the next iteration's idle time
+    }
+}
+BENCHMARK(BM_BrowserLongestBusy100000Files)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+
+void BM_BrowserBaselineGenericDirCtrl100000Files(benchmark::State& state)
+{
+    if (!ensureBrowserApp() || bigFolder().empty()) {
+        state.SkipWithError("wxWidgets could not be started or the folder not made");
+        return;
+    }
+    for (auto _ : state) {
+        auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(600, 400));
+        frame->Show();
+        wxGenericDirCtrl* tree = nullptr;
+        const Busy busy = longestBusy(
+            [&] {
+                tree = new wxGenericDirCtrl(frame, wxID_ANY, wxString::FromUTF8(bigFolder()));
+                tree->ExpandPath(wxString::FromUTF8(bigFolder()));
+            },
+            [&] { return tree != nullptr; });
+        state.SetIterationTime(busy.cpuMs / 1000.0);
+        state.counters["busy_cpu_ms"] = busy.cpuMs;
+        state.counters["busy_wall_ms"] = busy.wallMs;
+        delete frame; // now, not in the next iteration's idle time
+    }
+}
+// One run: it keeps the GUI thread for many seconds.
+BENCHMARK(BM_BrowserBaselineGenericDirCtrl100000Files)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+BENCHMARK_RATIO(BM_BrowserLongestBusy100000Files, BM_BrowserBaselineGenericDirCtrl100000Files, 0.0);
+
+// `count` files in memory, so the rebuild is measured and not the disk.
+class CMemoryFileSystem : public zil::CBase, public zil::IFileSystem {
+public:
+    void listFolder(const zil::CURI& folder, zil::TArray<EntryInfo>& out) override
+    {
+        const int count = folder.getName() == L"big" ? m_count : 1;
+        for (int i = 0; i < count; ++i) {
+            const zil::String name = L"file" + zil::toString(static_cast<int64_t>(i)) + L".txt";
+            out.push_back({name, folder.join(name), false, i});
+        }
+    }
+    EntryInfo getEntryInfo(const zil::CURI& uri) override { return {uri.getName(), uri, false, 1000}; }
+    bool isFolder(const zil::CURI&) override { return true; }
+    int m_count = 0;
+};
+
+// Switches between the loaded folder of `count` files and a folder of one, painting the
+// visible rows each time: two rebuilds, of which only the big one depends on `count`.
+void runRebuild(benchmark::State& state, int count)
+{
+    if (!ensureBrowserApp()) {
+        state.SkipWithError("wxWidgets could not be started");
+        return;
+    }
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(600, 400));
+    auto* control = new Control();
+    control->Create(frame);
+    frame->Show();
+    zil::P<CMemoryFileSystem> fs(new CMemoryFileSystem);
+    fs->m_count = count;
+    const zil::CURI big(L"mem://x/big"), small(L"mem://x/small");
+    control->init(fs.get(), L"mem://x", small);
+    for (const zil::CURI& folder : {small, big}) {
+        control->setActiveFolder(folder);
+        wxGUIEventLoop loop;
+        wxTimer timer;
+        timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            if (control->getCachedItem(folder)->loaded)
+                loop.Exit();
+        });
+        timer.Start(1);
+        loop.Run();
+    }
+    control->setActiveFolder(small);
+    for (auto _ : state) {
+        control->setActiveFolder(big);
+        control->getList()->Update();
+        control->setActiveFolder(small);
+        control->getList()->Update();
+    }
+    frame->Destroy();
+    wxTheApp->ProcessPendingEvents();
+}
+
+void BM_BrowserRebuild100000Rows(benchmark::State& state)
+{
+    runRebuild(state, 100000);
+}
+BENCHMARK(BM_BrowserRebuild100000Rows)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+
+void BM_BrowserRebuild1000Rows(benchmark::State& state)
+{
+    runRebuild(state, 1000);
+}
+BENCHMARK(BM_BrowserRebuild1000Rows)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+
+BENCHMARK_RATIO(BM_BrowserRebuild100000Rows, BM_BrowserRebuild1000Rows, 10.0);
+
+} // namespace

@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+class wxWindow;
+
+namespace gallery {
+
+// A file system browser rooted at the home folder with glossy buttons, the selection listed
+// under it, "Choose folder..." with the folder selector, and a button that fills a temporary
+// folder with 100,000 files to browse.
+wxWindow* makeFilesPage(wxWindow* parent);
+
+} // namespace gallery

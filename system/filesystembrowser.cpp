@@ -1,0 +1,653 @@
+// SPDX-License-Identifier: MIT
+#include <zilui/system/filesystembrowser.h>
+
+#include <zilui/app/datafolder.h>
+#include <zilui/app/language.h>
+#include <zilui/app/strings.h>
+#include <zilui/slick/buttoncreator.h>
+
+#include <zil/error.h>
+#include <zil/log.h>
+
+#include <wx/button.h>
+#include <wx/imaglist.h>
+#include <wx/listctrl.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/xrc/xmlres.h>
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+namespace zilui {
+
+// Virtual, so that a rebuild costs the visible rows: texts and images are asked for per row
+// as the list paints them.
+class CFileSystemBrowserList : public wxListView {
+public:
+    explicit CFileSystemBrowserList(CFileSystemBrowserControl* owner) : m_owner(owner) {}
+
+    // Rows of the active item's list order, or one placeholder row when `rows` is null.
+    void show(const zil::TArray<zil::P<CFileSystemBrowserControl::CItem>>* rows, const wxString& placeholder,
+              int placeholderImage)
+    {
+        DeleteAllItems();
+        m_rows = rows;
+        m_placeholder = placeholder;
+        m_placeholderImage = placeholderImage;
+        SetItemCount(rows ? static_cast<long>(rows->size()) : 1);
+        Refresh();
+    }
+    const zil::TArray<zil::P<CFileSystemBrowserControl::CItem>>* rows() const { return m_rows; }
+
+    // What wxLIST_AUTOSIZE gives, from the rows on the first page only: wxWidgets measures
+    // every row of a virtual list, which is most of a rebuild at 100,000 rows.
+    int autoWidth(long column) const
+    {
+        const long count = GetItemCount();
+        const long first = std::clamp(GetTopItem(), 0L, std::max(count - 1, 0L));
+        const long last = std::min(count, first + std::max(GetCountPerPage(), 1) + 1);
+        int width = 0;
+        for (long row = first; row < last; ++row)
+            width = std::max(width, GetTextExtent(OnGetItemText(row, column)).x);
+        const wxImageList* images = GetImageList(wxIMAGE_LIST_SMALL);
+        if (column == 0 && images && images->GetImageCount() > 0)
+            width += images->GetSize().x + FromDIP(5);
+        return width + FromDIP(10);
+    }
+
+    wxString OnGetItemText(long row, long column) const override
+    {
+        if (!m_rows)
+            return column == 0 ? m_placeholder : wxString();
+        if (row < 0 || static_cast<size_t>(row) >= m_rows->size())
+            return wxString();
+        const auto& item = (*m_rows)[static_cast<size_t>(row)];
+        if (column == 0)
+            return toWX(item->uri.getName());
+        if (item->type != CFileSystemBrowserControl::typeFile)
+            return wxString();
+        try {
+            return toWX(zil::getHumanReadableFileSize(item->size, 1, -1, 1024.0));
+        } catch (const zil::CError&) {
+            return wxString(); // a negative size from a foreign file system
+        }
+    }
+    int OnGetItemImage(long row) const override
+    {
+        if (!m_rows)
+            return m_placeholderImage;
+        if (row < 0 || static_cast<size_t>(row) >= m_rows->size())
+            return -1;
+        return (*m_rows)[static_cast<size_t>(row)]->type == CFileSystemBrowserControl::typeFolder
+                   ? m_owner->m_folderImage
+                   : m_owner->m_fileImage;
+    }
+
+private:
+    CFileSystemBrowserControl* m_owner;
+    const zil::TArray<zil::P<CFileSystemBrowserControl::CItem>>* m_rows = nullptr; // the active item's
+    wxString m_placeholder;
+    int m_placeholderImage = -1;
+};
+
+namespace {
+
+const zil::TArray<zil::P<CFileSystemBrowserControl::CItem>> kNoRows;
+
+// The library ships the browser's bitmaps in its own XRC file; a program that loaded its own
+// (with the same names) keeps those.
+wxBitmap loadBrowserBitmap(const char* name)
+{
+    wxXmlResource* resources = wxXmlResource::Get();
+    if (!resources->GetResourceNode(name)) {
+        const zil::Path library = getLibraryDataPath();
+        const zil::Path file = library / zil::Path(L"res/FileSystemBrowser.xrc");
+        if (!library.isEmpty() && zil::fileExists(file))
+            resources->Load(toWX(file.str()));
+        if (!resources->GetResourceNode(name)) {
+            zil::logError(L"CFileSystemBrowserControl: bitmap resource '" + zil::String(name) +
+                          L"' not found. Ignoring.");
+            return wxBitmap();
+        }
+    }
+    return resources->LoadBitmap(name);
+}
+
+// Folders before files, then case-blind by name; the exact name breaks ties, so that "A" and
+// "a", which can live side by side here, both keep a row.
+bool listsBefore(const std::pair<zil::String, CFileSystemBrowserControl::CItem*>& a,
+                 const std::pair<zil::String, CFileSystemBrowserControl::CItem*>& b)
+{
+    if (a.second->type != b.second->type)
+        return a.second->type == CFileSystemBrowserControl::typeFolder;
+    if (a.first != b.first)
+        return a.first < b.first;
+    return a.second->uri.getName() < b.second->uri.getName();
+}
+
+} // namespace
+
+// CUpdateForwarder
+
+void CFileSystemBrowserControl::CUpdateForwarder::unlink()
+{
+    zil::CMutexLock lock(m_mutex);
+    m_control = nullptr;
+}
+
+CFileSystemBrowserControl::CUpdateForwarder::CUpdateSubItemsAction::CUpdateSubItemsAction(
+    CUpdateForwarder* forwarder, const zil::CURI& folder, int64_t loadId, CResult&& result)
+    : m_forwarder(forwarder), m_folder(folder), m_loadId(loadId), m_result(std::move(result))
+{
+}
+
+void CFileSystemBrowserControl::CUpdateForwarder::CUpdateSubItemsAction::performAction()
+{
+    zil::CMutexLock lock(m_forwarder->m_mutex);
+    if (m_forwarder->m_control)
+        m_forwarder->m_control->updateSubItems(m_folder, m_loadId, m_result);
+}
+
+// CSubItemLoadThread
+
+CFileSystemBrowserControl::CSubItemLoadThread::CSubItemLoadThread(zil::IFileSystem* fileSystem,
+                                                                  CUpdateForwarder* forwarder,
+                                                                  const zil::CURI& folder, int64_t loadId)
+    : m_fileSystem(fileSystem), m_forwarder(forwarder), m_folder(folder), m_loadId(loadId)
+{
+    setName(L"zilui-fsbrowser");
+}
+
+void CFileSystemBrowserControl::CSubItemLoadThread::run()
+{
+    CUpdateForwarder::CResult result;
+    try {
+        zil::TArray<zil::IFileSystem::EntryInfo> entries;
+        try {
+            m_fileSystem->listFolder(m_folder, entries);
+        } catch (const std::exception& e) {
+            zil::logError(e, L"CFileSystemBrowserControl: Error loading the contents of '" + m_folder.toString() +
+                                 L"'. Ignoring.");
+        }
+        // The sorting happens here, not on the GUI thread: keys lower-cased once per entry.
+        std::vector<std::pair<zil::String, CItem*>> order;
+        order.reserve(entries.size());
+        for (const auto& entry : entries) {
+            zil::CURI child;
+            try {
+                child = m_folder.join(entry.name);
+                const zil::IFileSystem::EntryInfo info = m_fileSystem->getEntryInfo(child);
+                zil::P<CItem> item(new CItem);
+                item->uri = child;
+                item->type = info.isFolder ? typeFolder : typeFile;
+                if (item->type == typeFile)
+                    item->size = info.size;
+                auto [it, added] = result.items.emplace(entry.name, item);
+                if (!added)
+                    continue; // a file system that lists a name twice
+                order.emplace_back(zil::String(entry.name).Lower(), item.get());
+                result.cacheEntries.emplace(child.normalize().toString(), item);
+            } catch (const std::exception& e) {
+                zil::logError(e, L"Error initializing item from '" +
+                                     (child.isEmpty() ? m_folder.toString() + L"/" + entry.name : child.toString()) +
+                                     L"' in CFileSystemBrowserControl. Ignoring.");
+            }
+        }
+        std::sort(order.begin(), order.end(), listsBefore);
+        result.listOrder.reserve(order.size());
+        for (const auto& [key, item] : order)
+            result.listOrder.emplace_back(item);
+    } catch (const std::exception& e) {
+        // Out of memory and the like: deliver what there is, so the folder does not stay
+        // "Loading" for ever.
+        zil::logError(e, L"CFileSystemBrowserControl: Error loading the contents of '" + m_folder.toString() +
+                             L"'. Ignoring.");
+    }
+    try {
+        zil::P<CAction>(new CUpdateForwarder::CUpdateSubItemsAction(m_forwarder.get(), m_folder, m_loadId,
+                                                                     std::move(result)))
+            ->post();
+    } catch (const std::exception& e) {
+        zil::logError(e, L"CFileSystemBrowserControl: Cannot deliver the contents of '" + m_folder.toString() +
+                             L"'. Ignoring.");
+    }
+}
+
+// CFileSystemBrowserControl
+
+wxIMPLEMENT_DYNAMIC_CLASS(CFileSystemBrowserControl, wxPanel);
+
+CFileSystemBrowserControl::CFileSystemBrowserControl() = default;
+
+CFileSystemBrowserControl::CFileSystemBrowserControl(wxWindow* parent, IButtonCreator* buttonCreator)
+    : m_buttonCreator(buttonCreator)
+{
+    if (parent)
+        Create(parent);
+}
+
+CFileSystemBrowserControl::~CFileSystemBrowserControl()
+{
+    // A plain `delete` sends the destroy event only after this object is gone.
+    Unbind(wxEVT_DESTROY, &CFileSystemBrowserControl::onDestroy, this);
+    try {
+        deinit();
+    } catch (const std::exception& e) {
+        zil::onExceptionInDestructorIgnored(e, L"zilui::CFileSystemBrowserControl");
+    }
+}
+
+void CFileSystemBrowserControl::setButtonCreator(IButtonCreator* creator)
+{
+    m_buttonCreator = creator;
+}
+
+bool CFileSystemBrowserControl::Create(wxWindow* parent, int id, const wxPoint& pos, const wxSize& size, long style,
+                                       const wxString& name)
+{
+    if (!wxPanel::Create(parent, id, pos, size, style, name))
+        return false;
+    createChildren();
+    Bind(wxEVT_DESTROY, &CFileSystemBrowserControl::onDestroy, this);
+    updateButtons();
+    return true;
+}
+
+void CFileSystemBrowserControl::createChildren()
+{
+    const double s = GetContentScaleFactor();
+    const auto scaled = [s](double length) { return static_cast<int>(std::lround(length * s)); };
+    const struct {
+        int id;
+        const char* bitmap;
+        zil::String tip;
+        wxButton** button;
+    } buttons[] = {
+        {kBackId, "fileSystemBrowser_back", ZILUI_TR("Back"), &m_backButton},
+        {kForwardId, "fileSystemBrowser_forward", ZILUI_TR("Forward"), &m_forwardButton},
+        {kUpId, "fileSystemBrowser_up", ZILUI_TR("Up"), &m_upButton},
+        {kRefreshId, "fileSystemBrowser_refresh", ZILUI_TR("Refresh"), &m_refreshButton},
+    };
+    for (const auto& b : buttons) {
+        const wxBitmap bitmap = loadBrowserBitmap(b.bitmap);
+        // Without its picture a button says what it does.
+        const zil::String label = bitmap.IsOk() ? zil::String() : b.tip;
+        wxButton* button = m_buttonCreator ? m_buttonCreator->createButton(this, b.id, label)
+                                           : new wxButton(this, b.id, toWX(label), wxDefaultPosition,
+                                                          wxDefaultSize, label.isEmpty() ? wxBU_EXACTFIT : 0);
+        if (bitmap.IsOk()) {
+            button->SetBitmap(bitmap);
+            // Skinned buttons paint the disabled state's own bitmap, and Back starts disabled.
+            button->SetBitmapDisabled(bitmap.ConvertToDisabled());
+        }
+        button->SetToolTip(toWX(b.tip));
+        button->Bind(wxEVT_BUTTON, &CFileSystemBrowserControl::onButton, this);
+        *b.button = button;
+    }
+    m_folderText = new wxStaticText(this, kFolderTextId, wxString(), wxDefaultPosition, wxDefaultSize,
+                                    wxST_ELLIPSIZE_MIDDLE);
+
+    auto* toolbar = new wxBoxSizer(wxHORIZONTAL);
+    toolbar->Add(m_backButton);
+    toolbar->AddSpacer(scaled(2));
+    toolbar->Add(m_forwardButton);
+    toolbar->AddSpacer(scaled(10));
+    toolbar->Add(m_upButton);
+    toolbar->AddSpacer(scaled(10));
+    toolbar->Add(m_refreshButton);
+    toolbar->AddSpacer(scaled(10));
+    toolbar->Add(m_folderText, 1, wxALIGN_CENTER_VERTICAL);
+
+    m_list = new CFileSystemBrowserList(this);
+    m_list->Create(this, kListId, wxDefaultPosition, wxDefaultSize,
+                   wxLC_REPORT | wxLC_VIRTUAL | (m_singleSelection ? wxLC_SINGLE_SEL : 0));
+    m_list->AppendColumn(toWX(ZILUI_TR("Name")), wxLIST_FORMAT_LEFT);
+    m_list->AppendColumn(toWX(ZILUI_TR("Size")), wxLIST_FORMAT_RIGHT);
+    const wxBitmap images[] = {loadBrowserBitmap("fileSystemBrowser_folder"),
+                               loadBrowserBitmap("fileSystemBrowser_file"),
+                               loadBrowserBitmap("fileSystemBrowser_loading"),
+                               loadBrowserBitmap("fileSystemBrowser_folderEmpty")};
+    if (images[0].IsOk()) {
+        m_imageList = new wxImageList(images[0].GetWidth(), images[0].GetHeight(), true, 4);
+        int* indices[] = {&m_folderImage, &m_fileImage, &m_loadingImage, &m_emptyImage};
+        for (int i = 0; i < 4; ++i) {
+            wxBitmap image = images[i];
+            if (image.IsOk() && image.GetSize() != images[0].GetSize())
+                image = wxBitmap(image.ConvertToImage().Rescale(images[0].GetWidth(), images[0].GetHeight(),
+                                                                wxIMAGE_QUALITY_HIGH));
+            *indices[i] = image.IsOk() ? m_imageList->Add(image) : -1;
+        }
+        m_list->AssignImageList(m_imageList, wxIMAGE_LIST_SMALL);
+    }
+    m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, &CFileSystemBrowserControl::onItemActivated, this);
+
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(toolbar, 0, wxEXPAND);
+    sizer->Add(m_list, 1, wxEXPAND);
+    SetSizer(sizer);
+}
+
+void CFileSystemBrowserControl::deinit()
+{
+    if (m_forwarder) {
+        m_forwarder->unlink();
+        m_forwarder.reset();
+    }
+    if (m_list)
+        m_list->show(nullptr, wxString(), -1);
+    m_fileSystem.reset();
+    m_activeItem.reset();
+    m_activeFolder = zil::CURI();
+    m_itemCache.clear();
+    m_backHistory.clear();
+    m_forwardHistory.clear();
+}
+
+void CFileSystemBrowserControl::onDestroy(wxWindowDestroyEvent& event)
+{
+    event.Skip();
+    if (event.GetEventObject() == this) {
+        deinit();
+        m_list = nullptr; // being destroyed with us
+    }
+}
+
+void CFileSystemBrowserControl::init(zil::IFileSystem* fileSystem, const zil::CURI& root,
+                                     const zil::CURI& initialFolder)
+{
+    deinit();
+    m_fileSystem = fileSystem;
+    m_forwarder = new CUpdateForwarder(this);
+    m_root = root.normalize();
+    zil::P<CItem> rootItem(new CItem);
+    rootItem->uri = m_root;
+    rootItem->type = typeFolder;
+    m_itemCache[m_root.toString()] = rootItem;
+    setActiveFolder(initialFolder);
+    updateButtons();
+}
+
+void CFileSystemBrowserControl::setActiveFolder(const zil::CURI& folder)
+{
+    const zil::CURI uri = folder.normalize();
+    if (uri == m_activeFolder)
+        return;
+    m_activeFolder = uri;
+    if (m_folderText)
+        m_folderText->SetLabel(toWX(getActiveFolderText(uri)));
+    zil::P<CItem>& cached = m_itemCache[uri.toString()];
+    if (!cached) {
+        cached = new CItem;
+        cached->uri = uri;
+        cached->type = typeFolder;
+    }
+    m_activeItem = cached;
+    updateButtons();
+    updateListItems();
+    if (m_listener)
+        m_listener->onActiveFolderChanged(this);
+}
+
+zil::String CFileSystemBrowserControl::getActiveFolderText(const zil::CURI& folder)
+{
+    if (folder.isLocal())
+        return folder.getLocalPath().str();
+    const zil::String& path = folder.getPath();
+    const zil::String& rootPath = m_root.getPath();
+    // Relative to the root when inside it; otherwise the whole path.
+    if (!m_root.isEmpty() && folder.getScheme() == m_root.getScheme() && path.StartsWith(rootPath) &&
+        (path.size() == rootPath.size() || rootPath.EndsWith(L"/") || path[rootPath.size()] == L'/')) {
+        const zil::String rest = path.substr(rootPath.size());
+        return rest.StartsWith(L"/") ? rest : L"/" + rest;
+    }
+    return path;
+}
+
+zil::CURI CFileSystemBrowserControl::getParentURI(const zil::CURI& folder)
+{
+    return folder.getParent();
+}
+
+void CFileSystemBrowserControl::updateListItems()
+{
+    if (!m_list)
+        return;
+    if (!m_activeItem) {
+        m_list->show(nullptr, wxString(), -1);
+    } else if (!m_activeItem->loaded) {
+        m_list->show(nullptr, toWX(ZILUI_TR("Loading. Please wait...")), m_loadingImage);
+        if (m_activeItem->loadId == -1 && m_fileSystem && m_forwarder) {
+            const int64_t id = m_nextLoadId++;
+            m_activeItem->loadId = id;
+            try {
+                zil::P<CSubItemLoadThread> thread(
+                    new CSubItemLoadThread(m_fileSystem.get(), m_forwarder.get(), m_activeItem->uri, id));
+                thread->start();
+                thread->detach();
+            } catch (const zil::CError& e) {
+                // No thread: the folder shows as empty rather than loading for ever.
+                zil::logError(e, L"CFileSystemBrowserControl: Cannot start loading '" +
+                                     m_activeItem->uri.toString() + L"'. Ignoring.");
+                m_activeItem->loadId = -1;
+                m_activeItem->loaded = true;
+            }
+        }
+    }
+    if (m_activeItem && m_activeItem->loaded) {
+        if (m_activeItem->listOrder.empty())
+            m_list->show(nullptr, toWX(ZILUI_TR("This folder is empty.")), m_emptyImage);
+        else
+            m_list->show(&m_activeItem->listOrder, wxString(), -1);
+    }
+
+    const double s = GetContentScaleFactor();
+    m_list->SetColumnWidth(0, std::max(m_list->autoWidth(0), static_cast<int>(std::lround(100 * s))) +
+                                  static_cast<int>(std::lround(10 * s)));
+    m_list->SetColumnWidth(1, std::max(m_list->autoWidth(1), static_cast<int>(std::lround(75 * s))));
+    if (m_listener)
+        m_listener->onContentsChanged(this);
+}
+
+void CFileSystemBrowserControl::updateSubItems(const zil::CURI& folder, int64_t loadId,
+                                               CUpdateForwarder::CResult& result)
+{
+    const auto found = m_itemCache.find(folder.normalize().toString());
+    if (found == m_itemCache.end() || found->second->loadId != loadId)
+        return; // superseded, or forgotten by init()
+    CItem& item = *found->second;
+    // Entries the cache knows already keep their objects, and with them a load pending or
+    // done below them. The new ones move over as the worker's map nodes, in key order, each
+    // at the place the walk has reached: no search and no allocation on this thread.
+    std::unordered_map<const CItem*, zil::P<CItem>> kept;
+    auto next = result.cacheEntries.empty() ? m_itemCache.end()
+                                            : m_itemCache.lower_bound(result.cacheEntries.begin()->first);
+    for (auto entry = result.cacheEntries.begin(); entry != result.cacheEntries.end();) {
+        const auto current = entry++;
+        while (next != m_itemCache.end() && next->first < current->first)
+            ++next;
+        if (next == m_itemCache.end() || next->first != current->first) {
+            m_itemCache.insert(next, result.cacheEntries.extract(current));
+        } else {
+            if (next->second != current->second) {
+                next->second->type = current->second->type;
+                next->second->size = current->second->size;
+                kept.emplace(current->second.get(), next->second);
+            }
+            ++next;
+        }
+    }
+    if (!kept.empty()) {
+        const auto replace = [&kept](zil::P<CItem>& entry) {
+            const auto found = kept.find(entry.get());
+            if (found != kept.end())
+                entry = found->second;
+        };
+        for (auto& [name, child] : result.items)
+            replace(child);
+        for (auto& row : result.listOrder)
+            replace(row);
+    }
+    item.subItems = std::move(result.items);
+    item.listOrder = std::move(result.listOrder);
+    item.loaded = true;
+    item.loadId = -1;
+    if (found->second == m_activeItem) {
+        updateButtons();
+        updateListItems();
+    }
+}
+
+void CFileSystemBrowserControl::refreshActiveFolder()
+{
+    if (!m_activeItem)
+        return;
+    m_activeItem->subItems.clear();
+    m_activeItem->listOrder.clear();
+    m_activeItem->loaded = false;
+    m_activeItem->loadId = -1;
+    updateListItems();
+}
+
+void CFileSystemBrowserControl::pushBack(const zil::CURI& uri)
+{
+    if (!uri.isEmpty())
+        m_backHistory.push_front(uri);
+}
+
+void CFileSystemBrowserControl::goBack()
+{
+    if (m_backHistory.empty())
+        return;
+    const zil::CURI target = m_backHistory.front();
+    m_backHistory.pop_front();
+    if (!m_activeFolder.isEmpty())
+        m_forwardHistory.push_front(m_activeFolder);
+    setActiveFolder(target);
+    updateButtons();
+}
+
+void CFileSystemBrowserControl::goForward()
+{
+    if (m_forwardHistory.empty())
+        return;
+    const zil::CURI target = m_forwardHistory.front();
+    m_forwardHistory.pop_front();
+    pushBack(m_activeFolder);
+    setActiveFolder(target);
+    updateButtons();
+}
+
+void CFileSystemBrowserControl::goUp()
+{
+    if (m_activeFolder.isEmpty() || m_activeFolder == m_root)
+        return;
+    const zil::CURI parent = getParentURI(m_activeFolder);
+    if (parent.isEmpty())
+        return;
+    pushBack(m_activeFolder);
+    setActiveFolder(parent);
+    updateButtons();
+}
+
+void CFileSystemBrowserControl::activateRow(long row)
+{
+    const auto& rows = getRowItems();
+    if (row < 0 || static_cast<size_t>(row) >= rows.size())
+        return;
+    const zil::P<CItem> item = rows[static_cast<size_t>(row)];
+    if (item->type != typeFolder)
+        return;
+    pushBack(m_activeFolder);
+    m_forwardHistory.clear();
+    setActiveFolder(item->uri);
+    updateButtons();
+}
+
+void CFileSystemBrowserControl::updateButtons()
+{
+    if (!m_backButton)
+        return;
+    bool canGoUp = false;
+    if (!m_activeFolder.isEmpty() && m_activeFolder != m_root) {
+        try {
+            canGoUp = !getParentURI(m_activeFolder).isEmpty();
+        } catch (const zil::CError& e) {
+            zil::logError(e, L"CFileSystemBrowserControl: Cannot find the parent of '" + m_activeFolder.toString() +
+                                 L"'. Ignoring.");
+        }
+    }
+    m_upButton->Enable(canGoUp);
+    m_backButton->Enable(!m_backHistory.empty());
+    m_forwardButton->Enable(!m_forwardHistory.empty());
+    m_refreshButton->Enable(static_cast<bool>(m_activeItem));
+}
+
+void CFileSystemBrowserControl::onButton(wxCommandEvent& event)
+{
+    switch (event.GetId()) {
+    case kBackId:
+        goBack();
+        break;
+    case kForwardId:
+        goForward();
+        break;
+    case kUpId:
+        goUp();
+        break;
+    case kRefreshId:
+        refreshActiveFolder();
+        break;
+    default:
+        event.Skip();
+    }
+}
+
+void CFileSystemBrowserControl::onItemActivated(wxListEvent& event)
+{
+    activateRow(event.GetIndex());
+}
+
+const zil::TArray<zil::P<CFileSystemBrowserControl::CItem>>& CFileSystemBrowserControl::getRowItems() const
+{
+    return m_list && m_list->rows() ? *m_list->rows() : kNoRows;
+}
+
+wxListView* CFileSystemBrowserControl::getList() const
+{
+    return m_list;
+}
+
+zil::P<CFileSystemBrowserControl::CItem> CFileSystemBrowserControl::getCachedItem(const zil::CURI& uri) const
+{
+    const auto found = m_itemCache.find(uri.normalize().toString());
+    return found == m_itemCache.end() ? zil::P<CItem>() : found->second;
+}
+
+void CFileSystemBrowserControl::getSelectedItems(zil::TList<zil::P<CItem>>& items)
+{
+    const auto& rows = getRowItems();
+    if (!m_list)
+        return;
+    for (long row = m_list->GetFirstSelected(); row != -1; row = m_list->GetNextSelected(row))
+        if (static_cast<size_t>(row) < rows.size())
+            items.push_back(rows[static_cast<size_t>(row)]);
+}
+
+void CFileSystemBrowserControl::getSelectedItemURIs(zil::TList<zil::CURI>& uris)
+{
+    zil::TList<zil::P<CItem>> items;
+    getSelectedItems(items);
+    for (const auto& item : items)
+        uris.push_back(item->uri);
+}
+
+void CFileSystemBrowserControl::setSingleSelection(bool single)
+{
+    m_singleSelection = single;
+    if (m_list)
+        m_list->SetSingleStyle(wxLC_SINGLE_SEL, single);
+}
+
+} // namespace zilui

@@ -1,0 +1,311 @@
+// SPDX-License-Identifier: MIT
+#include "app/apptestutil.h"
+#include "controls/inputframe.h"
+#include "support/guitest.h"
+#include "xrc/xrctestutil.h"
+
+#include <zilui/slick/controls.h>
+#include <zilui/system/filesystembrowser.h>
+
+#include <zil/thread.h>
+
+#include <gtest/gtest.h>
+#include <wx/listctrl.h>
+
+#include <map>
+#include <mutex>
+#include <set>
+#include <wx/weakref.h>
+
+namespace zilui::test {
+namespace {
+
+using Control = CFileSystemBrowserControl;
+
+// Folders in memory whose listings wait for the test: each listFolder call takes its
+// contents when called and returns once released, so the test decides the order in which
+// loads finish. A folder named "denied" fails after listing one entry; an entry named "bad"
+// has no information.
+class CGatedFileSystem : public zil::CBase, public zil::IFileSystem {
+public:
+    void setFolder(const zil::String& folder, std::map<zil::String, bool> entries)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_folders[folder] = std::move(entries);
+    }
+    // Lets call `index` (0 = the first listing) return.
+    void open(size_t index) { gate(index)->set(); }
+    int calls(const zil::String& folder)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_calls[folder];
+    }
+    bool finished(size_t index)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_finished.count(index) > 0;
+    }
+
+    void listFolder(const zil::CURI& folder, zil::TArray<EntryInfo>& out) override
+    {
+        std::map<zil::String, bool> entries;
+        size_t index;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            entries = m_folders[folder.getPath()];
+            index = m_next++;
+            ++m_calls[folder.getPath()];
+        }
+        gate(index)->wait(10000);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_finished.insert(index);
+        }
+        for (const auto& [name, isFolder] : entries) {
+            out.push_back({name, folder.join(name), isFolder, 0});
+            if (folder.getName() == L"denied")
+                throw zil::CIOError(L"Permission denied", L"test", zil::CIOError::codeCannotOpen);
+        }
+    }
+    EntryInfo getEntryInfo(const zil::CURI& uri) override
+    {
+        if (uri.getName() == L"bad")
+            throw zil::CIOError(L"No such file", L"test", zil::CIOError::codeCannotOpen);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto& folder = m_folders[uri.getParent().getPath()];
+        const auto found = folder.find(uri.getName());
+        const bool isFolder = found != folder.end() && found->second;
+        return {uri.getName(), uri, isFolder, isFolder ? 0 : 2048};
+    }
+    bool isFolder(const zil::CURI& uri) override { return m_folders.count(uri.getPath()) > 0; }
+
+private:
+    zil::P<zil::CSignal> gate(size_t index)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto& signal = m_gates[index];
+        if (!signal)
+            signal = new zil::CSignal;
+        return signal;
+    }
+
+    std::mutex m_mutex;
+    std::map<zil::String, std::map<zil::String, bool>> m_folders;
+    std::map<zil::String, int> m_calls;
+    std::map<size_t, zil::P<zil::CSignal>> m_gates;
+    std::set<size_t> m_finished;
+    size_t m_next = 0;
+};
+
+struct CCountingListener : Control::IListener {
+    void onContentsChanged(Control*) override { ++contents; }
+    void onActiveFolderChanged(Control*) override { ++folders; }
+    int contents = 0, folders = 0;
+};
+
+struct FileSystemBrowser : testing::Test {
+    FileSystemBrowser()
+    {
+        // The library's bitmaps come through the handlers a CAppBase program registers.
+        resources.AddHandler(new CZilXMLResourceHandler());
+        resources.InitAllHandlers();
+        previousResources = wxXmlResource::Set(&resources);
+        control->Create(&sharedFrame(), wxID_ANY, wxDefaultPosition, wxSize(400, 300));
+        control->setListenerWeak(&listener);
+        fs->setFolder(L"/r", {{L"sub", true}, {L"b.txt", false}, {L"A.txt", false}});
+        fs->setFolder(L"/r/sub", {{L"x", false}});
+    }
+    ~FileSystemBrowser() override
+    {
+        for (size_t i = 0; i < 16; ++i)
+            fs->open(i);
+        if (control)
+            control->Destroy();
+        wxXmlResource::Set(previousResources);
+    }
+    // The texts of column 0, row by row.
+    std::vector<wxString> rows() const
+    {
+        std::vector<wxString> result;
+        for (long i = 0; i < control->getList()->GetItemCount(); ++i)
+            result.push_back(control->getList()->GetItemText(i));
+        return result;
+    }
+    bool shows(const wxString& first) const
+    {
+        return control->getList()->GetItemCount() > 0 && control->getList()->GetItemText(0) == first;
+    }
+
+    wxXmlResource resources{wxXRC_USE_LOCALE};
+    wxXmlResource* previousResources = nullptr;
+    CGlobalLogCapture log;
+    zil::P<CGatedFileSystem> fs{new CGatedFileSystem};
+    CCountingListener listener;
+    wxWeakRef<Control> control{new Control()};
+};
+
+// Sorting, skipped entries and every way a folder can fail to list end in rows, not a hang.
+TEST_F(FileSystemBrowser, ListingsThatFailShowWhatCouldBeRead)
+{
+    zil::test::CTempFolder disk;
+    disk.writeFile(L"b.txt", std::string(3000, 'x'));
+    disk.writeFile(L"a.txt", "");
+    std::ofstream(disk.path().toAPIPath() + "/bad\xff.txt"); // not UTF-8: its name leads nowhere
+    ::mkdir(disk.api(L"Zeta").c_str(), 0755);
+    fs->setFolder(L"/denied", {{L"a", false}, {L"b", false}});
+    fs->setFolder(L"/partial", {{L"bad", false}, {L"good", false}});
+    for (size_t i = 0; i < 16; ++i)
+        fs->open(i);
+    const zil::String gone = (disk / L"gone").str();
+    const struct {
+        zil::IFileSystem* fileSystem;
+        zil::String folder;
+        std::vector<wxString> rows;
+        const char* logged;
+    } cases[] = {
+        {zil::CLocalFileSystem::get().get(), disk.path().str(), {"Zeta", "a.txt", "b.txt"},
+         "Error initializing item from 'file://"},
+        {zil::CLocalFileSystem::get().get(), gone, {"This folder is empty."}, "Error loading the contents of"},
+        {zil::CLocalFileSystem::get().get(), L"smb://host/share", {"This folder is empty."},
+         "Error loading the contents of 'smb://host/share'. Ignoring."},
+        {fs.get(), L"smb://h/denied", {"a"}, "Error loading the contents of 'smb://h/denied'. Ignoring."},
+        {fs.get(), L"smb://h/partial", {"good"}, "Error initializing item from 'smb://h/partial/bad'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder.toUTF8());
+        control->init(c.fileSystem, c.folder, c.folder);
+        EXPECT_TRUE(shows("Loading. Please wait..."));
+        ASSERT_TRUE(runLoopUntil([&] { return !shows("Loading. Please wait..."); }, 10000));
+        EXPECT_EQ(rows(), c.rows);
+        EXPECT_NE(log.text().find(c.logged), std::string::npos) << log.text();
+    }
+    control->init(zil::CLocalFileSystem::get().get(), disk.path().str(), disk.path().str());
+    runLoopUntil([&] { return shows("Zeta"); });
+    EXPECT_EQ(control->getList()->GetItemText(2, 1), "2.9 KiB");
+    EXPECT_EQ(control->getList()->GetItemText(0, 1), "");
+}
+
+// A load that finishes after the user went elsewhere fills the cache only; coming back needs
+// no second load.
+TEST_F(FileSystemBrowser, LateResultIsCachedAndShownOnReturn)
+{
+    control->init(fs.get(), L"smb://h/r", L"smb://h/r");
+    control->setActiveFolder(L"smb://h/r/sub"); // call 1
+    fs->open(0);
+    ASSERT_TRUE(runLoopUntil([&] { return control->getCachedItem(L"smb://h/r")->loaded; }, 10000));
+    const int rebuilds = listener.contents;
+    processPendingEvents();
+    EXPECT_EQ(listener.contents, rebuilds);
+    EXPECT_TRUE(shows("Loading. Please wait..."));
+    fs->open(1);
+    ASSERT_TRUE(runLoopUntil([&] { return shows("x"); }, 10000));
+    control->setActiveFolder(L"smb://h/r/./");
+    EXPECT_EQ(rows(), (std::vector<wxString>{"sub", "A.txt", "b.txt"}));
+    EXPECT_EQ(fs->calls(L"/r"), 1);
+    // The sub-folder found in the listing is the object that was loaded, not a copy.
+    EXPECT_EQ(control->getRowItems()[0].get(), control->getCachedItem(L"smb://h/r/sub").get());
+}
+
+// A refresh supersedes the running load: its result, arriving last, must not win.
+TEST_F(FileSystemBrowser, RefreshDropsTheOlderLoad)
+{
+    control->init(fs.get(), L"smb://h/r", L"smb://h/r");
+    fs->setFolder(L"/r", {{L"new", false}});
+    control->refreshActiveFolder(); // call 1
+    fs->open(1);
+    ASSERT_TRUE(runLoopUntil([&] { return shows("new"); }, 10000));
+    fs->open(0);
+    ASSERT_TRUE(runLoopUntil([&] { return fs->finished(0); }, 10000));
+    runLoopUntil([] { return false; }, 100); // its action would arrive here
+    EXPECT_EQ(rows(), std::vector<wxString>{"new"});
+}
+
+// Up stops at the root; Back and Forward follow activation, by Enter and by double click.
+TEST_F(FileSystemBrowser, NavigationByKeyboardMouseAndButtons)
+{
+    CControlsInputFrame input;
+    control->Destroy();
+    control = new Control();
+    control->Create(input.panel, wxID_ANY, wxDefaultPosition, input.panel->GetClientSize());
+    for (size_t i = 0; i < 16; ++i)
+        fs->open(i);
+    control->init(fs.get(), L"smb://h/r", L"smb://h/r");
+    ASSERT_TRUE(runLoopUntil([&] { return shows("sub"); }, 10000));
+    const auto enabled = [&](int id) { return control->FindWindow(id)->IsEnabled(); };
+    EXPECT_FALSE(enabled(Control::kUpId));
+    control->goUp();
+    EXPECT_EQ(control->getActiveFolder(), zil::CURI(L"smb://h/r"));
+    EXPECT_TRUE(control->getBackHistory().empty());
+
+    wxListView* list = control->getList();
+    const struct {
+        const char* how;
+        std::function<void()> activate;
+    } ways[] = {
+        {"Enter",
+         [&] {
+             list->SetFocus();
+             list->Select(0);
+             list->Focus(0);
+             processPendingEvents();
+             wxUIActionSimulator().Char(WXK_RETURN);
+         }},
+        {"double click",
+         [&] {
+             wxRect rect;
+             list->GetItemRect(0, rect);
+             wxUIActionSimulator sim;
+             sim.MouseMove(list->ClientToScreen(rect.GetPosition() + wxPoint(30, rect.height / 2)));
+             processPendingEvents();
+             sim.MouseDblClick();
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        way.activate();
+        ASSERT_TRUE(runLoopUntil([&] { return shows("x"); }, 5000));
+        EXPECT_EQ(control->getActiveFolder(), zil::CURI(L"smb://h/r/sub"));
+        EXPECT_TRUE(enabled(Control::kUpId) && enabled(Control::kBackId) && !enabled(Control::kForwardId));
+        wxCommandEvent back(wxEVT_BUTTON, Control::kBackId);
+        control->FindWindow(Control::kBackId)->ProcessWindowEvent(back);
+        EXPECT_EQ(control->getActiveFolder(), zil::CURI(L"smb://h/r"));
+        EXPECT_TRUE(enabled(Control::kForwardId) && !enabled(Control::kBackId));
+        ASSERT_TRUE(runLoopUntil([&] { return shows("sub"); }, 5000));
+    }
+    control->goForward();
+    EXPECT_EQ(control->getActiveFolder(), zil::CURI(L"smb://h/r/sub"));
+}
+
+// Destroyed with a load still running: the late result finds no control.
+TEST_F(FileSystemBrowser, DestroyedWhileLoading)
+{
+    control->init(fs.get(), L"smb://h/r", L"smb://h/r");
+    const int rebuilds = listener.contents;
+    control->Destroy();
+    control = nullptr;
+    fs->open(0);
+    ASSERT_TRUE(runLoopUntil([&] { return fs->finished(0); }, 10000));
+    runLoopUntil([] { return false; }, 100);
+    EXPECT_EQ(listener.contents, rebuilds);
+}
+
+// From XRC: buttons from the skinned button creator, pictures from the library's resources.
+using FileSystemBrowserXrc = CXrcFixture;
+TEST_F(FileSystemBrowserXrc, CreatedWithSkinnedButtonsAndBitmaps)
+{
+    wxXmlResource* global = wxXmlResource::Set(&resources); // the one the control reads its bitmaps from
+    load(panelXrc("<object class=\"zil::CFileSystemBrowserControl\" name=\"browser\"/>"));
+    wxXmlResource::Set(global);
+    auto* browser = find<Control>("browser");
+    ASSERT_TRUE(browser);
+    for (int id : {Control::kBackId, Control::kForwardId, Control::kUpId, Control::kRefreshId}) {
+        auto* button = dynamic_cast<CSlickButton*>(browser->FindWindow(id));
+        ASSERT_TRUE(button) << id;
+        EXPECT_TRUE(button->GetBitmap().IsOk()) << id;
+    }
+    ASSERT_TRUE(browser->getList()->GetImageList(wxIMAGE_LIST_SMALL));
+    EXPECT_EQ(browser->getList()->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount(), 4);
+}
+
+} // namespace
+} // namespace zilui::test
