@@ -4,10 +4,13 @@
 #include <zil/error.h>
 
 #include <wx/control.h>
+#include <wx/dcmemory.h>
 #include <wx/dynarray.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <unordered_map>
 
 namespace zilui {
 
@@ -51,6 +54,53 @@ void emitTrimmed(const zil::String& line, zil::TArray<zil::String>& out)
 int truncToInt(double value)
 {
     return static_cast<int>(std::trunc(value));
+}
+
+// Pixel widths of the words measured so far, per font and kind of DC: prose repeats its words,
+// so a text is measured once and its repaints and reflows look the widths up. GUI thread only.
+class CWordWidths {
+public:
+    // The table of `dc` with its present font.
+    std::unordered_map<std::wstring, wxCoord>& forFont(wxDC& dc)
+    {
+        // A window's DC may use other font options (hinting) than a bitmap's; the scale too
+        // changes how text is laid out.
+        const wxFont& font = dc.GetFont();
+        const double scale = dc.GetContentScaleFactor();
+        const bool memory = wxDynamicCast(&dc, wxMemoryDC) != nullptr;
+        if (!m_last || !font.IsSameAs(m_lastFont) || scale != m_lastScale || memory != m_lastMemory) {
+            wxString key = font.GetNativeFontInfoDesc();
+            key << '|' << scale << '|' << (memory ? 'm' : 'w');
+            m_last = &m_fonts[key.ToStdWstring()];
+            m_lastFont = font;
+            m_lastScale = scale;
+            m_lastMemory = memory;
+        }
+        if (m_last->size() > kMaxWords)
+            m_last->clear();
+        return *m_last;
+    }
+    void clear()
+    {
+        m_fonts.clear();
+        m_last = nullptr;
+    }
+
+private:
+    // Beyond this a table starts afresh, which bounds the memory a stream of ever new words takes.
+    static constexpr size_t kMaxWords = 1 << 18;
+    std::unordered_map<std::wstring, std::unordered_map<std::wstring, wxCoord>> m_fonts;
+    // The table asked for last, for the next paragraph in the same font.
+    std::unordered_map<std::wstring, wxCoord>* m_last = nullptr;
+    wxFont m_lastFont;
+    double m_lastScale = 0;
+    bool m_lastMemory = false;
+};
+
+CWordWidths& wordWidths()
+{
+    static CWordWidths widths;
+    return widths;
 }
 
 } // namespace
@@ -134,6 +184,7 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
     if (font && font->IsOk())
         fontChanger.Set(*font);
     const wxCoord spaceWidth = dc.GetTextExtent(wxS(" ")).x;
+    std::unordered_map<std::wstring, wxCoord>& widths = wordWidths().forFont(dc);
 
     zil::String current;
     wxCoord w = 0;
@@ -143,8 +194,10 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
     while (getNextWord(line, pos, word)) {
         if (word.isEmpty())
             continue;
-        const wxString wxWord(word);
-        const wxCoord ww = dc.GetTextExtent(wxWord).x;
+        auto known = widths.find(word);
+        if (known == widths.end())
+            known = widths.emplace(word, dc.GetTextExtent(wxString(word)).x).first;
+        const wxCoord ww = known->second;
         if (!current.isEmpty()) {
             if (w + ww <= maxWidth) {
                 current += word;
@@ -163,6 +216,7 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
                 // Piece widths come from the prefix extents as differences; kerning across
                 // the cut can make a piece measured alone a pixel wider, so each emitted piece
                 // is measured once more and gives back characters until it fits.
+                const wxString wxWord(word);
                 if (!dc.GetPartialTextExtents(wxWord, prefixWidths) || prefixWidths.size() != word.size()) {
                     // A DC without prefix extents: sum the characters' widths, so no character is lost.
                     prefixWidths.clear();
@@ -289,6 +343,11 @@ wxSize CLineBasedStyledTextPainter::getTextSize(wxDC& dc, const zil::String& tex
         size.y += line.extent.y;
     }
     return size;
+}
+
+void CLineBasedStyledTextPainter::disposeMeasurementCache()
+{
+    wordWidths().clear();
 }
 
 } // namespace zilui
