@@ -56,16 +56,16 @@ int truncToInt(double value)
     return static_cast<int>(std::trunc(value));
 }
 
-// Pixel widths of the words measured so far, per font and kind of DC: prose repeats its words,
-// so a text is measured once and its repaints and reflows look the widths up. GUI thread only.
-class CWordWidths {
+// Pixel extents of the words and lines measured so far, per font and kind of DC: prose repeats
+// its words, and a label its lines on every repaint, so a text is measured once and looked up
+// after that. GUI thread only.
+class CTextExtents {
 public:
-    // The table of `dc` with its present font.
-    std::unordered_map<std::wstring, wxCoord>& forFont(wxDC& dc)
+    // The table of `dc` with `font`.
+    std::unordered_map<std::wstring, wxSize>& forFont(wxDC& dc, const wxFont& font)
     {
         // A window's DC may use other font options (hinting) than a bitmap's; the scale too
         // changes how text is laid out.
-        const wxFont& font = dc.GetFont();
         const double scale = dc.GetContentScaleFactor();
         const bool memory = wxDynamicCast(&dc, wxMemoryDC) != nullptr;
         if (!m_last || !font.IsSameAs(m_lastFont) || scale != m_lastScale || memory != m_lastMemory) {
@@ -89,17 +89,17 @@ public:
 private:
     // Beyond this a table starts afresh, which bounds the memory a stream of ever new words takes.
     static constexpr size_t kMaxWords = 1 << 18;
-    std::unordered_map<std::wstring, std::unordered_map<std::wstring, wxCoord>> m_fonts;
+    std::unordered_map<std::wstring, std::unordered_map<std::wstring, wxSize>> m_fonts;
     // The table asked for last, for the next paragraph in the same font.
-    std::unordered_map<std::wstring, wxCoord>* m_last = nullptr;
+    std::unordered_map<std::wstring, wxSize>* m_last = nullptr;
     wxFont m_lastFont;
     double m_lastScale = 0;
     bool m_lastMemory = false;
 };
 
-CWordWidths& wordWidths()
+CTextExtents& textExtents()
 {
-    static CWordWidths widths;
+    static CTextExtents widths;
     return widths;
 }
 
@@ -162,6 +162,10 @@ bool CLineBasedStyledTextPainter::getNextWord(const zil::String& text, size_t& p
 wxSize CLineBasedStyledTextPainter::getLineExtent(wxDC& dc, const zil::String& line, wxFont* font) const
 {
     const wxFont* useFont = font && font->IsOk() ? font : nullptr;
+    std::unordered_map<std::wstring, wxSize>& extents = textExtents().forFont(dc, useFont ? *useFont : dc.GetFont());
+    auto known = extents.find(line);
+    if (known != extents.end())
+        return known->second;
     wxCoord width = 0;
     wxCoord height = 0;
     dc.GetTextExtent(wxString(line), &width, &height, nullptr, nullptr, useFont);
@@ -169,7 +173,7 @@ wxSize CLineBasedStyledTextPainter::getLineExtent(wxDC& dc, const zil::String& l
         width = 0;
         dc.GetTextExtent(wxS("W"), nullptr, &height, nullptr, nullptr, useFont);
     }
-    return wxSize(width, height);
+    return extents.emplace(line, wxSize(width, height)).first->second;
 }
 
 void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, int maxWidth, wxFont* font,
@@ -183,8 +187,11 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
     wxDCFontChanger fontChanger(dc);
     if (font && font->IsOk())
         fontChanger.Set(*font);
-    const wxCoord spaceWidth = dc.GetTextExtent(wxS(" ")).x;
-    std::unordered_map<std::wstring, wxCoord>& widths = wordWidths().forFont(dc);
+    std::unordered_map<std::wstring, wxSize>& widths = textExtents().forFont(dc, dc.GetFont());
+    auto space = widths.find(L" ");
+    if (space == widths.end())
+        space = widths.emplace(L" ", dc.GetTextExtent(wxS(" "))).first;
+    const wxCoord spaceWidth = space->second.x;
 
     zil::String current;
     wxCoord w = 0;
@@ -196,8 +203,8 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
             continue;
         auto known = widths.find(word);
         if (known == widths.end())
-            known = widths.emplace(word, dc.GetTextExtent(wxString(word)).x).first;
-        const wxCoord ww = known->second;
+            known = widths.emplace(word, dc.GetTextExtent(wxString(word))).first;
+        const wxCoord ww = known->second.x;
         if (!current.isEmpty()) {
             if (w + ww <= maxWidth) {
                 current += word;
@@ -347,7 +354,7 @@ wxSize CLineBasedStyledTextPainter::getTextSize(wxDC& dc, const zil::String& tex
 
 void CLineBasedStyledTextPainter::disposeMeasurementCache()
 {
-    wordWidths().clear();
+    textExtents().clear();
 }
 
 } // namespace zilui
