@@ -12,51 +12,51 @@ namespace zilui {
 namespace {
 
 // Not owning: each instance removes itself as it goes.
-std::map<CComposedSkinLayers::Key, CComposedSkinLayers*>& instances()
+std::map<CComposedSkinLayers::Key, CComposedSkinLayers*>& composedInstances()
 {
     static std::map<CComposedSkinLayers::Key, CComposedSkinLayers*> map;
     return map;
 }
 
 // Invalid colours compare equal to each other and below every valid one.
-uint64_t colourKey(const wxColour& colour)
+uint64_t composedColourKey(const wxColour& colour)
 {
     return colour.IsOk() ? (uint64_t(1) << 32) | colour.GetRGBA() : 0;
 }
 
-auto tie(const CComposedSkinLayers::Key& k)
+auto composedKeyTuple(const CComposedSkinLayers::Key& k)
 {
     const zil::CMargins& w = k.borderWidths;
-    return std::make_tuple(colourKey(k.background), k.gradient.get(), k.underlay.get(), w.left, w.top, w.right,
-                           w.bottom, k.borderSides, colourKey(k.borderColor), int(k.borderStyle), k.scale);
+    return std::make_tuple(composedColourKey(k.background), k.gradient.get(), k.underlay.get(), w.left, w.top, w.right,
+                           w.bottom, k.borderSides, composedColourKey(k.borderColor), int(k.borderStyle), k.scale);
 }
 
 } // namespace
 
 bool CComposedSkinLayers::Key::operator<(const Key& other) const
 {
-    return tie(*this) < tie(other);
+    return composedKeyTuple(*this) < composedKeyTuple(other);
 }
 
 zil::P<CComposedSkinLayers> CComposedSkinLayers::get(const Key& key)
 {
-    auto found = instances().find(key);
-    if (found != instances().end())
+    auto found = composedInstances().find(key);
+    if (found != composedInstances().end())
         return found->second;
     zil::P<CComposedSkinLayers> layers(new CComposedSkinLayers(key));
-    instances()[key] = layers.get();
+    composedInstances()[key] = layers.get();
     return layers;
 }
 
 size_t CComposedSkinLayers::getInstanceCount()
 {
-    return instances().size();
+    return composedInstances().size();
 }
 
 size_t CComposedSkinLayers::getBitmapCount()
 {
     size_t count = 0;
-    for (const auto& entry : instances())
+    for (const auto& entry : composedInstances())
         count += entry.second->getVersionCount();
     return count;
 }
@@ -65,7 +65,7 @@ CComposedSkinLayers::CComposedSkinLayers(const Key& key) : CScalingImage(wxImage
 
 CComposedSkinLayers::~CComposedSkinLayers()
 {
-    instances().erase(m_key);
+    composedInstances().erase(m_key);
 }
 
 void CComposedSkinLayers::drawBorder(wxDC& dc, const wxRect& r, const zil::CMargins& w, bool sides,

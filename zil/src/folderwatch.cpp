@@ -13,20 +13,20 @@ namespace zil {
 
 namespace {
 
-constexpr uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF |
+constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF |
                            IN_ONLYDIR;
 
 using Watch = CFolderWatch::Watch;
 
 // Lives to the end of the process, like the thread reading its notices.
-class CWatcher {
+class CInotifyWatcher {
 public:
     std::shared_ptr<const Watch> add(const std::string& apiPath, std::string& reason)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_fd < 0 && !start(reason))
             return nullptr;
-        const int wd = ::inotify_add_watch(m_fd, apiPath.c_str(), kMask);
+        const int wd = ::inotify_add_watch(m_fd, apiPath.c_str(), kWatchMask);
         if (wd < 0) {
             reason = errno == ENOSPC ? "the limit of inotify watches is reached"
                                      : std::string("inotify_add_watch: ") + std::strerror(errno);
@@ -113,9 +113,9 @@ private:
     std::atomic<uint64_t> m_notices{0};
 };
 
-CWatcher& watcher()
+CInotifyWatcher& inotifyWatcher()
 {
-    static CWatcher* instance = new CWatcher();
+    static CInotifyWatcher* instance = new CInotifyWatcher();
     return *instance;
 }
 
@@ -123,12 +123,12 @@ CWatcher& watcher()
 
 std::shared_ptr<const CFolderWatch::Watch> CFolderWatch::watch(const std::string& apiPath, std::string& reason)
 {
-    return watcher().add(apiPath, reason);
+    return inotifyWatcher().add(apiPath, reason);
 }
 
 uint64_t CFolderWatch::getNoticeCount()
 {
-    return watcher().notices();
+    return inotifyWatcher().notices();
 }
 
 } // namespace zil
