@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <signal.h>
 #include <sys/inotify.h>
 #include <thread>
 #include <unistd.h>
@@ -24,6 +25,10 @@ public:
     std::shared_ptr<const Watch> add(const std::string& apiPath, std::string& reason)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_failed) {
+            reason = "reading inotify notices failed";
+            return nullptr;
+        }
         if (m_fd < 0 && !start(reason))
             return nullptr;
         const int wd = ::inotify_add_watch(m_fd, apiPath.c_str(), kWatchMask);
@@ -48,7 +53,13 @@ private:
             reason = std::string("inotify_init1: ") + std::strerror(errno);
             return false;
         }
+        // The reader takes no process signal away from the threads that wait for one: it
+        // starts with all of them blocked.
+        sigset_t all, old;
+        ::sigfillset(&all);
+        ::pthread_sigmask(SIG_SETMASK, &all, &old);
         std::thread([this] { run(); }).detach();
+        ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
         return true;
     }
 
@@ -60,8 +71,10 @@ private:
             if (length <= 0) {
                 if (length < 0 && errno == EINTR)
                     continue;
-                // Nothing more will be learnt: every watch becomes untrusted.
+                // Nothing more will be learnt: every watch becomes untrusted, and no new one is set.
                 handleOverflow();
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_failed = true;
                 return;
             }
             for (ssize_t at = 0; at < length;) {
@@ -109,6 +122,7 @@ private:
 
     std::mutex m_mutex;
     int m_fd = -1;
+    bool m_failed = false;
     std::map<int, std::shared_ptr<Watch>> m_watches;
     std::atomic<uint64_t> m_notices{0};
 };
