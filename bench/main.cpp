@@ -3,61 +3,107 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <map>
-#include <set>
+#include <ctime>
+#include <sys/resource.h>
 #include <vector>
 
 namespace bench {
 
 namespace {
 
-struct Pair {
+struct Result {
     std::string candidate;
     std::string baseline;
+    double ratio;
+    double low;
+    double high;
     double goal;
+    double candidateSeconds;
+    double candidateGoal;
 };
 
-std::vector<Pair>& pairs()
+std::vector<Result>& results()
 {
-    static std::vector<Pair> list;
+    static std::vector<Result> list;
     return list;
 }
 
-// Keeps the real time of each benchmark while the console reporter prints as usual: the
-// median when it was repeated (one noisy run says little), else its only run. Stored in
-// seconds, so that a pair measured in different time units still compares.
-class CollectingReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const auto& run : runs) {
-            const std::string name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-                times[name] = seconds(run);
-                medians.insert(name);
-            } else if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !medians.count(name)) {
-                times[name] = seconds(run);
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
+double now(Clock clock)
+{
+    if (clock == Clock::children) {
+        rusage usage;
+        ::getrusage(RUSAGE_CHILDREN, &usage);
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+               double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
     }
+    timespec t;
+    ::clock_gettime(clock == Clock::threadCpu ? CLOCK_THREAD_CPUTIME_ID : CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
 
-    std::map<std::string, double> times;
-    std::set<std::string> medians;
+// Seconds per repetition of one batch.
+double timeBatch(const Side& side, int64_t repetitions, Clock clock)
+{
+    const double start = now(clock);
+    side.run(repetitions);
+    return (now(clock) - start) / double(repetitions);
+}
 
-private:
-    static double seconds(const Run& run)
-    {
-        return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+// Repetitions that make a batch last about kSlice seconds (at least one).
+int64_t calibrate(const Side& side, Clock clock)
+{
+    constexpr double kSlice = 0.01;
+    int64_t repetitions = 1;
+    for (;;) {
+        const double each = timeBatch(side, repetitions, clock);
+        if (each * double(repetitions) >= kSlice || repetitions >= (int64_t(1) << 40))
+            return repetitions;
+        const double wanted = each > 0 ? kSlice / each * 1.2 : double(repetitions) * 10;
+        repetitions = std::max(repetitions * 2, std::min(repetitions * 100, int64_t(wanted) + 1));
     }
-};
+}
+
+double quantile(std::vector<double> values, double q)
+{
+    std::sort(values.begin(), values.end());
+    const double at = q * double(values.size() - 1);
+    const size_t below = size_t(at);
+    const size_t above = std::min(below + 1, values.size() - 1);
+    return values[below] + (values[above] - values[below]) * (at - double(below));
+}
 
 } // namespace
 
-RatioRegistration::RatioRegistration(std::string candidate, std::string baseline, double goal)
+void compare(benchmark::State& state, const Side& candidate, const Side& baseline, double goal, Clock clock,
+             int pairs, double candidateGoal)
 {
-    pairs().push_back({std::move(candidate), std::move(baseline), goal});
+    std::vector<double> ratios, candidateTimes, baselineTimes;
+    for (auto _ : state) {
+        const int64_t a = calibrate(candidate, clock);
+        const int64_t b = calibrate(baseline, clock);
+        for (int i = 0; i < pairs; ++i) {
+            const double ta = timeBatch(candidate, a, clock);
+            const double tb = timeBatch(baseline, b, clock);
+            candidateTimes.push_back(ta);
+            baselineTimes.push_back(tb);
+            if (tb > 0)
+                ratios.push_back(ta / tb);
+        }
+    }
+    if (ratios.empty()) {
+        state.SkipWithError("the baseline took no measurable time");
+        return;
+    }
+    const Result result{candidate.name,          baseline.name,           quantile(ratios, 0.5),
+                        quantile(ratios, 0.25), quantile(ratios, 0.75), goal,
+                        quantile(candidateTimes, 0.5), candidateGoal};
+    state.counters["ratio"] = result.ratio;
+    state.counters["spread"] = result.high - result.low;
+    state.counters["candidate_us"] = quantile(candidateTimes, 0.5) * 1e6;
+    state.counters["baseline_us"] = quantile(baselineTimes, 0.5) * 1e6;
+    results().push_back(result);
 }
 
 } // namespace bench
@@ -67,25 +113,21 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    bench::CollectingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    std::printf("\n%-44s %-44s %8s %8s\n", "candidate", "baseline", "ratio", "goal");
-    int missed = 0;
-    for (const auto& pair : bench::pairs()) {
-        const auto c = reporter.times.find(pair.candidate);
-        const auto b = reporter.times.find(pair.baseline);
-        if (c == reporter.times.end() || b == reporter.times.end() || b->second <= 0)
-            continue;
-        const double ratio = c->second / b->second;
-        const bool met = pair.goal <= 0 || ratio <= pair.goal;
-        missed += met ? 0 : 1;
-        if (pair.goal > 0)
-            std::printf("%-44s %-44s %8.4g %8.4g%s\n", pair.candidate.c_str(), pair.baseline.c_str(), ratio,
-                        pair.goal, met ? "" : "  MISSED");
-        else
-            std::printf("%-44s %-44s %8.4g %8s\n", pair.candidate.c_str(), pair.baseline.c_str(), ratio, "-");
+    // The ratio is the median of the pairs; the spread is its middle half (quartiles).
+    // Candidate times are the median per repetition, in microseconds.
+    std::printf("\n%-36s %-38s %9s %21s %7s %11s %9s\n", "candidate", "baseline", "ratio", "spread (quartiles)", "goal",
+                "candidate", "its goal");
+    for (const bench::Result& r : bench::results()) {
+        char spread[64], goal[32], own[32];
+        std::snprintf(spread, sizeof spread, "%.4g .. %.4g", r.low, r.high);
+        std::snprintf(goal, sizeof goal, r.goal > 0 ? "%.4g" : "-", r.goal);
+        std::snprintf(own, sizeof own, r.candidateGoal > 0 ? "%.3g us" : "-", r.candidateGoal * 1e6);
+        const bool missed = (r.goal > 0 && r.ratio > r.goal) || (r.candidateGoal > 0 && r.candidateSeconds > r.candidateGoal);
+        std::printf("%-36s %-38s %9.4g %21s %7s %8.4g us %9s%s\n", r.candidate.c_str(), r.baseline.c_str(), r.ratio,
+                    spread, goal, r.candidateSeconds * 1e6, own, missed ? "  MISSED" : "");
     }
     return 0;
 }

@@ -1,20 +1,32 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace bench {
 
-// Pairs a benchmark with the baseline it is judged against; after the run the ratio
-// candidate time / baseline time is printed for every pair, with the goal when one is set.
-// Registered at static initialisation, like the benchmarks themselves.
-struct RatioRegistration {
-    RatioRegistration(std::string candidate, std::string baseline, double goal = 0.0);
+// One side of a comparison: runs its work `repetitions` times.
+struct Side {
+    std::string name;
+    std::function<void(int64_t repetitions)> run;
 };
 
-} // namespace bench
+// What is timed: the calling thread's CPU time for single-threaded work, which other
+// processes on a busy machine disturb least; the CPU time of the child processes waited for
+// during the work; or the wall clock.
+enum class Clock { threadCpu, children, wall };
 
-#define ZILUI_BENCH_RATIO_CAT2(a, b) a##b
-#define ZILUI_BENCH_RATIO_CAT(a, b) ZILUI_BENCH_RATIO_CAT2(a, b)
-#define BENCHMARK_RATIO(candidate, baseline, goal)                                                  \
-    static ::bench::RatioRegistration ZILUI_BENCH_RATIO_CAT(ratio_, __LINE__)(#candidate, #baseline, goal)
+// Times `candidate` against `baseline` in alternating batches (A B A B ...), each batch
+// repeated until it takes about a hundredth of a second, and keeps the median of the pairs'
+// ratios with the quartiles as its spread. The result is reported as counters of `state`
+// and in the table printed after the run, with the goal when `goal` > 0. Call it once per
+// benchmark, from a benchmark registered with Iterations(1). `candidateGoal` > 0 is a goal
+// for the candidate's own time per repetition, in seconds.
+void compare(benchmark::State& state, const Side& candidate, const Side& baseline, double goal,
+             Clock clock = Clock::threadCpu, int pairs = 9, double candidateGoal = 0.0);
+
+} // namespace bench

@@ -65,39 +65,7 @@ struct Scene {
     wxMemoryDC dc;
 };
 
-void BM_SlickButtonRepaint(benchmark::State& state)
-{
-    if (!bench::ensureWX()) {
-        state.SkipWithError("wxWidgets could not be started");
-        return;
-    }
-    Scene scene;
-    scene.button->paintCurrent(scene.dc);
-    for (auto _ : state)
-        scene.button->paintCurrent(scene.dc);
-}
-BENCHMARK(BM_SlickButtonRepaint)->Unit(benchmark::kMicrosecond)->Repetitions(5);
-
-// The least any skinned look can cost: one finished bitmap with alpha and the label.
-void BM_SlickBaselineBitmapAndText(benchmark::State& state)
-{
-    if (!bench::ensureWX()) {
-        state.SkipWithError("wxWidgets could not be started");
-        return;
-    }
-    Scene scene;
-    zil::P<zilui::IImage> prepared = scene.underlay->getScaledVersion(kSize);
-    const wxBitmap bitmap = prepared->getBitmap();
-    for (auto _ : state) {
-        scene.dc.DrawBitmap(bitmap, 0, 0, true);
-        scene.dc.DrawText(kLabel, 60, 12);
-    }
-}
-BENCHMARK(BM_SlickBaselineBitmapAndText)->Unit(benchmark::kMicrosecond)->Repetitions(5);
-
-// A control that keeps no scaled version: the same drawing, with the underlay scaled anew
-// on every paint.
-void BM_SlickBaselineNaiveRescale(benchmark::State& state)
+void BM_SlickButtonRepaint(benchmark::State& state, bool naive)
 {
     if (!bench::ensureWX()) {
         state.SkipWithError("wxWidgets could not be started");
@@ -105,20 +73,44 @@ void BM_SlickBaselineNaiveRescale(benchmark::State& state)
     }
     Scene scene;
     wxDC& dc = scene.dc;
-    for (auto _ : state) {
-        dc.SetBackground(*wxWHITE_BRUSH);
-        dc.Clear();
-        scene.underlay->getScaledVersion(kSize)->paint(dc, wxPoint(0, 0));
-        const wxSize text = dc.GetMultiLineTextExtent(kLabel);
-        dc.DrawLabel(kLabel, wxRect((kSize.x - text.x) / 2, (kSize.y - text.y) / 2, text.x, text.y));
-        dc.SetPen(*wxBLACK_PEN);
-        dc.SetBrush(*wxTRANSPARENT_BRUSH);
-        dc.DrawRectangle(0, 0, kSize.x, kSize.y);
+    scene.button->paintCurrent(dc);
+    const bench::Side repaint{"SlickButton repaint", [&](int64_t n) {
+                                  while (n-- > 0)
+                                      scene.button->paintCurrent(dc);
+                              }};
+    if (naive) {
+        // A control that keeps no scaled version: the same drawing, with the underlay scaled
+        // anew on every paint.
+        bench::compare(state, repaint,
+                       {"naive rescale-per-paint control", [&](int64_t n) {
+                            while (n-- > 0) {
+                                dc.SetBackground(*wxWHITE_BRUSH);
+                                dc.Clear();
+                                scene.underlay->getScaledVersion(kSize)->paint(dc, wxPoint(0, 0));
+                                const wxSize text = dc.GetMultiLineTextExtent(kLabel);
+                                dc.DrawLabel(kLabel,
+                                             wxRect((kSize.x - text.x) / 2, (kSize.y - text.y) / 2, text.x, text.y));
+                                dc.SetPen(*wxBLACK_PEN);
+                                dc.SetBrush(*wxTRANSPARENT_BRUSH);
+                                dc.DrawRectangle(0, 0, kSize.x, kSize.y);
+                            }
+                        }},
+                       0.05);
+        return;
     }
+    // The least any skinned look can cost: one finished bitmap with alpha and the label.
+    zil::P<zilui::IImage> prepared = scene.underlay->getScaledVersion(kSize);
+    const wxBitmap bitmap = prepared->getBitmap();
+    bench::compare(state, repaint,
+                   {"one DrawBitmap with alpha + DrawText", [&](int64_t n) {
+                        while (n-- > 0) {
+                            dc.DrawBitmap(bitmap, 0, 0, true);
+                            dc.DrawText(kLabel, 60, 12);
+                        }
+                    }},
+                   1.5);
 }
-BENCHMARK(BM_SlickBaselineNaiveRescale)->Unit(benchmark::kMicrosecond)->Repetitions(5);
+BENCHMARK_CAPTURE(BM_SlickButtonRepaint, BitmapAndText, false)->Iterations(1);
+BENCHMARK_CAPTURE(BM_SlickButtonRepaint, NaiveRescale, true)->Iterations(1);
 
 } // namespace
-
-BENCHMARK_RATIO(BM_SlickButtonRepaint, BM_SlickBaselineBitmapAndText, 3.0);
-BENCHMARK_RATIO(BM_SlickButtonRepaint, BM_SlickBaselineNaiveRescale, 0.05);

@@ -5,6 +5,7 @@
 #include <zilui/app/strings.h>
 
 #include <zil/error.h>
+#include <zil/folderwatch.h>
 #include <zil/log.h>
 #include <zil/process.h>
 
@@ -16,6 +17,8 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <map>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace zilui {
@@ -56,23 +59,43 @@ zil::CSafeGlobalSlot<CResourceManager>& instanceSlot()
     return slot;
 }
 
+// Whether new folders are watched; switched off only to exercise the modification-time check.
+std::atomic<bool> g_watchFolders{true};
+
 // Listings of the folders looked at, keyed by the folder's path as given. Never shrinks: it
 // holds only the folders resources are searched in.
+//
+// A watched folder's listing (or, for a missing folder, its absence, through the watch of
+// its parent) is reused without asking the file system until a change notice arrives. Where
+// no watch can be set, the folder's modification time is checked on every use.
 class CFolderListingCache {
 public:
     // Null when `folder` is no folder (nothing there, or a file), unless `required`: then
-    // the CIOError of zil::CFileSystemIterator.
-    std::shared_ptr<const Listing> get(const zil::Path& folder, bool required)
+    // the CIOError of zil::CFileSystemIterator. `watched` turns false when the answer came
+    // from the modification-time check, which has to be repeated on the next use.
+    std::shared_ptr<const Listing> get(const zil::Path& folder, bool required, bool* watched = nullptr)
     {
+        Entry* entry;
         std::shared_ptr<const Listing> cached;
         {
             zil::CMutexLock lock(m_mutex);
-            auto found = m_listings.find(folder.str());
-            if (found != m_listings.end())
-                cached = found->second;
+            entry = &m_entries[folder.str()];
+            if (entry->watch && entry->watch->alive.load(std::memory_order_acquire) &&
+                entry->watch->changes.load(std::memory_order_acquire) == entry->seen &&
+                (entry->listing || !required))
+                return entry->listing;
+            cached = entry->listing;
         }
         std::string fresh;
         const std::string& apiPath = cached ? cached->apiPath : (fresh = folder.toAPIPath());
+        if (entry->watchable.load() && g_watchFolders.load()) {
+            bool done = false;
+            std::shared_ptr<const Listing> listing = getWatched(folder, apiPath, *entry, required, done);
+            if (done)
+                return listing;
+        }
+        if (watched)
+            *watched = false;
         struct stat info;
         if (::stat(apiPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
             if (!required)
@@ -87,13 +110,72 @@ public:
         // after the stat above leaves a newer time on the folder, so the next call reads again.
         std::shared_ptr<const Listing> listing = read(folder, apiPath, info.st_mtim);
         zil::CMutexLock lock(m_mutex);
-        m_listings[folder.str()] = listing;
+        entry->listing = listing;
         return listing;
     }
 
     size_t getWalkCount() const { return m_walks.load(std::memory_order_relaxed); }
 
 private:
+    struct Entry {
+        std::shared_ptr<const Listing> listing;
+        // The folder's watch, or its parent's while the folder is missing.
+        std::shared_ptr<const zil::CFolderWatch::Watch> watch;
+        // watch->changes when the listing was read.
+        uint64_t seen = 0;
+        // Cleared for good when the kernel refused a watch: modification times from then on.
+        std::atomic<bool> watchable{true};
+    };
+
+    // Sets a watch (on the parent while the folder is missing) before reading, so that no
+    // change can fall between the listing and the notices. `done` false: use the
+    // modification time instead.
+    std::shared_ptr<const Listing> getWatched(const zil::Path& folder, const std::string& apiPath, Entry& entry,
+                                              bool required, bool& done)
+    {
+        struct stat info;
+        const bool exists = ::stat(apiPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        if (!exists && required)
+            return nullptr;
+        const zil::Path watchedFolder = exists ? folder : folder.getParent();
+        if (watchedFolder.isEmpty())
+            return nullptr;
+        std::string reason;
+        std::shared_ptr<const zil::CFolderWatch::Watch> watch =
+            zil::CFolderWatch::watch(exists ? apiPath : watchedFolder.toAPIPath(), reason);
+        if (!watch) {
+            // A missing parent is no reason to give up watching: it may appear later.
+            if (exists || zil::folderExists(watchedFolder)) {
+                entry.watchable.store(false);
+                zil::logWarning(L"Cannot watch resource folder '" + watchedFolder.str() + L"' for changes (" +
+                                zil::String::fromUTF8(reason) +
+                                L"); its modification time is checked on every lookup instead.");
+            }
+            return nullptr;
+        }
+        static std::once_flag announced;
+        std::call_once(announced, [] { zil::logInfo(L"Resource folders are watched for changes through inotify."); });
+        const uint64_t seen = watch->changes.load(std::memory_order_acquire);
+        std::shared_ptr<const Listing> listing;
+        if (exists) {
+            try {
+                listing = read(folder, apiPath, info.st_mtim);
+            } catch (const zil::CError&) {
+                // Gone since the stat: the watch has noticed, so the next lookup looks again.
+                if (required)
+                    throw;
+            }
+        } else if (::stat(apiPath.c_str(), &info) == 0) {
+            return nullptr; // appeared meanwhile: not known to be missing
+        }
+        zil::CMutexLock lock(m_mutex);
+        entry.listing = listing;
+        entry.watch = watch;
+        entry.seen = seen;
+        done = true;
+        return listing;
+    }
+
     std::shared_ptr<const Listing> read(const zil::Path& folder, const std::string& apiPath, const timespec& modified)
     {
         auto listing = std::make_shared<Listing>();
@@ -118,7 +200,8 @@ private:
     }
 
     zil::CMutex m_mutex;
-    zil::TMap<zil::String, std::shared_ptr<const Listing>> m_listings;
+    // std::map: entries keep their place, so one found under the lock stays usable after it.
+    std::map<zil::String, Entry> m_entries;
     std::atomic<size_t> m_walks{0};
 };
 
@@ -358,6 +441,7 @@ void CResourceManager::addResourceFolder(const zil::Path& path)
 {
     zil::CMutexLock lock(m_mutex);
     m_resourceFolders.push_back(path);
+    m_bitmapsByTitle.clear();
 }
 
 zil::Path CResourceManager::getResourceBaseFolder()
@@ -385,6 +469,12 @@ zil::Path CResourceManager::findResource(const zil::Path& relativePath)
 zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const zil::String& preferredExtension,
                                                 double factor, double* foundFactor)
 {
+    return findResourceByTitle(title, preferredExtension, factor, foundFactor, nullptr);
+}
+
+zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const zil::String& preferredExtension,
+                                                double factor, double* foundFactor, bool* watched)
+{
     zil::CMutexLock lock(m_mutex);
     factor = resolveFactor(factor);
     const size_t slash = title.rfind(L'/');
@@ -400,7 +490,7 @@ zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const 
     zil::Path joined;
     for (auto it = m_resourceFolders.rbegin(); it != m_resourceFolders.rend(); ++it) {
         const zil::Path& folder = subfolder.isEmpty() ? *it : (joined = *it / subfolder);
-        std::shared_ptr<const FolderListing> listing = folderListings().get(folder, false);
+        std::shared_ptr<const FolderListing> listing = folderListings().get(folder, false, watched);
         if (!listing)
             continue;
         bool matchedHere = false;
@@ -471,17 +561,34 @@ wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* 
     return cachedImageLocked(path, found, factor);
 }
 
-// The bitmap cache is asked first: a hit, the common case of every paint, needs neither the
-// image cache nor a second lock.
+// A title asked for before, while no change notice has arrived for the folders searched, is
+// answered from one map: the common case of every paint makes no system call.
 wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
-    double found;
-    const zil::Path path = findForLoad(title, factor, found, foundPath);
+    factor = resolveFactor(factor);
     zil::CMutexLock lock(m_mutex);
-    return cachedEntry(m_bitmapCache, CachedImageKey(path.str(), factor), [&] {
+    const auto hit = m_bitmapsByTitle.find(TitleKey{title, factor});
+    if (hit != m_bitmapsByTitle.end() && hit->second.generation == zil::CFolderWatch::getNoticeCount()) {
+        if (foundPath)
+            *foundPath = hit->second.path;
+        return hit->second.bitmap;
+    }
+    // Read before the search, so that a notice arriving during it makes the result stale.
+    const uint64_t generation = zil::CFolderWatch::getNoticeCount();
+    bool watched = true;
+    double found = -1.0;
+    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found, &watched);
+    if (foundPath)
+        *foundPath = path;
+    const wxBitmap bitmap = cachedEntry(m_bitmapCache, CachedImageKey(path.str(), factor), [&] {
         const wxImage& image = cachedImageLocked(path, found, factor);
         return image.IsOk() ? wxBitmap(image, -1, getBitmapScaleFactor(factor)) : wxBitmap();
     });
+    if (watched)
+        m_bitmapsByTitle[TitleKey{title, factor}] = TitledBitmap{generation, path, bitmap};
+    else if (hit != m_bitmapsByTitle.end())
+        m_bitmapsByTitle.erase(hit);
+    return bitmap;
 }
 
 wxIcon CResourceManager::loadIconByTitle(const zil::String& title, int width, int height, zil::Path* foundPath)
@@ -553,8 +660,14 @@ void CResourceManager::dispose()
     m_scalingImageCache.clear();
     m_animationCache.clear();
     m_bitmapCache.clear();
+    m_bitmapsByTitle.clear();
     m_imageCache.clear();
     m_iconCache.clear();
+}
+
+void CResourceManager::setWatchFolders(bool watch)
+{
+    g_watchFolders.store(watch);
 }
 
 } // namespace zilui

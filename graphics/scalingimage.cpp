@@ -414,7 +414,8 @@ void CPhysicalVersion::paint(IScalingImage* image, wxDC& dc, const wxPoint& poin
         const wxBitmap pixels = m_version->getBitmap();
         if (!pixels.IsOk())
             return;
-        m_bitmap = wxBitmap(pixels.ConvertToImage(), -1, scale);
+        // A version made for this scale is drawn as it is, shared with its other holders.
+        m_bitmap = pixels.GetScaleFactor() == scale ? pixels : wxBitmap(pixels.ConvertToImage(), -1, scale);
     }
     dc.DrawBitmap(m_bitmap, point, false);
 }

@@ -4,10 +4,13 @@
 #include <zil/error.h>
 
 #include <wx/control.h>
+#include <wx/dcmemory.h>
 #include <wx/dynarray.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <unordered_map>
 
 namespace zilui {
 
@@ -51,6 +54,53 @@ void emitTrimmed(const zil::String& line, zil::TArray<zil::String>& out)
 int truncToInt(double value)
 {
     return static_cast<int>(std::trunc(value));
+}
+
+// Pixel extents of the words and lines measured so far, per font and kind of DC: prose repeats
+// its words, and a label its lines on every repaint, so a text is measured once and looked up
+// after that. GUI thread only.
+class CTextExtents {
+public:
+    // The table of `dc` with `font`.
+    std::unordered_map<std::wstring, wxSize>& forFont(wxDC& dc, const wxFont& font)
+    {
+        // A window's DC may use other font options (hinting) than a bitmap's; the scale too
+        // changes how text is laid out.
+        const double scale = dc.GetContentScaleFactor();
+        const bool memory = wxDynamicCast(&dc, wxMemoryDC) != nullptr;
+        if (!m_last || !font.IsSameAs(m_lastFont) || scale != m_lastScale || memory != m_lastMemory) {
+            wxString key = font.GetNativeFontInfoDesc();
+            key << '|' << scale << '|' << (memory ? 'm' : 'w');
+            m_last = &m_fonts[key.ToStdWstring()];
+            m_lastFont = font;
+            m_lastScale = scale;
+            m_lastMemory = memory;
+        }
+        if (m_last->size() > kMaxWords)
+            m_last->clear();
+        return *m_last;
+    }
+    void clear()
+    {
+        m_fonts.clear();
+        m_last = nullptr;
+    }
+
+private:
+    // Beyond this a table starts afresh, which bounds the memory a stream of ever new words takes.
+    static constexpr size_t kMaxWords = 1 << 18;
+    std::unordered_map<std::wstring, std::unordered_map<std::wstring, wxSize>> m_fonts;
+    // The table asked for last, for the next paragraph in the same font.
+    std::unordered_map<std::wstring, wxSize>* m_last = nullptr;
+    wxFont m_lastFont;
+    double m_lastScale = 0;
+    bool m_lastMemory = false;
+};
+
+CTextExtents& textExtents()
+{
+    static CTextExtents widths;
+    return widths;
 }
 
 } // namespace
@@ -112,6 +162,10 @@ bool CLineBasedStyledTextPainter::getNextWord(const zil::String& text, size_t& p
 wxSize CLineBasedStyledTextPainter::getLineExtent(wxDC& dc, const zil::String& line, wxFont* font) const
 {
     const wxFont* useFont = font && font->IsOk() ? font : nullptr;
+    std::unordered_map<std::wstring, wxSize>& extents = textExtents().forFont(dc, useFont ? *useFont : dc.GetFont());
+    auto known = extents.find(line);
+    if (known != extents.end())
+        return known->second;
     wxCoord width = 0;
     wxCoord height = 0;
     dc.GetTextExtent(wxString(line), &width, &height, nullptr, nullptr, useFont);
@@ -119,7 +173,7 @@ wxSize CLineBasedStyledTextPainter::getLineExtent(wxDC& dc, const zil::String& l
         width = 0;
         dc.GetTextExtent(wxS("W"), nullptr, &height, nullptr, nullptr, useFont);
     }
-    return wxSize(width, height);
+    return extents.emplace(line, wxSize(width, height)).first->second;
 }
 
 void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, int maxWidth, wxFont* font,
@@ -133,7 +187,11 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
     wxDCFontChanger fontChanger(dc);
     if (font && font->IsOk())
         fontChanger.Set(*font);
-    const wxCoord spaceWidth = dc.GetTextExtent(wxS(" ")).x;
+    std::unordered_map<std::wstring, wxSize>& widths = textExtents().forFont(dc, dc.GetFont());
+    auto space = widths.find(L" ");
+    if (space == widths.end())
+        space = widths.emplace(L" ", dc.GetTextExtent(wxS(" "))).first;
+    const wxCoord spaceWidth = space->second.x;
 
     zil::String current;
     wxCoord w = 0;
@@ -143,8 +201,10 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
     while (getNextWord(line, pos, word)) {
         if (word.isEmpty())
             continue;
-        const wxString wxWord(word);
-        const wxCoord ww = dc.GetTextExtent(wxWord).x;
+        auto known = widths.find(word);
+        if (known == widths.end())
+            known = widths.emplace(word, dc.GetTextExtent(wxString(word))).first;
+        const wxCoord ww = known->second.x;
         if (!current.isEmpty()) {
             if (w + ww <= maxWidth) {
                 current += word;
@@ -163,6 +223,7 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
                 // Piece widths come from the prefix extents as differences; kerning across
                 // the cut can make a piece measured alone a pixel wider, so each emitted piece
                 // is measured once more and gives back characters until it fits.
+                const wxString wxWord(word);
                 if (!dc.GetPartialTextExtents(wxWord, prefixWidths) || prefixWidths.size() != word.size()) {
                     // A DC without prefix extents: sum the characters' widths, so no character is lost.
                     prefixWidths.clear();
@@ -289,6 +350,11 @@ wxSize CLineBasedStyledTextPainter::getTextSize(wxDC& dc, const zil::String& tex
         size.y += line.extent.y;
     }
     return size;
+}
+
+void CLineBasedStyledTextPainter::disposeMeasurementCache()
+{
+    textExtents().clear();
 }
 
 } // namespace zilui

@@ -4,6 +4,7 @@
 #include <zilui/app/strings.h>
 #include <zilui/graphics/resourcemanager.h>
 
+#include <zil/folderwatch.h>
 #include <zil/log.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,14 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <ucontext.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
@@ -210,6 +219,9 @@ TEST(ResourceManager, CachesPerFileAndFactorAndReadsOnce)
 
 TEST(ResourceManager, FolderListingReusedOnlyWhileUnchanged)
 {
+    // The check that serves folders which cannot be watched.
+    CResourceManager::setWatchFolders(false);
+    struct Restore { ~Restore() { CResourceManager::setWatchFolders(true); } } restore;
     CTempFolder folder;
     writePicture(folder / L"ok.png", 1.0);
     setFolderTime(folder.path(), 0);
@@ -308,5 +320,118 @@ TEST(ResourceManager, ConcurrentLookupsWhileTheFolderChanges)
         reader.join();
     writer.join();
     EXPECT_EQ(wrong, 0);
-    EXPECT_FALSE(manager->findResourceByTitle(L"extra199", L"").isEmpty());
+    // Seen once the writer's last notice has arrived.
+    bool found = false;
+    for (int i = 0; i < 500 && !found; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        found = !manager->findResourceByTitle(L"extra199", L"").isEmpty();
+    EXPECT_TRUE(found);
+}
+
+TEST(ResourceManager, WatchedFolderChangesSeenAfterTheNotice)
+{
+    CTempFolder folder;
+    writePicture(folder / L"ok.png", 1.0);
+    auto manager = managerFor(folder.path());
+    std::string reason;
+    auto watch = zil::CFolderWatch::watch(folder.path().toAPIPath(), reason);
+    ASSERT_TRUE(watch) << reason;
+    ASSERT_TRUE(manager->loadBitmapByTitle(L"ok").IsOk());
+    EXPECT_FALSE(manager->loadBitmapByTitle(L"new").IsOk());
+    EXPECT_FALSE(manager->loadBitmapByTitle(L"sub/deep").IsOk()) << "a missing subfolder, known through its parent";
+
+    struct Step {
+        const char* change;
+        std::function<void()> make;
+        uint64_t notices;
+        std::vector<std::pair<const wchar_t*, bool>> found;
+    };
+    const Step steps[] = {
+        {"added", [&] { writePicture(folder / L"new.png", 1.0); }, 1, {{L"new", true}}},
+        {"renamed", [&] { std::rename(folder.api(L"new.png").c_str(), folder.api(L"moved.png").c_str()); }, 2,
+         {{L"new", false}, {L"moved", true}}},
+        {"removed", [&] { ::unlink(folder.api(L"moved.png").c_str()); }, 1, {{L"moved", false}, {L"ok", true}}},
+        {"subfolder made", [&] { ::mkdir(folder.api(L"sub").c_str(), 0755), writePicture(folder / L"sub/deep.png", 1.0); },
+         1, {{L"sub/deep", true}}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.change);
+        const uint64_t before = watch->changes.load();
+        step.make();
+        for (int i = 0; i < 500 && watch->changes.load() < before + step.notices; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GE(watch->changes.load(), before + step.notices) << "no change notice";
+        for (const auto& [title, expected] : step.found) {
+            Path path;
+            EXPECT_EQ(manager->loadBitmapByTitle(title, &path).IsOk(), expected) << zil::String(title).toUTF8();
+            EXPECT_EQ(path.isEmpty(), !expected);
+        }
+    }
+}
+
+namespace {
+
+std::atomic<bool> g_countSyscalls{false};
+std::atomic<int> g_syscalls{0};
+
+// Every system call of the filtered thread lands here instead of the kernel and fails.
+void onTrappedSyscall(int, siginfo_t*, void* context)
+{
+    if (g_countSyscalls.load())
+        ++g_syscalls;
+    static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RAX] = -ENOSYS;
+}
+
+// System calls made by `work` on a thread of its own, counted by a seccomp filter that traps
+// all but those a thread needs to end (and futex, which only a contended lock makes).
+int countSyscalls(const std::function<void()>& work)
+{
+    struct sigaction action = {}, old = {};
+    action.sa_sigaction = onTrappedSyscall;
+    action.sa_flags = SA_SIGINFO;
+    ::sigaction(SIGSYS, &action, &old);
+    g_syscalls = 0;
+    std::thread([&] {
+        work(); // unfiltered, as a thread's first allocations map its arena
+        std::vector<sock_filter> filter{BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
+        for (const int allowed : {SYS_rt_sigreturn, SYS_exit, SYS_exit_group, SYS_futex, SYS_munmap, SYS_madvise,
+                                  SYS_rt_sigprocmask}) {
+            filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(allowed), 0, 1));
+            filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+        }
+        filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP));
+        const sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) != 0) {
+            g_syscalls = -1;
+            return;
+        }
+        g_countSyscalls = true;
+        work();
+        g_countSyscalls = false;
+    }).join();
+    ::sigaction(SIGSYS, &old, nullptr);
+    return g_syscalls;
+}
+
+} // namespace
+
+TEST(ResourceManager, CachedLookupMakesNoSystemCall)
+{
+    for (const bool watched : {true, false}) {
+        SCOPED_TRACE(watched ? "watched" : "modification time");
+        CResourceManager::setWatchFolders(watched);
+        CTempFolder own;
+        writePicture(own / L"ok.png", 1.0);
+        auto manager = managerFor(own.path());
+        int found = 0;
+        const auto lookUp = [&] {
+            for (int i = 0; i < 100; ++i)
+                found += manager->loadBitmapByTitle(L"ok").IsOk();
+        };
+        const int calls = countSyscalls(lookUp);
+        CResourceManager::setWatchFolders(true);
+        ASSERT_GE(calls, 0) << "seccomp refused";
+        // Without a watch every lookup makes its stat, which the counter must see.
+        EXPECT_TRUE(watched ? calls == 0 && found == 200 : calls >= 100) << calls << " calls, " << found << " found";
+    }
 }

@@ -9,10 +9,13 @@
 #include <wx/settings.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <tuple>
+#include <vector>
 
 using namespace zilui;
 
@@ -198,5 +201,46 @@ TEST(StyledTextPainter, Alignment)
         SCOPED_TRACE(wxString(firstCss).utf8_string() + " / " + wxString(secondCss).utf8_string());
         CTestPainter painter({style(firstCss), style(secondCss)}, makeCache().get());
         EXPECT_EQ(offset, inkAt(painter, rect) - reference);
+    }
+}
+
+// The licence text every Debian system ships, its paragraphs (blank-line separated) joined
+// into single lines, wrapped into 400 and 150 pixels: line breaks as they were before word
+// widths were cached, identified by the line count and a hash of every line.
+TEST(StyledTextPainter, WrapsARealLicenceTextAsBefore)
+{
+    std::ifstream file("/usr/share/common-licenses/GPL-3");
+    ASSERT_TRUE(file) << "base-files ships /usr/share/common-licenses/GPL-3";
+    std::vector<zil::String> paragraphs(1);
+    for (std::string line; std::getline(file, line);) {
+        if (line.find_first_not_of(' ') == std::string::npos) {
+            if (!paragraphs.back().empty())
+                paragraphs.emplace_back();
+        } else {
+            paragraphs.back() += (paragraphs.back().empty() ? L"" : L" ") + zil::String::fromUTF8(line).Trim();
+        }
+    }
+    wxBitmap bitmap(10, 10, 24);
+    wxMemoryDC dc(bitmap);
+    wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
+    CTestPainter painter({}, makeCache().get());
+    struct Case { int width; size_t lines; uint64_t hash; };
+    for (const Case& c : {Case{400, 643, 1423113161843180680ull}, Case{150, 1764, 12904217385638407800ull}}) {
+        // Twice, the second time from the cached widths.
+        for (int pass = 0; pass < 2; ++pass) {
+            size_t count = 0;
+            uint64_t hash = 14695981039346656037ull;
+            zil::TArray<zil::String> lines;
+            for (const zil::String& paragraph : paragraphs) {
+                painter.wrapText(dc, paragraph, c.width, &font, lines);
+                for (const zil::String& line : lines) {
+                    for (const wchar_t ch : line + L"\n")
+                        hash = (hash ^ uint64_t(ch)) * 1099511628211ull;
+                    ++count;
+                }
+            }
+            EXPECT_EQ(count, c.lines) << c.width << " pass " << pass;
+            EXPECT_EQ(hash, c.hash) << c.width << " pass " << pass;
+        }
     }
 }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 using namespace zilui;
 using namespace zilui::test;
@@ -230,4 +231,47 @@ TEST(SlickControls, ButtonBitmapsPerState)
     button->SetBitmapDisabled(disabled);
     button->Disable();
     EXPECT_TRUE(isSameBitmap(button->getCurrentBitmap(), disabled));
+}
+
+// Background, underlay and border are composed once per skin, state and size: a hundred
+// buttons share one bitmap per state, a change of the skin or size gets a new one, and the
+// pixels stay those of the layers drawn one by one.
+TEST(SlickControls, ButtonsOfOneSkinShareOneComposedBitmapPerState)
+{
+    CTestPanel holder;
+    zil::P<CSlickButtonSkin> skin = buttonSkin(wxColour(10, 20, 200), wxNullColour, wxColour(90, 90, 90));
+    skin->setBorderType(CSlickButtonSkin::BorderCss);
+    skin->setBorderWidths(zil::CMargins(2, 1, 3, 1));
+    skin->setBorderColor(wxColour(250, 0, 0));
+    skin->getStateSkin(CSlickButton::Normal).setUnderlayImage(
+        new CScalingImage(solidImage(4, 4, wxColour(0, 200, 0), 128)));
+    const size_t instances = CComposedSkinLayers::getInstanceCount(), bitmaps = CComposedSkinLayers::getBitmapCount();
+    std::vector<CSlickButton*> buttons;
+    for (int i = 0; i < 100; ++i) {
+        buttons.push_back(new CSlickButton(holder.panel, wxID_ANY, "", wxPoint(0, 0), wxSize(60, 20)));
+        buttons.back()->setSkin(skin.get());
+    }
+    const auto paintAll = [&] {
+        wxImage image;
+        for (CSlickButton* button : buttons)
+            image = paintToImage(*button);
+        return image;
+    };
+    wxImage normal = paintAll();
+    EXPECT_EQ(CComposedSkinLayers::getInstanceCount(), instances + 1);
+    EXPECT_EQ(CComposedSkinLayers::getBitmapCount(), bitmaps + 1);
+    EXPECT_EQ(pixelAt(normal, 0, 10), wxColour(250, 0, 0)) << "left border";
+    EXPECT_EQ(pixelAt(normal, 58, 10), wxColour(250, 0, 0)) << "right border, 3 px about the last column";
+    EXPECT_TRUE(isNear(pixelAt(normal, 30, 10), wxColour(5, 110, 100), 3)) << "half the underlay over the background";
+
+    for (CSlickButton* button : buttons)
+        button->Disable();
+    EXPECT_EQ(pixelAt(paintAll(), 30, 10), wxColour(90, 90, 90));
+    EXPECT_EQ(CComposedSkinLayers::getBitmapCount(), bitmaps + 2);
+
+    skin->setBorderColor(wxColour(0, 0, 0));
+    buttons[0]->SetSize(wxSize(50, 20));
+    EXPECT_EQ(pixelAt(paintToImage(*buttons[0]), 0, 10), wxColour(0, 0, 0));
+    EXPECT_EQ(pixelAt(paintToImage(*buttons[1]), 0, 10), wxColour(0, 0, 0));
+    EXPECT_EQ(CComposedSkinLayers::getBitmapCount(), bitmaps + 4) << "the other buttons keep the old border's two";
 }

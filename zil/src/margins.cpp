@@ -18,7 +18,7 @@ namespace {
     throw e;
 }
 
-bool isSpace(wchar_t c)
+bool isAsciiSpace(wchar_t c)
 {
     return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\f' || c == L'\v';
 }
@@ -52,21 +52,21 @@ CMargins CMargins::parseString(const String& text)
 {
     TArray<int32_t> values;
     String::size_type pos = 0;
-    while (pos < text.size() && isSpace(text[pos]))
+    while (pos < text.size() && isAsciiSpace(text[pos]))
         ++pos;
     while (pos < text.size()) {
         const auto begin = pos;
-        while (pos < text.size() && !isSpace(text[pos]) && text[pos] != L',')
+        while (pos < text.size() && !isAsciiSpace(text[pos]) && text[pos] != L',')
             ++pos;
         if (pos == begin)
             throwBadMargins(text, L"a number is missing");
         values.push_back(toInt32(text.substr(begin, pos - begin), text));
         // one separator: white space around at most one comma
-        while (pos < text.size() && isSpace(text[pos]))
+        while (pos < text.size() && isAsciiSpace(text[pos]))
             ++pos;
         if (pos < text.size() && text[pos] == L',') {
             ++pos;
-            while (pos < text.size() && isSpace(text[pos]))
+            while (pos < text.size() && isAsciiSpace(text[pos]))
                 ++pos;
             if (pos == text.size())
                 throwBadMargins(text, L"a number is missing after the last comma");

@@ -14,6 +14,8 @@
 #include <wx/icon.h>
 #include <wx/image.h>
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string_view>
 
@@ -119,6 +121,10 @@ public:
     struct FolderListing;
     // How many folders have been read from disk since process start; for diagnostics.
     static size_t getFolderWalkCount();
+    // Folders are watched for changes through the kernel unless switched off here, so that a
+    // lookup asks the file system only after a change notice; folders first looked at while
+    // it is off have their modification time checked on every lookup instead.
+    static void setWatchFolders(bool watch);
 
 protected:
     ~CResourceManager() override;
@@ -129,6 +135,9 @@ private:
                                        std::wstring_view title, std::wstring_view extension,
                                        double requestedFactor, double* foundFactor);
     // Resolves `factor` and finds the file a load by `title` uses, reporting it in `foundPath`.
+    // Also tells in `watched` (when not null) whether every folder searched is watched.
+    zil::Path findResourceByTitle(const zil::String& title, const zil::String& preferredExtension, double factor,
+                                  double* foundFactor, bool* watched);
     zil::Path findForLoad(const zil::String& title, double& factor, double& foundFactor, zil::Path* foundPath);
     // Loads and rescales as loadImageByTitle does; called with the mutex held.
     static wxImage loadImageFile(const zil::Path& path, double foundFactor, double factor);
@@ -144,6 +153,29 @@ private:
     zil::TMap<CachedImageKey, zil::P<IScalingImage>> m_scalingImageCache;
     zil::TMap<CachedImageKey, wxAnimation> m_animationCache;
     zil::TMap<CachedImageKey, wxBitmap> m_bitmapCache;
+    // loadBitmapByTitle's answers, while the notice count of the folder watches stays.
+    struct TitleKey {
+        std::wstring_view title;
+        double factor;
+    };
+    struct TitledBitmap {
+        uint64_t generation = 0;
+        zil::Path path;
+        wxBitmap bitmap;
+    };
+    struct TitleLess {
+        using is_transparent = void;
+        template <class A, class B> bool operator()(const A& a, const B& b) const
+        {
+            return a.factor != b.factor ? a.factor < b.factor : std::wstring_view(a.title) < std::wstring_view(b.title);
+        }
+    };
+    struct OwnedTitleKey {
+        zil::String title;
+        double factor;
+        OwnedTitleKey(const TitleKey& key) : title(key.title), factor(key.factor) {}
+    };
+    std::map<OwnedTitleKey, TitledBitmap, TitleLess> m_bitmapsByTitle;
     zil::TMap<CachedImageKey, wxImage> m_imageCache;
     zil::TMap<zil::String, wxIcon> m_iconCache;
 };

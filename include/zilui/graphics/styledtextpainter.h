@@ -36,6 +36,10 @@ public:
     // ellipsised line then measures as "...").
     wxSize getTextSize(wxDC& dc, const zil::String& text, int maxWidth);
 
+    // Word widths are kept per font across painters and calls; this forgets them all (they are
+    // measured again on demand).
+    static void disposeMeasurementCache();
+
     const zil::TArray<zil::P<CTextStyle>>& getLineStyles() const { return m_lineStyles; }
     const zil::P<CTextStyleFontCache>& getFontCache() const { return m_fontCache; }
 

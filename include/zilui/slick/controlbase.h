@@ -7,6 +7,7 @@
 #include <zilui/graphics/scalingimage.h>
 #include <zilui/graphics/styledtextpainter.h>
 #include <zilui/graphics/textstyle.h>
+#include <zilui/slick/composedlayers.h>
 #include <zilui/slick/skin.h>
 
 #include <zil/containers.h>
@@ -410,6 +411,44 @@ public:
         paintLayer(dc, st.getUnderlayImage(), m_underlayCache[state], size);
     }
 
+    // Background, underlay and border as the one bitmap that every control of this skin, state,
+    // size and background shares. False, with nothing painted, where that cannot stand for
+    // them: the parent shows through, or overlay images lie between the label and the border.
+    bool paintComposedLayers(wxDC& dc, int state, const CSlickStateSkin& st, const wxSize& size)
+    {
+        ComposedLayers& composed = m_composedLayers[state];
+        const bool parentShows = st.getSeeThrough() && dynamic_cast<IWXPaintable*>(this->GetParent());
+        CComposedSkinLayers::Key key;
+        key.gradient = st.getBackgroundGradient();
+        if (!key.gradient) {
+            key.background = st.getBackgroundColor();
+            if (!key.background.IsOk())
+                key.background = getWindowBackgroundColour();
+            if (!key.background.IsOk())
+                key.background = m_defaultBackgroundColour;
+        }
+        if (parentShows || st.getOverlayImage() || st.getOverlay2Image() || (!key.gradient && !key.background.IsOk())) {
+            composed = ComposedLayers();
+            return false;
+        }
+        key.underlay = st.getUnderlayImage();
+        if (m_skin->hasBorder()) {
+            const zil::CMargins w = m_skin->getBorderWidths();
+            key.borderWidths = w;
+            key.borderSides = m_skin->getBorderType() == Skin::BorderCss &&
+                              !(w.left == w.top && w.top == w.right && w.right == w.bottom);
+            key.borderColor = m_skin->getBorderColor();
+            key.borderStyle = m_skin->getBorderStyle();
+        }
+        key.scale = this->GetContentScaleFactor();
+        if (!composed.layers || !(composed.layers->getKey() == key)) {
+            composed.layers = CComposedSkinLayers::get(key);
+            composed.version.reset();
+        }
+        composed.version.paint(composed.layers.get(), dc, wxPoint(0, 0), size, key.scale);
+        return true;
+    }
+
     // One closed polyline along the inside of `r`.
     static void drawFrame(wxDC& dc, const wxRect& r)
     {
@@ -429,9 +468,11 @@ public:
         const wxSize size = this->GetClientSize();
         if (size.x < 1 || size.y < 1)
             return;
-        clearBackground(dc);
         const int state = checkState(getState());
         const CSlickStateSkin& st = m_skin->getStateSkin(static_cast<State>(state));
+        const bool composed = paintComposedLayers(dc, state, st, size);
+        if (!composed)
+            clearBackground(dc);
 
         zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(static_cast<State>(state));
         const wxSize imageSize = getBitmapSize(bitmap);
@@ -479,7 +520,7 @@ public:
         const wxRect client(0, 0, size.x, size.y);
         wxDCPenChanger keepPen(dc, *wxTRANSPARENT_PEN);
         wxDCBrushChanger keepBrush(dc, *wxTRANSPARENT_BRUSH);
-        if (m_skin->hasBorder())
+        if (!composed && m_skin->hasBorder())
             drawBorder(dc, client);
 
         if (m_hasFocus && m_drawFocusRect && m_skin->getDrawFocusRect()) {
@@ -706,26 +747,9 @@ protected:
     void drawBorder(wxDC& dc, const wxRect& r)
     {
         const zil::CMargins w = m_skin->getBorderWidths();
-        const wxColour colour = m_skin->getBorderColor();
-        const wxPenStyle style = m_skin->getBorderStyle();
         const bool equal = w.left == w.top && w.top == w.right && w.right == w.bottom;
-        if (m_skin->getBorderType() == Skin::BorderCss && !equal) {
-            const int right = r.x + r.width - 1;
-            const int bottom = r.y + r.height - 1;
-            const auto side = [&](int width, int x1, int y1, int x2, int y2) {
-                if (width <= 0)
-                    return;
-                dc.SetPen(wxPen(colour, width, style));
-                dc.DrawLine(x1, y1, x2, y2);
-            };
-            side(w.top, r.x, r.y, right, r.y);
-            side(w.left, r.x, r.y, r.x, bottom);
-            side(w.right, right, r.y, right, bottom);
-            side(w.bottom, r.x, bottom, right, bottom);
-        } else {
-            dc.SetPen(wxPen(colour, w.top, style));
-            drawFrame(dc, r);
-        }
+        CComposedSkinLayers::drawBorder(dc, r, w, m_skin->getBorderType() == Skin::BorderCss && !equal,
+                                        m_skin->getBorderColor(), m_skin->getBorderStyle());
     }
 
     // A control that has its best size keeps following it.
@@ -797,6 +821,12 @@ private:
     mutable CPhysicalVersion m_underlayCache[StateCount];
     mutable CPhysicalVersion m_overlayCache[StateCount];
     mutable CPhysicalVersion m_overlay2Cache[StateCount];
+    // The static layers per state; see paintComposedLayers().
+    struct ComposedLayers {
+        zil::P<CComposedSkinLayers> layers;
+        CPhysicalVersion version;
+    };
+    ComposedLayers m_composedLayers[StateCount];
     wxColour m_defaultBackgroundColour;
     wxColour m_defaultTextColour;
     wxColour m_focusColour;

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <zilui/graphics/gradients.h>
+#include <zilui/graphics/scalingimage.h>
+
+#include <zil/margins.h>
+#include <zil/object.h>
+
+#include <wx/colour.h>
+#include <wx/dc.h>
+#include <wx/pen.h>
+
+namespace zilui {
+
+// The layers of a skinned control that do not change between paints at one size: background,
+// underlay and border, drawn once into one bitmap per size. Controls whose skin, state and
+// scale agree share one instance, and through CScalingImage one bitmap per size, so a repaint
+// is one bitmap draw plus what changes. GUI thread only.
+class CComposedSkinLayers : public CScalingImage {
+public:
+    struct Key {
+        wxColour background;
+        // Painted instead of `background` where set.
+        zil::P<IGradient> gradient;
+        zil::P<IScalingImage> underlay;
+        // Border line widths in logical pixels; all 0: none.
+        zil::CMargins borderWidths{0, 0, 0, 0};
+        // Each side on its own (CSS border of unequal sides) instead of one frame.
+        bool borderSides = false;
+        wxColour borderColor;
+        wxPenStyle borderStyle = wxPENSTYLE_SOLID;
+        // Physical pixels per logical pixel.
+        double scale = 1.0;
+
+        bool operator<(const Key& other) const;
+        bool operator==(const Key& other) const { return !(*this < other) && !(other < *this); }
+    };
+
+    // The instance for `key`, shared while anybody holds it.
+    static zil::P<CComposedSkinLayers> get(const Key& key);
+    // Instances alive, and bitmaps held by all of them; for diagnostics.
+    static size_t getInstanceCount();
+    static size_t getBitmapCount();
+
+    const Key& getKey() const { return m_key; }
+
+    // The border of a skinned control along the inside of `r`, in logical pixels.
+    static void drawBorder(wxDC& dc, const wxRect& r, const zil::CMargins& widths, bool sides, const wxColour& colour,
+                           wxPenStyle style);
+
+protected:
+    ~CComposedSkinLayers() override;
+    // `size` in physical pixels; the bitmap carries the key's scale.
+    wxBitmap createScaledBitmap(const wxSize& size) override;
+
+private:
+    explicit CComposedSkinLayers(const Key& key);
+
+    Key m_key;
+};
+
+} // namespace zilui
