@@ -25,6 +25,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include <atomic>
+#include <chrono>
 #include <set>
 #include <unistd.h>
 
@@ -43,6 +44,10 @@ zil::CSafeGlobalSlot<CZiluiInit::CWXInitHelper>& wxInitHelperSlot()
 std::atomic<CAppBase*> g_liveApp{nullptr};
 
 constexpr int kCrashExitCode = 121;
+// Pending events are performed for this long per turn of the main loop: long enough that the
+// turn's own cost stays small, short enough that a timer, a repaint or input waits at most
+// this long behind threads that keep the queue full.
+constexpr auto kPendingEventsSlice = std::chrono::milliseconds(2);
 constexpr int64_t kLogMaxSize = 0xA00000; // 10 MiB
 
 } // namespace
@@ -352,6 +357,9 @@ int CAppBase::OnRun()
 int CAppBase::OnExit()
 {
     const int result = wxApp::OnExit();
+    // What the loop did not reach is dropped, before the threads stop (they may take a while)
+    // and after, for what they posted meanwhile.
+    dropPendingEvents();
     try {
         zil::logInfo(L"App exiting. Stopping all threads.");
         if (zil::CThreadList::get()->stopAllThreads(m_stopThreadsTimeoutMs, true)) {
@@ -364,6 +372,7 @@ int CAppBase::OnExit()
     } catch (const std::exception& e) {
         zil::logError(e, L"Exception in CApp::OnExit. Ignoring.");
     }
+    dropPendingEvents();
     try {
         zil::logInfo(L"Disposing global objects. This includes the log, so this is likely the last entry.");
         deinitLogging();
@@ -386,16 +395,55 @@ wxAppTraits* CAppBase::CreateTraits()
 
 void CAppBase::ProcessPendingEvents()
 {
-    // Calls queued with CallAfter() are run from here without passing HandleEvent, and
-    // wxWidgets ends the process on anything thrown through its idle callback. Each
-    // exception consumes the event that threw, so the loop ends.
-    for (;;) {
-        try {
-            wxApp::ProcessPendingEvents();
-            return;
-        } catch (const std::exception& e) {
-            reportEventException(e);
+    // wxWidgets' own version returns only once no handler has events left, which never happens
+    // while threads keep posting: timers, paint, input and the exit would starve. The events
+    // are taken in the same order, but for one slice per turn; the rest wait for the next.
+    if (m_bDoPendingEventProcessing) {
+        const auto end = std::chrono::steady_clock::now() + kPendingEventsSlice;
+        for (;;) {
+            wxEvtHandler* handler = nullptr;
+            {
+                wxCriticalSectionLocker lock(m_handlersWithPendingEventsLocker);
+                if (m_handlersWithPendingEvents.IsEmpty()) {
+                    // Handlers that a selective yield passed over get their turn next time.
+                    WX_APPEND_ARRAY(m_handlersWithPendingEvents, m_handlersWithPendingDelayedEvents);
+                    m_handlersWithPendingDelayedEvents.Clear();
+                    break;
+                }
+                handler = m_handlersWithPendingEvents[0];
+            }
+            // One event of the first handler; a handler leaves the list with its last event.
+            // Calls queued with CallAfter() come here without passing HandleEvent, and
+            // wxWidgets ends the process on anything thrown through its idle callback.
+            try {
+                handler->ProcessPendingEvents();
+            } catch (const std::exception& e) {
+                reportEventException(e);
+            }
+            if (m_exitScheduled || std::chrono::steady_clock::now() >= end) {
+                // GTK drops its idle source when it asks whether anything is pending; without
+                // a new one the rest would wait for the next input event.
+                if (HasPendingEvents())
+                    WakeUpIdle();
+                break;
+            }
         }
+    }
+    DeletePendingObjects();
+}
+
+void CAppBase::dropPendingEvents()
+{
+    wxList* dropped = nullptr;
+    {
+        wxCriticalSectionLocker lock(m_pendingEventsLock);
+        std::swap(dropped, m_pendingEvents);
+        RemovePendingEventHandler(this);
+    }
+    // Outside the lock: releasing an action may run any destructor, one that posts included.
+    if (dropped) {
+        dropped->DeleteContents(true);
+        delete dropped;
     }
 }
 

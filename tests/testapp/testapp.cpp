@@ -16,6 +16,7 @@
 #include <zil/log.h>
 #include <zil/thread.h>
 
+#include <wx/dcclient.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/frame.h>
@@ -23,6 +24,8 @@
 #include <wx/timer.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -46,6 +49,35 @@ void report(const std::string& line)
         std::fclose(file);
     }
 }
+
+// "saturate": threads keep about kFullQueue actions queued; each action counts itself.
+constexpr int kFullQueue = 20000;
+std::atomic<int> g_queuedActions{0};
+std::atomic<int> g_liveActions{0};
+
+class CCountedAction : public zilui::CAction {
+public:
+    CCountedAction()
+    {
+        ++g_queuedActions;
+        ++g_liveActions;
+    }
+    ~CCountedAction() override { --g_liveActions; }
+    void performAction() override { --g_queuedActions; }
+};
+
+class CProducer : public zil::CThread {
+protected:
+    void run() override
+    {
+        while (checkContinue()) {
+            if (g_queuedActions.load() < kFullQueue)
+                zil::P<zilui::CAction>(new CCountedAction())->post();
+            else
+                sleepUnlessStopped(10);
+        }
+    }
+};
 
 class VetoingFrame : public wxFrame {
 public:
@@ -105,6 +137,17 @@ public:
     {
         const int result = CAppBase::OnRun();
         report("OnRun returned " + std::to_string(result));
+        return result;
+    }
+
+    int OnExit() override
+    {
+        const int result = CAppBase::OnExit();
+        if (m_scenario == "saturate") {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - m_exitScheduledAt);
+            report("exitMs=" + std::to_string(ms.count()) + " alive=" + std::to_string(g_liveActions.load()));
+        }
         return result;
     }
 
@@ -240,6 +283,8 @@ protected:
                 });
                 m_next.StartOnce(100);
             });
+        } else if (m_scenario == "saturate") {
+            saturate();
         } else if (m_scenario == "locale") {
             // The argument, if any, is a catalogue folder with the domain "zilui-langtest".
             if (!m_arg.empty()) {
@@ -255,11 +300,67 @@ protected:
     }
 
 private:
+    // First the GUI thread is kept as busy with work of its own (an idle handler) for 1.5 s
+    // after 0.5 s of start-up, which shows how often the 10 ms timer can tick on this machine
+    // under its current load. Then 16 producers keep the queue full for 3 s while the timer repaints a frame, and it
+    // schedules the exit. Reported: the ticks of both phases, the paints and the fullest queue.
+    void saturate()
+    {
+        using Clock = std::chrono::steady_clock;
+        auto* frame = new wxFrame(nullptr, wxID_ANY, "saturated");
+        frame->Bind(wxEVT_PAINT, [this, frame](wxPaintEvent&) {
+            wxPaintDC(frame).DrawLine(0, 0, 10, 10);
+            ++m_paints;
+        });
+        SetTopWindow(frame);
+        frame->Show();
+        Bind(wxEVT_IDLE, [this](wxIdleEvent& event) {
+            if (m_controlTicks >= 0)
+                return;
+            for (const auto until = Clock::now() + std::chrono::milliseconds(2); Clock::now() < until;) {
+            }
+            event.RequestMore();
+        });
+        m_timer.Bind(wxEVT_TIMER, [this, frame, phaseStart = Clock::now()](wxTimerEvent&) mutable {
+            ++m_ticks;
+            m_fullestQueue = std::max(m_fullestQueue, g_queuedActions.load());
+            frame->Refresh();
+            if (m_controlTicks < 0) {
+                if (Clock::now() - phaseStart < std::chrono::milliseconds(500))
+                    m_ticks = 0;
+                if (Clock::now() - phaseStart < std::chrono::milliseconds(2000))
+                    return;
+                m_controlTicks = m_ticks;
+                m_ticks = m_paints = 0;
+                for (int i = 0; i < 16; ++i) {
+                    zil::P<zil::CThread> producer(new CProducer());
+                    producer->start();
+                    producer->detach();
+                }
+                phaseStart = Clock::now();
+                return;
+            }
+            if (Clock::now() - phaseStart < std::chrono::seconds(3))
+                return;
+            m_timer.Stop();
+            report("control=" + std::to_string(m_controlTicks) + " ticks=" + std::to_string(m_ticks) +
+                   " paints=" + std::to_string(m_paints) + " fullest=" + std::to_string(m_fullestQueue));
+            m_exitScheduledAt = Clock::now();
+            scheduleExit(true);
+        });
+        m_timer.Start(10);
+    }
+
     std::string m_scenario;
     std::string m_arg;
     wxTimer m_timer;
     wxTimer m_next;
     wxTimer m_watch;
+    int m_controlTicks = -1;
+    int m_ticks = 0;
+    int m_paints = 0;
+    int m_fullestQueue = 0;
+    std::chrono::steady_clock::time_point m_exitScheduledAt;
 };
 
 } // namespace

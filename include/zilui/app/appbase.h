@@ -99,7 +99,8 @@ public:
 
     // Dispatches one pending event of the active loop, if there is one.
     static void doEventLoopOnce();
-    // Dispatches until the active loop has nothing pending, then processes pending events.
+    // Dispatches until the active loop has nothing pending, then performs one slice of the
+    // pending events.
     static void doEventLoopUntilEmpty();
     // The folder that holds "res" and "lang": two levels above the executable, or three when
     // the first candidate has neither.
@@ -123,6 +124,8 @@ public:
     void CleanUp() override;
     void HandleEvent(wxEvtHandler* handler, wxEventFunction func, wxEvent& event) const override;
     void CallEventHandler(wxEvtHandler* handler, wxEventFunctor& functor, wxEvent& event) const override;
+    // Performs pending events (actions among them) in wx's order, but only for a few
+    // milliseconds per call, so that timers, paint, input and the exit still get their turn.
     void ProcessPendingEvents() override;
     wxAppTraits* CreateTraits() override;
     // A last net for exceptions that reach the main loop some other way.
@@ -178,6 +181,8 @@ private:
     template <class Call>
     void dispatchGuarded(Call&& call, wxEvent& event) const;
     void reportEventException(const std::exception& e) const;
+    // Deletes the application's queued events (and so releases their actions) unperformed.
+    void dropPendingEvents();
     void showFatalCrashAndExit() const;
 
     zil::Path m_logFilePath;
