@@ -31,7 +31,7 @@ for name in "${harnesses[@]}"; do
     corpus="$out/corpus/$name"
     findings="$out/findings/$name"
     mkdir -p "$corpus" "$findings"
-    args=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=25 -max_len=4096
+    args=(-max_total_time="$seconds" -rss_limit_mb=2048 -timeout=60 -max_len=4096
           -print_final_stats=1 -artifact_prefix="$findings/")
     if [ -f "$ROOT/tests/fuzz/$name.dict" ]; then
         args+=(-dict="$ROOT/tests/fuzz/$name.dict")

@@ -6,6 +6,7 @@
 #include <wx/image.h>
 #include <wx/init.h>
 #include <wx/log.h>
+#include <wx/settings.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,19 +25,23 @@ zilui::fuzz::Target g_target;
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+extern "C" int LLVMFuzzerInitialize(int*, char*** argv)
 {
     if (zilui::fuzz::targets().size() != 1)
         std::abort();
     g_target = zilui::fuzz::targets().begin()->second;
     wxSetAssertHandler(&abortOnAssert);
     wxApp::SetInstance(new wxApp());
-    if (!wxEntryStart(*argc, *argv)) {
+    // libFuzzer's options are not wxWidgets'.
+    int wxArgc = 1;
+    if (!wxEntryStart(wxArgc, *argv)) {
         std::fprintf(stderr, "cannot start wxWidgets (is there a display?)\n");
         std::exit(2);
     }
     wxTheApp->CallOnInit();
     wxInitAllImageHandlers();
+    // GTK loads its theme at the first question; not the first input's time.
+    wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
     // Parsers log what they skip; the log only costs time here.
     wxLog::EnableLogging(false);
     zilui::fuzz::folder();
