@@ -86,7 +86,8 @@ bool endModalDialogs()
 {
     bool anyModal = false;
     for (wxWindow* window : wxTopLevelWindows) {
-        auto* dialog = wxDynamicCast(window, wxDialog);
+        // C++'s cast: wxDynamicCast casts to the target type before it checks.
+        auto* dialog = dynamic_cast<wxDialog*>(window);
         if (dialog && dialog->IsModal()) {
             dialog->EndModal(wxID_CANCEL);
             anyModal = true;

@@ -3,6 +3,7 @@
 
 #include "zilui/app/strings.h"
 
+#include <wx/arrstr.h>
 #include <wx/convauto.h>
 #include <wx/fileconf.h>
 #include <wx/sstream.h>
@@ -12,6 +13,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <set>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -454,24 +457,92 @@ namespace {
     throw error;
 }
 
+// Backslash escapes removed as wxFileConfig does with names.
+wxString unescapeConfigName(const wxString& raw)
+{
+    wxString name;
+    for (size_t i = 0; i < raw.length(); ++i) {
+        if (raw[i] == L'\\' && ++i == raw.length())
+            break;
+        name += raw[i];
+    }
+    return name;
+}
+
+// The absolute path wxFileConfig gives a "[group]" line, "" for the root or for a line it
+// skips (no closing bracket).
+wxString configGroupPath(const wxString& line)
+{
+    size_t end = 1;
+    while (end < line.length() && line[end] != L']' && line[end] != L'\0')
+        end += line[end] == L'\\' && end + 1 < line.length() ? 2 : 1;
+    if (end >= line.length() || line[end] != L']')
+        return wxString();
+    std::vector<wxString> parts;
+    for (const wxString& part : wxSplit(unescapeConfigName(line.substr(1, end - 1)), L'/', L'\0')) {
+        if (part == L"..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != L".") {
+            parts.push_back(part);
+        }
+    }
+    wxString path;
+    for (const wxString& part : parts)
+        path += L"/" + part;
+    return path;
+}
+
+// The entry name wxFileConfig makes of a line that is not a group: up to the first "=" not
+// escaped by a backslash, trailing spaces trimmed, escapes removed; its reading stops at NUL.
+// Empty when the line has no "=".
+wxString configEntryName(const wxString& line, bool& hasEquals)
+{
+    size_t end = 0;
+    while (end < line.length() && line[end] != L'=' && line[end] != L'\0')
+        end += line[end] == L'\\' && end + 1 < line.length() ? 2 : 1;
+    hasEquals = end < line.length() && line[end] == L'=';
+    wxString raw = line.substr(0, end);
+    raw.Trim(true);
+    return unescapeConfigName(raw);
+}
+
 // wxFileConfig asserts on what it cannot represent, so that is refused here first: code
-// points no UTF-8 text can hold, and entries without a name ("=value").
+// points no UTF-8 text can hold, entries whose name comes out empty ("=value", "\\="), and
+// a group that has a section of its own twice.
+// Its lines end at "\n", "\r\n" and a lone "\r".
 void checkConfigText(const wxString& text, const zil::Path& file, const zil::String& context)
 {
-    size_t line = 1;
-    bool lineStart = true;
-    for (const wxUniChar c : text) {
-        const wxUint32 code = c.GetValue();
-        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            throwConfigError(fromWX(wxString::Format("Invalid character U+%04X", code)), file, line, context);
-        if (code == L'\n') {
-            ++line;
-            lineStart = true;
-        } else if (lineStart && code == L'=') {
-            throwConfigError(L"Entry without a name", file, line, context);
-        } else if (code != L' ' && code != L'\t' && code != L'\r') {
-            lineStart = false;
+    size_t lineNumber = 0;
+    size_t start = 0;
+    std::set<wxString> groups;
+    while (start <= text.length()) {
+        size_t end = start;
+        while (end < text.length() && text[end] != L'\n' && text[end] != L'\r')
+            ++end;
+        ++lineNumber;
+        wxString line = text.substr(start, end - start);
+        for (const wxUniChar c : line) {
+            const wxUint32 code = c.GetValue();
+            if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+                throwConfigError(fromWX(wxString::Format("Invalid character U+%04X", code)), file, lineNumber,
+                                 context);
         }
+        size_t first = 0;
+        while (first < line.length() && wxIsspace(line[first]))
+            ++first;
+        line.erase(0, first);
+        if (!line.empty() && line[0] == L'[') {
+            const wxString group = configGroupPath(line);
+            if (!group.empty() && !groups.insert(group).second)
+                throwConfigError(L"Second section of group '" + fromWX(group.substr(1)) + L"'", file, lineNumber,
+                                 context);
+        }
+        bool hasEquals = false;
+        if (!line.empty() && line[0] != L'[' && line[0] != L';' && line[0] != L'#' &&
+            configEntryName(line, hasEquals).empty() && hasEquals)
+            throwConfigError(L"Entry without a name", file, lineNumber, context);
+        start = end + (end + 1 < text.length() && text[end] == L'\r' && text[end + 1] == L'\n' ? 2 : 1);
     }
 }
 

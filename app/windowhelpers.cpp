@@ -39,7 +39,7 @@ void fixStaticBoxBackgroundColors(wxWindow* window)
 {
     if (!window)
         return;
-    if (wxDynamicCast(window, wxStaticBox) && window->GetParent())
+    if (dynamic_cast<wxStaticBox*>(window) && window->GetParent())
         window->SetBackgroundColour(window->GetParent()->GetBackgroundColour());
     for (wxWindow* child : window->GetChildren())
         fixStaticBoxBackgroundColors(child);

@@ -16,7 +16,8 @@ build() {
     if command -v ninja >/dev/null 2>&1 && [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
         generator=(-G Ninja)
     fi
-    cmake -S "$ROOT" -B "$BUILD_DIR" "${generator[@]}" -DZILUI_WERROR="$werror" >/dev/null
+    # shellcheck disable=SC2086 # ZILUI_CMAKE_ARGS: words, set by scripts/test.sh --sanitize
+    cmake -S "$ROOT" -B "$BUILD_DIR" "${generator[@]}" -DZILUI_WERROR="$werror" ${ZILUI_CMAKE_ARGS:-} >/dev/null
     cmake --build "$BUILD_DIR" --parallel "$(nproc)" "$@"
 }
 
@@ -72,4 +73,32 @@ ensure_display() {
     rm -f "$numfile"
     # Native GTK under Xvfb: the X11 backend, and no accessibility bus to wait for.
     export GDK_BACKEND=x11 NO_AT_BRIDGE=1
+}
+
+CLANG_CXX=clang++-14
+
+# A clang build with sanitizers in its own folder (address: ASan+UBSan, also the fuzzing build;
+# thread: TSan). Sets BUILD_DIR, ZILUI_CMAKE_ARGS and the sanitizers' run-time options.
+use_sanitizer() {
+    local kind="$1" supp="$ROOT/tests/sanitizers"
+    case "$kind" in
+    address)
+        BUILD_DIR="${ZILUI_ASAN_BUILD_DIR:-$ROOT/build-asan}"
+        ZILUI_CMAKE_ARGS="-DZILUI_SANITIZE=address -DZILUI_FUZZ=ON"
+        export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=0:strict_string_checks=1"
+        export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
+        export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$supp/ubsan.supp"
+        ;;
+    thread)
+        BUILD_DIR="${ZILUI_TSAN_BUILD_DIR:-$ROOT/build-tsan}"
+        ZILUI_CMAKE_ARGS="-DZILUI_SANITIZE=thread"
+        export TSAN_OPTIONS="suppressions=$supp/tsan.supp:second_deadlock_stack=1:print_suppressions=0"
+        ;;
+    *)
+        echo "unknown sanitizer '$kind' (address or thread)" >&2
+        return 2
+        ;;
+    esac
+    ZILUI_CMAKE_ARGS+=" -DCMAKE_CXX_COMPILER=$CLANG_CXX -DZILUI_BUILD_BENCH=OFF -DZILUI_BUILD_GALLERY=OFF"
+    export ASAN_SYMBOLIZER_PATH=/usr/bin/llvm-symbolizer-14
 }

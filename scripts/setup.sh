@@ -14,6 +14,7 @@ packages=(
     xvfb xauth x11-utils
     fonts-dejavu-core
     dpkg-dev file
+    clang-14 libclang-rt-14-dev llvm-14
 )
 
 missing=()

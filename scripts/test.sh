@@ -1,13 +1,61 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test; exits with the tests' status.
 #   scripts/test.sh [extra ctest arguments, e.g. -R Path]
+#   scripts/test.sh --sanitize=address|thread [ctest arguments]   clang build in build-asan/ or
+#       build-tsan/; without ctest arguments the test binaries run whole (thread: the
+#       threaded tests only)
+# A full run (no ctest arguments) with clang 14 present also runs the ASan+UBSan suite and
+# every fuzzing harness for ZILUI_FUZZ_SECONDS (15) each.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
+sanitize=""
+if [[ "${1:-}" == --sanitize=* ]]; then
+    sanitize="${1#--sanitize=}"
+    shift
+fi
+
+# What runs on more than one thread.
+THREADED='*Thread*:*Log*:*Process*:*Stream*:*Object*:*Crash*:*Translation*:Action*:ResourceManager*:ScalingImage*:Elevation*:TaskBarIcon*'
+
+run_ctest() {
+    (cd "$BUILD_DIR" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600 "$@")
+}
+
+# Under a sanitizer each test binary runs once as a whole (a process per test would start
+# GTK under the sanitizer 250 times), leaks checked at its end. The consumer programs and the
+# snippet check build with the system's compiler flags and are left to the plain run.
+run_sanitized_suite() {
+    local filter=(--gtest_brief=1)
+    if [ "$1" = thread ]; then
+        filter+=("--gtest_filter=$THREADED")
+    fi
+    (cd "$BUILD_DIR" && bin/zil-tests "${filter[@]}" && bin/zilui-tests "${filter[@]}")
+}
+
 setup
+if [ -n "$sanitize" ]; then
+    use_sanitizer "$sanitize"
+    build
+    ensure_display
+    export GDK_BACKEND=x11 NO_AT_BRIDGE=1
+    if [ $# -gt 0 ]; then
+        run_ctest "$@"
+    else
+        run_sanitized_suite "$sanitize"
+    fi
+    exit $?
+fi
+
 build
 ensure_display
 export GDK_BACKEND=x11 NO_AT_BRIDGE=1
 status=0
-(cd "$BUILD_DIR" && ctest --output-on-failure --parallel "$(nproc)" --timeout 300 "$@") || status=$?
+run_ctest "$@" || status=$?
+if [ $# -eq 0 ] && command -v "$CLANG_CXX" >/dev/null 2>&1; then
+    echo "== ASan+UBSan suite"
+    (use_sanitizer address && build && run_sanitized_suite address) || status=1
+    echo "== fuzzing harnesses, ${ZILUI_FUZZ_SECONDS:-15} s each"
+    bash "$ROOT/scripts/fuzz.sh" "${ZILUI_FUZZ_SECONDS:-15}" || status=1
+fi
 exit $status

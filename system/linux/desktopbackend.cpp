@@ -951,7 +951,7 @@ bool CDesktopBackend::setProgressValue(wxWindow*, unsigned long long completed, 
 
 bool CDesktopBackend::setOverlayIcon(wxWindow* window, const wxIcon* overlay, const zil::String&)
 {
-    auto* top = wxDynamicCast(wxGetTopLevelParent(window), wxTopLevelWindow);
+    auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(window));
     if (!top)
         return false;
     if (m_badgedWindow.get() != top) {

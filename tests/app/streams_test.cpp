@@ -347,7 +347,10 @@ TEST(ReadConfigFile, RefusesWhatWxFileConfigCannotHoldNamingFileAndLine)
         {"a=1\n \t= x\n", "Entry without a name in '%s', line 2."},
         {std::string("\xFF\xFE\0\0a\0\0\0=\0\0\0\0\0\x11\0", 16),
          "Invalid character U+110000 in '%s', line 1."},
-        {"a=\xED\xA0\x80\n", "Invalid character U+D800 in '%s', line 1."}};
+        {"a=\xED\xA0\x80\n", "Invalid character U+D800 in '%s', line 1."},
+        {"a=1\r=2\r\n", "Entry without a name in '%s', line 2."},
+        {"a=1\n\\ =2\n", "Entry without a name in '%s', line 2."},
+        {"[g]\r\n[h/i]\n[/g/./h/..]\n", "Second section of group 'g' in '%s', line 3."}};
     for (auto [bytes, expected] : cases) {
         const zil::Path file = folder.writeFile(L"c.ini", bytes);
         expected.replace(expected.find("%s"), 2, file.str().toUTF8());
@@ -355,7 +358,7 @@ TEST(ReadConfigFile, RefusesWhatWxFileConfigCannotHoldNamingFileAndLine)
             catchError<zil::CParseError>([&] { zilui::readConfigFile(file, L"t"); }).getMessage().toUTF8(),
             expected);
     }
-    EXPECT_NO_THROW(zilui::readConfigFile(folder.writeFile(L"c.ini", "; =c\na = =\n"), L"t"));
+    EXPECT_NO_THROW(zilui::readConfigFile(folder.writeFile(L"c.ini", "; =c\na = =\n[h/i]\n[h]\n"), L"t"));
 }
 
 TEST(XMLHelpers, BytesLoadedAsUTF8IgnoreTheDeclaredEncodingAndSurviveSaving)

@@ -211,7 +211,7 @@ TEST(SlickControls, CreatorAndDynamicCreation)
     for (const char* name : {"zilui::CSlickButton", "zilui::CLinkButton", "zilui::CSlickCheckBox",
                              "zilui::CSlickRadioButton"}) {
         std::unique_ptr<wxObject> object(wxCreateDynamicObject(name));
-        EXPECT_TRUE(wxDynamicCast(object.get(), wxControl)) << name;
+        EXPECT_TRUE(dynamic_cast<wxControl*>(object.get())) << name;
     }
 }
 

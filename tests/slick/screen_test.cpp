@@ -82,7 +82,7 @@ TEST(SlickScreen, DrawHookShowsWhatPaintContentsPaints)
     for (const auto& [window, paint] : cases) {
         SCOPED_TRACE(window->GetClassInfo()->GetClassName());
         int different = -1;
-        const bool same = screenShows(window, [&](const wxImage& shot) {
+        const bool same = screenShows(window, [&, &paint = paint](const wxImage& shot) {
             const wxImage expected = paint();
             different = shot.GetSize() == expected.GetSize() ? countDifferent(shot, expected) : -1;
             return different == 0;

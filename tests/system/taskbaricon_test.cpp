@@ -92,9 +92,15 @@ public:
         m_thread = std::thread([this, withWatcher] { run(withWatcher); });
         m_ready.wait(lock, [this] { return m_loop != nullptr; });
     }
+    // The quit runs inside the loop: a quit before g_main_loop_run() starts would be lost.
     ~CFakeDesktop()
     {
-        g_main_loop_quit(m_loop);
+        GSource* source = g_idle_source_new();
+        g_source_set_callback(
+            source, [](gpointer loop) { return g_main_loop_quit(static_cast<GMainLoop*>(loop)), G_SOURCE_REMOVE; },
+            m_loop, nullptr);
+        g_source_attach(source, g_main_loop_get_context(m_loop));
+        g_source_unref(source);
         m_thread.join();
     }
     template <class T> T locked(const T& field)

@@ -20,18 +20,25 @@ volatile int g_zero = 0;
 volatile int g_one = 1;
 volatile int g_sink = 0;
 
-void writeNull()
+// The faults are the point: sanitizers must let them reach the signal handler.
+#if defined(__clang__)
+#define REAL_FAULT __attribute__((no_sanitize("address", "undefined")))
+#else
+#define REAL_FAULT
+#endif
+
+REAL_FAULT void writeNull()
 {
     *g_null = 1;
 }
 
-void divideByZero()
+REAL_FAULT void divideByZero()
 {
     g_sink = g_one / g_zero;
 }
 
 // Each frame keeps a page on the stack so that the overflow comes quickly.
-int recurse(int depth)
+REAL_FAULT int recurse(int depth)
 {
     volatile char frame[4096];
     frame[0] = static_cast<char>(depth);

@@ -84,7 +84,8 @@ TEST(CountedObject, CopyStartsWithItsOwnCount)
     EXPECT_EQ(b->getRefCount(), 1);
     b = a; // self-consistent assignment order: the old b goes, a survives
     EXPECT_EQ(deletions.load(), 1);
-    a = a;
+    const zil::P<Tracked>& self = a;
+    a = self;
     EXPECT_EQ(a->getRefCount(), 2);
 }
 

@@ -131,7 +131,7 @@ TEST(ReadUTF8TextFile, StripsBOMAndRejectsMissingFilesAndFolders)
 
     for (const auto& [path, error] : {std::pair{tmp / L"missing", ENOENT}, {tmp.path(), EISDIR}}) {
         SCOPED_TRACE(path.str().toUTF8());
-        const zil::CIOError e = thrown<zil::CIOError>([&] { zil::readUTF8TextFile(path); });
+        const zil::CIOError e = thrown<zil::CIOError>([&, p = path] { zil::readUTF8TextFile(p); });
         EXPECT_EQ(e.getCode(), zil::CIOError::codeCannotOpen);
         EXPECT_EQ(e.getProp(L"path"), path.str());
         EXPECT_EQ(e.getProp(L"lastSysError"), zil::toString(int64_t(error)));

@@ -402,7 +402,7 @@ public:
                 dc.SetBackground(wxBrush(colour));
             dc.Clear();
             // A DC of neither a bitmap nor a window may not honour Clear() within our bounds.
-            if (colour.IsOk() && !dc.GetWindow() && !wxDynamicCast(&dc, wxMemoryDC)) {
+            if (colour.IsOk() && !dc.GetWindow() && !dynamic_cast<wxMemoryDC*>(&dc)) {
                 wxDCPenChanger pen(dc, wxPen(colour, 1));
                 wxDCBrushChanger brush(dc, wxBrush(colour));
                 dc.DrawRectangle(0, 0, size.x, size.y);

@@ -13,13 +13,14 @@ namespace zilui {
 
 // The classes between a wxWidgets window and its skinned control. Each names the states a
 // skin describes: the value of a state is the index of its state skin, its name the key
-// prefix in skin resources. They hold no data of their own.
+// prefix in skin resources. They hold no data of their own. The enums have a fixed underlying
+// type, so that any int converts to State and the range checks that reject it are defined.
 
 // On GTK the skinned button stays a native button, which keeps keyboard, default-button and
 // accessibility handling; the label is only stored, never shown by the native widget.
 class CSlickButtonIntermediate : public wxButton {
 public:
-    enum State { Normal = 0, Hover = 1, Disabled = 2 };
+    enum State : int { Normal = 0, Hover = 1, Disabled = 2 };
     static constexpr int StateCount = 3;
 
     // Throws zil::CInvalidArgError for a value outside the enum.
@@ -32,7 +33,7 @@ public:
 // disabled never combine.
 class CSlickCheckBoxIntermediate : public wxCheckBox {
 public:
-    enum State {
+    enum State : int {
         UncheckedNormal = 0,
         CheckedNormal = 1,
         UncheckedHover = 2,
@@ -48,7 +49,7 @@ public:
 // Same value scheme as the check box, with selected in place of checked.
 class CSlickRadioButtonIntermediate : public wxRadioButton {
 public:
-    enum State {
+    enum State : int {
         UnselectedNormal = 0,
         SelectedNormal = 1,
         UnselectedHover = 2,
@@ -63,7 +64,7 @@ public:
 
 class CSlickOverlayIntermediate : public wxFrame {
 public:
-    enum State { Normal = 0 };
+    enum State : int { Normal = 0 };
     static constexpr int StateCount = 1;
 
     static zil::String getStateName(State state);

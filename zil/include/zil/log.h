@@ -138,7 +138,6 @@ private:
     mutable CMutex m_mutex;
     int m_fd = -1;
     int m_lockFd = -1;
-    bool m_closed = false;
     // Bytes in the current file, and how many of them are the header: a file that holds
     // nothing but its header is never rolled over.
     int64_t m_size = 0;
