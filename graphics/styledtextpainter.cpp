@@ -6,11 +6,18 @@
 #include <wx/control.h>
 #include <wx/dcmemory.h>
 #include <wx/dynarray.h>
+#include <wx/fontutil.h>
+#include <wx/graphics.h>
+
+#ifdef __WXGTK3__
+#include <pango/pangocairo.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace zilui {
 
@@ -56,13 +63,15 @@ int truncToInt(double value)
     return static_cast<int>(std::trunc(value));
 }
 
+using ExtentTable = std::unordered_map<std::wstring, wxSize>;
+
 // Pixel extents of the words and lines measured so far, per font and kind of DC: prose repeats
 // its words, and a label its lines on every repaint, so a text is measured once and looked up
 // after that. GUI thread only.
 class CTextExtents {
 public:
     // The table of `dc` with `font`.
-    std::unordered_map<std::wstring, wxSize>& forFont(wxDC& dc, const wxFont& font)
+    ExtentTable& forFont(wxDC& dc, const wxFont& font)
     {
         // A window's DC may use other font options (hinting) than a bitmap's; the scale too
         // changes how text is laid out.
@@ -71,7 +80,9 @@ public:
         if (!m_last || !font.IsSameAs(m_lastFont) || scale != m_lastScale || memory != m_lastMemory) {
             wxString key = font.GetNativeFontInfoDesc();
             key << '|' << scale << '|' << (memory ? 'm' : 'w');
-            m_last = &m_fonts[key.ToStdWstring()];
+            CTable& table = m_fonts[key.ToStdWstring()];
+            m_last = &table.extents;
+            m_lastBatch = &table.batch;
             m_lastFont = font;
             m_lastScale = scale;
             m_lastMemory = memory;
@@ -80,18 +91,29 @@ public:
             m_last->clear();
         return *m_last;
     }
+    // Whether the table returned last may be filled by one batch layout: unknown until it has
+    // been compared with the DC's own measurement once.
+    enum class Batch { Unknown, Trusted, Refused };
+    Batch& batchState() { return *m_lastBatch; }
+
     void clear()
     {
         m_fonts.clear();
         m_last = nullptr;
+        m_lastBatch = nullptr;
     }
 
 private:
     // Beyond this a table starts afresh, which bounds the memory a stream of ever new words takes.
     static constexpr size_t kMaxWords = 1 << 18;
-    std::unordered_map<std::wstring, std::unordered_map<std::wstring, wxSize>> m_fonts;
+    struct CTable {
+        ExtentTable extents;
+        Batch batch = Batch::Unknown;
+    };
+    std::unordered_map<std::wstring, CTable> m_fonts;
     // The table asked for last, for the next paragraph in the same font.
-    std::unordered_map<std::wstring, wxSize>* m_last = nullptr;
+    ExtentTable* m_last = nullptr;
+    Batch* m_lastBatch = nullptr;
     wxFont m_lastFont;
     double m_lastScale = 0;
     bool m_lastMemory = false;
@@ -101,6 +123,104 @@ CTextExtents& textExtents()
 {
     static CTextExtents widths;
     return widths;
+}
+
+// Measures `texts` (none empty, none holding a line break) as the DC's GetTextExtent would with
+// `font`, all in one layout. On GTK 3 a DC measures with a fresh Pango layout on its Cairo
+// context per call, and creating that layout costs more than shaping a word: one layout with a
+// text per line shapes each line on its own, so a line's extent is that text's alone.
+enum class OneLayout { Measured, Failed, Unsupported };
+OneLayout measureInOneLayout(wxDC& dc, const wxFont& font, const std::vector<const std::wstring*>& texts,
+                        std::vector<wxSize>& out)
+{
+#ifdef __WXGTK3__
+    wxGraphicsContext* gc = dc.GetGraphicsContext();
+    if (!gc || gc->GetRenderer() != wxGraphicsRenderer::GetCairoRenderer() || !font.IsOk() ||
+        !font.GetNativeFontInfo())
+        return OneLayout::Unsupported;
+    auto* cr = static_cast<cairo_t*>(gc->GetNativeContext());
+    if (!cr)
+        return OneLayout::Unsupported;
+    wxString joined;
+    for (const std::wstring* text : texts) {
+        if (!joined.empty())
+            joined << '\n';
+        joined << *text;
+    }
+    const wxScopedCharBuffer utf8 = joined.utf8_str();
+    PangoLayout* layout = pango_cairo_create_layout(cr);
+    pango_layout_set_font_description(layout, font.GetNativeFontInfo()->description);
+    pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.length()));
+    const bool sameCount = pango_layout_get_line_count(layout) == static_cast<int>(texts.size());
+    if (sameCount) {
+        out.clear();
+        PangoRectangle logical;
+        for (GSList* line = pango_layout_get_lines_readonly(layout); line; line = line->next) {
+            pango_layout_line_get_pixel_extents(static_cast<PangoLayoutLine*>(line->data), nullptr, &logical);
+            out.emplace_back(logical.width, logical.height);
+        }
+    }
+    g_object_unref(layout);
+    return sameCount ? OneLayout::Measured : OneLayout::Failed;
+#else
+    wxUnusedVar(dc);
+    wxUnusedVar(font);
+    wxUnusedVar(texts);
+    wxUnusedVar(out);
+    return OneLayout::Unsupported;
+#endif
+}
+
+// Characters that end a line in a layout of their own accord (or the text, for NUL); a text
+// holding one is measured alone.
+bool breaksLayoutLine(const std::wstring& text)
+{
+    static const std::wstring kBreaks(L"\0\n\r\v\f\x85\x2028\x2029", 8);
+    return text.find_first_of(kBreaks) != std::wstring::npos;
+}
+
+// Fills the table of `dc` and `font` with the extents of those `texts` it lacks, in one layout
+// where the DC allows; what is left is measured one by one as it is needed.
+void measureMissing(wxDC& dc, const wxFont& font, const std::vector<zil::String>& texts)
+{
+    CTextExtents& cache = textExtents();
+    ExtentTable& extents = cache.forFont(dc, font);
+    CTextExtents::Batch& batch = cache.batchState();
+    if (batch == CTextExtents::Batch::Refused)
+        return;
+    std::vector<const std::wstring*> missing;
+    for (const zil::String& text : texts)
+        if (!text.empty() && !breaksLayoutLine(text) && extents.find(text) == extents.end() &&
+            std::find_if(missing.begin(), missing.end(), [&](const std::wstring* m) { return *m == text; }) ==
+                missing.end())
+            missing.push_back(&text);
+    if (missing.size() < 2)
+        return;
+    std::vector<wxSize> sizes;
+    switch (measureInOneLayout(dc, font, missing, sizes)) {
+    case OneLayout::Measured:
+        break;
+    case OneLayout::Unsupported:
+        batch = CTextExtents::Batch::Refused;
+        return;
+    case OneLayout::Failed:
+        return;
+    }
+    if (batch == CTextExtents::Batch::Unknown) {
+        // Hinting or a transformation the DC applies differently shows on a few texts already.
+        for (size_t i = 0; i < std::min<size_t>(missing.size(), 4); ++i) {
+            wxCoord width = 0;
+            wxCoord height = 0;
+            dc.GetTextExtent(wxString(*missing[i]), &width, &height, nullptr, nullptr, &font);
+            if (wxSize(width, height) != sizes[i]) {
+                batch = CTextExtents::Batch::Refused;
+                return;
+            }
+        }
+        batch = CTextExtents::Batch::Trusted;
+    }
+    for (size_t i = 0; i < missing.size(); ++i)
+        extents.emplace(*missing[i], sizes[i]);
 }
 
 } // namespace
@@ -162,7 +282,7 @@ bool CLineBasedStyledTextPainter::getNextWord(const zil::String& text, size_t& p
 wxSize CLineBasedStyledTextPainter::getLineExtent(wxDC& dc, const zil::String& line, wxFont* font) const
 {
     const wxFont* useFont = font && font->IsOk() ? font : nullptr;
-    std::unordered_map<std::wstring, wxSize>& extents = textExtents().forFont(dc, useFont ? *useFont : dc.GetFont());
+    ExtentTable& extents = textExtents().forFont(dc, useFont ? *useFont : dc.GetFont());
     auto known = extents.find(line);
     if (known != extents.end())
         return known->second;
@@ -187,7 +307,15 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
     wxDCFontChanger fontChanger(dc);
     if (font && font->IsOk())
         fontChanger.Set(*font);
-    std::unordered_map<std::wstring, wxSize>& widths = textExtents().forFont(dc, dc.GetFont());
+    {
+        std::vector<zil::String> words;
+        zil::String word;
+        size_t pos = 0;
+        while (getNextWord(line, pos, word))
+            words.push_back(word);
+        measureMissing(dc, dc.GetFont(), words);
+    }
+    ExtentTable& widths = textExtents().forFont(dc, dc.GetFont());
     auto space = widths.find(L" ");
     if (space == widths.end())
         space = widths.emplace(L" ", dc.GetTextExtent(wxS(" "))).first;
@@ -313,6 +441,8 @@ double CLineBasedStyledTextPainter::layOut(wxDC& dc, const zil::String& text, in
             pieces.clear();
             pieces.push_back(source);
         }
+        if (font.IsOk())
+            measureMissing(dc, font, pieces);
         for (zil::String& piece : pieces) {
             const wxSize extent = getLineExtent(dc, piece, &font);
             lines.push_back(CLaidOutLine{style, font, std::move(piece), extent});

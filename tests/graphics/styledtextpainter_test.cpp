@@ -244,3 +244,30 @@ TEST(StyledTextPainter, WrapsARealLicenceTextAsBefore)
         }
     }
 }
+
+// The words and lines of a paragraph are measured together where the DC allows; each must
+// still measure as the DC measures it alone, whatever the script or the glyphs around it.
+TEST(StyledTextPainter, MeasuresTextsTogetherAsTheDCDoesAlone)
+{
+    const zil::String text = L"one two three four AVAV To. office ffl Wq\tx e\u0301 \u4e2d\u6587\u5b57 "
+                             L"\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645 \U0001F600 end-";
+    wxBitmap bitmap(10, 10, 24);
+    wxMemoryDC dc(bitmap);
+    CTestPainter painter({style(L"word-wrap: normal")}, makeCache().get());
+    wxFont font = makeCache()->getFontWithStyle(*style(L"word-wrap: normal"));
+    for (const int width : {-1, 60}) {
+        CLineBasedStyledTextPainter::disposeMeasurementCache();
+        painter.getTextSize(dc, text, width);
+        zil::TArray<zil::String> texts;
+        painter.wrapText(dc, text, width, &font, texts);
+        for (size_t pos = 0, end = 0; pos < text.size(); pos = end + 1) {
+            end = std::min(text.find_first_of(L" \t-", pos), text.size());
+            texts.push_back(text.substr(pos, end - pos + (end < text.size() && text[end] == L'-')));
+        }
+        for (const zil::String& piece : texts) {
+            wxCoord w = 0, h = 0;
+            dc.GetTextExtent(wxString(piece), &w, &h, nullptr, nullptr, &font);
+            EXPECT_EQ(wxSize(w, h), painter.getLineExtent(dc, piece, &font)) << piece << " at " << width;
+        }
+    }
+}
