@@ -12,6 +12,8 @@
 #include <wx/toplevel.h>
 #include <wx/window.h>
 
+#include <memory>
+
 wxDEFINE_EVENT(wxuEVT_ACTION, zilui::CActionEvent);
 
 namespace zilui {
@@ -118,7 +120,10 @@ void CExitAppAction::performAction()
         auto* timer = new wxTimer();
         timer->Bind(wxEVT_TIMER, [timer, again](wxTimerEvent&) {
             again->post();
-            wxTheApp->CallAfter([timer] { delete timer; });
+            // Not deleted inside its own handler; the call owns it, so that an exit that drops
+            // the call unperformed still frees it.
+            std::shared_ptr<wxTimer> owned(timer);
+            wxTheApp->CallAfter([owned] {});
         });
         timer->StartOnce(kModalWaitMs);
         return;
