@@ -76,7 +76,7 @@ public:
         // A window's DC may use other font options (hinting) than a bitmap's; the scale too
         // changes how text is laid out.
         const double scale = dc.GetContentScaleFactor();
-        const bool memory = wxDynamicCast(&dc, wxMemoryDC) != nullptr;
+        const bool memory = dynamic_cast<wxMemoryDC*>(&dc) != nullptr;
         if (!m_last || !font.IsSameAs(m_lastFont) || scale != m_lastScale || memory != m_lastMemory) {
             wxString key = font.GetNativeFontInfoDesc();
             key << '|' << scale << '|' << (memory ? 'm' : 'w');
