@@ -86,15 +86,20 @@ void CComposedSkinLayers::drawBorder(wxDC& dc, const wxRect& r, const zil::CMarg
         side(w.bottom, r.x, bottom, right, bottom);
     } else {
         dc.SetPen(wxPen(colour, w.top, style));
-        const wxPoint points[5] = {
-            {r.x, r.y},
-            {r.x + r.width - 1, r.y},
-            {r.x + r.width - 1, r.y + r.height - 1},
-            {r.x, r.y + r.height - 1},
-            {r.x, r.y},
-        };
-        dc.DrawLines(5, points);
+        drawFrame(dc, r);
     }
+}
+
+void CComposedSkinLayers::drawFrame(wxDC& dc, const wxRect& r)
+{
+    const wxPoint points[5] = {
+        {r.x, r.y},
+        {r.x + r.width - 1, r.y},
+        {r.x + r.width - 1, r.y + r.height - 1},
+        {r.x, r.y + r.height - 1},
+        {r.x, r.y},
+    };
+    dc.DrawLines(5, points);
 }
 
 wxBitmap CComposedSkinLayers::createScaledBitmap(const wxSize& size)

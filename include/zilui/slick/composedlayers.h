@@ -48,6 +48,8 @@ public:
     // The border of a skinned control along the inside of `r`, in logical pixels.
     static void drawBorder(wxDC& dc, const wxRect& r, const zil::CMargins& widths, bool sides, const wxColour& colour,
                            wxPenStyle style);
+    // One closed polyline along the inside of `r`, with the DC's pen.
+    static void drawFrame(wxDC& dc, const wxRect& r);
 
 protected:
     ~CComposedSkinLayers() override;

@@ -449,19 +449,6 @@ public:
         return true;
     }
 
-    // One closed polyline along the inside of `r`.
-    static void drawFrame(wxDC& dc, const wxRect& r)
-    {
-        const wxPoint points[5] = {
-            {r.x, r.y},
-            {r.x + r.width - 1, r.y},
-            {r.x + r.width - 1, r.y + r.height - 1},
-            {r.x, r.y + r.height - 1},
-            {r.x, r.y},
-        };
-        dc.DrawLines(5, points);
-    }
-
     // Paints the whole control for its present state, with `bitmap` as its image.
     void paintContents(wxDC& dc, const wxBitmap& bitmap)
     {
@@ -533,7 +520,7 @@ public:
             r.width -= fm.left + fm.right;
             r.height -= fm.top + fm.bottom;
             dc.SetPen(wxPen(m_focusColour, 1, wxPENSTYLE_SOLID));
-            drawFrame(dc, r);
+            CComposedSkinLayers::drawFrame(dc, r);
         }
     }
 
