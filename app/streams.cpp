@@ -509,13 +509,15 @@ wxString configEntryName(const wxString& line, bool& hasEquals)
 
 // wxFileConfig asserts on what it cannot represent, so that is refused here first: code
 // points no UTF-8 text can hold, entries whose name comes out empty ("=value", "\\="), and
-// a group that has a section of its own twice.
+// a group that has a section of its own twice ("[g]" and "[G]" are one group).
 // Its lines end at "\n", "\r\n" and a lone "\r".
 void checkConfigText(const wxString& text, const zil::Path& file, const zil::String& context)
 {
     size_t lineNumber = 0;
     size_t start = 0;
-    std::set<wxString> groups;
+    // wxFileConfig finds groups by name without regard to case.
+    const auto noCase = [](const wxString& a, const wxString& b) { return a.CmpNoCase(b) < 0; };
+    std::set<wxString, decltype(noCase)> groups(noCase);
     while (start <= text.length()) {
         size_t end = start;
         while (end < text.length() && text[end] != L'\n' && text[end] != L'\r')
