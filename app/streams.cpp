@@ -107,14 +107,25 @@ int64_t CWXInStream::rawReadAvailable(void* buffer, int64_t size)
 void CWXInStream::rawSeek(int64_t position)
 {
     wxLogNull noLog;
-    if (m_stream->SeekI(wxFileOffset(position), wxFromStart) == wxInvalidOffset)
-        zil::throwStreamError(zil::CIOError::codeSeekFailed, L"Cannot seek to " + zil::toString(position),
-                              L"seek", getURI());
+    m_pastEnd = 0;
+    if (m_stream->SeekI(wxFileOffset(position), wxFromStart) != wxInvalidOffset)
+        return;
+    // wx memory streams refuse a position past their end, which files and our own streams
+    // allow: stand at the end and count the rest, so reads there find the end as elsewhere.
+    const wxFileOffset length = m_stream->GetLength();
+    if (position > 0 && length != wxInvalidOffset && position > length &&
+        m_stream->SeekI(length, wxFromStart) != wxInvalidOffset) {
+        m_pastEnd = position - length;
+        return;
+    }
+    zil::throwStreamError(zil::CIOError::codeSeekFailed, L"Cannot seek to " + zil::toString(position), L"seek",
+                          getURI());
 }
 
 int64_t CWXInStream::rawGetPosition()
 {
-    return int64_t(m_stream->TellI());
+    const wxFileOffset position = m_stream->TellI();
+    return position == wxInvalidOffset ? int64_t(position) : int64_t(position) + m_pastEnd;
 }
 
 bool CWXInStream::rawEOF()

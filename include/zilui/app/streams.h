@@ -53,6 +53,8 @@ private:
 
     zil::CURI m_uri;
     std::unique_ptr<wxInputStream> m_stream;
+    int64_t m_pastEnd = 0; // how far a seek went past the end of a stream that stops there
+
 };
 
 // Reads a file through wxFileInputStream; the URI is that of the absolute path.
