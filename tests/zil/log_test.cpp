@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -217,7 +218,7 @@ TEST(XMLLog, HostileTextStaysWellFormedAndTheGivenTimeIsWritten)
         EXPECT_EQ(elements[std::size(cases) + 1 + i].attrs.at("time"), String(times[i].second));
 }
 
-TEST(XMLLog, RollsOverAtTheLimitAndKeepsOversizedEntriesWhole)
+TEST(XMLLog, RollsOverAtTheLimitKeepsOversizedEntriesWholeAndAppendsOnANewLine)
 {
     constexpr int64_t kMax = 1000;
     CTempFolder dir;
@@ -262,21 +263,18 @@ TEST(XMLLog, RollsOverAtTheLimitAndKeepsOversizedEntriesWhole)
     CXMLLog(path, testHeader().get(), true, 50, false, true).writeEntry(LogLevel::info, L"fresh");
     EXPECT_EQ(readFile(older), full);
     EXPECT_EQ(readLog(path).size(), 2u);
-}
 
-TEST(XMLLog, AppendingAfterATornLineStartsTheSessionOnANewLine)
-{
-    CTempFolder dir;
-    const String path = dir.writeFile(L"torn.log", "<entry level=\"error\">old</entry>\n<entry le").str();
-    CXMLLog(path, testHeader().get(), true, 0, false, true).writeEntry(LogLevel::info, L"new");
-    const std::string content = readFile(path);
+    // appending after a torn line starts the session on a new line
+    const String torn = dir.writeFile(L"torn.log", "<entry level=\"error\">old</entry>\n<entry le").str();
+    CXMLLog(torn, testHeader().get(), true, 0, false, true).writeEntry(LogLevel::info, L"new");
+    const std::string content = readFile(torn);
     const size_t session = content.find("<session ");
     ASSERT_NE(session, std::string::npos);
     EXPECT_EQ(content.substr(0, session), "<entry level=\"error\">old</entry>\n<entry le\n");
     EXPECT_EQ(entriesOf(parseLog(content.substr(session))).at(0).text, String(L"new"));
 }
 
-TEST(XMLLog, SecondWriterIsLockedOutInThisAndOtherProcesses)
+TEST(XMLLog, SecondWriterIsLockedOutInThisAndOtherProcessesAndOpenFailuresNameThePath)
 {
     CTempFolder dir;
     const String path = (dir / L"locked.log").str();
@@ -307,28 +305,17 @@ TEST(XMLLog, SecondWriterIsLockedOutInThisAndOtherProcesses)
     first->close();
     EXPECT_EQ(openInChild(), 0);
     EXPECT_NO_THROW(CXMLLog(path, nullptr, true, 0, false, true));
-}
 
-TEST(XMLLog, OpenFailuresNameThePath)
-{
-    CTempFolder dir;
-    const struct {
-        const char* name;
-        String path;
-        bool lockFile;
-        int sysError;
-    } cases[] = {
-        {"missing folder", (dir / L"no/such/x.log").str(), false, ENOENT},
-        {"missing folder, locked", (dir / L"no/such/x.log").str(), true, ENOENT},
-        {"a folder", dir.path().str(), false, EISDIR},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto e = thrown<CIOError>([&] { CXMLLog log(c.path, nullptr, true, 0, false, c.lockFile); });
+    const std::tuple<String, bool, int> failures[] = {
+        {(dir / L"no/such/x.log").str(), false, ENOENT}, {(dir / L"no/such/x.log").str(), true, ENOENT},
+        {dir.path().str(), false, EISDIR}};
+    for (const auto& [bad, lockFile, sysError] : failures) {
+        SCOPED_TRACE(bad.toUTF8() + (lockFile ? " locked" : ""));
+        const auto e = thrown<CIOError>([&, p = bad, l = lockFile] { CXMLLog log(p, nullptr, true, 0, false, l); });
         EXPECT_EQ(e.getCode(), CIOError::codeCannotOpen);
-        EXPECT_EQ(e.getProp(L"path"), c.path);
-        EXPECT_NE(e.getMessage().find(c.path), String::npos) << e.what();
-        EXPECT_EQ(e.getProp(L"lastSysError"), toString(int64_t(c.sysError)));
+        EXPECT_EQ(e.getProp(L"path"), bad);
+        EXPECT_NE(e.getMessage().find(bad), String::npos) << e.what();
+        EXPECT_EQ(e.getProp(L"lastSysError"), toString(int64_t(sysError)));
     }
 }
 
@@ -358,7 +345,7 @@ TEST_F(GlobalLog, LogCallsWriteTheirTextAndKeepErrnoEvenWhenTheWriteFails)
     };
     CTempFolder dir;
     const String path = (dir / L"global.log").str();
-    std::FILE* report = std::tmpfile();
+    std::FILE* report = std::fopen(dir.api(L"report").c_str(), "w");
     ASSERT_NE(report, nullptr);
     for (const String& file : {path, String(L"/dev/full")}) {
         SCOPED_TRACE(file.toUTF8());
@@ -386,10 +373,8 @@ TEST_F(GlobalLog, LogCallsWriteTheirTextAndKeepErrnoEvenWhenTheWriteFails)
         EXPECT_EQ(entries[i].attrs.at("level"), String(cases[i].level));
         EXPECT_EQ(entries[i].text, cases[i].text);
     }
-    std::string text(4096, '\0');
-    std::rewind(report);
-    text.resize(std::fread(&text[0], 1, text.size(), report));
     std::fclose(report);
+    const std::string text = dir.read(L"report");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     EXPECT_NE(text.find("/dev/full"), std::string::npos) << text;
 }
