@@ -28,24 +28,13 @@ long long msSince(Clock::time_point start)
 }
 
 // A thread running a lambda; `destroyed`, when given, is set by the destructor.
-class CFuncThread : public CThread {
-public:
-    explicit CFuncThread(std::function<void(CFuncThread&)> body, P<CSignal> destroyed = nullptr)
-        : m_body(std::move(body)), m_destroyed(std::move(destroyed))
-    {
-    }
-
-protected:
-    ~CFuncThread() override
-    {
-        if (m_destroyed)
-            m_destroyed->set();
-    }
-    void run() override { m_body(*this); }
-
-private:
-    std::function<void(CFuncThread&)> m_body;
-    P<CSignal> m_destroyed;
+struct CFuncThread : CThread {
+    CFuncThread(std::function<void(CFuncThread&)> body, P<CSignal> destroyed = nullptr)
+        : body(std::move(body)), destroyed(std::move(destroyed)) {}
+    ~CFuncThread() override { destroyed ? destroyed->set() : void(); }
+    void run() override { body(*this); }
+    std::function<void(CFuncThread&)> body;
+    P<CSignal> destroyed;
 };
 
 P<CThread> startThread(std::function<void(CFuncThread&)> body, P<CSignal> destroyed = nullptr)
