@@ -96,16 +96,13 @@ const char* const kNssWrapper = "/usr/lib/x86_64-linux-gnu/libnss_wrapper.so";
 const char* const kPamWrapper = "/usr/lib/x86_64-linux-gnu/libpam_wrapper.so";
 const char* const kPamMatrix = "/usr/lib/x86_64-linux-gnu/pam_wrapper/pam_matrix.so";
 
-bool isWrapped()
-{
-    return std::getenv("ZIL_TEST_WRAPPED") != nullptr;
-}
+const bool kWrapped = std::getenv("ZIL_TEST_WRAPPED") != nullptr;
 
 } // namespace
 
 TEST(SystemAccountManager, RealAccountsUnderNssAndPamWrapper)
 {
-    if (isWrapped())
+    if (kWrapped)
         GTEST_SKIP() << "the wrapped run itself";
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
@@ -146,7 +143,7 @@ TEST(SystemAccountManager, RealAccountsUnderNssAndPamWrapper)
 // Groups decide who is an administrator; PAM decides whose password is right.
 TEST(DISABLED_WrappedAccounts, GroupsAndPasswords)
 {
-    ASSERT_TRUE(isWrapped()) << "runs only under the wrappers, started by RealAccountsUnderNssAndPamWrapper";
+    ASSERT_TRUE(kWrapped) << "runs only under the wrappers, started by RealAccountsUnderNssAndPamWrapper";
     EXPECT_TRUE(CSystemAccountManager::isUserAdmin(L"alice")); // supplementary group sudo
     EXPECT_TRUE(CSystemAccountManager::isUserAdmin(L"carol")); // primary group sudo
     EXPECT_FALSE(CSystemAccountManager::isUserAdmin(L"bob"));
