@@ -8,6 +8,7 @@ packages=(
     build-essential cmake ninja-build pkg-config gettext
     libwxgtk3.2-dev libgtk-3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
+    libexpat1-dev
     libpam0g-dev
     libnss-wrapper libpam-wrapper locales
     libdbusmenu-glib-dev dbus-daemon

@@ -8,12 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
-#include <vector>
 
 #include <unistd.h>
 
@@ -25,12 +22,6 @@ using zil::test::thrown;
 namespace {
 
 constexpr int kHangMs = 20000; // only there to turn a hang into a failure
-
-std::string readProcFile(int64_t pid, const char* name)
-{
-    std::ifstream file("/proc/" + std::to_string(pid) + "/" + name, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
 
 } // namespace
 
@@ -84,8 +75,9 @@ TEST(SystemAccountManager, StartAsAnotherAccountRunsTheCommandAsItWithoutAShellO
         .addArgument(L"sh");
     command.addArgument(String::fromUTF8(out)).addArgument(L"; $(touch x) 'q'");
     P<CProcess> process = CSystemAccountManager::startAsUser(command, L"nobody", password);
-    const std::string argv = readProcFile(process->getID(), "cmdline");
-    const std::string environment = readProcFile(process->getID(), "environ");
+    const Path proc(L"/proc/" + toString(process->getID()));
+    const std::string argv = zil::test::readFile(proc / L"cmdline");
+    const std::string environment = zil::test::readFile(proc / L"environ");
     ASSERT_TRUE(process->wait(kHangMs));
     EXPECT_EQ(process->getExitCode(), 0);
     EXPECT_EQ(zil::test::readFile(String::fromUTF8(out)), "65534\n; $(touch x) 'q'");
@@ -104,16 +96,13 @@ const char* const kNssWrapper = "/usr/lib/x86_64-linux-gnu/libnss_wrapper.so";
 const char* const kPamWrapper = "/usr/lib/x86_64-linux-gnu/libpam_wrapper.so";
 const char* const kPamMatrix = "/usr/lib/x86_64-linux-gnu/pam_wrapper/pam_matrix.so";
 
-bool isWrapped()
-{
-    return std::getenv("ZIL_TEST_WRAPPED") != nullptr;
-}
+const bool kWrapped = std::getenv("ZIL_TEST_WRAPPED") != nullptr;
 
 } // namespace
 
 TEST(SystemAccountManager, RealAccountsUnderNssAndPamWrapper)
 {
-    if (isWrapped())
+    if (kWrapped)
         GTEST_SKIP() << "the wrapped run itself";
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
@@ -154,7 +143,7 @@ TEST(SystemAccountManager, RealAccountsUnderNssAndPamWrapper)
 // Groups decide who is an administrator; PAM decides whose password is right.
 TEST(DISABLED_WrappedAccounts, GroupsAndPasswords)
 {
-    ASSERT_TRUE(isWrapped()) << "runs only under the wrappers, started by RealAccountsUnderNssAndPamWrapper";
+    ASSERT_TRUE(kWrapped) << "runs only under the wrappers, started by RealAccountsUnderNssAndPamWrapper";
     EXPECT_TRUE(CSystemAccountManager::isUserAdmin(L"alice")); // supplementary group sudo
     EXPECT_TRUE(CSystemAccountManager::isUserAdmin(L"carol")); // primary group sudo
     EXPECT_FALSE(CSystemAccountManager::isUserAdmin(L"bob"));

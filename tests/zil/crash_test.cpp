@@ -59,7 +59,7 @@ protected:
 
 } // namespace
 
-TEST_F(CCrashManagerTest, RecoversFromEachKindOfFaultAgainAndAgain)
+TEST_F(CCrashManagerTest, RecoversFromEachKindOfFaultAgainAndAgainInTheInnermostGuard)
 {
     const std::pair<void (*)(), int> cases[] = {
         {writeNull, SIGSEGV},
@@ -84,13 +84,10 @@ TEST_F(CCrashManagerTest, RecoversFromEachKindOfFaultAgainAndAgain)
     g_seen = 0;
     std::thread([] { EXPECT_FALSE(CCrashManager::runGuarded([] { recurse(0); })); }).join();
     EXPECT_EQ(g_seen.load(), SIGSEGV);
-}
 
-TEST_F(CCrashManagerTest, InnermostGuardWinsAndExceptionsUnwindTheGuards)
-{
+    // The innermost guard wins. An exception leaves the inner guard; a later fault must land
+    // in the outer one and not in the frame the exception has already left.
     EXPECT_TRUE(CCrashManager::runGuarded([] { EXPECT_FALSE(CCrashManager::runGuarded(writeNull)); }));
-    // An exception leaves the inner guard; a later fault must land in the outer one and not
-    // in the frame the exception has already left.
     bool caught = false;
     EXPECT_FALSE(CCrashManager::runGuarded([&] {
         try {
@@ -106,11 +103,6 @@ TEST_F(CCrashManagerTest, InnermostGuardWinsAndExceptionsUnwindTheGuards)
 TEST_F(CCrashManagerTest, FaultDiesBySignalWhenNotRecoveredDeath)
 {
     const std::pair<void (*)(), int> cases[] = {
-        {[] { // the handler declines
-             CCrashManager::setGlobalHandler([](int) { return false; });
-             CCrashManager::runGuarded(writeNull);
-         },
-         SIGSEGV},
         {[] { // no handler at all
              CCrashManager::setGlobalHandler(nullptr);
              CCrashManager::runGuarded(divideByZero);
@@ -127,39 +119,19 @@ TEST_F(CCrashManagerTest, FaultDiesBySignalWhenNotRecoveredDeath)
              ::sleep(10);
          },
          SIGBUS},
+        {[] { // a guard's filter decides instead of the global handler, and does not leak
+              // into guards that have none: there the handler declines
+             static std::atomic<int> filterCalls{0};
+             CCrashManager::setGlobalHandler([](int) { return false; });
+             if (CCrashManager::runGuarded(writeNull, [](int) { return ++filterCalls > 0; }) ||
+                 filterCalls.load() != 1 || !CCrashManager::hasGlobalHandler())
+                 std::_Exit(3);
+             CCrashManager::runGuarded(writeNull);
+         },
+         SIGSEGV},
     };
     for (const auto& [body, signal] : cases) {
         SCOPED_TRACE(signal);
         EXPECT_EXIT((body(), std::_Exit(0)), testing::KilledBySignal(signal), "");
     }
-}
-
-namespace {
-
-std::atomic<int> g_filterCalls{0};
-
-bool recoverFilter(int)
-{
-    g_filterCalls.fetch_add(1);
-    return true;
-}
-
-} // namespace
-
-// A dispatcher decides for its own guard; the global handler (here one that declines) must
-// not be asked, and the guard's filter must not leak into guards that have none.
-TEST(CrashManagerDeathTest, GuardFilterDecidesInsteadOfTheGlobalHandler)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            CCrashManager::setGlobalHandler([](int) { return false; });
-            g_filterCalls = 0;
-            const bool completed = CCrashManager::runGuarded(writeNull, &recoverFilter);
-            if (completed || g_filterCalls.load() != 1 || !CCrashManager::hasGlobalHandler())
-                std::_Exit(3);
-            CCrashManager::runGuarded(writeNull); // the declining global handler decides again
-            std::_Exit(4);
-        },
-        testing::KilledBySignal(SIGSEGV), "");
 }

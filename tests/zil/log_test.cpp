@@ -4,17 +4,18 @@
 #include <zil/error.h>
 #include <zil/log.h>
 
+#include <expat.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
+#include <memory>
 #include <sstream>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -23,6 +24,7 @@
 
 using namespace zil;
 using zil::test::CTempFolder;
+using zil::test::thrown;
 
 namespace {
 
@@ -40,66 +42,49 @@ struct SElement {
     String text;
 };
 
-// Reads character data strictly: whatever an XML parser would reject (raw "<", "&" outside
-// a known entity, "]]>", a reference to a character XML cannot hold, a control character, raw
-// white space in an attribute, which normalisation would change) throws.
-String decode(const std::string& raw, bool attribute)
-{
-    static const std::map<std::string, unsigned long> named = {
-        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-    for (unsigned char c : raw)
-        if (c == '<' || c == '\r' || (c < 0x20 && (attribute || (c != '\t' && c != '\n'))))
-            throw std::runtime_error("raw markup or control character in " + raw);
-    if (raw.find("]]>") != std::string::npos)
-        throw std::runtime_error("raw ]]> in " + raw);
-    String out;
-    size_t pos = 0;
-    for (size_t amp; (amp = raw.find('&', pos)) != std::string::npos; pos = raw.find(';', amp) + 1) {
-        if (raw.find(';', amp) == std::string::npos)
-            throw std::runtime_error("unterminated reference in " + raw);
-        out += String::fromUTF8(raw.substr(pos, amp - pos));
-        const std::string ref = raw.substr(amp + 1, raw.find(';', amp) - amp - 1);
-        const bool numeric =
-            ref.size() > 1 && ref[0] == '#' && ref.find_first_not_of("0123456789", 1) == std::string::npos;
-        const unsigned long c = named.count(ref) ? named.at(ref) : numeric ? std::stoul(ref.substr(1)) : 0;
-        if (!(c == 9 || c == 10 || c == 13 || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-              (c >= 0x10000 && c <= 0x10FFFF)))
-            throw std::runtime_error("bad reference &" + ref + ";");
-        out += String(1, static_cast<wchar_t>(c));
-    }
-    return out + String::fromUTF8(raw.substr(pos));
-}
-
-// What the log may write: valid UTF-8, elements separated by newlines, each empty or with text.
+// Parses strictly, as any XML reader would (raw markup, bad references, characters XML cannot
+// hold, invalid UTF-8 all fail); raw white space in an attribute would come back normalised.
+// The log is elements side by side, one a line, each empty or with text.
 std::vector<SElement> parseLog(const std::string& s)
 {
-    if (String::fromUTF8(s).toUTF8() != s)
-        throw std::runtime_error("invalid UTF-8");
-    static const std::regex head(R"x(<([a-z]+)((?: [a-z]+="[^"]*")*)(/?)>)x");
-    static const std::regex attr(R"x( ([a-z]+)="([^"]*)")x");
-    std::vector<SElement> elements;
-    for (size_t pos = s.find_first_not_of('\n'); pos != std::string::npos;
-         pos = s.find_first_not_of('\n', pos)) {
-        std::smatch m;
-        if (!std::regex_search(s.begin() + pos, s.end(), m, head, std::regex_constants::match_continuous))
-            throw std::runtime_error("expected an element at byte " + std::to_string(pos));
-        SElement e{m[1], {}, {}};
-        const std::string attrs = m[2];
-        for (std::sregex_iterator it(attrs.begin(), attrs.end(), attr), end; it != end; ++it)
-            if (!e.attrs.emplace((*it)[1], decode((*it)[2], true)).second)
-                throw std::runtime_error("duplicate attribute in " + attrs);
-        pos += m.length(0);
-        if (m[3].length() == 0) {
-            const std::string close = "</" + e.name + ">";
-            const size_t end = std::min(s.find('<', pos), s.size());
-            if (s.compare(end, close.size(), close) != 0)
-                throw std::runtime_error("expected " + close + " at byte " + std::to_string(end));
-            e.text = decode(s.substr(pos, end - pos), false);
-            pos = end + close.size();
-        }
-        elements.push_back(std::move(e));
-    }
-    return elements;
+    struct SState {
+        std::vector<SElement> elements;
+        std::string text, error;
+        int depth = 0;
+    } state;
+    std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"), XML_ParserFree);
+    XML_SetUserData(parser.get(), &state);
+    XML_SetElementHandler(
+        parser.get(),
+        [](void* data, const char* name, const char** attrs) {
+            auto& st = *static_cast<SState*>(data);
+            if (++st.depth > 2)
+                st.error = std::string("nested <") + name + ">";
+            if (st.depth != 2)
+                return;
+            st.elements.push_back({name, {}, {}});
+            for (st.text.clear(); *attrs; attrs += 2)
+                st.elements.back().attrs[attrs[0]] = String::fromUTF8(attrs[1]);
+        },
+        [](void* data, const char*) {
+            auto& st = *static_cast<SState*>(data);
+            if (st.depth-- == 2)
+                st.elements.back().text = String::fromUTF8(st.text);
+            st.text.clear();
+        });
+    XML_SetCharacterDataHandler(parser.get(), [](void* data, const char* text, int length) {
+        auto& st = *static_cast<SState*>(data);
+        st.text.append(text, size_t(length));
+        if (st.depth == 1 && st.text.find_first_not_of('\n') != std::string::npos)
+            st.error = "text between elements: " + st.text;
+    });
+    const std::string document = "<log>" + s + "</log>";
+    if (!XML_Parse(parser.get(), document.data(), int(document.size()), 1))
+        throw std::runtime_error(std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + " at byte " +
+                                 std::to_string(XML_GetCurrentByteIndex(parser.get()) - 5));
+    if (!state.error.empty())
+        throw std::runtime_error(state.error);
+    return state.elements;
 }
 
 std::vector<SElement> readLog(const String& path)
@@ -119,6 +104,17 @@ P<CXMLLog::ISessionHeaderFactory> testHeader()
 {
     return P<CXMLLog::ISessionHeaderFactory>(
         new CXMLLog::CDefaultSessionHeaderFactory(L"logtest", L"1.0", String()));
+}
+
+// Logs what a catch (...) block sees of `exception`.
+template <class E>
+void logCaught(const E& exception)
+{
+    try {
+        throw exception;
+    } catch (...) {
+        logCurrentException(L"Caught");
+    }
 }
 
 // Restores the process-wide log for the next test.
@@ -222,7 +218,7 @@ TEST(XMLLog, HostileTextStaysWellFormedAndTheGivenTimeIsWritten)
         EXPECT_EQ(elements[std::size(cases) + 1 + i].attrs.at("time"), String(times[i].second));
 }
 
-TEST(XMLLog, RollsOverAtTheLimitAndKeepsOversizedEntriesWhole)
+TEST(XMLLog, RollsOverAtTheLimitKeepsOversizedEntriesWholeAndAppendsOnANewLine)
 {
     constexpr int64_t kMax = 1000;
     CTempFolder dir;
@@ -267,21 +263,18 @@ TEST(XMLLog, RollsOverAtTheLimitAndKeepsOversizedEntriesWhole)
     CXMLLog(path, testHeader().get(), true, 50, false, true).writeEntry(LogLevel::info, L"fresh");
     EXPECT_EQ(readFile(older), full);
     EXPECT_EQ(readLog(path).size(), 2u);
-}
 
-TEST(XMLLog, AppendingAfterATornLineStartsTheSessionOnANewLine)
-{
-    CTempFolder dir;
-    const String path = dir.writeFile(L"torn.log", "<entry level=\"error\">old</entry>\n<entry le").str();
-    CXMLLog(path, testHeader().get(), true, 0, false, true).writeEntry(LogLevel::info, L"new");
-    const std::string content = readFile(path);
+    // appending after a torn line starts the session on a new line
+    const String torn = dir.writeFile(L"torn.log", "<entry level=\"error\">old</entry>\n<entry le").str();
+    CXMLLog(torn, testHeader().get(), true, 0, false, true).writeEntry(LogLevel::info, L"new");
+    const std::string content = readFile(torn);
     const size_t session = content.find("<session ");
     ASSERT_NE(session, std::string::npos);
     EXPECT_EQ(content.substr(0, session), "<entry level=\"error\">old</entry>\n<entry le\n");
     EXPECT_EQ(entriesOf(parseLog(content.substr(session))).at(0).text, String(L"new"));
 }
 
-TEST(XMLLog, SecondWriterIsLockedOutInThisAndOtherProcesses)
+TEST(XMLLog, SecondWriterIsLockedOutInThisAndOtherProcessesAndOpenFailuresNameThePath)
 {
     CTempFolder dir;
     const String path = (dir / L"locked.log").str();
@@ -305,43 +298,24 @@ TEST(XMLLog, SecondWriterIsLockedOutInThisAndOtherProcesses)
     for (int i = 0; i < 5; ++i)
         first->writeEntry(LogLevel::info, String(100, L'x'));
     ASSERT_GE(fileSize(path + L".1"), 100);
-    try {
-        CXMLLog second(path, nullptr, true, 0, false, true);
-        ADD_FAILURE() << "a second log opened a locked file";
-    } catch (const CLockFileError& e) {
-        EXPECT_EQ(e.getProp(L"path"), path);
-    }
+    EXPECT_EQ(thrown<CLockFileError>([&] { CXMLLog second(path, nullptr, true, 0, false, true); }).getProp(L"path"),
+              path);
     EXPECT_EQ(openInChild(), 1);
 
     first->close();
     EXPECT_EQ(openInChild(), 0);
     EXPECT_NO_THROW(CXMLLog(path, nullptr, true, 0, false, true));
-}
 
-TEST(XMLLog, OpenFailuresNameThePath)
-{
-    CTempFolder dir;
-    const struct {
-        const char* name;
-        String path;
-        bool lockFile;
-        int sysError;
-    } cases[] = {
-        {"missing folder", (dir / L"no/such/x.log").str(), false, ENOENT},
-        {"missing folder, locked", (dir / L"no/such/x.log").str(), true, ENOENT},
-        {"a folder", dir.path().str(), false, EISDIR},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        try {
-            CXMLLog log(c.path, nullptr, true, 0, false, c.lockFile);
-            ADD_FAILURE() << "opened";
-        } catch (const CIOError& e) {
-            EXPECT_EQ(e.getCode(), CIOError::codeCannotOpen);
-            EXPECT_EQ(e.getProp(L"path"), c.path);
-            EXPECT_NE(e.getMessage().find(c.path), String::npos) << e.what();
-            EXPECT_EQ(e.getProp(L"lastSysError"), toString(int64_t(c.sysError)));
-        }
+    const std::tuple<String, bool, int> failures[] = {
+        {(dir / L"no/such/x.log").str(), false, ENOENT}, {(dir / L"no/such/x.log").str(), true, ENOENT},
+        {dir.path().str(), false, EISDIR}};
+    for (const auto& [bad, lockFile, sysError] : failures) {
+        SCOPED_TRACE(bad.toUTF8() + (lockFile ? " locked" : ""));
+        const auto e = thrown<CIOError>([&, p = bad, l = lockFile] { CXMLLog log(p, nullptr, true, 0, false, l); });
+        EXPECT_EQ(e.getCode(), CIOError::codeCannotOpen);
+        EXPECT_EQ(e.getProp(L"path"), bad);
+        EXPECT_NE(e.getMessage().find(bad), String::npos) << e.what();
+        EXPECT_EQ(e.getProp(L"lastSysError"), toString(int64_t(sysError)));
     }
 }
 
@@ -365,27 +339,13 @@ TEST_F(GlobalLog, LogCallsWriteTheirTextAndKeepErrnoEvenWhenTheWriteFails)
         {[] { logDebug(L"a"); }, L"debug", L"a"},
         {[&] { onExceptionInDestructorIgnored(error, L"zilui::CThing"); }, L"error",
          L"Exception in destructor of zilui::CThing. Ignoring.\n" + error.getFullText()},
-        {[] {
-             try {
-                 throw std::runtime_error("boom");
-             } catch (...) {
-                 logCurrentException(L"Caught");
-             }
-         },
-         L"error", L"Caught\nboom"},
-        {[] {
-             try {
-                 throw 7;
-             } catch (...) {
-                 logCurrentException(L"Caught");
-             }
-         },
-         L"error", L"Caught\nunknown exception type"},
+        {[] { logCaught(std::runtime_error("boom")); }, L"error", L"Caught\nboom"},
+        {[] { logCaught(7); }, L"error", L"Caught\nunknown exception type"},
         {[] { printErrLine(L"printErrLine keeps errno"); }, nullptr, String()},
     };
     CTempFolder dir;
     const String path = (dir / L"global.log").str();
-    std::FILE* report = std::tmpfile();
+    std::FILE* report = std::fopen(dir.api(L"report").c_str(), "w");
     ASSERT_NE(report, nullptr);
     for (const String& file : {path, String(L"/dev/full")}) {
         SCOPED_TRACE(file.toUTF8());
@@ -413,10 +373,8 @@ TEST_F(GlobalLog, LogCallsWriteTheirTextAndKeepErrnoEvenWhenTheWriteFails)
         EXPECT_EQ(entries[i].attrs.at("level"), String(cases[i].level));
         EXPECT_EQ(entries[i].text, cases[i].text);
     }
-    std::string text(4096, '\0');
-    std::rewind(report);
-    text.resize(std::fread(&text[0], 1, text.size(), report));
     std::fclose(report);
+    const std::string text = dir.read(L"report");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
     EXPECT_NE(text.find("/dev/full"), std::string::npos) << text;
 }

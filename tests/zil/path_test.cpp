@@ -59,7 +59,7 @@ TEST(PathComponents, ParentFileNameTitleAndExtension)
     }
 }
 
-TEST(PathJoin, AbsoluteRightSideReplacesAndEmptySidesVanish)
+TEST(PathJoin, AbsoluteRightSideReplacesEmptySidesVanishNarrowTextIsUTF8)
 {
     const struct {
         const wchar_t *left, *right, *joined;
@@ -73,11 +73,7 @@ TEST(PathJoin, AbsoluteRightSideReplacesAndEmptySidesVanish)
     EXPECT_EQ(Path(L"x").makeAbsolute(), cwd / L"x");
     EXPECT_EQ(Path(L"x").makeAbsolute(L"b"), cwd / L"b/x") << "a relative base starts at the working folder";
     EXPECT_EQ(Path(L"/x").makeAbsolute(L"/base"), Path(L"/x"));
-}
-
-// Narrow text is UTF-8 (command lines, std::filesystem, config files), not Latin-1.
-TEST(PathFromNarrowText, DecodesUTF8)
-{
+    // Narrow text is UTF-8 (command lines, std::filesystem, config files), not Latin-1.
     EXPECT_EQ(Path("/tmp/gr\xc3\xbc\xc3\x9f/\xe2\x82\xac").str(), String(L"/tmp/gr\u00fc\u00df/\u20ac"));
     EXPECT_EQ(Path(std::string("caf\xc3\xa9")) / "x", Path(L"caf\u00e9/x"));
 }

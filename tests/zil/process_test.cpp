@@ -66,12 +66,15 @@ void writeScript(const CTempFolder& tmp, const Path& name, const std::string& bo
 
 } // namespace
 
-TEST(ProcessExitCode, StatusOrSignalAsAShellReportsIt)
+TEST(ProcessExitCode, StatusOrSignalAsAShellReportsItAndNoZombieIsLeft)
 {
     for (const auto& [script, expected] : {std::pair{"exit 0", 0}, {"exit 7", 7}, {"exit 255", 255},
                                            {"kill -KILL $$", 128 + SIGKILL},
                                            {"kill -TERM $$", 128 + SIGTERM}})
         EXPECT_EQ(runToEnd(shell(script)), expected) << script;
+    // A released process is reaped: a zombie keeps /proc/<pid> until someone does.
+    const Path stat(L"/proc/" + toString(execAsync(CExecCommand(L"true"))->getID()) + L"/stat");
+    EXPECT_TRUE(eventually([&] { return !pathExists(stat); }));
 }
 
 // Directly, and pasted from the displayed command line into a shell: the same bytes arrive.
@@ -144,13 +147,6 @@ TEST(ProcessWait, TimesOutThenKillEndsItForEveryWaitingThread)
     EXPECT_EQ(ended.load(), 4);
     EXPECT_EQ(process->getExitCode(), 128 + SIGKILL);
     EXPECT_NO_THROW(process->kill(SIGKILL)) << "the pid is gone (or someone else's) now";
-}
-
-TEST(ProcessWait, ReleasedProcessIsReapedNotLeftAZombie)
-{
-    // A zombie keeps /proc/<pid> until someone reaps it.
-    const Path stat(L"/proc/" + toString(execAsync(CExecCommand(L"true"))->getID()) + L"/stat");
-    EXPECT_TRUE(eventually([&] { return !pathExists(stat); }));
 }
 
 TEST(ProcessDisconnected, OutlivesTheCallAndIsNotOurChild)

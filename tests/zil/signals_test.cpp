@@ -70,30 +70,25 @@ TEST(CSystemSignalReceiverTest, SignalsReachTheHandlerOnTheReceiverThread)
                      zil::CInvalidArgError);
 }
 
-TEST(CSystemSignalReceiverTest, RemovingTheHandlerRestoresTheDefaultDeath)
+static std::atomic<int> g_ownSigPipeCalls{0};
+
+// Removing a handler brings back the default death. Writing to a pipe whose reader is gone
+// fails with EPIPE instead of killing the process, and an application's own SIGPIPE handler
+// stays in place. Ignored dispositions survive exec, so the children start from the default
+// explicitly.
+TEST(CSystemSignalReceiverTest, DefaultDispositionsAfterRemovalAndInitDeath)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            P<CSystemSignalReceiver> receiver = CSystemSignalReceiver::get();
             P<CRecordingHandler> handler(new CRecordingHandler);
-            receiver->setHandler(SysSignal::terminate, handler.get());
-            receiver->setHandler(SysSignal::terminate, nullptr);
+            CSystemSignalReceiver::get()->setHandler(SysSignal::terminate, handler.get());
+            CSystemSignalReceiver::get()->setHandler(SysSignal::terminate, nullptr);
             ::kill(::getpid(), SIGTERM);
             CThread::sleep(10000);
             std::_Exit(0);
         },
         testing::KilledBySignal(SIGTERM), "");
-}
-
-static std::atomic<int> g_ownSigPipeCalls{0};
-
-// Writing to a pipe whose reader is gone fails with EPIPE instead of killing the process,
-// and an application's own SIGPIPE handler stays in place. Ignored dispositions survive
-// exec, so the children start from the default explicitly.
-TEST(CZilInitTest, ClosedPipeGivesEPIPEInsteadOfKillingDeath)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             ::signal(SIGPIPE, SIG_DFL);

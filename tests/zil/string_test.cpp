@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include <zil/error.h>
-#include <zil/string.h>
+#include "temp_folder.h"
 
-#include <gtest/gtest.h>
+#include <zil/string.h>
 
 #include <clocale>
 
 using zil::String;
+using zil::test::thrown;
 
 TEST(StringUTF8, RoundTripsAndRepairsBrokenSequences)
 {
@@ -29,7 +29,7 @@ TEST(StringUTF8, RoundTripsAndRepairsBrokenSequences)
     }
 }
 
-TEST(StringOperations, EdgesOfSlicingTrimAndReplace)
+TEST(StringOperations, EdgesOfSlicingTrimReplaceEscapeAndFormat)
 {
     const String s(L"abcdef");
     EXPECT_EQ(s.Left(100), s);
@@ -52,72 +52,68 @@ TEST(StringOperations, EdgesOfSlicingTrimAndReplace)
     EXPECT_EQ(String(L"ÄBC").CmpNoCase(L"äbc"), 0);
     EXPECT_LT(String(L"ab").CmpNoCase(L"ABC"), 0);
     EXPECT_GT(String(L"b").CmpNoCase(L"A"), 0);
-}
 
-class LocaleIndependence : public testing::Test {
-protected:
-    // A comma locale is the classic way strtod-based parsing breaks; any installed one will do.
-    void SetUp() override
-    {
-        const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-        m_previous = previous ? previous : "C";
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8", "C.UTF-8"}) {
-            if (std::setlocale(LC_NUMERIC, name)) {
-                m_locale = name;
-                break;
-            }
-        }
-    }
-    void TearDown() override { std::setlocale(LC_NUMERIC, m_previous.c_str()); }
-
-    std::string m_previous;
-    std::string m_locale;
-};
-
-TEST_F(LocaleIndependence, ParseSimpleDoubleAcceptsOnlyWholeNumbers)
-{
-    SCOPED_TRACE("LC_NUMERIC=" + m_locale);
-    const struct {
-        const wchar_t* text;
-        double value;
-    } good[] = {{L"-1.5", -1.5}, {L"0", 0.0}, {L"+2", 2.0}, {L"1.", 1.0}, {L".25", 0.25}, {L"1.75", 1.75}};
-    for (const auto& c : good) {
-        SCOPED_TRACE(String(c.text).toUTF8());
-        EXPECT_DOUBLE_EQ(zil::parseSimpleDouble(c.text), c.value);
-    }
-    for (const wchar_t* bad : {L"12abc", L"", L"1e", L"1e5", L"1,5", L" 1", L"1 ", L".", L"-", L"1.2.3", L"nan", L"inf", L"٣"}) {
-        SCOPED_TRACE(String(bad).toUTF8());
-        try {
-            zil::parseSimpleDouble(bad);
-            ADD_FAILURE() << "accepted";
-        } catch (const zil::CParseError& e) {
-            EXPECT_TRUE(e.getMessage().Contains(String(L"'") + bad + L"'")) << e.what();
-            EXPECT_EQ(e.getProp(L"text"), String(bad));
-        }
-    }
-    EXPECT_EQ(zil::toString(1.5, 2), String(L"1.50"));
-}
-
-TEST(ParseInt64, RangeAndGarbage)
-{
-    EXPECT_EQ(zil::parseInt64(L"-9223372036854775808"), INT64_MIN);
-    EXPECT_EQ(zil::parseInt64(L"+42"), 42);
-    for (const wchar_t* bad : {L"9223372036854775808", L"", L"-", L"+", L"4 2", L"0x10", L"1.0", L"+-1"}) {
-        SCOPED_TRACE(String(bad).toUTF8());
-        EXPECT_THROW(zil::parseInt64(bad), zil::CParseError);
-    }
-}
-
-TEST(UriEscape, EncodesUTF8BytesAndReservedCharacters)
-{
     EXPECT_EQ(zil::uriEscape(L"a b&c=d/ü~"), String(L"a%20b%26c%3Dd%2F%C3%BC~"));
     EXPECT_EQ(zil::uriEscape(L""), String());
-}
 
-TEST(StringFormat, PlaceholdersInAnyOrderAndMissingArguments)
-{
     EXPECT_EQ(zil::CStringFormat(L"%2 of %1, 100%%").arg(3).arg(L"two").str(), String(L"two of 3, 100%"));
     EXPECT_EQ(zil::CStringFormat(L"%1 and %2").arg(L"x").str(), String(L"x and %2"));
     EXPECT_EQ(zil::CStringFormat(L"%1").arg(0.5, 2).str(), String(L"0.50"));
     EXPECT_EQ(zil::CStringFormat(L"%1%").arg(L"%2").arg(L"no").str(), String(L"%2%")); // no rescan
+}
+
+// A comma locale is the classic way strtod-based parsing breaks; any installed one will do.
+TEST(StringParse, WholeNumbersOnlyInAnyLocale)
+{
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    std::string locale = "C";
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8", "C.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            locale = name;
+            break;
+        }
+    SCOPED_TRACE("LC_NUMERIC=" + locale);
+    const struct {
+        const wchar_t* text;
+        double value;
+    } good[] = {{L"-1.5", -1.5}, {L"0", 0.0}, {L"+2", 2.0}, {L"1.", 1.0}, {L".25", 0.25}, {L"1.75", 1.75}};
+    for (const auto& c : good)
+        EXPECT_DOUBLE_EQ(zil::parseSimpleDouble(c.text), c.value) << String(c.text).toUTF8();
+    for (const wchar_t* bad : {L"12abc", L"", L"1e", L"1e5", L"1,5", L" 1", L"1 ", L".", L"-", L"1.2.3", L"nan", L"inf", L"٣"}) {
+        SCOPED_TRACE(String(bad).toUTF8());
+        const auto e = thrown<zil::CParseError>([&] { zil::parseSimpleDouble(bad); });
+        EXPECT_TRUE(e.getMessage().Contains(String(L"'") + bad + L"'")) << e.what();
+        EXPECT_EQ(e.getProp(L"text"), String(bad));
+    }
+    EXPECT_EQ(zil::toString(1.5, 2), String(L"1.50"));
+
+    EXPECT_EQ(zil::parseInt64(L"-9223372036854775808"), INT64_MIN);
+    EXPECT_EQ(zil::parseInt64(L"+42"), 42);
+    for (const wchar_t* bad : {L"9223372036854775808", L"", L"-", L"+", L"4 2", L"0x10", L"1.0", L"+-1"})
+        EXPECT_THROW(zil::parseInt64(bad), zil::CParseError) << String(bad).toUTF8();
+    std::setlocale(LC_NUMERIC, previous.c_str());
+}
+
+TEST(HumanReadableFileSize, BytesThenTheLargestUnitThatKeepsOneOrMore)
+{
+    const int64_t K = 1024, M = K * K;
+    const struct { int64_t size; int digits, unit; double base; const wchar_t* text; } cases[] = {
+        {0, 1, -1, 1024, L"0 bytes"}, {1, 1, -1, 1024, L"1 byte"}, {1023, 1, -1, 1024, L"1023 bytes"},
+        {1024, 1, -1, 1024, L"1.0 KiB"}, {M - 52, 1, -1, 1024, L"1023.9 KiB"},
+        {M - 51, 1, -1, 1024, L"1.0 MiB"}, {M - 1, 0, -1, 1024, L"1 MiB"}, // not "1024.0 KiB"
+        {5 * M * K + 300 * M, 2, -1, 1024, L"5.29 GiB"}, {INT64_MAX, 1, -1, 1024, L"8.0 EiB"},
+        {999, 1, -1, 1000, L"999 bytes"}, {999950, 1, -1, 1000, L"1.0 MB"}, {1234567, 3, -1, 1000, L"1.235 MB"},
+        {M, 1, 0, 1024, L"1048576 bytes"}, {1, 2, 1, 1024, L"0.00 KiB"}, {3 * M, 1, 1, 1024, L"3072.0 KiB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(zil::getHumanReadableFileSize(c.size, c.digits, c.unit, c.base), String(c.text));
+    const struct { int64_t size; int digits, unit; double base; const wchar_t* message; } bad[] = {
+        {-1, 1, -1, 1024, L"negative file size -1"}, {1, -1, -1, 1024, L"not -1"}, {1, 10, -1, 1024, L"not 10"},
+        {1, 1, 7, 1024, L"not 7"}, {1, 1, -2, 1024, L"not -2"}, {1, 1, -1, 1, L"1024 or 1000, not 1.000"},
+    };
+    for (const auto& c : bad) {
+        const auto e = thrown<zil::CInvalidArgError>(
+            [&] { zil::getHumanReadableFileSize(c.size, c.digits, c.unit, c.base); });
+        EXPECT_TRUE(String(e.what()).Contains(c.message)) << e.what();
+    }
 }
