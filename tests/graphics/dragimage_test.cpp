@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "graphics/graphicstestutil.h"
 #include "support/guitest.h"
 #include "zil/temp_folder.h"
 
@@ -13,20 +14,14 @@
 
 #include <dlfcn.h>
 
-#include <memory>
-
 using namespace zilui;
+using namespace zilui::test;
 
 namespace {
 
-struct WindowCloser {
-    void operator()(wxWindow* window) const { window->Destroy(); }
-};
-
 // A container with a child at (10, 20) and a grandchild at (5, 5) in it.
 struct Nest {
-    std::unique_ptr<wxPanel, WindowCloser> container{
-        new wxPanel(&test::sharedFrame(), wxID_ANY, wxPoint(0, 0), wxSize(200, 150))};
+    Owned<wxPanel> container{new wxPanel(&sharedFrame(), wxID_ANY, wxPoint(0, 0), wxSize(200, 150))};
     wxPanel* child = new wxPanel(container.get(), wxID_ANY, wxPoint(10, 20), wxSize(100, 80));
     wxPanel* grandchild = new wxPanel(child, wxID_ANY, wxPoint(5, 5), wxSize(50, 40));
 };

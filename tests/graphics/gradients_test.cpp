@@ -1,47 +1,32 @@
 // SPDX-License-Identifier: MIT
+#include "graphics/graphicstestutil.h"
+#include "zil/temp_folder.h"
+
 #include <zilui/graphics/gradients.h>
 
 #include <zil/error.h>
 
 #include <gtest/gtest.h>
 
-#include <wx/dcmemory.h>
-
 #include <algorithm>
 #include <cmath>
 #include <functional>
 
 using namespace zilui;
-
-// wxColour lives in the global namespace, where gtest looks for its printer.
-void PrintTo(const wxColour& c, std::ostream* out)
-{
-    *out << "rgb(" << int(c.Red()) << "," << int(c.Green()) << "," << int(c.Blue()) << ")";
-}
+using namespace zilui::test;
 
 namespace {
 
-const wxColour kMarker(200, 30, 90);
-
 // Paints into a marker-filled 160x110 bitmap, with a pen and brush the gradient must keep.
-wxImage paintInto(IGradient& gradient, const wxRect& rect)
+wxImage paintGradient(IGradient& gradient, const wxRect& rect)
 {
-    wxBitmap bitmap(160, 110, 24);
-    wxMemoryDC dc(bitmap);
-    dc.SetBackground(wxBrush(kMarker));
-    dc.Clear();
-    dc.SetPen(*wxRED_PEN);
-    dc.SetBrush(*wxYELLOW_BRUSH);
-    gradient.paint(dc, rect);
-    EXPECT_EQ(dc.GetPen().GetColour(), *wxRED);
-    EXPECT_EQ(dc.GetBrush().GetColour(), *wxYELLOW);
-    dc.SelectObject(wxNullBitmap);
-    return bitmap.ConvertToImage();
-}
-
-wxColour pixel(const wxImage& image, int x, int y)
-{
-    return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+    return paintInto({160, 110}, [&](wxMemoryDC& dc) {
+        dc.SetPen(*wxRED_PEN);
+        dc.SetBrush(*wxYELLOW_BRUSH);
+        gradient.paint(dc, rect);
+        EXPECT_EQ(dc.GetPen().GetColour(), *wxRED);
+        EXPECT_EQ(dc.GetBrush().GetColour(), *wxYELLOW);
+    });
 }
 
 struct CCountingGradient : CLinearGradient {
@@ -56,30 +41,30 @@ TEST(Gradients, LinearRowsAcrossEveryTilePieceAndRebuildsOnlyOnChange)
 {
     zil::P<CCountingGradient> gradient(new CCountingGradient(*wxBLACK, *wxWHITE));
     // 150 wide from x 3: pieces end at 66, 130 and 152.
-    wxImage image = paintInto(*gradient, wxRect(3, 2, 150, 4));
+    wxImage image = paintGradient(*gradient, wxRect(3, 2, 150, 4));
     const int rows[] = {0, 63, 127, 191};
     for (int x : {3, 66, 67, 78, 130, 131, 152})
         for (int y = 0; y < 4; ++y)
-            EXPECT_EQ(pixel(image, x, 2 + y), wxColour(rows[y], rows[y], rows[y])) << x << "," << y;
+            EXPECT_EQ(pixelAt(image, x, 2 + y), wxColour(rows[y], rows[y], rows[y])) << x << "," << y;
     for (wxPoint outside : {wxPoint(2, 3), wxPoint(153, 3), wxPoint(70, 1), wxPoint(70, 6)})
-        EXPECT_EQ(pixel(image, outside.x, outside.y), kMarker) << outside.x << "," << outside.y;
-    paintInto(*gradient, wxRect(7, 3, 40, 4));
+        EXPECT_EQ(pixelAt(image, outside.x, outside.y), kMarker) << outside.x << "," << outside.y;
+    paintGradient(*gradient, wxRect(7, 3, 40, 4));
     gradient->setColors(*wxBLACK, *wxWHITE);
-    paintInto(*gradient, wxRect(0, 0, 10, 4));
+    paintGradient(*gradient, wxRect(0, 0, 10, 4));
     EXPECT_EQ(gradient->builds, 1);
 
     // First row the top colour, last one step short of the bottom; alpha ignored.
     gradient->setColors(wxColour(10, 250, 100, 0), wxColour(210, 50, 100));
-    image = paintInto(*gradient, wxRect(0, 0, 10, 100));
-    EXPECT_EQ(pixel(image, 5, 0), wxColour(10, 250, 100));
-    EXPECT_EQ(pixel(image, 5, 50), wxColour(110, 150, 100));
-    EXPECT_EQ(pixel(image, 5, 99), wxColour(208, 52, 100));
+    image = paintGradient(*gradient, wxRect(0, 0, 10, 100));
+    EXPECT_EQ(pixelAt(image, 5, 0), wxColour(10, 250, 100));
+    EXPECT_EQ(pixelAt(image, 5, 50), wxColour(110, 150, 100));
+    EXPECT_EQ(pixelAt(image, 5, 99), wxColour(208, 52, 100));
     EXPECT_EQ(gradient->builds, 2);
 
     zil::P<IGradient> flat(new CSingleColorGradient(*wxCYAN));
     for (IGradient* g : {static_cast<IGradient*>(gradient.get()), flat.get()})
         for (wxRect empty : {wxRect(5, 5, 20, 0), wxRect(5, 5, 0, 20), wxRect(5, 5, 20, -3)})
-            EXPECT_EQ(pixel(paintInto(*g, empty), 5, 5), kMarker) << empty.width << "x" << empty.height;
+            EXPECT_EQ(pixelAt(paintGradient(*g, empty), 5, 5), kMarker) << empty.width << "x" << empty.height;
 }
 
 TEST(Gradients, CombinerSplitsByLowerShareWithFullCorners)
@@ -89,12 +74,12 @@ TEST(Gradients, CombinerSplitsByLowerShareWithFullCorners)
     for (auto [share, firstLower] : {std::pair{0.0, 100}, {0.25, 75}, {0.333, 66}, {1.0, 0}}) {
         SCOPED_TRACE(::testing::Message() << "lower share " << share);
         zil::P<IGradient> combined(new CGradientCombiner(upper.get(), lower.get(), share));
-        wxImage image = paintInto(*combined, wxRect(4, 5, 30, 100));
-        EXPECT_EQ(pixel(image, 4, 4), kMarker);
-        EXPECT_EQ(pixel(image, 34, 50), kMarker);
+        wxImage image = paintGradient(*combined, wxRect(4, 5, 30, 100));
+        EXPECT_EQ(pixelAt(image, 4, 4), kMarker);
+        EXPECT_EQ(pixelAt(image, 34, 50), kMarker);
         for (int row : {0, std::max(0, firstLower - 1), std::min(99, firstLower), 99})
             for (int x : {4, 33})
-                EXPECT_EQ(pixel(image, x, 5 + row), row < firstLower ? *wxBLUE : *wxGREEN) << x << "," << row;
+                EXPECT_EQ(pixelAt(image, x, 5 + row), row < firstLower ? *wxBLUE : *wxGREEN) << x << "," << row;
     }
 }
 
@@ -111,12 +96,8 @@ TEST(Gradients, BadArgumentsNamed)
         {"nan", [&] { zil::P<IGradient> g(new CGradientCombiner(flat.get(), flat.get(), NAN)); }},
     };
     for (const auto& [named, call] : cases) {
-        try {
-            call();
-            ADD_FAILURE() << "no error for " << named;
-        } catch (const zil::CInvalidArgError& e) {
-            EXPECT_NE(std::string(e.what()).find(named), std::string::npos) << e.what();
-        }
+        const std::string what = zil::test::thrown<zil::CInvalidArgError>(call).what();
+        EXPECT_NE(what.find(named), std::string::npos) << what;
     }
     EXPECT_EQ(linear->getBottomColor(), *wxBLUE);
 }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "graphics/graphicstestutil.h"
 #include "support/guitest.h"
 #include "zil/temp_folder.h"
 
@@ -8,42 +9,21 @@
 
 #include <gtest/gtest.h>
 
-#include <wx/dcmemory.h>
 #include <wx/frame.h>
 
 #include <algorithm>
-#include <functional>
-#include <memory>
 #include <tuple>
 
 using namespace zilui;
+using namespace zilui::test;
 
 namespace {
 
-const wxColour kMarker(200, 30, 90), kWhite(255, 255, 255);
-const wxColour kRed(255, 0, 0), kGreen(0, 255, 0), kBlue(0, 0, 255), kYellow(255, 255, 0);
-
-struct WindowCloser {
-    void operator()(wxWindow* window) const { window->Destroy(); }
-};
-template <class T> using Owned = std::unique_ptr<T, WindowCloser>;
+const wxColour kWhite(255, 255, 255), kRed(255, 0, 0), kGreen(0, 255, 0), kBlue(0, 0, 255), kYellow(255, 255, 0);
 
 template <class T> Owned<T> makePanel(const wxSize& size)
 {
-    return Owned<T>(new T(&test::sharedFrame(), wxID_ANY, wxDefaultPosition, size));
-}
-
-// A marker-filled bitmap of `size` that `draw` paints into.
-wxImage paintInto(const wxSize& size, const std::function<void(wxDC&)>& draw)
-{
-    wxBitmap bitmap(size, 24);
-    {
-        wxMemoryDC dc(bitmap);
-        dc.SetBackground(wxBrush(kMarker));
-        dc.Clear();
-        draw(dc);
-    }
-    return bitmap.ConvertToImage();
+    return Owned<T>(new T(&sharedFrame(), wxID_ANY, wxDefaultPosition, size));
 }
 
 template <class T> wxImage paintPanel(T& panel, const wxSize& size, const wxPoint& at = wxPoint(0, 0))
@@ -54,10 +34,8 @@ template <class T> wxImage paintPanel(T& panel, const wxSize& size, const wxPoin
 // Pixels at x, y of the colour.
 void expectPixels(const wxImage& image, std::initializer_list<std::tuple<int, int, wxColour>> probes)
 {
-    for (const auto& [x, y, color] : probes) {
-        const wxColour got(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
-        EXPECT_EQ(got.GetAsString(), color.GetAsString()) << "at " << x << "," << y;
-    }
+    for (const auto& [x, y, color] : probes)
+        EXPECT_EQ(pixelAt(image, x, y), color) << "at " << x << "," << y;
 }
 
 // First column from `from` on with a dark pixel, or -1.
@@ -70,17 +48,10 @@ int firstDarkColumn(const wxImage& image, int from = 0)
     return -1;
 }
 
-wxImage solidImage(int width, int height, const wxColour& c)
-{
-    wxImage image(width, height);
-    image.SetRGB(wxRect(0, 0, width, height), c.Red(), c.Green(), c.Blue());
-    return image;
-}
-
-// A one-coloured scaling image that counts the versions asked of it.
-class CCountingScalingImage : public CScalingImage {
+// A one-coloured scaling image that records the versions asked of it.
+class CRequestCountingImage : public CScalingImage {
 public:
-    explicit CCountingScalingImage(const wxColour& color) : CScalingImage(solidImage(4, 4, color)) {}
+    explicit CRequestCountingImage(const wxColour& color) : CScalingImage(solidImage(4, 4, color)) {}
     zil::P<IImage> getScaledVersion(const wxSize& size) override
     {
         ++requests;
@@ -109,7 +80,7 @@ TEST(Panels, BitmapPanelStretchesOrFillsWithTheBackground)
 
     // A new size rebuilds the picture; without a bitmap the background colour shows again.
     panel->SetSize(wxSize(40, 20));
-    test::processPendingEvents();
+    processPendingEvents();
     expectPixels(paintPanel(*panel, {40, 20}), {{39, 19, kBlue}, {10, 5, kRed}});
     panel->SetBackgroundColour(kGreen);
     panel->SetBitmap(wxNullBitmap);
@@ -119,7 +90,7 @@ TEST(Panels, BitmapPanelStretchesOrFillsWithTheBackground)
 TEST(Panels, ScalingImagePanelAsksForAVersionOnlyWhenTheSizeChanges)
 {
     auto panel = makePanel<CScalingImagePanel>(wxSize(80, 40));
-    zil::P<CCountingScalingImage> green(new CCountingScalingImage(kGreen));
+    zil::P<CRequestCountingImage> green(new CRequestCountingImage(kGreen));
     panel->setImage(green.get());
     paintPanel(*panel, {90, 50}, {3, 2});
     expectPixels(paintPanel(*panel, {90, 50}, {3, 2}), {{3, 2, kGreen}, {82, 41, kGreen}, {83, 42, kMarker}});
@@ -159,8 +130,8 @@ TEST(Panels, GradientPanelOverlaysCoverThePanelWithTextOnTopAndBadIndexesAreRefu
 {
     auto panel = makePanel<CGradientPanel>(wxSize(60, 30));
     panel->setGradient(zil::P<IGradient>(new CSingleColorGradient(kBlue)).get());
-    zil::P<CCountingScalingImage> green(new CCountingScalingImage(kGreen)),
-        yellow(new CCountingScalingImage(kYellow));
+    zil::P<CRequestCountingImage> green(new CRequestCountingImage(kGreen)),
+        yellow(new CRequestCountingImage(kYellow));
     panel->addOverlay(nullptr);
     panel->addOverlay(green.get());
     // Overlay changed (none at -1), colour then seen over the whole panel.
@@ -204,7 +175,7 @@ class CScaledImageAndTextPanel : public CImageAndTextPanel {
 public:
     CScaledImageAndTextPanel(double factor, const wxImage& image, const zil::String& text) : m_factor(factor)
     {
-        create(image.IsOk() ? wxBitmap(image) : wxNullBitmap, text, &test::sharedFrame());
+        create(image.IsOk() ? wxBitmap(image) : wxNullBitmap, text, &sharedFrame());
         SetSize(200, 40);
         SetForegroundColour(*wxBLACK);
     }
@@ -268,7 +239,7 @@ TEST(Panels, ImageAndTextPanelSeesThroughToAPaintableParent)
 {
     auto gradient = makePanel<CGradientPanel>(wxSize(100, 60));
     gradient->setGradient(zil::P<IGradient>(new CSingleColorGradient(kGreen)).get());
-    Owned<wxPanel> plain(new wxPanel(&test::sharedFrame()));
+    Owned<wxPanel> plain(new wxPanel(&sharedFrame()));
     const std::tuple<const char*, wxWindow*, bool, wxColour> cases[] = {
         {"paintable parent", gradient.get(), true, kGreen},
         {"see-through off", gradient.get(), false, kMarker},

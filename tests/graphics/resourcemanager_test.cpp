@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
+#include "app/apptestutil.h"
 #include "zil/temp_folder.h"
 
 #include <zilui/app/strings.h>
 #include <zilui/graphics/resourcemanager.h>
 
 #include <zil/folderwatch.h>
-#include <zil/log.h>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +32,7 @@
 using namespace zilui;
 using zil::Path;
 using zil::test::CTempFolder;
+using zilui::test::CGlobalLogCapture;
 
 namespace {
 
@@ -56,19 +57,6 @@ zil::P<CResourceManager> managerFor(const Path& folder)
     manager->addResourceFolder(folder);
     return manager;
 }
-
-// The global log goes to a file while this lives.
-struct CLogCapture {
-    CTempFolder folder;
-    CLogCapture()
-    {
-        zil::P<zil::CXMLLog> log(new zil::CXMLLog((folder / L"log").str(), nullptr, false, 0, false, false));
-        zil::CXMLLog::setGlobalCreateFunc([log] { return log; });
-        zil::CXMLLog::disposeGlobal();
-    }
-    ~CLogCapture() { zil::CXMLLog::setGlobalCreateFunc(nullptr), zil::CXMLLog::disposeGlobal(); }
-    zil::String text() const { return zil::String(folder.read(L"log")); }
-};
 
 } // namespace
 
@@ -135,13 +123,14 @@ TEST(ResourceManager, NamesAndBadFactorSuffixes)
     writePicture(folder / L"ok.png", 1.0);
     writePicture(folder / L"ok@x.png", 2.0);
     writePicture(folder / L"z@0_.png", 1.0);
-    CLogCapture log;
+    CGlobalLogCapture log;
     double found = 0;
     EXPECT_EQ(managerFor(folder.path())->findResourceByTitle(L"ok", L"", 2.0, &found), folder / L"ok.png");
     EXPECT_EQ(found, 1.0);
-    EXPECT_TRUE(log.text().Contains(L"Invalid resolution factor suffix in file name. Ignoring file: " +
-                                    (folder / L"ok@x.png").str()))
-        << log.text().toUTF8();
+    EXPECT_NE(log.text().find("Invalid resolution factor suffix in file name. Ignoring file: " +
+                              (folder / L"ok@x.png").str().toUTF8()),
+              std::string::npos)
+        << log.text();
     // A lone variant with factor 0 is skipped like any bad suffix, not rescaled.
     EXPECT_EQ(CResourceManager::findBestResolutionVariantOfFile(folder / L"z.png", 1.0, &found), Path());
 
@@ -278,13 +267,14 @@ TEST(ResourceManager, IconsAnimationsAndScalingImages)
     EXPECT_TRUE(manager->loadIconByTitle(L"app", 16, 16).IsSameAs(small));
 
     {
-        CLogCapture log;
+        CGlobalLogCapture log;
         EXPECT_TRUE(manager->loadAnimationByTitle(L"spin", nullptr, 2.0).IsOk());
         EXPECT_TRUE(manager->loadAnimationByTitle(L"spin", nullptr, 1.0).IsOk());
-        EXPECT_TRUE(log.text().Contains(L"Would need to scale animation 'spin.gif' by factor 2.000000, but that "
-                                        L"is not supported. Using animation as is."))
-            << log.text().toUTF8();
-        EXPECT_FALSE(log.text().Contains(L"by factor 1.000000"));
+        EXPECT_NE(log.text().find("Would need to scale animation 'spin.gif' by factor 2.000000, but that "
+                                  "is not supported. Using animation as is."),
+                  std::string::npos)
+            << log.text();
+        EXPECT_EQ(log.text().find("by factor 1.000000"), std::string::npos);
     }
 
     struct Case { double factor; wxSize base; };

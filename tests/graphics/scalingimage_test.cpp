@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: MIT
+#include "graphics/graphicstestutil.h"
 #include "zil/temp_folder.h"
 
 #include <zilui/app/strings.h>
-#include <zilui/graphics/scalingimage.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <fstream>
 #include <thread>
 #include <vector>
 
 using namespace zilui;
+using namespace zilui::test;
 using CSI = CCompositeScalingImage;
 
 namespace {
@@ -36,11 +35,6 @@ wxImage ninePicture()
 wxImage versionImage(IScalingImage& image, int width, int height)
 {
     return image.getScaledVersion(wxSize(width, height))->getBitmap().ConvertToImage();
-}
-
-void writeFile(const zil::Path& path, const std::string& text)
-{
-    std::ofstream(path.toAPIPath(), std::ios::binary) << text;
 }
 
 } // namespace
@@ -87,9 +81,8 @@ TEST(ScalingImage, PixelsOnBothSidesOfEveryCut)
         const int ys[] = {0, c.yCuts[0] - 1, c.yCuts[0], c.yCuts[1] - 1, c.yCuts[1], 39};
         for (int y : ys)
             for (int x : xs) {
-                wxColour want = regionColour((x >= c.xCuts[0]) + (x >= c.xCuts[1]), (y >= c.yCuts[0]) + (y >= c.yCuts[1]));
-                wxColour got(version.GetRed(x, y), version.GetGreen(x, y), version.GetBlue(x, y));
-                EXPECT_EQ(got.GetAsString(), want.GetAsString()) << "at " << x << "," << y;
+                const int column = (x >= c.xCuts[0]) + (x >= c.xCuts[1]), row = (y >= c.yCuts[0]) + (y >= c.yCuts[1]);
+                EXPECT_EQ(pixelAt(version, x, y), regionColour(column, row)) << "at " << x << "," << y;
             }
     }
 }
@@ -131,24 +124,9 @@ TEST(ScalingImage, TransparentBackgroundWhenSomethingIsUncovered)
         EXPECT_EQ(version.GetAlpha(x, 10), 0) << "x " << x;
 }
 
-namespace {
-class CCountingImage : public CScalingImage {
-public:
-    using CScalingImage::CScalingImage;
-    std::atomic<int> builds{0};
-
-protected:
-    wxBitmap createScaledBitmap(const wxSize& size) override
-    {
-        ++builds;
-        return CScalingImage::createScaledBitmap(size);
-    }
-};
-} // namespace
-
 TEST(ScalingImage, VersionsAreSharedAndForgotten)
 {
-    zil::P<CCountingImage> image(new CCountingImage(wxImage(8, 8, true)));
+    zil::P<CCountingScalingImage> image(new CCountingScalingImage(wxImage(8, 8, true)));
     zil::P<IImage> a = image->getScaledVersion({16, 16});
     zil::P<IImage> b = image->getScaledVersion({16, 16});
     EXPECT_NE(a.get(), b.get());
@@ -165,7 +143,7 @@ TEST(ScalingImage, VersionsAreSharedAndForgotten)
 TEST(ScalingImage, ConcurrentRequestsBuildEachSizeOnce)
 {
     constexpr int kThreads = 8, kSizes = 12;
-    zil::P<CCountingImage> image(new CCountingImage(wxImage(20, 20, true)));
+    zil::P<CCountingScalingImage> image(new CCountingScalingImage(wxImage(20, 20, true)));
     std::atomic<int> requested{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
@@ -188,12 +166,11 @@ TEST(ScalingImage, ConcurrentRequestsBuildEachSizeOnce)
 TEST(ScalingImage, LoadReadsParamsAndReportsBadFiles)
 {
     zil::test::CTempFolder folder;
-    zil::Path picture = folder.path() / zil::Path(L"ok@2.png");
+    const zil::Path picture = folder / zil::Path(L"ok@2.png"), params = folder / zil::Path(L"ok_params.ini");
     ASSERT_TRUE(ninePicture().SaveFile(toWX(picture.toString()), wxBITMAP_TYPE_PNG));
-    zil::Path params = folder.path() / zil::Path(L"ok_params.ini");
     EXPECT_EQ(CSI::getParamsPath(picture), params);
 
-    writeFile(params, "scaleMargins=2,3\nscaleFocus=horzMarginsVertCenter\n");
+    folder.writeFile(L"ok_params.ini", "scaleMargins=2,3\nscaleFocus=horzMarginsVertCenter\n");
     zil::P<CSI> image = CSI::load(picture, 2.0, 1.0);
     EXPECT_EQ(image->getBaseSize(), wxSize(15, 15));
     EXPECT_EQ(image->getMargins(), zil::CMargins(2, 3, 2, 3));
@@ -203,33 +180,24 @@ TEST(ScalingImage, LoadReadsParamsAndReportsBadFiles)
     std::string utf16("\xff\xfe");
     for (char c : std::string("scaleMargins=4,1\r\nscaleFocus=margins\r\n"))
         utf16 += std::string{c, '\0'};
-    writeFile(params, utf16);
+    folder.writeFile(L"ok_params.ini", utf16);
     image = CSI::load(picture, 2.0, 1.0);
     EXPECT_EQ(image->getMargins(), zil::CMargins(4, 1, 4, 1));
     EXPECT_EQ(image->getScaleFocus(), CSI::margins);
 
     for (const char* focus : {"Center", "centre", ""}) {
         SCOPED_TRACE(focus);
-        writeFile(params, std::string("scaleFocus=") + focus + "\n");
-        try {
-            CSI::load(picture, 2.0, 2.0);
-            ADD_FAILURE() << "no error";
-        } catch (const zil::CError& e) {
-            EXPECT_EQ(e.getMessage(), L"Invalid value for scaleFocus in '" + params.toString() + L"'");
-        }
+        folder.writeFile(L"ok_params.ini", std::string("scaleFocus=") + focus + "\n");
+        EXPECT_EQ(zil::test::thrown([&] { CSI::load(picture, 2.0, 2.0); }).getMessage(),
+                  L"Invalid value for scaleFocus in '" + params.toString() + L"'");
     }
-    writeFile(params, "scaleMargins=1;2\n");
+    folder.writeFile(L"ok_params.ini", "scaleMargins=1;2\n");
     EXPECT_THROW(CSI::load(picture, 2.0, 2.0), zil::CError);
 
-    zil::Path corrupt = folder.path() / zil::Path(L"bad.png");
-    writeFile(corrupt, "\x89PNG\r\n\x1a\n-this is not a picture-");
-    for (const zil::Path& path : {corrupt, folder.path() / zil::Path(L"missing.png")}) {
-        try {
-            CSI::load(path, 1.0, 1.0);
-            ADD_FAILURE() << "no error for " << path.toAPIPath();
-        } catch (const zil::CError& e) {
-            EXPECT_EQ(e.getMessage(), L"Error loading composite scaling image: " + path.toString());
-            EXPECT_EQ(e.getCode(), -1);
-        }
+    const zil::Path corrupt = folder.writeFile(L"bad.png", "\x89PNG\r\n\x1a\n-this is not a picture-");
+    for (const zil::Path& path : {corrupt, folder / zil::Path(L"missing.png")}) {
+        const zil::CError e = zil::test::thrown([&] { CSI::load(path, 1.0, 1.0); });
+        EXPECT_EQ(e.getMessage(), L"Error loading composite scaling image: " + path.toString());
+        EXPECT_EQ(e.getCode(), -1);
     }
 }

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "graphics/graphicstestutil.h"
+
 #include <zilui/graphics/styledtextpainter.h>
 
 #include <zil/error.h>
@@ -38,14 +40,8 @@ zil::P<CTextStyle> style(const wchar_t* css) { return CTextStyle::fromCSSString(
 // A white 200x120 bitmap with the DC's text colour blue; `paint` draws into it.
 wxImage paintImage(const std::function<void(wxMemoryDC&)>& paint)
 {
-    wxBitmap bitmap(200, 120, 24);
-    wxMemoryDC dc(bitmap);
-    dc.SetBackground(*wxWHITE_BRUSH);
-    dc.Clear();
-    dc.SetTextForeground(*wxBLUE);
-    paint(dc);
-    dc.SelectObject(wxNullBitmap);
-    return bitmap.ConvertToImage();
+    return zilui::test::paintInto({200, 120}, [&](wxMemoryDC& dc) { dc.SetTextForeground(*wxBLUE), paint(dc); },
+                                  *wxWHITE);
 }
 
 // Leftmost inked (not white) column and topmost inked row; -1 when nothing is inked.

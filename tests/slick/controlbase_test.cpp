@@ -17,20 +17,6 @@ namespace {
 
 using Skin = CSlickButtonSkin;
 
-// Counts the versions it scales, to tell shared versions from private copies.
-class CCountingScalingImage : public CScalingImage {
-public:
-    using CScalingImage::CScalingImage;
-    int created = 0;
-
-protected:
-    wxBitmap createScaledBitmap(const wxSize& size) override
-    {
-        ++created;
-        return CScalingImage::createScaledBitmap(size);
-    }
-};
-
 void expectColourAt(const wxImage& image, const wxColour& colour, std::initializer_list<wxPoint> points)
 {
     for (const wxPoint& p : points)
@@ -90,7 +76,7 @@ TEST(SlickControlBase, BestSizeFromLabelBitmapAndMargins)
     EXPECT_EQ(button->GetBestSize(), wxSize(3 + text.x + 4 + 3, 3 + text.y + 3));
 
     // The largest state counts: a tall bitmap in one state only.
-    button->setStateBitmap(CSlickButton::Disabled, wxBitmap(solidImage(16, text.y + 10, *wxRED)));
+    button->setStateBitmap(CSlickButton::Disabled, wxBitmap(solidImage(16, text.y + 10, *wxRED, 255)));
     button->InvalidateBestSize();
     EXPECT_EQ(button->GetBestSize(), wxSize(3 + text.x + 4 + 16 + 3, 3 + text.y + 10 + 3));
     zil::P<Skin> vertical(new Skin());
@@ -127,13 +113,13 @@ TEST(SlickControlBase, PaintsBackgroundAndImagesPerState)
 {
     const wxColour red(220, 0, 0), blue(0, 0, 220), green(0, 200, 0), magenta(200, 0, 200), teal(0, 120, 120);
     // Left half transparent, right half magenta: the overlay must leave the left alone.
-    wxImage halfOverlay = solidImage(20, 10, magenta);
+    wxImage halfOverlay = solidImage(20, 10, magenta, 255);
     for (int y = 0; y < 10; ++y)
         memset(halfOverlay.GetAlpha() + y * 20, 0, 10);
     zil::P<Skin> skin = buttonSkin(teal);
     skin->getStateSkin(CSlickButton::Hover).setBackgroundGradient(new CLinearGradient(red, blue));
     auto& disabled = skin->getStateSkin(CSlickButton::Disabled);
-    disabled.setUnderlayImage(new CScalingImage(solidImage(1, 1, green)));
+    disabled.setUnderlayImage(new CScalingImage(solidImage(1, 1, green, 255)));
     disabled.setOverlayImage(new CScalingImage(halfOverlay));
 
     CTestPanel holder;
@@ -262,7 +248,7 @@ TEST(SlickControlBase, ImageOpacityBadArgumentsAndZeroSize)
     auto* button = new CSlickButton(holder.panel, wxID_ANY, "Text");
     button->setSkin(half.get());
     // With or without alpha in the bitmap.
-    for (const wxBitmap& bitmap : {wxBitmap(solidImage(4, 4, *wxRED)), wxBitmap(4, 4, 24)}) {
+    for (const wxBitmap& bitmap : {wxBitmap(solidImage(4, 4, *wxRED, 255)), wxBitmap(4, 4, 24)}) {
         button->setStateBitmap(CSlickButton::Normal, bitmap);
         EXPECT_EQ(button->getCurrentBitmap().ConvertToImage().GetAlpha(1, 1), 127);
     }
@@ -278,6 +264,7 @@ TEST(SlickControlBase, ImageOpacityBadArgumentsAndZeroSize)
     }
 }
 
+// Overlays keep the layers from being composed: each image is scaled once all the same.
 TEST(SlickControlBase, ButtonsOfOneSkinShareScaledImages)
 {
     zil::P<Skin> skin = buttonSkin();
@@ -305,7 +292,7 @@ TEST(SlickControlBase, ButtonsOfOneSkinShareScaledImages)
                 button->paintCurrent(dc);
             }
     for (const auto& image : images) {
-        EXPECT_EQ(image->created, 1);
+        EXPECT_EQ(image->builds, 1);
         EXPECT_EQ(image->getVersionCount(), 1u);
     }
 }

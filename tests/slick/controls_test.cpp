@@ -16,17 +16,6 @@
 using namespace zilui;
 using namespace zilui::test;
 
-TEST(SlickControls, DrawHookPaintsTheNativeButton)
-{
-    CInputFrame holder;
-    auto* button = new CSlickButton(holder.panel, wxID_ANY, "", wxPoint(10, 10), wxSize(80, 30));
-    button->setSkin(buttonSkin(wxColour(200, 0, 0)).get());
-    button->Refresh();
-    EXPECT_TRUE(screenShows(button, [](const wxImage& shot) {
-        return countNear(shot, wxRect(5, 5, 70, 20), wxColour(200, 0, 0)) == 70 * 20;
-    }));
-}
-
 TEST(SlickControls, SpaceTogglesCheckBox)
 {
     CInputFrame holder;

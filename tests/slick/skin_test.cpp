@@ -338,13 +338,9 @@ TEST(SlickSkinStates, NamesAndOutOfRangeValues)
         SCOPED_TRACE(zil::String(c.source).toUTF8());
         EXPECT_EQ(c.name(c.count - 1), c.last);
         for (int bad : {-1, c.count}) {
-            try {
-                c.name(bad);
-                ADD_FAILURE() << bad << " accepted";
-            } catch (const zil::CInvalidArgError& e) {
-                EXPECT_EQ(e.getMessage(), L"Invalid state value: " + zil::toString(int64_t(bad)));
-                EXPECT_EQ(e.getSource(), c.source);
-            }
+            const zil::CInvalidArgError e = zil::test::thrown<zil::CInvalidArgError>([&] { c.name(bad); });
+            EXPECT_EQ(e.getMessage(), L"Invalid state value: " + zil::toString(int64_t(bad)));
+            EXPECT_EQ(e.getSource(), c.source);
         }
     }
 }

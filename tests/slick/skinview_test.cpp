@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Runs the built zilui-skinview on small generated skins and reads its sheets back.
+#include "graphics/graphicstestutil.h"
 #include "zil/temp_folder.h"
 
 #include <gtest/gtest.h>
-
-#include <wx/colour.h>
-#include <wx/image.h>
 
 #include <cstdio>
 #include <string>
@@ -14,6 +12,7 @@
 
 using zil::Path;
 using zil::test::CTempFolder;
+using zilui::test::pixelAt;
 
 namespace {
 
@@ -45,7 +44,7 @@ wxRect findColour(const wxImage& image, const wxColour& colour, long& count)
     count = 0;
     for (int y = 0; y < image.GetHeight(); ++y)
         for (int x = 0; x < image.GetWidth(); ++x)
-            if (wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)) == colour) {
+            if (pixelAt(image, x, y) == colour) {
                 box.Union(wxRect(x, y, 1, 1));
                 ++count;
             }
@@ -55,9 +54,7 @@ wxRect findColour(const wxImage& image, const wxColour& colour, long& count)
 // A plain picture with no params file: scaled whole over the control.
 void writeSolidPng(const Path& path, const wxColour& colour)
 {
-    wxImage image(4, 4);
-    image.SetRGB(wxRect(0, 0, 4, 4), colour.Red(), colour.Green(), colour.Blue());
-    ASSERT_TRUE(image.SaveFile(path.toAPIPath(), wxBITMAP_TYPE_PNG));
+    ASSERT_TRUE(zilui::test::solidImage(4, 4, colour).SaveFile(path.toAPIPath(), wxBITMAP_TYPE_PNG));
 }
 
 } // namespace

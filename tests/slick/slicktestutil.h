@@ -3,23 +3,19 @@
 #pragma once
 
 #include "app/apptestutil.h"
+#include "graphics/graphicstestutil.h"
 #include "support/guitest.h"
 
 #include <zilui/app/screen.h>
 
 #include <zilui/slick/controls.h>
 
-#include <wx/bitmap.h>
-#include <wx/colour.h>
-#include <wx/dcmemory.h>
 #include <wx/frame.h>
-#include <wx/image.h>
 #include <wx/panel.h>
 #include <wx/uiaction.h>
 
-#include <cstdlib>
 #include <chrono>
-#include <cstring>
+#include <cstdlib>
 #include <functional>
 
 #include <fcntl.h>
@@ -54,15 +50,6 @@ inline zil::P<CSlickButtonSkin> buttonSkin(const wxColour& normal = *wxWHITE, wx
     return skin;
 }
 
-inline wxImage solidImage(int width, int height, const wxColour& colour, unsigned char alpha = 255)
-{
-    wxImage image(width, height);
-    image.SetRGB(wxRect(0, 0, width, height), colour.Red(), colour.Green(), colour.Blue());
-    image.InitAlpha();
-    std::memset(image.GetAlpha(), alpha, size_t(width) * height);
-    return image;
-}
-
 // Paints the control as its paint handler would, onto `fill`, and returns the pixels; at
 // `scale` 2 the image has twice the pixels each way, as a 200 % screen shows them.
 template <class Control> wxImage paintToImage(Control& control, const wxColour& fill = *wxWHITE, double scale = 1)
@@ -77,11 +64,6 @@ template <class Control> wxImage paintToImage(Control& control, const wxColour& 
         control.paintCurrent(dc);
     }
     return bitmap.ConvertToImage();
-}
-
-inline wxColour pixelAt(const wxImage& image, int x, int y)
-{
-    return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
 }
 
 inline bool isNear(const wxColour& a, const wxColour& b, int tolerance = 8)
