@@ -13,7 +13,6 @@
 #include <wx/dcclient.h>
 #include <wx/msgdlg.h>
 
-#include <atomic>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -44,7 +43,8 @@ std::shared_ptr<void> releaseProbe(std::function<void()> onRelease)
     return std::shared_ptr<void>(nullptr, [onRelease](void*) { onRelease(); });
 }
 
-// What the posters of the stress test sent, as the GUI thread saw it arrive.
+// What the posters of the stress test sent, as the GUI thread saw it arrive. Every action
+// holds a copy of `alive` until it is freed.
 struct CSequence {
     explicit CSequence(int posters) : next(posters, 0) {}
     void perform(int poster, int index)
@@ -55,22 +55,7 @@ struct CSequence {
     }
     std::vector<int> next;
     int performed = 0, wrong = 0;
-    std::atomic<int> alive{0};
-};
-
-class CSequencedAction : public CAction {
-public:
-    CSequencedAction(CSequence& sequence, int poster, int index)
-        : m_sequence(sequence), m_poster(poster), m_index(index)
-    {
-        ++m_sequence.alive;
-    }
-    ~CSequencedAction() override { --m_sequence.alive; }
-    void performAction() override { m_sequence.perform(m_poster, m_index); }
-
-private:
-    CSequence& m_sequence;
-    int m_poster, m_index;
+    const std::shared_ptr<int> alive = std::make_shared<int>();
 };
 
 } // namespace
@@ -94,7 +79,7 @@ TEST(Action, ManyThreadsPostWhileTheGuiPaintsAndEachActionRunsOnceInOrderAndIsFr
                 if (i % 100 == 0)
                     wxTheApp->CallAfter([&sequence, t, i] { sequence.perform(t, i); });
                 else
-                    zil::P<CAction>(new CSequencedAction(sequence, t, i))->post();
+                    postAction([&sequence, t, i, alive = sequence.alive] { sequence.perform(t, i); });
             }
         });
     }
@@ -107,7 +92,7 @@ TEST(Action, ManyThreadsPostWhileTheGuiPaintsAndEachActionRunsOnceInOrderAndIsFr
     EXPECT_EQ(sequence.performed, kThreads * kPerThread);
     EXPECT_EQ(sequence.wrong, 0);
     EXPECT_EQ(sequence.next, std::vector<int>(kThreads, kPerThread));
-    EXPECT_EQ(sequence.alive.load(), 0);
+    EXPECT_EQ(sequence.alive.use_count(), 1);
 }
 
 TEST(Action, PostedTwiceRunsTwiceAndClonedEventsShareTheAction)

@@ -67,10 +67,8 @@ struct CTestAppRun {
                          const std::string& lock = "")
     {
         zil::CExecCommand command(L"/bin/sh");
-        command.addArgument(L"-c")
-            .addArgument(L"exec \"$0\" 2>\"$1\"")
-            .addArgument(String::fromUTF8(ZILUI_TESTAPP_PATH))
-            .addArgument(String::fromUTF8(folder + "/stderr.txt"))
+        command.setArguments({L"-c", L"exec \"$0\" 2>\"$1\"", String::fromUTF8(ZILUI_TESTAPP_PATH),
+                              String::fromUTF8(folder + "/stderr.txt")})
             .setEnvironment({{L"ZILUI_TESTAPP_SCENARIO", String::fromUTF8(scenario)},
                              {L"ZILUI_TESTAPP_REPORT", String::fromUTF8(folder + "/report.txt")},
                              {L"ZILUI_TESTAPP_ARG", String::fromUTF8(arg)},

@@ -11,6 +11,7 @@
 
 #include <wx/evtloop.h>
 #include <wx/frame.h>
+#include <wx/log.h>
 #include <wx/timer.h>
 
 #include <chrono>
@@ -18,6 +19,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace zilui::test {
 
@@ -40,6 +42,19 @@ inline bool runLoopUntil(const std::function<bool()>& done, int timeoutMs = 3000
 }
 
 using zil::test::readFile;
+using zil::test::thrown;
+
+// The active wxWidgets log target while it lives, keeping what reaches it; the previous one
+// comes back after.
+struct CRecordingLog : wxLog {
+    wxLog* saved = wxLog::SetActiveTarget(this);
+    std::vector<wxString> messages;
+    ~CRecordingLog() override { wxLog::SetActiveTarget(saved); }
+    void DoLogRecord(wxLogLevel, const wxString& text, const wxLogRecordInfo&) override
+    {
+        messages.push_back(text);
+    }
+};
 
 // Sends the global log (zil::logError and friends) to a file of its own while it lives.
 class CGlobalLogCapture {

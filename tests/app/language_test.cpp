@@ -65,11 +65,7 @@ void compileCatalogue(const zil::Path& mo, const wchar_t* endianness = L"--endia
 {
     const zil::Path po = mo.getParent() / zil::Path(L"source.po");
     writeFile(po, kGermanPO);
-    run(zil::CExecCommand(L"msgfmt")
-            .addArgument(endianness)
-            .addArgument(L"-o")
-            .addArgument(mo.str())
-            .addArgument(po.str()));
+    run(zil::CExecCommand(L"msgfmt").setArguments({endianness, L"-o", mo.str(), po.str()}));
     ASSERT_TRUE(zil::fileExists(mo));
 }
 
@@ -82,10 +78,7 @@ zil::Path installGermanCatalogue(const CTempFolder& lang)
     return mo;
 }
 
-CAppBase& app()
-{
-    return *CAppBase::get();
-}
+CAppBase& app() { return *CAppBase::get(); }
 
 // A temporary language folder in place of the application's, for the length of a test.
 struct Language : ::testing::Test {
@@ -215,9 +208,8 @@ TEST_F(Language, LocaleWithPrefixesAppliesTheContextRules)
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(c.text);
-            const wxString text = wxString::FromUTF8(c.text);
-            const wxString expected = wxString::FromUTF8(c.expected);
-            const wxString bare = wxString::FromUTF8(c.bare);
+            const wxString text = wxString::FromUTF8(c.text), expected = wxString::FromUTF8(c.expected),
+                           bare = wxString::FromUTF8(c.bare);
             EXPECT_EQ(CTranslationsWithPrefixes::lookUp(seen, text, UINT_MAX, kDomain), expected);
             EXPECT_EQ(translate(fromWX(text)), fromWX(expected));
             EXPECT_EQ(CTranslationsWithPrefixes::lookUp(seen, text, UINT_MAX, "no-such-domain"), bare);

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <wx/log.h>
 #include <wx/msgdlg.h>
 
 #include <cerrno>
@@ -21,17 +20,6 @@
 using namespace zilui;
 
 namespace {
-
-// The active log target while it lives, keeping what reaches it; the previous one comes back after.
-struct CRecordingTarget : wxLog {
-    wxLog* saved = wxLog::SetActiveTarget(this);
-    std::vector<wxString> messages;
-    ~CRecordingTarget() override { wxLog::SetActiveTarget(saved); }
-    void DoLogRecord(wxLogLevel, const wxString& text, const wxLogRecordInfo&) override
-    {
-        messages.push_back(text);
-    }
-};
 
 // The start of the file's line for the entry with `text`, empty if there is none.
 std::string entryLine(const std::string& file, const std::string& text)
@@ -64,7 +52,7 @@ TEST(Logging, WXRecordsReachTheXMLLogWhileTheHolderLives)
     const zil::Path path = folder / zil::Path(L"wx.xml");
     zil::P<CXMLLogWXAdapter> adapter(
         new CXMLLogWXAdapter(new zil::CXMLLog(path.str(), nullptr, false, 0, false, false)));
-    CRecordingTarget previous;
+    zilui::test::CRecordingLog previous;
     auto* holder = new CZILLogHolder(adapter.get());
     EXPECT_EQ(adapter->getRefCount(), 2);
 
@@ -89,12 +77,9 @@ TEST(Logging, WXRecordsReachTheXMLLogWhileTheHolderLives)
     EXPECT_EQ(entryLine(zilui::test::readFile(path), "after the holder"), std::string());
 
     zil::P<zil::CBase> plain(new zil::CBase());
-    try {
-        delete new CZILLogHolder(plain.get());
-        ADD_FAILURE() << "no error for an object that is not a wxLog";
-    } catch (const zil::CInvalidArgError& e) {
-        EXPECT_EQ(e.getMessage(), L"pForwardLog is not derived from wxLog");
-    }
+    const auto notALog = [&] { delete new CZILLogHolder(plain.get()); };
+    EXPECT_EQ(test::thrown<zil::CInvalidArgError>(notALog).getMessage(),
+              L"pForwardLog is not derived from wxLog");
     // The half-built holder has put the previous target back and keeps no reference.
     EXPECT_EQ(wxLog::GetActiveTarget(), &previous);
     EXPECT_EQ(plain->getRefCount(), 1);

@@ -58,7 +58,7 @@ protected:
     CCountingStaticText* text = dynamic_cast<CCountingStaticText*>(dialog->FindWindow("messageText"));
 };
 
-TEST_F(ProgressDialogTest, FractionsSetTheRoundedValueOrPulse)
+TEST_F(ProgressDialogTest, FractionsSetTheRoundedValueOrPulseAndMessagesOnlyWhenChanged)
 {
     ASSERT_EQ(gauge->GetRange(), 100);
     // The bar's value afterwards; whether it was set (again) and whether the bar pulsed instead.
@@ -79,13 +79,10 @@ TEST_F(ProgressDialogTest, FractionsSetTheRoundedValueOrPulse)
         EXPECT_EQ(gauge->valueSets - sets, c.set ? 1 : 0);
         EXPECT_EQ(gauge->pulses - pulses, c.pulsed ? 1 : 0);
     }
-}
-
-TEST_F(ProgressDialogTest, SameMessageIsNotSetAgain)
-{
-    const std::pair<const wchar_t*, int> cases[] = {
+    // The same message is not set again either.
+    const std::pair<const wchar_t*, int> messages[] = {
         {L"Copying", 1}, {L"Copying", 0}, {L"Copying & checking", 1}, {L"Copying & checking", 0}, {L"", 1}};
-    for (const auto& [message, sets] : cases) {
+    for (const auto& [message, sets] : messages) {
         SCOPED_TRACE(std::wstring(message));
         const int before = text->labelSets;
         dialog->updateMessage(message);
@@ -148,12 +145,8 @@ TEST(ProgressDialogResourceTest, MissingResourceIsAClearError)
 {
     wxXmlResource* previous = wxXmlResource::Set(new wxXmlResource());
     wxLogNull quiet;
-    try {
-        CProgressDialog dialog(nullptr);
-        ADD_FAILURE() << "no error";
-    } catch (const zil::CError& e) {
-        EXPECT_EQ(e.getMessage(), L"Cannot load resource 'ProgressDialog'");
-    }
+    EXPECT_EQ(thrown([] { CProgressDialog dialog(nullptr); }).getMessage(),
+              L"Cannot load resource 'ProgressDialog'");
     delete wxXmlResource::Set(previous);
 }
 

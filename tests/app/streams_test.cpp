@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "zil/temp_folder.h"
+#include "app/apptestutil.h"
 
 #include <zilui/app/streams.h>
 #include <zilui/app/xml.h>
 
 #include <wx/fileconf.h>
 #include <wx/image.h>
-#include <wx/log.h>
 #include <wx/mstream.h>
 #include <wx/xml/xml.h>
 
@@ -15,93 +14,59 @@
 #include <cerrno>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using zil::CIOError;
+using zilui::test::thrown;
 using Ops = std::vector<std::function<void()>>;
 
 namespace {
 
-template <class E = CIOError> E catchError(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e;
-    }
-    ADD_FAILURE() << "nothing thrown";
-    return E(L"none", L"", -2);
-}
-
 // Hands out `data` `chunk` bytes at a time. With `stutter` every other call has "nothing
 // now" without EOF; EOF comes with the read that finds nothing (wxWidgets' usual lag) or,
 // with `eofEarly`, already with the read of the last bytes.
-class CScriptedInput : public wxInputStream {
-public:
+struct CScriptedInput : wxInputStream {
     CScriptedInput(std::string data, size_t chunk, bool stutter = false, bool eofEarly = false)
-        : m_data(std::move(data)), m_chunk(chunk), m_stutter(stutter), m_eofEarly(eofEarly)
+        : data(std::move(data)), chunk(chunk), stutter(stutter), eofEarly(eofEarly)
     {
     }
-    int sysReads = 0;
-    wxStreamError failWith = wxSTREAM_NO_ERROR;
-
-protected:
     size_t OnSysRead(void* buffer, size_t size) override
     {
         ++sysReads;
         m_lasterror = failWith;
-        if (failWith != wxSTREAM_NO_ERROR || (m_stutter && (m_pause = !m_pause) && m_pos < m_data.size()))
+        if (failWith != wxSTREAM_NO_ERROR || (stutter && (pause = !pause) && pos < data.size()))
             return 0;
-        const size_t n = std::min({size, m_chunk, m_data.size() - m_pos});
-        m_pos += m_data.copy(static_cast<char*>(buffer), n, m_pos);
-        if (n == 0 || (m_eofEarly && m_pos == m_data.size()))
+        const size_t n = std::min({size, chunk, data.size() - pos});
+        pos += data.copy(static_cast<char*>(buffer), n, pos);
+        if (n == 0 || (eofEarly && pos == data.size()))
             m_lasterror = wxSTREAM_EOF;
         return n;
     }
-
-private:
-    std::string m_data;
-    size_t m_chunk;
-    bool m_stutter, m_eofEarly, m_pause = false;
-    size_t m_pos = 0;
+    std::string data;
+    size_t chunk, pos = 0;
+    bool stutter, eofEarly, pause = false;
+    int sysReads = 0;
+    wxStreamError failWith = wxSTREAM_NO_ERROR;
 };
 
 // Takes at most `limit` bytes per write and reports `error` (none by default).
-class CShortOutput : public wxOutputStream {
-public:
+struct CShortOutput : wxOutputStream {
     explicit CShortOutput(size_t limit, wxStreamError error = wxSTREAM_NO_ERROR)
-        : m_limit(limit), m_error(error)
+        : limit(limit), error(error)
     {
     }
-    std::string written;
-    int closes = 0;
     bool Close() override { return ++closes, true; }
-
-protected:
     size_t OnSysWrite(const void* buffer, size_t size) override
     {
-        m_lasterror = m_error;
-        written.append(static_cast<const char*>(buffer), std::min(size, m_limit));
-        return std::min(size, m_limit);
+        m_lasterror = error;
+        written.append(static_cast<const char*>(buffer), std::min(size, limit));
+        return std::min(size, limit);
     }
-
-private:
-    size_t m_limit;
-    wxStreamError m_error;
-};
-
-// Counts what wxWidgets logs while it is the active target.
-class CCountingLog : public wxLog {
-public:
-    CCountingLog() : m_previous(wxLog::SetActiveTarget(this)) {}
-    ~CCountingLog() override { wxLog::SetActiveTarget(m_previous); }
-    int count = 0;
-
-protected:
-    void DoLogTextAtLevel(wxLogLevel, const wxString&) override { ++count; }
-
-private:
-    wxLog* m_previous;
+    size_t limit;
+    wxStreamError error;
+    std::string written;
+    int closes = 0;
 };
 
 } // namespace
@@ -109,14 +74,12 @@ private:
 TEST(WXInStream, LaggingEOFDeliversEveryByteAndTheEndOnce)
 {
     const std::string data = "0123456789abcdefghij";
-    struct Case {
-        size_t chunk;
-        bool stutter, eofEarly;
-    } cases[] = {{1, false, false}, {7, false, false}, {7, true, false}, {4, false, true}, {64, true, true}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.chunk << " stutter " << c.stutter << " early " << c.eofEarly);
+    const std::tuple<size_t, bool, bool> cases[] = {
+        {1, false, false}, {7, false, false}, {7, true, false}, {4, false, true}, {64, true, true}};
+    for (const auto& [chunk, stutter, eofEarly] : cases) {
+        SCOPED_TRACE(testing::Message() << chunk << " stutter " << stutter << " early " << eofEarly);
         zil::P<zil::IInStream> in(
-            new zilui::CWXInStream(new CScriptedInput(data, c.chunk, c.stutter, c.eofEarly), zil::CURI()));
+            new zilui::CWXInStream(new CScriptedInput(data, chunk, stutter, eofEarly), zil::CURI()));
         std::string got;
         char buffer[5];
         while (int64_t n = in->read(buffer, sizeof buffer))
@@ -141,10 +104,10 @@ TEST(WXInStream, EdgeSizesAndFailures)
     EXPECT_EQ(raw->sysReads, 0);
 
     raw->failWith = wxSTREAM_READ_ERROR;
-    CIOError e = catchError([&] { in->read(buffer, 4); });
+    CIOError e = thrown<CIOError>([&] { in->read(buffer, 4); });
     EXPECT_EQ(e.getCode(), CIOError::codeReadError);
     EXPECT_EQ(e.getProp(CIOError::paramURI()), L"mem://x");
-    e = catchError([&] { in->lockRange(0, 1); });
+    e = thrown<CIOError>([&] { in->lockRange(0, 1); });
     EXPECT_EQ(e.getCode(), CIOError::codeLockNotSupported);
     EXPECT_EQ(e.getMessage(), L"lockRange not supported");
     EXPECT_EQ(e.getProp(L"action"), L"CWXInStream::lockRange");
@@ -152,11 +115,11 @@ TEST(WXInStream, EdgeSizesAndFailures)
     in->close();
     EXPECT_EQ(in->getWXStream(), nullptr);
     for (auto& op : Ops{[&] { in->read(buffer, 1); }, [&] { in->getLength(); }, [&] { in->seek(0); }})
-        EXPECT_EQ(catchError(op).getCode(), CIOError::codeClosed);
+        EXPECT_EQ(thrown<CIOError>(op).getCode(), CIOError::codeClosed);
 
     auto* broken = new CScriptedInput("", 1);
     broken->Reset(wxSTREAM_READ_ERROR);
-    EXPECT_EQ(catchError([&] { zilui::CWXInStream s(broken, zil::CURI()); }).getCode(),
+    EXPECT_EQ(thrown<CIOError>([&] { zilui::CWXInStream s(broken, zil::CURI()); }).getCode(),
               CIOError::codeCannotOpen);
 }
 
@@ -180,14 +143,14 @@ TEST(WXFileStreams, WriteReadAndOpenFailures)
     EXPECT_EQ(std::string(buffer, 11), "Jello world");
 
     const zil::Path missing = folder / zil::Path(L"no/such/file");
-    CIOError e = catchError([&] { zilui::CWXFileOutStream s(missing, true); });
+    CIOError e = thrown<CIOError>([&] { zilui::CWXFileOutStream s(missing, true); });
     EXPECT_EQ(e.getCode(), CIOError::codeCannotOpen);
     EXPECT_EQ(e.getProp(L"path"), missing.str());
     EXPECT_EQ(e.getProp(L"func"), L"open");
     EXPECT_EQ(e.getProp(L"lastSysError"), zil::toString(int64_t(ENOENT)));
     for (const zil::Path& bad : {missing, folder.path()}) {
         SCOPED_TRACE(bad.str().toUTF8());
-        e = catchError([&] { zilui::CWXFileInStream s(bad); });
+        e = thrown<CIOError>([&] { zilui::CWXFileInStream s(bad); });
         EXPECT_EQ(e.getCode(), CIOError::codeCannotOpen);
         EXPECT_EQ(e.getProp(L"path"), bad.str());
     }
@@ -199,16 +162,16 @@ TEST(WXOutStream, ShortWritesErrorsAndClosedStream)
     zil::P<zilui::CWXOutStream> out(new zilui::CWXOutStream(shortOut, L"mem://out"));
     out->write("ab", 2);
     out->write("", 0);
-    CIOError e = catchError([&] { out->write("cdef", 4); });
+    CIOError e = thrown<CIOError>([&] { out->write("cdef", 4); });
     EXPECT_EQ(e.getCode(), CIOError::codeWriteError);
     EXPECT_EQ(e.getProp(CIOError::paramURI()), L"mem://out");
     EXPECT_EQ(shortOut.written, "abcde");
-    EXPECT_EQ(catchError([&] { out->setLength(0); }).getCode(), CIOError::codeSetLengthNotSupported);
-    EXPECT_EQ(catchError([&] { out->lockRange(0, 0); }).getCode(), CIOError::codeLockNotSupported);
+    EXPECT_EQ(thrown<CIOError>([&] { out->setLength(0); }).getCode(), CIOError::codeSetLengthNotSupported);
+    EXPECT_EQ(thrown<CIOError>([&] { out->lockRange(0, 0); }).getCode(), CIOError::codeLockNotSupported);
 
     CShortOutput failing(100, wxSTREAM_WRITE_ERROR);
     zil::P<zilui::CWXOutStream> failOut(new zilui::CWXOutStream(failing, L""));
-    e = catchError([&] { failOut->write("x", 1); });
+    e = thrown<CIOError>([&] { failOut->write("x", 1); });
     EXPECT_EQ(e.getCode(), CIOError::codeWriteError);
     EXPECT_FALSE(e.getProps().has(CIOError::paramURI()));
 
@@ -218,7 +181,7 @@ TEST(WXOutStream, ShortWritesErrorsAndClosedStream)
     EXPECT_EQ(shortOut.closes, 1);
     for (auto& op : Ops{[&] { out->write("x", 1); }, [&] { out->flush(); }, [&] { out->setLength(0); },
                         [&] { out->createWriteBarrier(); }})
-        EXPECT_EQ(catchError(op).getCode(), CIOError::codeClosed);
+        EXPECT_EQ(thrown<CIOError>(op).getCode(), CIOError::codeClosed);
 }
 
 TEST(InStreamToWXInputStreamAdapter, LoadsAnImageAndSeeks)
@@ -238,17 +201,12 @@ TEST(InStreamToWXInputStreamAdapter, LoadsAnImageAndSeeks)
 
     const wxFileOffset size = wxFileOffset(bytes.size());
     EXPECT_EQ(adapter.GetLength(), size);
-    struct Case {
-        wxFileOffset offset;
-        wxSeekMode mode;
-        wxFileOffset expected;
-    } cases[] = {{1, wxFromStart, 1},
-                 {2, wxFromCurrent, 3},
-                 {-4, wxFromEnd, size - 4},
-                 {-1, wxFromStart, wxInvalidOffset}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.offset << " mode " << c.mode);
-        EXPECT_EQ(adapter.SeekI(c.offset, c.mode), c.expected);
+    const std::tuple<wxFileOffset, wxSeekMode, wxFileOffset> cases[] = {
+        {1, wxFromStart, 1}, {2, wxFromCurrent, 3}, {-4, wxFromEnd, size - 4},
+        {-1, wxFromStart, wxInvalidOffset}};
+    for (const auto& [offset, mode, expected] : cases) {
+        SCOPED_TRACE(testing::Message() << offset << " mode " << mode);
+        EXPECT_EQ(adapter.SeekI(offset, mode), expected);
     }
     char tail[8];
     source->close();
@@ -258,48 +216,59 @@ TEST(InStreamToWXInputStreamAdapter, LoadsAnImageAndSeeks)
     EXPECT_EQ(adapter.getSourceError()->getCode(), CIOError::codeClosed);
 }
 
-TEST(XMLHelpers, LoadSaveAndReload)
+// The declared encoding is ignored, also in what was saved.
+TEST(XMLHelpers, LoadSaveAndReloadAsUTF8)
 {
     const zil::String text = L"<r a=\"Grüße €\"><c>x</c></r>";
     const std::string utf8 = text.toUTF8();
     zil::String widened; // one UTF-8 byte per wide character
     for (unsigned char byte : utf8)
         widened += wchar_t(byte);
+    const auto bytes = [](std::string data) {
+        return [data](wxXmlDocument& d) {
+            zilui::loadXMLDocumentFromUTF8Data(d, data.data(), int(data.size()));
+        };
+    };
     const std::vector<std::function<void(wxXmlDocument&)>> loaders = {
         [&](wxXmlDocument& d) { zilui::loadXMLDocumentFromString(d, text); },
-        [&](wxXmlDocument& d) { zilui::loadXMLDocumentFromUTF8Data(d, utf8.data(), int(utf8.size())); },
-        [&](wxXmlDocument& d) { zilui::loadXMLDocumentFromBuggyWCharedUTF8String(d, widened); }};
+        [&](wxXmlDocument& d) { zilui::loadXMLDocumentFromBuggyWCharedUTF8String(d, widened); },
+        bytes(utf8), bytes("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + utf8),
+        bytes("\xEF\xBB\xBF<?xml version='1.0'\n encoding = 'cp1252'?>" + utf8)};
     for (size_t i = 0; i < loaders.size(); ++i) {
         SCOPED_TRACE(i);
         wxXmlDocument doc, again;
         loaders[i](doc);
         ASSERT_TRUE(doc.IsOk());
+        EXPECT_EQ(doc.GetRoot()->GetAttribute("a"), wxString(L"Grüße €"));
         const zil::String saved = zilui::saveXMLDocumentToString(doc);
         EXPECT_NE(saved.find(L"\n  <c>x</c>"), zil::String::npos) << saved.toUTF8();
-        zilui::loadXMLDocumentFromString(again, saved);
+        bytes(saved.toUTF8())(again);
         EXPECT_EQ(zilui::getXMLChildElementContent(again.GetRoot(), L"c", L"-"), L"x");
         EXPECT_EQ(again.GetRoot()->GetAttribute("a"), wxString(L"Grüße €"));
     }
+    wxXmlDocument doc; // no UTF-8: refused, not decoded another way
+    for (const std::string& bad : {std::string("\xFF\xFE<\0a\0/\0>\0", 10), std::string("<a>\0</a>", 8)})
+        EXPECT_THROW(bytes(bad)(doc), zil::CError);
 }
 
 TEST(XMLHelpers, FailuresThrowAndValidityNeverThrows)
 {
     // wxWidgets reports parse errors itself, which a GUI application shows in a message box.
-    CCountingLog log;
+    zilui::test::CRecordingLog log;
     wxXmlDocument doc;
     for (const char* data : {"", "<a>", "<a></b>", "plain", "<a x=1/>"}) {
         SCOPED_TRACE(data);
-        const auto e = catchError<zil::CError>(
+        const auto e = thrown(
             [&] { zilui::loadXMLDocumentFromString(doc, zil::String::fromUTF8(data)); });
         EXPECT_EQ(e.getMessage(), L"wxXMLDocument::Load failed");
         EXPECT_EQ(e.getCode(), -1);
         EXPECT_FALSE(zilui::isValidXMLData(zil::String::fromUTF8(data)));
     }
     EXPECT_TRUE(zilui::isValidXMLData(L"<a/>"));
-    EXPECT_EQ(log.count, 0);
+    EXPECT_EQ(log.messages, std::vector<wxString>());
 
     wxXmlDocument empty;
-    const auto e = catchError<zil::CError>([&] { zilui::saveXMLDocumentToString(empty); });
+    const auto e = thrown([&] { zilui::saveXMLDocumentToString(empty); });
     EXPECT_EQ(e.getMessage(), L"wxXMLDocument::Save failed");
     EXPECT_EQ(e.getCode(), -1);
     EXPECT_THROW(zilui::loadXMLDocumentFromUTF8Data(doc, "<a/>", -1), zil::CInvalidArgError);
@@ -356,25 +325,8 @@ TEST(ReadConfigFile, RefusesWhatWxFileConfigCannotHoldNamingFileAndLine)
         const zil::Path file = folder.writeFile(L"c.ini", bytes);
         expected.replace(expected.find("%s"), 2, file.str().toUTF8());
         EXPECT_EQ(
-            catchError<zil::CParseError>([&] { zilui::readConfigFile(file, L"t"); }).getMessage().toUTF8(),
+            thrown<zil::CParseError>([&] { zilui::readConfigFile(file, L"t"); }).getMessage().toUTF8(),
             expected);
     }
     EXPECT_NO_THROW(zilui::readConfigFile(folder.writeFile(L"c.ini", "; =c\na = =\n[h/i]\n[h]\n"), L"t"));
-}
-
-TEST(XMLHelpers, BytesLoadedAsUTF8IgnoreTheDeclaredEncodingAndSurviveSaving)
-{
-    for (const char* declaration : {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>",
-                                    "\xEF\xBB\xBF<?xml version='1.0'\n encoding = 'cp1252'?>", ""}) {
-        std::string bytes = std::string(declaration) + "<r a=\"\xC3\xA4\"/>";
-        for (int round = 0; round < 2; ++round) { // as loaded, then as saved
-            wxXmlDocument doc;
-            zilui::loadXMLDocumentFromUTF8Data(doc, bytes.data(), int(bytes.size()));
-            EXPECT_EQ(doc.GetRoot()->GetAttribute("a"), wxString(L"\u00e4")) << bytes;
-            bytes = zilui::saveXMLDocumentToString(doc).toUTF8();
-        }
-    }
-    wxXmlDocument doc; // no UTF-8: refused, not decoded another way
-    for (const std::string& bad : {std::string("\xFF\xFE<\0a\0/\0>\0", 10), std::string("<a>\0</a>", 8)})
-        EXPECT_THROW(zilui::loadXMLDocumentFromUTF8Data(doc, bad.data(), int(bad.size())), zil::CError);
 }

@@ -45,7 +45,9 @@ struct Tree {
 
 } // namespace
 
-TEST(WindowHelpers, TopLevelParentIsNearestTopLevelElseOutermost)
+// The top-level parent is the nearest top-level window, else the outermost one; the same
+// bitmap is one with shared data, or both invalid.
+TEST(WindowHelpers, TopLevelParentSameBitmapAndGeometryTexts)
 {
     std::unique_ptr<wxDialog> dialog(new wxDialog(&test::sharedFrame(), wxID_ANY, "d"));
     // A created child always has a parent; detaching one gives an outermost non-top-level window.
@@ -55,16 +57,16 @@ TEST(WindowHelpers, TopLevelParentIsNearestTopLevelElseOutermost)
     EXPECT_EQ(getTopLevelParentWindow(new wxPanel(new wxPanel(orphan.get()))), orphan.get());
     EXPECT_EQ(getTopLevelParentWindow(orphan.get()), orphan.get());
     EXPECT_EQ(getTopLevelParentWindow(nullptr), nullptr);
-}
-
-TEST(WindowHelpers, SameBitmapMeansSharedDataOrBothInvalid)
-{
     const wxBitmap invalid, a(8, 8), copy(a), twin(8, 8);
     EXPECT_TRUE(isSameBitmap(invalid, wxBitmap()));
     EXPECT_FALSE(isSameBitmap(a, invalid));
     EXPECT_FALSE(isSameBitmap(invalid, a));
     EXPECT_TRUE(isSameBitmap(a, copy));
     EXPECT_FALSE(isSameBitmap(a, twin));
+    EXPECT_EQ(toString(wxRect(1, 2, 3, 4)), zil::String(L"(1,2,3,4)"));
+    EXPECT_EQ(toString(wxRect(-10, -2, 0, 30)), zil::String(L"(-10,-2,0,30)"));
+    EXPECT_EQ(toString(wxPoint(-5, 7)), zil::String(L"(-5,7)"));
+    EXPECT_EQ(toString(wxSize(-1, 12)), zil::String(L"(-1,12)"));
 }
 
 TEST(WindowHelpers, FindsItemsAndParentsThroughSubSizersAndWindowSizers)
@@ -122,12 +124,4 @@ TEST(WindowHelpers, ReserveSpaceFlagTogglesOnlyItsBit)
     EXPECT_EQ(t.root->GetItem(2)->GetFlag(), others);
     EXPECT_EQ(t.root->GetItem(t.sub)->GetFlag() & kReserve, kReserve);
     EXPECT_EQ(t.sub->GetItem(t.w[3])->GetFlag() & kReserve, 0);
-}
-
-TEST(WindowHelpers, GeometryTexts)
-{
-    EXPECT_EQ(toString(wxRect(1, 2, 3, 4)), zil::String(L"(1,2,3,4)"));
-    EXPECT_EQ(toString(wxRect(-10, -2, 0, 30)), zil::String(L"(-10,-2,0,30)"));
-    EXPECT_EQ(toString(wxPoint(-5, 7)), zil::String(L"(-5,7)"));
-    EXPECT_EQ(toString(wxSize(-1, 12)), zil::String(L"(-1,12)"));
 }

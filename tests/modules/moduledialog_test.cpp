@@ -67,14 +67,9 @@ struct ModuleDialogTest : testing::Test {
     void endDialog() { dialog.EndModal(kTimedOut); }
     void press(char key)
     {
-        if (key == 'E') {
+        if (key == 'E' || key == 'K') {
             wxKeyEvent event(wxEVT_CHAR_HOOK);
-            event.m_keyCode = WXK_ESCAPE;
-            event.SetEventObject(&dialog);
-            dialog.GetEventHandler()->ProcessEvent(event);
-        } else if (key == 'K') {
-            wxKeyEvent event(wxEVT_CHAR_HOOK);
-            event.m_keyCode = WXK_RETURN;
+            event.m_keyCode = key == 'E' ? WXK_ESCAPE : WXK_RETURN;
             event.SetEventObject(&dialog);
             dialog.GetEventHandler()->ProcessEvent(event);
         } else if (key == 'N') {
@@ -175,13 +170,8 @@ TEST_F(ModuleDialogTest, ErrorsReachTheCallerAfterTheModuleWasLeft)
             module->throwOnEnter = c.throwOnEnter;
             module->throwOnNextAt = c.throwOnNextAt;
         }
-        zil::String message;
-        try {
-            runModal(dialog, {[&] { click(dialog.getRightButton()); }});
-        } catch (const zil::CError& e) {
-            message = e.getMessage();
-        }
-        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(thrown([&] { runModal(dialog, {[&] { click(dialog.getRightButton()); }}); }).getMessage(),
+                  c.message);
         EXPECT_EQ(journal, c.journal);
         EXPECT_FALSE(dialog.IsShown());
     }

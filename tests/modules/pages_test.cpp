@@ -56,12 +56,8 @@ TEST(SinglePageUIModule, PageHasOneOwnerAndOutlivesNone)
     CRecordingPage* page = new CRecordingPage(journal, L"owned");
     zil::P<CSinglePageUIModule> module(new CSinglePageUIModule(page));
     EXPECT_NO_THROW(page->setPageOwnerWeak(module.get()));
-    try {
-        zil::P<CSinglePageUIModule> second(new CSinglePageUIModule(page));
-        ADD_FAILURE() << "a second owner was accepted";
-    } catch (const zil::CError& e) {
-        EXPECT_EQ(e.getMessage(), L"Internal error: #setPageOwnerWeak called multiple times for page object.");
-    }
+    EXPECT_EQ(thrown([&] { zil::P<CSinglePageUIModule> second(new CSinglePageUIModule(page)); }).getMessage(),
+              L"Internal error: #setPageOwnerWeak called multiple times for page object.");
     // A module that goes away frees its page for the next one.
     module.reset();
     module = new CSinglePageUIModule(page);
@@ -122,13 +118,9 @@ TEST(UIPagePanel, LoadsResourcePanelOrNamesTheMissingOne)
     EXPECT_EQ(page->GetBackgroundColour(), wxColour(12, 34, 56));
     EXPECT_NE(parent->GetSizer()->GetItem(page), nullptr);
 
-    try {
-        new CUIPagePanel(parent, L"second", L"zilui_pages_test_missing", false);
-        ADD_FAILURE() << "a missing panel was accepted";
-    } catch (const zil::CError& e) {
-        EXPECT_EQ(e.getMessage(), L"Error loading UI page panel 'zilui_pages_test_missing'.");
-        EXPECT_EQ(e.getProp(L"res"), L"zilui_pages_test_missing");
-    }
+    const auto e = thrown([&] { new CUIPagePanel(parent, L"second", L"zilui_pages_test_missing", false); });
+    EXPECT_EQ(e.getMessage(), L"Error loading UI page panel 'zilui_pages_test_missing'.");
+    EXPECT_EQ(e.getProp(L"res"), L"zilui_pages_test_missing");
     EXPECT_TRUE(parent->GetChildren().size() == 1 && parent->GetSizer()->GetItemCount() == 1); // nothing left
     parent->Destroy();
     wxXmlResource::Get()->Unload("zilui-pages-test.xrc");

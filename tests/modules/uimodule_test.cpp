@@ -97,21 +97,15 @@ TEST(ActiveUIModuleSlot, FailedStartRestoresOldModuleAndRethrows)
         oldModule->throwOnEnter = c.oldEnterThrows;
         journal.clear();
 
-        try {
-            slot.tryAssign(newModule.get(), nullptr, kFwd);
-            ADD_FAILURE() << "no exception";
-        } catch (const zil::CError& e) {
-            EXPECT_EQ(e.getMessage(), zil::String(c.message));
-        }
+        EXPECT_EQ(thrown([&] { slot.tryAssign(newModule.get(), nullptr, kFwd); }).getMessage(),
+                  zil::String(c.message));
         Journal expected = start;
         for (const Journal* piece : {&c.between, &restore, &c.after})
             expected.insert(expected.end(), piece->begin(), piece->end());
         EXPECT_EQ(journal, expected);
         const bool restored = !c.oldEnterThrows;
         EXPECT_EQ(slot.getModule().get(), restored ? oldModule.get() : nullptr);
-        if (restored) {
-            EXPECT_EQ(slot.getContext(), oldContext);
-        }
+        EXPECT_EQ(slot.getContext().get(), restored ? oldContext.get() : nullptr);
         for (const std::string& line : {restoring, cleanup, restoreFailed}) {
             const bool wanted = std::find(c.logged.begin(), c.logged.end(), line) != c.logged.end();
             EXPECT_EQ(log.text().find(line) != std::string::npos, wanted) << line;
