@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
+#include <ucontext.h>
 #include <vector>
 
 namespace zil {
@@ -19,7 +20,7 @@ struct GuardFrame {
     sigjmp_buf jump;
     GuardFrame* outer;
     CCrashManager::Filter filter;
-    volatile sig_atomic_t signal; // the fault that jumped back
+    sigset_t mask;                // of the faulting code, restored after the jump
 };
 
 // Innermost guard of this thread. Written by runGuarded() before the body can fault, so the
@@ -51,12 +52,14 @@ void restoreDefault(int number)
     ::sigaction(number, &action, nullptr);
 }
 
-extern "C" void onFault(int number, siginfo_t*, void*)
+extern "C" void onFault(int number, siginfo_t*, void* context)
 {
     g_lastFault.store(number);
     GuardFrame* frame = t_guard;
     if (frame && (frame->filter ? frame->filter(number) : CCrashManager::globalCrashHook(number))) {
-        frame->signal = number;
+        // What a return from the handler would restore. The handler may run with more than its
+        // own signal blocked: a runtime that wraps it (TSan's blocks every signal) chooses.
+        frame->mask = static_cast<const ucontext_t*>(context)->uc_sigmask;
         siglongjmp(frame->jump, 1);
     }
     // The default course: a real fault repeats on return and kills the process with the
@@ -166,18 +169,13 @@ bool CCrashManager::runGuarded(const std::function<void()>& body, Filter filter)
     GuardFrame frame;
     frame.outer = t_guard;
     frame.filter = filter;
-    frame.signal = 0;
     // Nothing local changes between sigsetjmp and a jump back, so nothing is clobbered. The
-    // signal mask is not saved: that is a system call on every guarded call, i.e. on every
-    // event handler. The fault handler's sa_mask is empty, so the only change a jump out of
-    // it leaves is its own signal blocked; that signal was unblocked before (a blocked fault
-    // signal ends the process without calling the handler).
+    // signal mask is not saved here: that is a system call on every guarded call, i.e. on
+    // every event handler. The handler keeps the faulting code's mask instead, and a jump
+    // puts it back (a fault signal left blocked would end the process at the next fault).
     if (sigsetjmp(frame.jump, 0) != 0) {
         t_guard = frame.outer;
-        sigset_t faulted;
-        sigemptyset(&faulted);
-        sigaddset(&faulted, frame.signal);
-        ::pthread_sigmask(SIG_UNBLOCK, &faulted, nullptr);
+        ::pthread_sigmask(SIG_SETMASK, &frame.mask, nullptr);
         return false;
     }
     t_guard = &frame;
