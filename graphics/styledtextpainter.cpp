@@ -14,6 +14,7 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <unordered_map>
@@ -73,18 +74,23 @@ public:
     // The table of `dc` with `font`.
     ExtentTable& forFont(wxDC& dc, const wxFont& font)
     {
-        // A window's DC may use other font options (hinting) than a bitmap's; the scale too
-        // changes how text is laid out.
-        const double scale = dc.GetContentScaleFactor();
+        // A window's DC may use other font options (hinting) than a bitmap's; the content
+        // scale and the DC's own user and logical scales change how text is hinted and laid
+        // out, and the units its extents come in.
+        Scales scales{dc.GetContentScaleFactor(), 0, 0, 0, 0};
+        dc.GetUserScale(&scales[1], &scales[2]);
+        dc.GetLogicalScale(&scales[3], &scales[4]);
         const bool memory = dynamic_cast<wxMemoryDC*>(&dc) != nullptr;
-        if (!m_last || !font.IsSameAs(m_lastFont) || scale != m_lastScale || memory != m_lastMemory) {
+        if (!m_last || !font.IsSameAs(m_lastFont) || scales != m_lastScales || memory != m_lastMemory) {
             wxString key = font.GetNativeFontInfoDesc();
-            key << '|' << scale << '|' << (memory ? 'm' : 'w');
+            for (const double scale : scales)
+                key << '|' << wxString::FromCDouble(scale, 17);
+            key << '|' << (memory ? 'm' : 'w');
             CTable& table = m_fonts[key.ToStdWstring()];
             m_last = &table.extents;
             m_lastBatch = &table.batch;
             m_lastFont = font;
-            m_lastScale = scale;
+            m_lastScales = scales;
             m_lastMemory = memory;
         }
         if (m_last->size() > kMaxWords)
@@ -106,6 +112,7 @@ public:
 private:
     // Beyond this a table starts afresh, which bounds the memory a stream of ever new words takes.
     static constexpr size_t kMaxWords = 1 << 18;
+    using Scales = std::array<double, 5>;
     struct CTable {
         ExtentTable extents;
         Batch batch = Batch::Unknown;
@@ -115,7 +122,7 @@ private:
     ExtentTable* m_last = nullptr;
     Batch* m_lastBatch = nullptr;
     wxFont m_lastFont;
-    double m_lastScale = 0;
+    Scales m_lastScales{};
     bool m_lastMemory = false;
 };
 
@@ -126,48 +133,75 @@ CTextExtents& textExtents()
 }
 
 // Measures `texts` (none empty, none holding a line break) as the DC's GetTextExtent would with
-// `font`, all in one layout. On GTK 3 a DC measures with a fresh Pango layout on its Cairo
-// context per call, and creating that layout costs more than shaping a word: one layout with a
-// text per line shapes each line on its own, so a line's extent is that text's alone.
-enum class OneLayout { Measured, Failed, Unsupported };
-OneLayout measureInOneLayout(wxDC& dc, const wxFont& font, const std::vector<const std::wstring*>& texts,
-                        std::vector<wxSize>& out)
+// `font`. On GTK 3 a DC measures with a fresh Pango layout per call, and most of a layout's
+// cost on a word is not the shaping but what a layout adds around it (line-break analysis,
+// line building): here each text is itemized and shaped on its own, on one context made from
+// the DC's Cairo context, and its extent summed as a layout of one line sums it.
+enum class Shaped { Measured, Failed, Unsupported };
+Shaped measureShaped(wxDC& dc, const wxFont& font, const std::vector<const std::wstring*>& texts,
+                             std::vector<wxSize>& out)
 {
 #ifdef __WXGTK3__
     wxGraphicsContext* gc = dc.GetGraphicsContext();
     if (!gc || gc->GetRenderer() != wxGraphicsRenderer::GetCairoRenderer() || !font.IsOk() ||
         !font.GetNativeFontInfo())
-        return OneLayout::Unsupported;
+        return Shaped::Unsupported;
     auto* cr = static_cast<cairo_t*>(gc->GetNativeContext());
     if (!cr)
-        return OneLayout::Unsupported;
-    wxString joined;
+        return Shaped::Unsupported;
+    PangoContext* context = pango_cairo_create_context(cr);
+    pango_context_set_font_description(context, font.GetNativeFontInfo()->description);
+    const PangoShapeFlags flags =
+        pango_context_get_round_glyph_positions(context) ? PANGO_SHAPE_ROUND_POSITIONS : PANGO_SHAPE_NONE;
+    PangoAttrList* attrs = pango_attr_list_new();
+    PangoGlyphString* glyphs = pango_glyph_string_new();
+    bool measured = true;
+    out.clear();
     for (const std::wstring* text : texts) {
-        if (!joined.empty())
-            joined << '\n';
-        joined << *text;
-    }
-    const wxScopedCharBuffer utf8 = joined.utf8_str();
-    PangoLayout* layout = pango_cairo_create_layout(cr);
-    pango_layout_set_font_description(layout, font.GetNativeFontInfo()->description);
-    pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.length()));
-    const bool sameCount = pango_layout_get_line_count(layout) == static_cast<int>(texts.size());
-    if (sameCount) {
-        out.clear();
-        PangoRectangle logical;
-        for (GSList* line = pango_layout_get_lines_readonly(layout); line; line = line->next) {
-            pango_layout_line_get_pixel_extents(static_cast<PangoLayoutLine*>(line->data), nullptr, &logical);
-            out.emplace_back(logical.width, logical.height);
+        // The buffer lives in the string's conversion cache: the string must outlive it.
+        const wxString wide(*text);
+        const wxScopedCharBuffer utf8 = wide.utf8_str();
+        const int length = static_cast<int>(utf8.length());
+        // A layout takes its direction from the text's first strong character, with this call
+        // (deprecated for new code, kept for that).
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        PangoDirection direction = pango_find_base_dir(utf8.data(), length);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        if (direction == PANGO_DIRECTION_NEUTRAL)
+            direction = pango_context_get_base_dir(context);
+        GList* items = pango_itemize_with_base_dir(context, direction, utf8.data(), 0, length, attrs, nullptr);
+        int width = 0;
+        int top = 0;
+        int bottom = 0;
+        for (GList* item = items; item; item = item->next) {
+            auto* pangoItem = static_cast<PangoItem*>(item->data);
+            pango_shape_item(pangoItem, utf8.data(), length, nullptr, glyphs, flags);
+            PangoRectangle logical;
+            pango_glyph_string_extents(glyphs, pangoItem->analysis.font, nullptr, &logical);
+            top = item == items ? logical.y : std::min(top, logical.y);
+            bottom = item == items ? logical.y + logical.height : std::max(bottom, logical.y + logical.height);
+            width += logical.width;
         }
+        if (!items)
+            measured = false;
+        g_list_free_full(items, [](gpointer item) { pango_item_free(static_cast<PangoItem*>(item)); });
+        if (!measured)
+            break;
+        // Rounded outwards as a layout rounds its logical extent to pixels.
+        PangoRectangle extent{0, 0, width, bottom - top};
+        pango_extents_to_pixels(&extent, nullptr);
+        out.emplace_back(extent.width, extent.height);
     }
-    g_object_unref(layout);
-    return sameCount ? OneLayout::Measured : OneLayout::Failed;
+    pango_glyph_string_free(glyphs);
+    pango_attr_list_unref(attrs);
+    g_object_unref(context);
+    return measured ? Shaped::Measured : Shaped::Failed;
 #else
     wxUnusedVar(dc);
     wxUnusedVar(font);
     wxUnusedVar(texts);
     wxUnusedVar(out);
-    return OneLayout::Unsupported;
+    return Shaped::Unsupported;
 #endif
 }
 
@@ -179,7 +213,7 @@ bool breaksLayoutLine(const std::wstring& text)
     return text.find_first_of(kBreaks) != std::wstring::npos;
 }
 
-// Fills the table of `dc` and `font` with the extents of those `texts` it lacks, in one layout
+// Fills the table of `dc` and `font` with the extents of those `texts` it lacks, together
 // where the DC allows; what is left is measured one by one as it is needed.
 void measureMissing(wxDC& dc, const wxFont& font, const std::vector<zil::String>& texts)
 {
@@ -197,13 +231,13 @@ void measureMissing(wxDC& dc, const wxFont& font, const std::vector<zil::String>
     if (missing.size() < 2)
         return;
     std::vector<wxSize> sizes;
-    switch (measureInOneLayout(dc, font, missing, sizes)) {
-    case OneLayout::Measured:
+    switch (measureShaped(dc, font, missing, sizes)) {
+    case Shaped::Measured:
         break;
-    case OneLayout::Unsupported:
+    case Shaped::Unsupported:
         batch = CTextExtents::Batch::Refused;
         return;
-    case OneLayout::Failed:
+    case Shaped::Failed:
         return;
     }
     if (batch == CTextExtents::Batch::Unknown) {

@@ -267,3 +267,27 @@ TEST(StyledTextPainter, MeasuresTextsTogetherAsTheDCDoesAlone)
         }
     }
 }
+
+// A DC with a user scale hints and measures text in its own way: measurements of an unscaled
+// DC, cached first, must not be handed to it.
+TEST(StyledTextPainter, MeasuresPerUserScale)
+{
+    CTestPainter painter({}, makeCache().get());
+    wxFont font = makeCache()->getFontWithStyle(CTextStyle());
+    wxBitmap bitmap(10, 10, 24);
+    wxMemoryDC plain(bitmap);
+    CLineBasedStyledTextPainter::disposeMeasurementCache();
+    const zil::String texts[] = {L"Wq", L"one two three", L"illuminate", L"A wider line of text"};
+    for (const zil::String& text : texts)
+        painter.getLineExtent(plain, text, &font);
+    wxBitmap other(10, 10, 24);
+    wxMemoryDC scaled(other);
+    for (const double scale : {0.5, 1.37}) {
+        scaled.SetUserScale(scale, scale);
+        for (const zil::String& text : texts) {
+            wxCoord w = 0, h = 0;
+            scaled.GetTextExtent(wxString(text), &w, &h, nullptr, nullptr, &font);
+            EXPECT_EQ(wxSize(w, h), painter.getLineExtent(scaled, text, &font)) << text << " at " << scale;
+        }
+    }
+}
