@@ -16,14 +16,21 @@
 
 namespace zilui::test {
 
-struct CControlsInputFrame {
-    CControlsInputFrame()
+struct CInputLock {
+    CInputLock()
     {
         const wxString display = wxGetenv("DISPLAY") ? wxGetenv("DISPLAY") : "";
         const std::string path = "/tmp/zilui-tests-input" + display.utf8_string() + ".lock";
-        lock = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-        if (lock >= 0)
-            ::flock(lock, LOCK_EX);
+        if ((fd = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666)) >= 0)
+            ::flock(fd, LOCK_EX);
+    }
+    ~CInputLock() { ::close(fd); } // -1 when the lock file could not be opened: harmless
+    int fd = -1;
+};
+
+struct CControlsInputFrame {
+    CControlsInputFrame()
+    {
         frame->Show();
         frame->Raise();
         runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
@@ -33,10 +40,8 @@ struct CControlsInputFrame {
     {
         frame->Destroy();
         processPendingEvents();
-        if (lock >= 0)
-            ::close(lock);
     }
-    int lock = -1;
+    CInputLock lock; // taken before the frame shows, released after it went
     wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "input", wxPoint(860, 620), wxSize(400, 300));
     wxPanel* panel = new wxPanel(frame);
 };

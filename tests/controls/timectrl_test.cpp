@@ -13,11 +13,8 @@ namespace {
 TEST(TimeCtrl, ValuesWrapIntoOneDay)
 {
     CTimeCtrl* control = new CTimeCtrl(&sharedFrame(), wxID_ANY, 0);
-    const struct {
-        int value;
-        const char* text;
-        int stored;
-    } cases[] = {{1439, "23:59", 1439}, {1440, "00:00", 0}, {61, "01:01", 61}, {-1, "23:59", 1439}, {3000, "02:00", 120}};
+    const struct { int value; const char* text; int stored; } cases[] = {
+        {1439, "23:59", 1439}, {1440, "00:00", 0}, {61, "01:01", 61}, {-1, "23:59", 1439}, {3000, "02:00", 120}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         control->setTimeValue(c.value);
@@ -44,12 +41,7 @@ TEST(TimeCtrl, KeysEditTheFieldsUnderTheInsertionPoint)
     text->SetFocus();
     ASSERT_TRUE(runLoopUntil([&] { return wxWindow::FindFocus() == text; }, 3000));
     text->SetInsertionPoint(0);
-    const struct {
-        int key;
-        const char* text;
-        long insertion;
-        std::vector<int> events;
-    } steps[] = {
+    const struct { int key; const char* text; long insertion; std::vector<int> events; } steps[] = {
         {'9', "23:00", 1, {1380}},            // the hours field clamps to 23
         {WXK_UP, "00:00", 1, {0}},            // and wraps over its top
         {WXK_TAB, "00:00", 3, {}},            // to the minutes

@@ -206,8 +206,9 @@ TEST_F(FileSystemBrowser, LateResultIsCachedAndShownOnReturn)
     EXPECT_EQ(control->getRowItems()[0].get(), control->getCachedItem(L"smb://h/r/sub").get());
 }
 
-// A refresh supersedes the running load: its result, arriving last, must not win.
-TEST_F(FileSystemBrowser, RefreshDropsTheOlderLoad)
+// A refresh supersedes the running load: its result, arriving last, must not win. A control
+// destroyed with a load still running: the late result finds no control.
+TEST_F(FileSystemBrowser, LateResultsOfARefreshedOrDestroyedLoadAreDropped)
 {
     control->init(fs.get(), L"smb://h/r", L"smb://h/r");
     fs->setFolder(L"/r", {{L"new", false}});
@@ -218,6 +219,15 @@ TEST_F(FileSystemBrowser, RefreshDropsTheOlderLoad)
     ASSERT_TRUE(runLoopUntil([&] { return fs->finished(0); }, 10000));
     runLoopUntil([] { return false; }, 100); // its action would arrive here
     EXPECT_EQ(rows(), std::vector<wxString>{"new"});
+
+    control->refreshActiveFolder(); // call 2
+    const int rebuilds = listener.contents;
+    control->Destroy();
+    control = nullptr;
+    fs->open(2);
+    ASSERT_TRUE(runLoopUntil([&] { return fs->finished(2); }, 10000));
+    runLoopUntil([] { return false; }, 100);
+    EXPECT_EQ(listener.contents, rebuilds);
 }
 
 // Up stops at the root; Back and Forward follow activation, by Enter and by double click.
@@ -238,10 +248,7 @@ TEST_F(FileSystemBrowser, NavigationByKeyboardMouseAndButtons)
     EXPECT_TRUE(control->getBackHistory().empty());
 
     wxListView* list = control->getList();
-    const struct {
-        const char* how;
-        std::function<void()> activate;
-    } ways[] = {
+    const struct { const char* how; std::function<void()> activate; } ways[] = {
         {"Enter",
          [&] {
              list->SetFocus();
@@ -274,19 +281,6 @@ TEST_F(FileSystemBrowser, NavigationByKeyboardMouseAndButtons)
     }
     control->goForward();
     EXPECT_EQ(control->getActiveFolder(), zil::CURI(L"smb://h/r/sub"));
-}
-
-// Destroyed with a load still running: the late result finds no control.
-TEST_F(FileSystemBrowser, DestroyedWhileLoading)
-{
-    control->init(fs.get(), L"smb://h/r", L"smb://h/r");
-    const int rebuilds = listener.contents;
-    control->Destroy();
-    control = nullptr;
-    fs->open(0);
-    ASSERT_TRUE(runLoopUntil([&] { return fs->finished(0); }, 10000));
-    runLoopUntil([] { return false; }, 100);
-    EXPECT_EQ(listener.contents, rebuilds);
 }
 
 // From XRC: buttons from the skinned button creator, pictures from the library's resources.

@@ -2,6 +2,7 @@
 // The notification-area icon against a private session bus, with the desktop's side (watcher,
 // host, notification server, dock) played by this file on a thread of its own.
 #include "app/apptestutil.h"
+#include "controls/inputframe.h"
 #include "support/guitest.h"
 
 #include <zilui/system/taskbaricon.h>
@@ -14,16 +15,8 @@
 
 #include <gio/gio.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <condition_variable>
-#include <fstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -31,45 +24,17 @@
 namespace zilui::test {
 namespace {
 
-// One bus per test process: GIO shares its session connection process-wide.
-struct PrivateBus {
-    pid_t pid = -1;
-    zil::test::CTempFolder folder;
-    void start()
-    {
-        const std::string config = (folder / zil::Path(L"bus.conf")).toAPIPath();
-        std::ofstream(config) << "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
-                                 "<policy context='default'><allow send_destination='*' eavesdrop='true'/>"
-                                 "<allow eavesdrop='true'/><allow own='*'/></policy></busconfig>";
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        pid = fork();
-        if (pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM); // a test that crashes takes its bus along
-            dup2(out[1], 1);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, 2);
-            execlp("dbus-daemon", "dbus-daemon", "--nofork", "--print-address",
-                   ("--config-file=" + config).c_str(), nullptr);
-            _exit(127);
-        }
-        close(out[1]);
-        std::string address;
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n')
-            address += c;
-        close(out[0]);
-        ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
-        setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-    }
-    void kill()
-    {
-        if (pid > 0 && ::kill(pid, SIGTERM) == 0)
-            waitpid(pid, nullptr, 0);
-    }
-    ~PrivateBus() { kill(); }
-};
-PrivateBus g_bus;
+// One bus per test process: GIO shares its session connection process-wide. GIO's test bus
+// (its daemon goes with a test that crashes) unsets what the running GUI and the input lock read.
+GTestDBus* startBus()
+{
+    zil::test::CEnvOverride display("DISPLAY", getenv("DISPLAY")),
+        runtime("XDG_RUNTIME_DIR", getenv("XDG_RUNTIME_DIR"));
+    GTestDBus* bus = g_test_dbus_new(G_TEST_DBUS_NONE);
+    g_test_dbus_up(bus);
+    return bus;
+}
+GTestDBus* g_bus = nullptr;
 
 // The desktop's side. Its objects answer on the thread's own main context.
 class CFakeDesktop {
@@ -92,15 +57,14 @@ public:
         m_thread = std::thread([this, withWatcher] { run(withWatcher); });
         m_ready.wait(lock, [this] { return m_loop != nullptr; });
     }
-    // The quit runs inside the loop: a quit before g_main_loop_run() starts would be lost.
+    // The quit runs inside the loop (an idle source, as this thread does not own the context):
+    // a quit before g_main_loop_run() starts would be lost.
     ~CFakeDesktop()
     {
-        GSource* source = g_idle_source_new();
-        g_source_set_callback(
-            source, [](gpointer loop) { return g_main_loop_quit(static_cast<GMainLoop*>(loop)), G_SOURCE_REMOVE; },
-            m_loop, nullptr);
-        g_source_attach(source, g_main_loop_get_context(m_loop));
-        g_source_unref(source);
+        g_main_context_invoke(
+            g_main_loop_get_context(m_loop),
+            [](gpointer loop) { return g_main_loop_quit(static_cast<GMainLoop*>(loop)), G_SOURCE_REMOVE; },
+            m_loop);
         m_thread.join();
     }
     template <class T> T locked(const T& field)
@@ -308,8 +272,8 @@ class TaskBarIconTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (g_bus.pid < 0)
-            g_bus.start();
+        if (!g_bus)
+            g_bus = startBus();
     }
     void SetUp() override
     {
@@ -375,11 +339,7 @@ TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
 
     // Both requests arrive while the first menu is open; the second must not open another.
     // The keys are real input: hold the display's input lock that other test processes take.
-    const std::string lockPath =
-        "/tmp/zilui-tests-input" + std::string(getenv("DISPLAY") ? getenv("DISPLAY") : "") + ".lock";
-    const int inputLock = open(lockPath.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-    if (inputLock >= 0)
-        flock(inputLock, LOCK_EX);
+    auto inputLock = std::make_unique<CInputLock>();
     wxTimer chooser;
     bool chosen = false;
     chooser.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
@@ -394,8 +354,7 @@ TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
     m_desktop->callItem("ContextMenu");
     m_desktop->callItem("ContextMenu");
     EXPECT_TRUE(runLoopUntil([&] { return !m_icon->commands.empty() && !m_icon->isMenuShowing(); }, 20000));
-    if (inputLock >= 0)
-        close(inputLock);                   // releases the lock
+    inputLock.reset();
     EXPECT_EQ(m_icon->menusCreated, 1 + 1); // the D-Bus menu made at show(), then the popup
     EXPECT_EQ(m_icon->events, (std::vector<int>{0, 1, 3, 4, 3, 4}));
     EXPECT_EQ(m_icon->commands, std::vector<int>{wxID_OPEN});
@@ -479,7 +438,7 @@ TEST_F(TaskBarIconTest, ZZGoneBusMakesCallsFailWithOneWarning)
     ASSERT_TRUE(m_icon->show());
     ASSERT_TRUE(m_icon->initWindowsTaskBarFeatures(&sharedFrame()));
     ASSERT_TRUE(m_desktop->menuLayout());
-    g_bus.kill();
+    g_test_dbus_stop(g_bus);
     GDBusConnection* shared = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     EXPECT_TRUE(runLoopUntil([&] { return g_dbus_connection_is_closed(shared); }, 5000));
     g_object_unref(shared);

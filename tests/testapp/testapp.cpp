@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -41,10 +42,7 @@ std::string env(const char* name)
 
 void report(const std::string& line)
 {
-    const std::string path = env("ZILUI_TESTAPP_REPORT");
-    if (path.empty())
-        return;
-    if (FILE* file = std::fopen(path.c_str(), "a")) {
+    if (FILE* file = std::fopen(env("ZILUI_TESTAPP_REPORT").c_str(), "a")) { // none without a path
         std::fprintf(file, "%s\n", line.c_str());
         std::fclose(file);
     }
@@ -79,23 +77,19 @@ protected:
     }
 };
 
-class VetoingFrame : public wxFrame {
-public:
-    VetoingFrame(const std::string& name, bool veto) : wxFrame(nullptr, wxID_ANY, "test"), m_veto(veto)
-    {
-        Bind(wxEVT_CLOSE_WINDOW, [this, name](wxCloseEvent& event) {
-            report(name + (m_veto ? " close vetoed" : " close accepted"));
-            if (m_veto && event.CanVeto()) {
-                event.Veto();
-                return;
-            }
-            Destroy();
-        });
-    }
-
-private:
-    bool m_veto;
-};
+// A shown frame that reports its close requests and refuses them when told to.
+wxFrame* showReportingFrame(const std::string& name, bool veto)
+{
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "test");
+    frame->Bind(wxEVT_CLOSE_WINDOW, [frame, name, veto](wxCloseEvent& event) {
+        report(name + (veto ? " close vetoed" : " close accepted"));
+        if (veto && event.CanVeto())
+            return event.Veto();
+        frame->Destroy();
+    });
+    frame->Show();
+    return frame;
+}
 
 class TestApp : public zilui::CAppBase {
 public:
@@ -116,12 +110,9 @@ public:
 
     void setOverrideExitCodes(const std::string& codes)
     {
-        std::size_t start = 0;
-        while (start < codes.size()) {
-            const std::size_t end = std::min(codes.find(',', start), codes.size());
-            setOverrideExitCode(std::atoi(codes.substr(start, end - start).c_str()));
-            start = end + 1;
-        }
+        std::istringstream in(codes);
+        for (std::string code; std::getline(in, code, ',');)
+            setOverrideExitCode(std::stoi(code));
     }
 
     bool OnInit() override
@@ -221,10 +212,8 @@ protected:
             scheduleExit(true);
         } else if (m_scenario == "sigterm" || m_scenario == "veto") {
             // Two frames, one of them also the top window, so it is reachable twice.
-            auto* first = new VetoingFrame("first", m_scenario == "veto");
-            SetTopWindow(first);
-            first->Show();
-            (new VetoingFrame("second", false))->Show();
+            SetTopWindow(showReportingFrame("first", m_scenario == "veto"));
+            showReportingFrame("second", false);
             setOverrideExitCodes(m_arg);
             m_watch.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
                 report(std::string("exitScheduled=") + (isExitScheduled() ? "1" : "0"));
@@ -247,9 +236,8 @@ protected:
             scheduleExit(true);
         } else if (m_scenario == "modal") {
             // A modal dialog on the stack of the code waiting for it, as a settings dialog is.
-            auto* frame = new VetoingFrame("first", false);
+            wxFrame* frame = showReportingFrame("first", false);
             SetTopWindow(frame);
-            frame->Show();
             CallAfter([frame] {
                 wxDialog dialog(frame, wxID_ANY, "modal");
                 dialog.Bind(wxEVT_INIT_DIALOG, [](wxInitDialogEvent& event) {

@@ -26,7 +26,8 @@ void buildCatalogue(const zil::test::CTempFolder& folder, const std::string& cod
 using ContextPrefix = CXrcFixture;
 
 // wxWidgets' own lookup (XRC labels, wxGetTranslation, _()) knows nothing of contexts; the
-// catalogues built with zilui-pocontext carry them, in the source language too.
+// catalogues built with zilui-pocontext carry them, in the source language too. A locale that
+// goes hands wxWidgets' translations back to the one active before it.
 TEST_F(ContextPrefix, XrcLabelsAndWxLookupShowTheTextWithoutItsContext)
 {
     folder.writeFile(zil::Path(L"domain.pot"), "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
@@ -44,16 +45,17 @@ TEST_F(ContextPrefix, XrcLabelsAndWxLookupShowTheTextWithoutItsContext)
         <object class="wxCheckBox" name="close"><label>menu#||#Close</label></object>)");
 
     wxLogNull quiet; // the system may lack a German C locale
+    wxLocale outer;
+    outer.Init(wxLANGUAGE_ENGLISH_US, 0);
+    const wxTranslations* before = wxTranslations::Get();
+    ASSERT_NE(before, nullptr);
     // "Close" has no translation anywhere; "Save" has one with a context of its own.
-    const struct {
-        wxLanguage language;
-        const char *open, *close, *save;
-    } cases[] = {{wxLANGUAGE_GERMAN, "Öffnen", "Close", "Sichern"}, {wxLANGUAGE_ENGLISH_US, "Open", "Close", "Save"}};
+    const struct { wxLanguage language; const char *open, *close, *save; } cases[] = {{wxLANGUAGE_GERMAN, "Öffnen", "Close", "Sichern"}, {wxLANGUAGE_ENGLISH_US, "Open", "Close", "Save"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.open);
-        CLocaleWithPrefixes locale;
-        locale.Init(c.language, 0);
-        ASSERT_TRUE(locale.AddCatalog("zilui-prefixtest"));
+        auto locale = std::make_unique<CLocaleWithPrefixes>();
+        locale->Init(c.language, 0);
+        ASSERT_TRUE(locale->AddCatalog("zilui-prefixtest"));
         load(xrc);
         ASSERT_TRUE(find<wxStaticText>("open") && find<wxWindow>("close"));
         EXPECT_EQ(find<wxStaticText>("open")->GetLabel().utf8_string() + find<wxWindow>("close")->GetLabel().utf8_string(),
@@ -62,19 +64,9 @@ TEST_F(ContextPrefix, XrcLabelsAndWxLookupShowTheTextWithoutItsContext)
         EXPECT_EQ(_("file#||#Open").utf8_string(), c.open);
         destroyPanel();
         panel = nullptr;
+        locale.reset();
+        EXPECT_EQ(wxTranslations::Get(), before);
     }
-}
-
-// A locale that goes hands wxWidgets' translations back to the one active before it.
-TEST(ContextPrefixLocale, GoingAwayRestoresTheEarlierTranslations)
-{
-    wxLogNull quiet;
-    wxLocale outer;
-    outer.Init(wxLANGUAGE_ENGLISH_US, 0);
-    wxTranslations* before = wxTranslations::Get();
-    ASSERT_NE(before, nullptr);
-    std::make_unique<CLocaleWithPrefixes>()->Init(wxLANGUAGE_GERMAN, 0);
-    EXPECT_EQ(wxTranslations::Get(), before);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <zilui/controls/timectrl.h>
 #include <zilui/controls/wrappers.h>
 #include <zilui/graphics/panels.h>
-#include <zilui/modules/pages.h>
 #include <zilui/slick/controls.h>
 #include <zilui/slick/overlays.h>
 
@@ -102,10 +101,9 @@ TEST_F(XrcHandler, BitmapsComeThroughTheRedirectionOrAreLoggedAsMissing)
                   R"(<object class="wxBitmap" name="logo">pics/branded.png</object>)"),
          "stock/test.xrc");
     ASSERT_NE(panel, nullptr);
-    const struct {
-        const char* name;
-        int width; // 0: no bitmap
-    } cases[] = {{"both", 6}, {"branded", 8}, {"plain", 10}, {"missing", 0}, {"named", 8}};
+    // Width 0: no bitmap.
+    const struct { const char* name; int width; } cases[] = {
+        {"both", 6}, {"branded", 8}, {"plain", 10}, {"missing", 0}, {"named", 8}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto* bitmap = find<wxStaticBitmap>(c.name);
@@ -132,35 +130,14 @@ TEST_F(XrcHandler, UnusableBitmapReferencesAreLoggedAndCreationGoesOn)
     CGlobalLogCapture log;
     if (!wxFileSystem::HasHandlerForPath("memory:x"))
         wxFileSystem::AddHandler(new wxMemoryFSHandler());
-    std::string xrc = panelXrc(R"(<object class="wxStaticBitmap" name="pic"><bitmap>pic.png</bitmap></object>)");
-    xrc.replace(xrc.find("\"panel\""), 7, "\"mempanel\"");
+    const std::string xrc = panelXrc(R"(<object class="wxStaticBitmap" name="pic"><bitmap>pic.png</bitmap></object>)");
     wxMemoryFSHandler::AddFile("zilui-xrc-test.xrc", xrc.data(), xrc.size());
     EXPECT_TRUE(resources.Load("memory:zilui-xrc-test.xrc"));
-    panel = resources.LoadPanel(&sharedFrame(), "mempanel");
+    panel = resources.LoadPanel(&sharedFrame(), "panel");
     EXPECT_TRUE(find<wxStaticBitmap>("pic"));
     EXPECT_NE(log.text().find("Exception trying to load bitmap referenced in resources (pic.png). Ignoring."),
               std::string::npos);
     wxMemoryFSHandler::RemoveFile("zilui-xrc-test.xrc");
-}
-
-// A page of a module dialog built from XRC holds the library's controls, through the global
-// resources that CAppBase equips.
-TEST_F(XrcHandler, PagePanelsHoldLibraryControls)
-{
-    wxXmlResource* global = wxXmlResource::Get();
-    static const bool equipped = (global->InsertHandler(new CZilXMLResourceHandler_Sizer()),
-                                  global->InsertHandler(new CZilXMLResourceHandler_ListCtrl()),
-                                  global->InsertHandler(new CZilXMLResourceHandler()), global->InitAllHandlers(), true);
-    ASSERT_TRUE(equipped);
-    const zil::Path file = folder.writeFile(
-        zil::Path(L"page.xrc"),
-        R"(<?xml version="1.0"?><resource><object class="wxPanel" name="zilui_xrc_test_page">
-           <object class="zil::CSlickButton" name="go"><label>Go</label></object></object></resource>)");
-    ASSERT_TRUE(global->Load(toWX(file.str())));
-    auto* page = new CUIPagePanel(&sharedFrame(), L"page", L"zilui_xrc_test_page", false);
-    EXPECT_TRUE(dynamic_cast<CSlickButton*>(page->FindWindow("go")));
-    page->Destroy();
-    global->Unload(toWX(file.str()));
 }
 
 } // namespace
