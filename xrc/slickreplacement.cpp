@@ -66,6 +66,7 @@ wxObject* CSlickInsteadOfNormalResourceHandler::DoCreateResource()
 {
     if (!subclassAllows(m_node))
         return nullptr;
+    repairXrcTextEscapes(m_node);
     if (m_class == wxS("wxButton") && m_buttonSkin) {
         auto* button = create<CSlickButton>();
         if (GetBool(wxS("default")))

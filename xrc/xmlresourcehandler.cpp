@@ -133,6 +133,7 @@ bool CZilXMLResourceHandler::CanHandle(wxXmlNode* node)
 
 wxObject* CZilXMLResourceHandler::DoCreateResource()
 {
+    repairXrcTextEscapes(m_node);
     // Tried in this order: the library's own classes come before the plain wxWidgets names
     // they may stand in for, so that a subclass wins over its class.
     static const std::pair<const wchar_t*, Creator> kRows[] = {
@@ -481,6 +482,7 @@ bool CZilXMLResourceHandler_ListCtrl::CanHandle(wxXmlNode* node)
 
 wxObject* CZilXMLResourceHandler_ListCtrl::DoCreateResource()
 {
+    repairXrcTextEscapes(m_node);
     if (!isXrcClass(m_node, wxS("wxListCtrl")) && !isXrcClass(m_node, wxS("zil::CListCtrl")))
         return wxListCtrlXmlHandler::DoCreateResource();
     wxListCtrl* list = nullptr;
@@ -506,11 +508,40 @@ wxObject* CZilXMLResourceHandler_ListCtrl::DoCreateResource()
 
 wxSizer* CZilXMLResourceHandler_Sizer::DoCreateSizer(const wxString& name)
 {
+    repairXrcTextEscapes(m_node);
     if (name != wxS("wxStaticBoxSizer"))
         return wxSizerXmlHandler::DoCreateSizer(name);
     auto* box = new CStaticBox(m_parentAsWindow, GetID(), GetText(wxS("label")), wxDefaultPosition, wxDefaultSize, 0,
                                GetName());
     return new wxStaticBoxSizer(box, GetStyle(wxS("orient"), wxHORIZONTAL));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void repairXrcTextEscapes(wxXmlNode* node)
+{
+    if (!node)
+        return;
+    for (wxXmlNode* param = node->GetChildren(); param; param = param->GetNext()) {
+        if (param->GetType() != wxXML_ELEMENT_NODE || param->GetName() == wxS("object") ||
+            param->GetName() == wxS("object_ref"))
+            continue;
+        for (wxXmlNode* text = param->GetChildren(); text; text = text->GetNext()) {
+            if (text->GetType() != wxXML_TEXT_NODE && text->GetType() != wxXML_CDATA_SECTION_NODE)
+                continue;
+            const wxString content = text->GetContent();
+            size_t backslashes = 0;
+            for (auto c = content.rbegin(); c != content.rend() && *c == wxS('\\'); ++c)
+                ++backslashes;
+            if (backslashes % 2 == 0)
+                continue;
+            zil::logWarning(L"XRC text '" + fromWX(param->GetName()) + L"' of object '" +
+                            fromWX(node->GetAttribute(wxS("name"))) + L"' (line " +
+                            zil::toString(int64_t(param->GetLineNumber())) +
+                            L") ends in a lone backslash; it is read as a backslash.");
+            text->SetContent(content + wxS('\\'));
+        }
+    }
 }
 
 } // namespace zilui

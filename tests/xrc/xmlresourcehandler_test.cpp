@@ -140,5 +140,34 @@ TEST_F(XrcHandler, UnusableBitmapReferencesAreLoggedAndCreationGoesOn)
     wxMemoryFSHandler::RemoveFile("zilui-xrc-test.xrc");
 }
 
+// wxWidgets reads on past a text ending in a lone backslash until the process dies.
+TEST_F(XrcHandler, TextsEndingInALoneBackslashReadAsABackslashWithAWarning)
+{
+    CGlobalLogCapture log;
+    load(panelXrc(R"(
+        <object class="wxButton" subclass="zil::CSlickButton" name="button"><label>G\</label></object>
+        <object class="wxCheckBox" name="odd"><label>a\\\</label></object>
+        <object class="wxCheckBox" name="even"><label>b\\</label></object>
+        <object class="wxListCtrl" name="report"><style>wxLC_REPORT</style>
+            <object class="listcol"><text>N\</text></object></object>
+        <object class="wxBoxSizer"><object class="sizeritem"><object class="wxStaticBoxSizer">
+            <orient>wxVERTICAL</orient><label>B\</label></object></object></object>)"));
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(find<CSlickButton>("button")->GetLabel(), "G\\");
+    EXPECT_EQ(find<wxCheckBox>("odd")->GetLabel(), "a\\\\");
+    EXPECT_EQ(find<wxCheckBox>("even")->GetLabel(), "b\\");
+    wxListItem column;
+    column.SetMask(wxLIST_MASK_TEXT);
+    ASSERT_TRUE(find<wxListCtrl>("report")->GetColumn(0, column));
+    EXPECT_EQ(column.GetText(), "N\\");
+    const std::string text = log.text();
+    EXPECT_NE(text.find("XRC text 'label' of object 'button' (line 3) ends in a lone backslash"), std::string::npos)
+        << text;
+    size_t warnings = 0;
+    for (size_t at = text.find("lone backslash"); at != std::string::npos; at = text.find("lone backslash", at + 1))
+        ++warnings;
+    EXPECT_EQ(warnings, 4u);
+}
+
 } // namespace
 } // namespace zilui::test

@@ -103,4 +103,10 @@ private:
 // True when the node's class or subclass attribute is `name`.
 bool isXrcClass(const wxXmlNode* node, const wxString& name);
 
+// wxWidgets 3.2 reads on past the end of an XRC text ending in a lone backslash until the
+// process dies. A parameter of `node` ending so gets the backslash doubled, which reads as
+// the backslash it shows, and a warning names the object, parameter and line. The library's
+// handlers call it before they create an object.
+void repairXrcTextEscapes(wxXmlNode* node);
+
 } // namespace zilui
