@@ -41,7 +41,8 @@ TEST(SlickControlBase, ExtremeContentMarginsSaturate)
         EXPECT_EQ(text, c.text);
         EXPECT_EQ(image, c.image);
         EXPECT_EQ(button->getMaxAvailableTextWidth(wxSize(100, 40), wxSize(16, 16)), c.maxTextWidth);
-        if (c.best != wxDefaultSize)
+        if (c.best != wxDefaultSize) {
             EXPECT_EQ(button->GetBestSize(), c.best);
+        }
     }
 }
