@@ -51,14 +51,17 @@ fuzz_one() {
 echo "== fuzzing ${#harnesses[@]} harnesses, $seconds s each"
 jobs_max="${ZILUI_FUZZ_JOBS:-$(nproc)}"
 mkdir -p "$out"
+# Only the harnesses are waited for: a private Xvfb is a child of this shell too.
+pids=()
 for name in "${harnesses[@]}"; do
     rm -f "$out/$name.status" "$out/$name.summary"
-    while [ "$(jobs -rp | wc -l)" -ge "$jobs_max" ]; do
+    while [ "$(jobs -rp | wc -l)" -ge "$(( jobs_max + ${XVFB_PID:+1} + 0 ))" ]; do
         wait -n || true
     done
     fuzz_one "$name" &
+    pids+=($!)
 done
-wait
+wait "${pids[@]}" || true
 status=0
 for name in "${harnesses[@]}"; do
     cat "$out/$name.summary" 2>/dev/null || echo "== fuzz-$name: did not run"
