@@ -84,7 +84,8 @@ use_sanitizer() {
     case "$kind" in
     address)
         BUILD_DIR="${ZILUI_ASAN_BUILD_DIR:-$ROOT/build-asan}"
-        ZILUI_CMAKE_ARGS="-DZILUI_SANITIZE=address -DZILUI_FUZZ=ON"
+        # One unity build serves the suite and the harnesses; it has to fit CI's budget.
+        ZILUI_CMAKE_ARGS="-DZILUI_SANITIZE=address -DZILUI_FUZZ=ON -DCMAKE_UNITY_BUILD=ON"
         export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=0:strict_string_checks=1"
         export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
         export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$supp/ubsan.supp"
@@ -101,4 +102,17 @@ use_sanitizer() {
     esac
     ZILUI_CMAKE_ARGS+=" -DCMAKE_CXX_COMPILER=$CLANG_CXX -DZILUI_BUILD_BENCH=OFF -DZILUI_BUILD_GALLERY=OFF"
     export ASAN_SYMBOLIZER_PATH=/usr/bin/llvm-symbolizer-14
+}
+
+# What a sanitized run builds: the test programs (with the tools they start) and, for
+# address, the harnesses; not the documentation's examples or the consumer programs.
+sanitized_targets() {
+    local targets=(--target zil-tests zilui-tests) f
+    if [ "$1" = address ]; then
+        for f in "$ROOT"/tests/fuzz/*_fuzz.cpp; do
+            f="$(basename "$f")"
+            targets+=("fuzz-${f%_fuzz.cpp}")
+        done
+    fi
+    echo "${targets[@]}"
 }

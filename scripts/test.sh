@@ -3,8 +3,8 @@
 #   scripts/test.sh [extra ctest arguments, e.g. -R Path]
 #   scripts/test.sh --sanitize=address|thread [ctest arguments]   clang build in build-asan/ or
 #       build-tsan/; without ctest arguments the test binaries run whole
-# With ZILUI_SANITIZER_STAGES=1, a full run (no ctest arguments) with clang 14 present also
-# runs the ASan+UBSan suite and every fuzzing harness for ZILUI_FUZZ_SECONDS (15) each.
+# A full run (no ctest arguments) with clang 14 present then runs the ASan+UBSan suite and
+# every fuzzing harness for ZILUI_FUZZ_SECONDS (15) each; ZILUI_SANITIZER_STAGES=0 skips them.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -31,7 +31,8 @@ run_sanitized_suite() {
 setup
 if [ -n "$sanitize" ]; then
     use_sanitizer "$sanitize"
-    build
+    # shellcheck disable=SC2046 # target arguments
+    build $(sanitized_targets "$sanitize")
     ensure_display
     export GDK_BACKEND=x11 NO_AT_BRIDGE=1
     if [ $# -gt 0 ]; then
@@ -47,10 +48,11 @@ ensure_display
 export GDK_BACKEND=x11 NO_AT_BRIDGE=1
 status=0
 run_ctest "$@" || status=$?
-# Off by default until the sanitized suite has a clean run within CI's time budget.
-if [ "${ZILUI_SANITIZER_STAGES:-0}" = 1 ] && [ $# -eq 0 ] && command -v "$CLANG_CXX" >/dev/null 2>&1; then
+# After the plain suite, so that its result comes first.
+if [ "${ZILUI_SANITIZER_STAGES:-1}" = 1 ] && [ $# -eq 0 ] && command -v "$CLANG_CXX" >/dev/null 2>&1; then
     echo "== ASan+UBSan suite"
-    (use_sanitizer address && build && run_sanitized_suite address) || status=1
+    # shellcheck disable=SC2046 # target arguments
+    (use_sanitizer address && build $(sanitized_targets address) && run_sanitized_suite address) || status=1
     echo "== fuzzing harnesses, ${ZILUI_FUZZ_SECONDS:-15} s each"
     bash "$ROOT/scripts/fuzz.sh" "${ZILUI_FUZZ_SECONDS:-15}" || status=1
 fi

@@ -92,13 +92,10 @@ void CComposedSkinLayers::drawBorder(wxDC& dc, const wxRect& r, const zil::CMarg
 
 void CComposedSkinLayers::drawFrame(wxDC& dc, const wxRect& r)
 {
-    const wxPoint points[5] = {
-        {r.x, r.y},
-        {r.x + r.width - 1, r.y},
-        {r.x + r.width - 1, r.y + r.height - 1},
-        {r.x, r.y + r.height - 1},
-        {r.x, r.y},
-    };
+    // A focus rectangle moved by margins set in code can lie anywhere in int's range.
+    const int right = zil::saturateToInt32(int64_t(r.x) + r.width - 1);
+    const int bottom = zil::saturateToInt32(int64_t(r.y) + r.height - 1);
+    const wxPoint points[5] = {{r.x, r.y}, {right, r.y}, {right, bottom}, {r.x, bottom}, {r.x, r.y}};
     dc.DrawLines(5, points);
 }
 

@@ -37,7 +37,7 @@ constexpr wchar_t kReplacementChar = 0xFFFD;
 // Enough digits for any argument count a command line can hold; keeps the parse in range.
 constexpr size_t kMaxPlaceholderDigits = 9;
 
-zil::CSafeGlobalSlot<CExternalCommandManager>& instanceSlot()
+zil::CSafeGlobalSlot<CExternalCommandManager>& commandManagerSlot()
 {
     static zil::CSafeGlobalSlot<CExternalCommandManager> slot;
     return slot;
@@ -170,12 +170,12 @@ CExternalCommandManager::CExternalCommandManager(const zil::Path& helperFolder) 
 
 zil::P<CExternalCommandManager> CExternalCommandManager::get()
 {
-    return instanceSlot().use();
+    return commandManagerSlot().use();
 }
 
 void CExternalCommandManager::disposeGlobalInstance()
 {
-    instanceSlot().dispose();
+    commandManagerSlot().dispose();
 }
 
 void CExternalCommandManager::addDelegate(IDelegate* delegate)

@@ -14,8 +14,9 @@
 
 namespace zilui {
 
-CFolderSelector::CFolderSelector(const zil::String& title, const zil::Path& folder, bool expandPreSelected)
-    : m_title(title), m_folder(folder), m_expandPreSelected(expandPreSelected)
+// Both dialogs always open the pre-selected folder itself, so there is nothing to choose.
+CFolderSelector::CFolderSelector(const zil::String& title, const zil::Path& folder, bool /*expandPreSelected*/)
+    : m_title(title), m_folder(folder)
 {
 }
 

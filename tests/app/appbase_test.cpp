@@ -29,17 +29,7 @@ using zil::String;
 
 namespace {
 
-// Only there to turn a hang into a failure; a sanitized child checks its heap at exit.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZILUI_TEST_SANITIZED 1
-#endif
-#endif
-#ifdef ZILUI_TEST_SANITIZED
-constexpr int kHangMs = 120000;
-#else
-constexpr int kHangMs = 20000;
-#endif
+constexpr int kHangMs = zilui::test::kChildHangMs;
 
 std::string readText(const std::string& path)
 {

@@ -23,6 +23,19 @@
 
 namespace zilui::test {
 
+// How long a test waits for a child application; only there to turn a hang into a failure.
+// A sanitized child starts GTK under the sanitizer and checks its heap at exit.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZILUI_TEST_SANITIZED 1
+#endif
+#endif
+#ifdef ZILUI_TEST_SANITIZED
+constexpr int kChildHangMs = 120000;
+#else
+constexpr int kChildHangMs = 20000;
+#endif
+
 // Runs a nested event loop until `done` holds or `timeoutMs` has passed; returns done().
 inline bool runLoopUntil(const std::function<bool()>& done, int timeoutMs = 30000)
 {

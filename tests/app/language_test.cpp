@@ -45,11 +45,11 @@ void putWord(std::string& data, size_t pos, uint32_t value)
         data[pos + i] = static_cast<char>(value >> (8 * i));
 }
 
-// Runs `command` for at most a minute and expects it to succeed.
+// Runs `command` and expects it to succeed.
 void run(const zil::CExecCommand& command)
 {
     zil::P<zil::CProcess> process = zil::execAsync(command);
-    const bool ended = process->wait(60000);
+    const bool ended = process->wait(zilui::test::kChildHangMs);
     if (!ended)
         process->kill(SIGKILL);
     EXPECT_TRUE(ended && process->getExitCode() == 0) << "the child process hangs or fails";

@@ -353,9 +353,9 @@ private:
 
 } // namespace
 
-wxIMPLEMENT_APP_NO_MAIN(TestApp);
-
+// Set here rather than through wxIMPLEMENT_APP, whose wxGetApp() nothing calls (clang warns).
 int main(int argc, char** argv)
 {
+    wxApp::SetInstance(new TestApp());
     return wxEntry(argc, argv);
 }

@@ -38,12 +38,7 @@ int32_t toInt32(const String& token, const String& text)
 
 int32_t scale(int32_t value, double factor)
 {
-    const double scaled = std::round(static_cast<double>(value) * factor);
-    if (scaled <= std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    if (scaled >= std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(scaled);
+    return saturateToInt32(std::round(static_cast<double>(value) * factor));
 }
 
 } // namespace

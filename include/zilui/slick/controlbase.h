@@ -291,19 +291,19 @@ public:
     // The space between text and image counts even when one of them is empty.
     wxSize getContentSize(const wxSize& textSize, const wxSize& imageSize) const
     {
-        const int space = getScaledImageTextSpace();
+        const int64_t space = getScaledImageTextSpace();
         if (isContentVertical())
-            return wxSize(std::max(textSize.x, imageSize.x), textSize.y + space + imageSize.y);
-        return wxSize(textSize.x + space + imageSize.x, std::max(textSize.y, imageSize.y));
+            return wxSize(std::max(textSize.x, imageSize.x), zil::saturateToInt32(textSize.y + space + imageSize.y));
+        return wxSize(zil::saturateToInt32(textSize.x + space + imageSize.x), std::max(textSize.y, imageSize.y));
     }
 
     int getMaxAvailableTextWidth(const wxSize& clientSize, const wxSize& imageSize) const
     {
         const zil::CMargins m = getScaledContentMargins();
-        int width = clientSize.x - m.left - m.right;
+        int64_t width = int64_t(clientSize.x) - m.left - m.right;
         if (!isContentVertical())
-            width -= getScaledImageTextSpace() + imageSize.x;
-        return width;
+            width -= int64_t(getScaledImageTextSpace()) + imageSize.x;
+        return zil::saturateToInt32(width);
     }
 
     void layoutContents(wxRect& textRect, wxRect& imageRect, const wxSize& clientSize, const wxSize& textSize,
@@ -311,13 +311,14 @@ public:
     {
         const zil::CMargins m = getScaledContentMargins();
         const int space = getScaledImageTextSpace();
-        const int availW = clientSize.x - m.left - m.right;
-        const int availH = clientSize.y - m.top - m.bottom;
+        const int availW = zil::saturateToInt32(int64_t(clientSize.x) - m.left - m.right);
+        const int availH = zil::saturateToInt32(int64_t(clientSize.y) - m.top - m.bottom);
         const double hA = m_skin->getContentHorzAlign();
         const double vA = m_skin->getContentVertAlign();
         const auto place = [](int avail, int size, double align, int margin) {
-            return static_cast<int>((avail - size) * align) + margin;
+            return zil::saturateToInt32(std::trunc((double(avail) - size) * align) + margin);
         };
+        const auto after = [](int64_t start, int64_t size, int64_t gap) { return zil::saturateToInt32(start + size + gap); };
         const wxSize content = getContentSize(textSize, imageSize);
         const int contentX = place(availW, content.x, hA, m.left);
         const int contentY = place(availH, content.y, vA, m.top);
@@ -327,20 +328,20 @@ public:
             imageX = place(availW, imageSize.x, hA, m.left);
             if (m_skin->getImagePos() == Skin::ImageTop) {
                 imageY = contentY;
-                textY = contentY + imageSize.y + space;
+                textY = after(contentY, imageSize.y, space);
             } else {
                 textY = contentY;
-                imageY = contentY + textSize.y + space;
+                imageY = after(contentY, textSize.y, space);
             }
         } else {
             textY = place(availH, textSize.y, vA, m.top);
             imageY = place(availH, imageSize.y, vA, m.top);
             if (m_skin->getImagePos() == Skin::ImageLeft) {
                 imageX = contentX;
-                textX = contentX + imageSize.x + space;
+                textX = after(contentX, imageSize.x, space);
             } else {
                 textX = contentX;
-                imageX = contentX + textSize.x + space;
+                imageX = after(contentX, textSize.x, space);
             }
         }
         textRect = wxRect(textX, textY, textSize.x, textSize.y);
@@ -515,10 +516,10 @@ public:
             if (m_skin->getBorderType() == Skin::BorderFlat)
                 r.Deflate(1);
             const zil::CMargins fm = m_skin->getFocusMargins().toScaled(getUICoordScaleFactor());
-            r.x += fm.left;
-            r.y += fm.top;
-            r.width -= fm.left + fm.right;
-            r.height -= fm.top + fm.bottom;
+            r.x = zil::saturateToInt32(int64_t(r.x) + fm.left);
+            r.y = zil::saturateToInt32(int64_t(r.y) + fm.top);
+            r.width = zil::saturateToInt32(int64_t(r.width) - fm.horizontal());
+            r.height = zil::saturateToInt32(int64_t(r.height) - fm.vertical());
             dc.SetPen(wxPen(m_focusColour, 1, wxPENSTYLE_SOLID));
             CComposedSkinLayers::drawFrame(dc, r);
         }
@@ -670,7 +671,7 @@ protected:
         const int space = getScaledImageTextSpace();
         int maxW = this->GetMaxSize().x;
         if (maxW != -1)
-            maxW -= m.left + m.right;
+            maxW = zil::saturateToInt32(int64_t(maxW) - m.horizontal());
         wxSize best(0, 0);
         for (int i = 0; i < StateCount; ++i) {
             const State state = static_cast<State>(i);
@@ -678,12 +679,13 @@ protected:
             const wxSize imageSize = getBitmapSize(m_preparedBitmaps[i]);
             int limit = maxW;
             if (!isContentVertical() && maxW != -1)
-                limit -= imageSize.x + space;
+                limit = zil::saturateToInt32(int64_t(limit) - imageSize.x - space);
             const wxSize content = getContentSize(getTextSize(dc, painter.get(), limit), imageSize);
             best.x = std::max(best.x, content.x);
             best.y = std::max(best.y, content.y);
         }
-        wxSize result(m.left + best.x + m.right, m.top + best.y + m.bottom);
+        wxSize result(zil::saturateToInt32(int64_t(m.left) + best.x + m.right),
+                      zil::saturateToInt32(int64_t(m.top) + best.y + m.bottom));
         if (wxSizer* sizer = this->GetSizer())
             result.IncTo(this->ClientToWindowSize(sizer->GetMinSize()));
         // Below it the toolkit complains and lays the native widget out wrongly.

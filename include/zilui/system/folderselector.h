@@ -33,7 +33,6 @@ public:
 private:
     zil::String m_title;
     zil::Path m_folder;
-    bool m_expandPreSelected = true;
 };
 
 } // namespace zilui
