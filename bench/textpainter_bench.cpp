@@ -141,22 +141,29 @@ void BM_WrapText100k(benchmark::State& state)
 }
 BENCHMARK(BM_WrapText100k)->Iterations(1);
 
+// The licence text, or empty with the benchmark skipped and the reason given.
+wxString licenceTextOrSkip(benchmark::State& state)
+{
+    if (!bench::ensureWX()) {
+        state.SkipWithError("wxWidgets could not be started");
+        return wxString();
+    }
+    const wxString text = licenceText();
+    if (text.empty())
+        state.SkipWithError("/usr/share/common-licenses/GPL-3 is missing");
+    return text;
+}
+
 // The licence text laid out into a 400 px column as a label would be: wrapped and measured.
 // Once with the word widths cached from the run before (every repaint after the first), once
 // from an empty cache (the first paint, real work). wxTextWrapper only wraps; the painter
 // also measures the lines it made.
 void BM_WrapLicenceText(benchmark::State& state, bool cold)
 {
-    if (!bench::ensureWX()) {
-        state.SkipWithError("wxWidgets could not be started");
+    const wxString text = licenceTextOrSkip(state);
+    if (text.empty())
         return;
-    }
     WrapScene scene;
-    const wxString text = licenceText();
-    if (text.empty()) {
-        state.SkipWithError("/usr/share/common-licenses/GPL-3 is missing");
-        return;
-    }
     zil::P<zilui::CTextStyle> style(new zilui::CTextStyle());
     style->setWrapText(true);
     zilui::CLineBasedStyledTextPainter painter({style}, zilui::CTextStyleFontCache::getDefaultGUIFontCache().get());
@@ -177,16 +184,10 @@ BENCHMARK_CAPTURE(BM_WrapLicenceText, EmptyCache, true)->Iterations(1);
 // The same work on both sides: the licence text's paragraphs only wrapped, from an empty cache.
 void BM_WrapLicenceTextOnly(benchmark::State& state)
 {
-    if (!bench::ensureWX()) {
-        state.SkipWithError("wxWidgets could not be started");
+    const wxString text = licenceTextOrSkip(state);
+    if (text.empty())
         return;
-    }
     WrapScene scene;
-    const wxString text = licenceText();
-    if (text.empty()) {
-        state.SkipWithError("/usr/share/common-licenses/GPL-3 is missing");
-        return;
-    }
     std::vector<zil::String> paragraphs;
     for (const wxString& paragraph : wxSplit(text, '\n', '\0'))
         paragraphs.emplace_back(paragraph.ToStdWstring());
