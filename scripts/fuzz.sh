@@ -14,16 +14,14 @@ shift || true
 
 setup
 use_sanitizer address
-build $(cd "$ROOT/tests/fuzz" && for f in *_fuzz.cpp; do echo "--target fuzz-${f%_fuzz.cpp}"; done)
+# shellcheck disable=SC2046 # target arguments
+build $(for name in $(fuzz_harnesses); do echo "--target fuzz-$name"; done)
 ensure_display
 export GDK_BACKEND=x11 NO_AT_BRIDGE=1
 
 harnesses=("$@")
 if [ ${#harnesses[@]} -eq 0 ]; then
-    for f in "$ROOT"/tests/fuzz/*_fuzz.cpp; do
-        name="$(basename "$f")"
-        harnesses+=("${name%_fuzz.cpp}")
-    done
+    mapfile -t harnesses < <(fuzz_harnesses)
 fi
 
 out="$BUILD_DIR/fuzz"

@@ -107,12 +107,20 @@ use_sanitizer() {
 # What a sanitized run builds: the test programs (with the tools they start) and, for
 # address, the harnesses; not the documentation's examples or the consumer programs.
 sanitized_targets() {
-    local targets=(--target zil-tests zilui-tests) f
+    local targets=(--target zil-tests zilui-tests) name
     if [ "$1" = address ]; then
-        for f in "$ROOT"/tests/fuzz/*_fuzz.cpp; do
-            f="$(basename "$f")"
-            targets+=("fuzz-${f%_fuzz.cpp}")
+        for name in $(fuzz_harnesses); do
+            targets+=("fuzz-$name")
         done
     fi
     echo "${targets[@]}"
+}
+
+# The libFuzzer harnesses, by name: tests/fuzz/<name>_fuzz.cpp.
+fuzz_harnesses() {
+    local f
+    for f in "$ROOT"/tests/fuzz/*_fuzz.cpp; do
+        f="$(basename "$f")"
+        echo "${f%_fuzz.cpp}"
+    done
 }
