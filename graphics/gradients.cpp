@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/graphics/gradients.h"
 
+#include "zilui/graphics/scalingimage.h"
+
 #include <zil/error.h>
 
 #include <wx/brush.h>
@@ -119,20 +121,39 @@ void CLinearGradient::updateTileCache()
 
 void CLinearGradient::paint(wxDC& dc, const wxRect& rect)
 {
-    if (rect.height != m_tileHeight)
-        setHeight(rect.height);
+    // A blend over more rows than a picture may have ends in the bottom colour.
+    const int height = std::min(rect.height, kMaxBitmapSide);
+    if (height != m_tileHeight)
+        setHeight(height);
     if (m_dirty) {
         updateTileCache();
         m_dirty = false;
     }
     if (!m_tileBitmap.IsOk() || m_tileBitmap.GetWidth() < 1 || m_tileBitmap.GetHeight() < 1)
         return;
-    wxMemoryDC source;
-    source.SelectObjectAsSource(m_tileBitmap);
-    for (int x = 0; x < rect.width; x += kTileWidth)
-        dc.Blit(rect.x + x, rect.y, std::min(kTileWidth, rect.width - x), m_tileHeight, &source, 0,
-                0, wxCOPY, false);
-    source.SelectObject(wxNullBitmap);
+    // Only what the DC shows: a control may be far larger than any window, and cairo takes
+    // coordinates up to a few million.
+    int64_t from = rect.x, to = int64_t(rect.x) + rect.width;
+    int64_t top = rect.y, bottom = int64_t(rect.y) + rect.height;
+    wxCoord dcWidth = 0, dcHeight = 0;
+    dc.GetSize(&dcWidth, &dcHeight);
+    if (dcWidth > 0 && dcHeight > 0) {
+        from = std::max<int64_t>(from, rect.x + (dc.DeviceToLogicalX(0) - int64_t(rect.x)) / kTileWidth * kTileWidth);
+        to = std::min<int64_t>(to, dc.DeviceToLogicalX(dcWidth));
+        top = std::max<int64_t>(top, dc.DeviceToLogicalY(0));
+        bottom = std::min<int64_t>(bottom, dc.DeviceToLogicalY(dcHeight));
+    }
+    const int64_t below = int64_t(rect.y) + height;
+    if (top < below && rect.y < bottom) {
+        wxMemoryDC source;
+        source.SelectObjectAsSource(m_tileBitmap);
+        for (int64_t x = from; x < to; x += kTileWidth)
+            dc.Blit(int(x), rect.y, int(std::min<int64_t>(kTileWidth, to - x)), height, &source, 0, 0, wxCOPY, false);
+        source.SelectObject(wxNullBitmap);
+    }
+    top = std::max(top, below);
+    if (bottom > top && to > from)
+        fillSolidRect(dc, wxRect(int(from), int(top), int(to - from), int(bottom - top)), m_bottom);
 }
 
 // ---- CGradientCombiner ----

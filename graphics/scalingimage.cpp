@@ -17,6 +17,12 @@
 
 namespace zilui {
 
+bool isPaintableSize(const wxSize& size)
+{
+    return size.x >= 1 && size.y >= 1 && size.x <= kMaxBitmapSide && size.y <= kMaxBitmapSide &&
+           int64_t(size.x) * size.y <= kMaxBitmapPixels;
+}
+
 // ---- CScalingImage ----
 
 CScalingImage::CScaledImageData::CScaledImageData(CScalingImage* owner, const wxBitmap& bitmap,
@@ -67,7 +73,8 @@ zil::P<IImage> CScalingImage::getScaledVersion(const wxSize& size)
     if (found != m_versions.end()) {
         data = found->second;
     } else {
-        data = new CScaledImageData(this, createScaledBitmap(size), size);
+        // A version too large to make paints nothing; the key still spares asking again.
+        data = new CScaledImageData(this, isPaintableSize(size) ? createScaledBitmap(size) : wxBitmap(), size);
         m_versions[ScaledImageKey(size)] = data.get();
     }
     return zil::P<IImage>(new CScaledImage(this, data.get()));

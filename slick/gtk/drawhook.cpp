@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "drawhook.h"
 
+#include <zilui/graphics/scalingimage.h>
+
 #include <zil/log.h>
 
 #include <wx/bitmap.h>
@@ -9,6 +11,8 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace zilui::gtk {
@@ -67,7 +71,26 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
     const wxSize size = window->GetClientSize();
     if (size.x < 1 || size.y < 1)
         return TRUE;
-    CPaintBuffer& buffer = paintBuffer(widget, size, window->GetContentScaleFactor());
+    const double scale = window->GetContentScaleFactor();
+    const auto physical = [scale](const wxSize& logical) {
+        return wxSize(int(std::ceil(logical.x * scale)), int(std::ceil(logical.y * scale)));
+    };
+    wxRect area(size);
+    if (!isPaintableSize(physical(size))) {
+        // Larger than one picture can be (in a scrolled window, say): only the part GTK asks for,
+        // and of that what fits into a picture.
+        GdkRectangle clip;
+        if (!gdk_cairo_get_clip_rectangle(cr, &clip))
+            return TRUE;
+        area.Intersect(wxRect(clip.x, clip.y, clip.width, clip.height));
+        const int side = int(std::floor(std::sqrt(double(kMaxBitmapPixels)) / scale));
+        area.width = std::min(area.width, side);
+        area.height = std::min(area.height, side);
+        if (area.IsEmpty())
+            return TRUE;
+    }
+    CPaintBuffer& buffer = paintBuffer(widget, area.GetSize(), scale);
+    buffer.dc->SetLogicalOrigin(area.x, area.y);
     // Nothing may unwind through GTK's C frames.
     try {
         paint(window, *buffer.dc);
@@ -75,8 +98,9 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
         zil::logCurrentException(L"Painting a skinned control failed.");
     }
     // The bitmap carries the screen's scale: its pixels land on the device pixels as they are.
-    // It covers the widget exactly, and GTK restores the context after the signal.
-    buffer.bitmap.Draw(cr, 0, 0, false);
+    // It covers the widget, or the part painted, exactly; GTK restores the context after the
+    // signal.
+    buffer.bitmap.Draw(cr, area.x, area.y, false);
     return TRUE;
 }
 

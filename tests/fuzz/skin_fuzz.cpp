@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Skin files: loaded as button and check box skins, then the control painted in every
-// state at its best size and at a small and a large size.
+// state at its best size (however large the skin makes it) and at a small and a large size.
 #include "fuzzsupport.h"
 
 #include <zilui/graphics/resourcemanager.h>
@@ -29,7 +29,8 @@ template <class Control, class Skin> void paintAll(Control& control, const zil::
         control.SetSize(size);
         for (int s = 0; s < Control::StateCount; ++s) {
             force(s);
-            wxBitmap bitmap(std::max(size.x, 1), std::max(size.y, 1), 24);
+            // What a screen shows of it: the control lays out and paints at its own size.
+            wxBitmap bitmap(std::clamp(size.x, 1, 2000), std::clamp(size.y, 1, 2000), 24);
             wxMemoryDC dc(bitmap);
             control.paintCurrent(dc);
         }

@@ -3,6 +3,7 @@
 #include "zil/temp_folder.h"
 
 #include <zilui/graphics/gradients.h>
+#include <zilui/graphics/scalingimage.h>
 
 #include <zil/error.h>
 
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 
 using namespace zilui;
 using namespace zilui::test;
@@ -32,6 +34,7 @@ wxImage paintGradient(IGradient& gradient, const wxRect& rect)
 struct CCountingGradient : CLinearGradient {
     using CLinearGradient::CLinearGradient;
     void updateTileCache() override { ++builds, CLinearGradient::updateTileCache(); }
+    int getTileHeightForTest() const { return getTileHeight(); }
     int builds = 0;
 };
 
@@ -65,6 +68,19 @@ TEST(Gradients, LinearRowsAcrossEveryTilePieceAndRebuildsOnlyOnChange)
     for (IGradient* g : {static_cast<IGradient*>(gradient.get()), flat.get()})
         for (wxRect empty : {wxRect(5, 5, 20, 0), wxRect(5, 5, 0, 20), wxRect(5, 5, 20, -3)})
             EXPECT_EQ(pixelAt(paintGradient(*g, empty), 5, 5), kMarker) << empty.width << "x" << empty.height;
+}
+
+// A control may be far larger than a picture: the tile stops at the largest picture height and
+// the rows below take the bottom colour; only columns the bitmap shows are blitted.
+TEST(Gradients, LinearTallerAndWiderThanAPicture)
+{
+    zil::P<CCountingGradient> gradient(new CCountingGradient(*wxBLACK, *wxWHITE));
+    const wxImage image = paintGradient(*gradient, wxRect(-(1 << 30), 50 - kMaxBitmapSide, std::numeric_limits<int>::max(), 1 << 20));
+    EXPECT_EQ(gradient->getTileHeightForTest(), kMaxBitmapSide);
+    EXPECT_EQ(gradient->builds, 1);
+    EXPECT_EQ(pixelAt(image, 5, 49), wxColour(254, 254, 254)); // the tile's last row
+    for (int x : {0, 80, 159})
+        EXPECT_EQ(pixelAt(image, x, 50), *wxWHITE) << x;
 }
 
 TEST(Gradients, CombinerSplitsByLowerShareWithFullCorners)

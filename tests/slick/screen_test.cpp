@@ -91,3 +91,28 @@ TEST(SlickScreen, DrawHookShowsWhatPaintContentsPaints)
                           << different << " (-1: sizes differ)";
     }
 }
+
+// A control wider than a picture can be (here in a panel that shows 20,000 px into it) shows
+// the part on screen: background, and its label where it lies, not a wx assertion.
+TEST(SlickScreen, ControlLargerThanAPictureShowsItsVisiblePart)
+{
+    CInputFrame holder;
+    const wxColour background(230, 230, 210);
+    zil::P<CSlickButtonSkin> skin = buttonSkin(background);
+    skin->setContentMargins(zil::CMargins(0));
+    // The label's middle lies at the button's 20,000th pixel: panel x 100.
+    auto* button = new CSlickButton(holder.panel, wxID_ANY, "MMMM", wxPoint(-19900, 10), wxSize(40000, 30));
+    button->setSkin(skin.get());
+    button->SetSize(wxRect(-19900, 10, 40000, 30));
+    const double scale = button->GetContentScaleFactor();
+    const int labelX = int(100 * scale);
+    const bool shown = screenShows(holder.panel, [&](const wxImage& shot) {
+        const int band = int(30 * scale), top = int(10 * scale);
+        const wxRect left(0, top, labelX - band, band), right(labelX + band, top, int(300 * scale) - labelX - band, band),
+            label(labelX - band, top, 2 * band, band);
+        return countNear(shot, left, background, 2) == left.width * left.height &&
+               countNear(shot, right, background, 2) == right.width * right.height &&
+               countNear(shot, label, *wxBLACK, 100) > 10;
+    });
+    EXPECT_TRUE(shown);
+}

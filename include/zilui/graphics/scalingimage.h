@@ -16,6 +16,15 @@
 
 namespace zilui {
 
+// The largest picture the library makes: cairo refuses a side above 32,767 pixels, and one
+// picture may take at most 256 MB (four bytes a pixel). What lies beyond is not painted.
+constexpr int kMaxBitmapSide = 32767;
+constexpr int64_t kMaxBitmapPixels = int64_t(1) << 26;
+
+// Whether a picture of `size` pixels can be made: 1 to kMaxBitmapSide a side, kMaxBitmapPixels
+// in all.
+bool isPaintableSize(const wxSize& size);
+
 // A picture of fixed size.
 class IImage : public virtual zil::IBase {
 public:

@@ -19,6 +19,10 @@ namespace zilui {
 // is one bitmap draw plus what changes. GUI thread only.
 class CComposedSkinLayers : public CScalingImage {
 public:
+    // Controls of more physical pixels paint their layers anew: each state would keep a
+    // picture of that size, and sharing pays off for controls of button size.
+    static constexpr int64_t kMaxPixels = int64_t(1) << 22;
+
     struct Key {
         wxColour background;
         // Painted instead of `background` where set.

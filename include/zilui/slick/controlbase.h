@@ -414,7 +414,8 @@ public:
 
     // Background, underlay and border as the one bitmap that every control of this skin, state,
     // size and background shares. False, with nothing painted, where that cannot stand for
-    // them: the parent shows through, or overlay images lie between the label and the border.
+    // them: the parent shows through, overlay images lie between the label and the border, or
+    // the control is too large to share a picture for.
     bool paintComposedLayers(wxDC& dc, int state, const CSlickStateSkin& st, const wxSize& size)
     {
         ComposedLayers& composed = m_composedLayers[state];
@@ -428,7 +429,11 @@ public:
             if (!key.background.IsOk())
                 key.background = m_defaultBackgroundColour;
         }
-        if (parentShows || st.getOverlayImage() || st.getOverlay2Image() || (!key.gradient && !key.background.IsOk())) {
+        key.scale = this->GetContentScaleFactor();
+        const wxSize physical(static_cast<int>(std::ceil(size.x * key.scale)),
+                              static_cast<int>(std::ceil(size.y * key.scale)));
+        if (parentShows || st.getOverlayImage() || st.getOverlay2Image() || (!key.gradient && !key.background.IsOk()) ||
+            !isPaintableSize(physical) || int64_t(physical.x) * physical.y > CComposedSkinLayers::kMaxPixels) {
             composed = ComposedLayers();
             return false;
         }
@@ -441,7 +446,6 @@ public:
             key.borderColor = m_skin->getBorderColor();
             key.borderStyle = m_skin->getBorderStyle();
         }
-        key.scale = this->GetContentScaleFactor();
         if (!composed.layers || !(composed.layers->getKey() == key)) {
             composed.layers = CComposedSkinLayers::get(key);
             composed.version.reset();
