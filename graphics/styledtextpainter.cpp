@@ -16,7 +16,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -64,7 +67,105 @@ int truncToInt(double value)
     return static_cast<int>(std::trunc(value));
 }
 
-using ExtentTable = std::unordered_map<std::wstring, wxSize>;
+// Extents by text, open addressing over one array, the texts one after another in one string:
+// a lookup of a known word touches a slot and its characters, and copies nothing. Prose asks
+// for tens of thousands of words per paragraph.
+class ExtentTable {
+public:
+    // wxDefaultSize where `text` is not known. `hash`: hashOf(text).
+    wxSize find(std::wstring_view text, uint32_t hash) const
+    {
+        if (m_slots.empty())
+            return wxDefaultSize;
+        const Slot& slot = m_slots[probe(text, hash)];
+        return slot.hash ? wxSize(slot.width, slot.height) : wxDefaultSize;
+    }
+    wxSize find(std::wstring_view text) const { return find(text, hashOf(text)); }
+
+    // For lookups in a row: a large table misses the cache on the slot and on the text, so the
+    // slot of a text some lookups ahead is fetched first, then, nearer, the text it names.
+    void prefetchSlot(uint32_t hash) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]);
+    }
+    void prefetchText(uint32_t hash) const
+    {
+        if (!m_slots.empty()) {
+            const Slot& slot = m_slots[hash & (m_slots.size() - 1)];
+            if (slot.hash)
+                __builtin_prefetch(m_texts.data() + slot.offset);
+        }
+    }
+
+    static uint32_t hashOf(std::wstring_view text)
+    {
+        const size_t hash = std::hash<std::wstring_view>()(text);
+        return uint32_t(hash ^ (hash >> 32)) | 1;
+    }
+    // The extent known for `text`, or `extent` from now on.
+    wxSize emplace(std::wstring_view text, const wxSize& extent)
+    {
+        if (text.size() > std::numeric_limits<uint32_t>::max())
+            return extent;
+        // At most half full: probes stay short.
+        if (2 * (m_count + 1) > m_slots.size())
+            grow();
+        const uint32_t hash = hashOf(text);
+        Slot& slot = m_slots[probe(text, hash)];
+        if (slot.hash)
+            return wxSize(slot.width, slot.height);
+        slot = Slot{hash, uint32_t(text.size()), extent.x, extent.y, m_texts.size()};
+        m_texts.append(text);
+        ++m_count;
+        return extent;
+    }
+    size_t size() const { return m_count; }
+    void clear()
+    {
+        m_slots.clear();
+        m_texts.clear();
+        m_count = 0;
+    }
+
+private:
+    struct Slot {
+        uint32_t hash; // 0: empty
+        uint32_t length;
+        int32_t width;
+        int32_t height;
+        size_t offset; // of the text in m_texts
+    };
+
+    // The slot holding `text`, or the empty one where it belongs.
+    size_t probe(std::wstring_view text, uint32_t hash) const
+    {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot& slot = m_slots[i];
+            if (!slot.hash || (slot.hash == hash && slot.length == text.size() &&
+                               std::wstring_view(m_texts).substr(slot.offset, slot.length) == text))
+                return i;
+        }
+    }
+    void grow()
+    {
+        std::vector<Slot> old(std::max<size_t>(64, 2 * m_slots.size()));
+        old.swap(m_slots);
+        const size_t mask = m_slots.size() - 1;
+        for (const Slot& slot : old)
+            if (slot.hash) {
+                size_t i = slot.hash & mask;
+                while (m_slots[i].hash)
+                    i = (i + 1) & mask;
+                m_slots[i] = slot;
+            }
+    }
+
+    std::vector<Slot> m_slots;
+    std::wstring m_texts;
+    size_t m_count = 0;
+};
 
 // Pixel extents of the words and lines measured so far, per font and kind of DC: prose repeats
 // its words, and a label its lines on every repaint, so a text is measured once and looked up
@@ -132,14 +233,54 @@ CTextExtents& textExtents()
     return widths;
 }
 
+// `text` as UTF-8 in place of what `out` held; false for a code point UTF-8 cannot carry.
+bool appendUtf8(std::wstring_view text, std::string& out)
+{
+    out.clear();
+    for (const wchar_t c : text) {
+        const auto u = static_cast<uint32_t>(c);
+        if (u < 0x80) {
+            out += char(u);
+        } else if (u < 0x800) {
+            out += char(0xC0 | (u >> 6));
+            out += char(0x80 | (u & 0x3F));
+        } else if (u < 0x10000) {
+            if (u >= 0xD800 && u <= 0xDFFF)
+                return false;
+            out += char(0xE0 | (u >> 12));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        } else if (u <= 0x10FFFF) {
+            out += char(0xF0 | (u >> 18));
+            out += char(0x80 | ((u >> 12) & 0x3F));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Only printable ASCII, at least one letter among it.
+bool isAsciiWithLetter(std::wstring_view text)
+{
+    bool letter = false;
+    for (const wchar_t c : text) {
+        if (c < 0x20 || c > 0x7E)
+            return false;
+        letter = letter || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+    }
+    return letter;
+}
+
 // Measures `texts` (none empty, none holding a line break) as the DC's GetTextExtent would with
 // `font`. On GTK 3 a DC measures with a fresh Pango layout per call, and most of a layout's
 // cost on a word is not the shaping but what a layout adds around it (line-break analysis,
 // line building): here each text is itemized and shaped on its own, on one context made from
 // the DC's Cairo context, and its extent summed as a layout of one line sums it.
 enum class Shaped { Measured, Failed, Unsupported };
-Shaped measureShaped(wxDC& dc, const wxFont& font, const std::vector<const std::wstring*>& texts,
-                             std::vector<wxSize>& out)
+Shaped measureShaped(wxDC& dc, const wxFont& font, const std::vector<std::wstring_view>& texts, std::vector<wxSize>& out)
 {
 #ifdef __WXGTK3__
     wxGraphicsContext* gc = dc.GetGraphicsContext();
@@ -157,19 +298,52 @@ Shaped measureShaped(wxDC& dc, const wxFont& font, const std::vector<const std::
     PangoGlyphString* glyphs = pango_glyph_string_new();
     bool measured = true;
     out.clear();
-    for (const std::wstring* text : texts) {
-        // The buffer lives in the string's conversion cache: the string must outlive it.
-        const wxString wide(*text);
-        const wxScopedCharBuffer utf8 = wide.utf8_str();
-        const int length = static_cast<int>(utf8.length());
+    std::string utf8;
+    // Itemizing (direction, script, font per character) costs about half of the shaping. Where
+    // the font holds every printable ASCII character in one left-to-right Latin item, any such
+    // text with a letter in it is that same item over its own length: itemized once, here.
+    PangoItem* asciiItem = nullptr;
+    bool asciiTried = false;
+    const auto itemize = [&](const std::string& text) {
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
         // A layout takes its direction from the text's first strong character, with this call
         // (deprecated for new code, kept for that).
-        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-        PangoDirection direction = pango_find_base_dir(utf8.data(), length);
+        PangoDirection direction = pango_find_base_dir(text.data(), int(text.size()));
         G_GNUC_END_IGNORE_DEPRECATIONS
         if (direction == PANGO_DIRECTION_NEUTRAL)
             direction = pango_context_get_base_dir(context);
-        GList* items = pango_itemize_with_base_dir(context, direction, utf8.data(), 0, length, attrs, nullptr);
+        return pango_itemize_with_base_dir(context, direction, text.data(), 0, int(text.size()), attrs, nullptr);
+    };
+    for (const std::wstring_view text : texts) {
+        if (!appendUtf8(text, utf8)) {
+            measured = false;
+            break;
+        }
+        const int length = static_cast<int>(utf8.length());
+        GList* items = nullptr;
+        if (isAsciiWithLetter(text)) {
+            if (!asciiTried) {
+                asciiTried = true;
+                std::string all("a");
+                for (char c = ' '; c < 0x7F; ++c)
+                    all += c;
+                GList* probe = itemize(all);
+                auto* item = probe && !probe->next ? static_cast<PangoItem*>(probe->data) : nullptr;
+                if (item && item->length == int(all.size()) && item->analysis.level == 0 &&
+                    item->analysis.script == PANGO_SCRIPT_LATIN && item->analysis.font)
+                    asciiItem = pango_item_copy(item);
+                g_list_free_full(probe, [](gpointer item) { pango_item_free(static_cast<PangoItem*>(item)); });
+            }
+            if (asciiItem) {
+                PangoItem* item = pango_item_copy(asciiItem);
+                item->offset = 0;
+                item->length = length;
+                item->num_chars = length;
+                items = g_list_prepend(nullptr, item);
+            }
+        }
+        if (!items)
+            items = itemize(utf8);
         int width = 0;
         int top = 0;
         int bottom = 0;
@@ -192,6 +366,8 @@ Shaped measureShaped(wxDC& dc, const wxFont& font, const std::vector<const std::
         pango_extents_to_pixels(&extent, nullptr);
         out.emplace_back(extent.width, extent.height);
     }
+    if (asciiItem)
+        pango_item_free(asciiItem);
     pango_glyph_string_free(glyphs);
     pango_attr_list_unref(attrs);
     g_object_unref(context);
@@ -207,54 +383,94 @@ Shaped measureShaped(wxDC& dc, const wxFont& font, const std::vector<const std::
 
 // Characters that end a line in a layout of their own accord (or the text, for NUL); a text
 // holding one is measured alone.
-bool breaksLayoutLine(const std::wstring& text)
+bool breaksLayoutLine(std::wstring_view text)
 {
-    static const std::wstring kBreaks(L"\0\n\r\v\f\x85\x2028\x2029", 8);
-    return text.find_first_of(kBreaks) != std::wstring::npos;
+    static constexpr std::wstring_view kBreaks(L"\0\n\r\v\f\x85\x2028\x2029", 8);
+    return text.find_first_of(kBreaks) != std::wstring_view::npos;
 }
 
-// Fills the table of `dc` and `font` with the extents of those `texts` it lacks, together
-// where the DC allows; what is left is measured one by one as it is needed.
-void measureMissing(wxDC& dc, const wxFont& font, const std::vector<zil::String>& texts)
+// The extents of `texts` with `font`, one lookup each: known ones from the table of `dc`, those
+// it lacks measured together where the DC allows; wxDefaultSize where a text is left to be
+// measured alone (empty, holding a line break, or the DC measures differently).
+ExtentTable& lookUpExtents(wxDC& dc, const wxFont& font, const std::vector<std::wstring_view>& texts,
+                           std::vector<wxSize>& out)
 {
     CTextExtents& cache = textExtents();
     ExtentTable& extents = cache.forFont(dc, font);
+    out.assign(texts.size(), wxDefaultSize);
+    // Each text missing, with the index of its measurement; repeats are measured once.
+    std::unordered_map<std::wstring_view, size_t> missing;
+    std::vector<std::wstring_view> unknown;
+    std::vector<uint32_t> hashes(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        hashes[i] = ExtentTable::hashOf(texts[i]);
+    constexpr size_t kSlotsAhead = 16, kTextsAhead = 8;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i + kSlotsAhead < texts.size())
+            extents.prefetchSlot(hashes[i + kSlotsAhead]);
+        if (i + kTextsAhead < texts.size())
+            extents.prefetchText(hashes[i + kTextsAhead]);
+        if (texts[i].empty())
+            continue;
+        out[i] = extents.find(texts[i], hashes[i]);
+        if (out[i] == wxDefaultSize && !breaksLayoutLine(texts[i]) && missing.emplace(texts[i], unknown.size()).second)
+            unknown.push_back(texts[i]);
+    }
+    // One text alone is worth the batch only once the batch is known to agree with the DC.
     CTextExtents::Batch& batch = cache.batchState();
-    if (batch == CTextExtents::Batch::Refused)
-        return;
-    std::vector<const std::wstring*> missing;
-    for (const zil::String& text : texts)
-        if (!text.empty() && !breaksLayoutLine(text) && extents.find(text) == extents.end() &&
-            std::find_if(missing.begin(), missing.end(), [&](const std::wstring* m) { return *m == text; }) ==
-                missing.end())
-            missing.push_back(&text);
-    if (missing.size() < 2)
-        return;
+    if (unknown.empty() || batch == CTextExtents::Batch::Refused ||
+        (unknown.size() < 2 && batch == CTextExtents::Batch::Unknown))
+        return extents;
     std::vector<wxSize> sizes;
-    switch (measureShaped(dc, font, missing, sizes)) {
+    switch (measureShaped(dc, font, unknown, sizes)) {
     case Shaped::Measured:
         break;
     case Shaped::Unsupported:
         batch = CTextExtents::Batch::Refused;
-        return;
+        return extents;
     case Shaped::Failed:
-        return;
+        return extents;
     }
     if (batch == CTextExtents::Batch::Unknown) {
         // Hinting or a transformation the DC applies differently shows on a few texts already.
-        for (size_t i = 0; i < std::min<size_t>(missing.size(), 4); ++i) {
+        for (size_t i = 0; i < std::min<size_t>(unknown.size(), 4); ++i) {
             wxCoord width = 0;
             wxCoord height = 0;
-            dc.GetTextExtent(wxString(*missing[i]), &width, &height, nullptr, nullptr, &font);
+            dc.GetTextExtent(wxString(unknown[i].data(), unknown[i].size()), &width, &height, nullptr, nullptr, &font);
             if (wxSize(width, height) != sizes[i]) {
                 batch = CTextExtents::Batch::Refused;
-                return;
+                return extents;
             }
         }
         batch = CTextExtents::Batch::Trusted;
     }
-    for (size_t i = 0; i < missing.size(); ++i)
-        extents.emplace(*missing[i], sizes[i]);
+    for (size_t i = 0; i < texts.size(); ++i)
+        if (out[i] == wxDefaultSize && !texts[i].empty()) {
+            const auto found = missing.find(texts[i]);
+            if (found != missing.end())
+                out[i] = extents.emplace(texts[i], sizes[found->second]);
+        }
+    return extents;
+}
+
+// The next word of `text` from `pos`: up to a tab, space or hyphen, with the hyphen; the
+// delimiter is passed over.
+bool nextWord(std::wstring_view text, size_t& pos, std::wstring_view& word)
+{
+    if (pos >= text.size())
+        return false;
+    size_t end = pos;
+    while (end < text.size() && text[end] != L' ' && text[end] != L'\t' && text[end] != L'-')
+        ++end;
+    const size_t start = pos;
+    pos = end;
+    if (pos < text.size()) {
+        if (text[pos] == L'-')
+            ++end;
+        ++pos;
+    }
+    word = text.substr(start, end - start);
+    return true;
 }
 
 } // namespace
@@ -302,14 +518,10 @@ bool CLineBasedStyledTextPainter::getNextLineAndStyle(const zil::String& text, s
 
 bool CLineBasedStyledTextPainter::getNextWord(const zil::String& text, size_t& pos, zil::String& word) const
 {
-    static const zil::String kDelimiters(L"\t -");
-    if (!getNextPartOfString(text, kDelimiters, pos, word))
+    std::wstring_view view;
+    if (!nextWord(text, pos, view))
         return false;
-    if (pos < text.size()) {
-        if (text[pos] == L'-')
-            word += L'-';
-        ++pos;
-    }
+    word.assign(view.data(), view.size());
     return true;
 }
 
@@ -317,9 +529,9 @@ wxSize CLineBasedStyledTextPainter::getLineExtent(wxDC& dc, const zil::String& l
 {
     const wxFont* useFont = font && font->IsOk() ? font : nullptr;
     ExtentTable& extents = textExtents().forFont(dc, useFont ? *useFont : dc.GetFont());
-    auto known = extents.find(line);
-    if (known != extents.end())
-        return known->second;
+    const wxSize known = extents.find(line);
+    if (known != wxDefaultSize)
+        return known;
     wxCoord width = 0;
     wxCoord height = 0;
     dc.GetTextExtent(wxString(line), &width, &height, nullptr, nullptr, useFont);
@@ -327,7 +539,7 @@ wxSize CLineBasedStyledTextPainter::getLineExtent(wxDC& dc, const zil::String& l
         width = 0;
         dc.GetTextExtent(wxS("W"), nullptr, &height, nullptr, nullptr, useFont);
     }
-    return extents.emplace(line, wxSize(width, height)).first->second;
+    return extents.emplace(line, wxSize(width, height));
 }
 
 void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, int maxWidth, wxFont* font,
@@ -341,35 +553,34 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
     wxDCFontChanger fontChanger(dc);
     if (font && font->IsOk())
         fontChanger.Set(*font);
+    // Words are views of `line`, measured in one go before the breaking.
+    std::vector<std::wstring_view> words;
     {
-        std::vector<zil::String> words;
-        zil::String word;
+        std::wstring_view word;
         size_t pos = 0;
-        while (getNextWord(line, pos, word))
-            words.push_back(word);
-        measureMissing(dc, dc.GetFont(), words);
+        while (nextWord(line, pos, word))
+            if (!word.empty())
+                words.push_back(word);
     }
-    ExtentTable& widths = textExtents().forFont(dc, dc.GetFont());
-    auto space = widths.find(L" ");
-    if (space == widths.end())
-        space = widths.emplace(L" ", dc.GetTextExtent(wxS(" "))).first;
-    const wxCoord spaceWidth = space->second.x;
+    std::vector<wxSize> extents;
+    ExtentTable& widths = lookUpExtents(dc, dc.GetFont(), words, extents);
+    wxSize space = widths.find(L" ");
+    if (space == wxDefaultSize)
+        space = widths.emplace(L" ", dc.GetTextExtent(wxS(" ")));
+    const wxCoord spaceWidth = space.x;
 
     zil::String current;
     wxCoord w = 0;
-    zil::String word;
     wxArrayInt prefixWidths;
-    size_t pos = 0;
-    while (getNextWord(line, pos, word)) {
-        if (word.isEmpty())
-            continue;
-        auto known = widths.find(word);
-        if (known == widths.end())
-            known = widths.emplace(word, dc.GetTextExtent(wxString(word))).first;
-        const wxCoord ww = known->second.x;
+    for (size_t index = 0; index < words.size(); ++index) {
+        const std::wstring_view word = words[index];
+        wxSize known = extents[index];
+        if (known == wxDefaultSize)
+            known = widths.emplace(word, dc.GetTextExtent(wxString(word.data(), word.size())));
+        const wxCoord ww = known.x;
         if (!current.isEmpty()) {
             if (w + ww <= maxWidth) {
-                current += word;
+                current.append(word.data(), word.size());
                 w += ww;
             } else {
                 emitTrimmed(current, out);
@@ -379,13 +590,13 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
         }
         if (current.isEmpty()) {
             if (ww <= maxWidth) {
-                current = word;
+                current.assign(word.data(), word.size());
                 w = ww;
             } else {
                 // Piece widths come from the prefix extents as differences; kerning across
                 // the cut can make a piece measured alone a pixel wider, so each emitted piece
                 // is measured once more and gives back characters until it fits.
-                const wxString wxWord(word);
+                const wxString wxWord(word.data(), word.size());
                 if (!dc.GetPartialTextExtents(wxWord, prefixWidths) || prefixWidths.size() != word.size()) {
                     // A DC without prefix extents: sum the characters' widths, so no character is lost.
                     prefixWidths.clear();
@@ -400,7 +611,7 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
                     size_t end = start + 1;
                     while (end < count && prefixWidths[end] - before <= maxWidth)
                         ++end;
-                    zil::String piece = word.substr(start, end - start);
+                    zil::String piece(std::wstring(word.substr(start, end - start)));
                     wxCoord pieceWidth = dc.GetTextExtent(wxString(piece)).x;
                     while (pieceWidth > maxWidth && piece.size() > 1) {
                         piece.pop_back();
@@ -463,10 +674,16 @@ double CLineBasedStyledTextPainter::layOut(wxDC& dc, const zil::String& text, in
     zil::String source;
     CTextStyle* style = nullptr;
     zil::TArray<zil::String> pieces;
+    // Lines of one style share its font; finding it by the style's key costs more than a line.
+    const CTextStyle* fontStyle = nullptr;
+    wxFont font;
     while (getNextLineAndStyle(text, pos, lineIndex, source, style)) {
         if (lineIndex == 1)
             vertAlign = style->getVertAlign();
-        wxFont font = m_fontCache->getFontWithStyle(*style);
+        if (style != fontStyle) {
+            font = m_fontCache->getFontWithStyle(*style);
+            fontStyle = style;
+        }
         if (style->getEllipsis()) {
             ellipsisText(dc, source, ellipsisWidth, &font, pieces);
         } else if (style->getWrapText()) {
@@ -475,11 +692,12 @@ double CLineBasedStyledTextPainter::layOut(wxDC& dc, const zil::String& text, in
             pieces.clear();
             pieces.push_back(source);
         }
+        std::vector<wxSize> known(pieces.size(), wxDefaultSize);
         if (font.IsOk())
-            measureMissing(dc, font, pieces);
-        for (zil::String& piece : pieces) {
-            const wxSize extent = getLineExtent(dc, piece, &font);
-            lines.push_back(CLaidOutLine{style, font, std::move(piece), extent});
+            lookUpExtents(dc, font, std::vector<std::wstring_view>(pieces.begin(), pieces.end()), known);
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const wxSize extent = known[i] != wxDefaultSize ? known[i] : getLineExtent(dc, pieces[i], &font);
+            lines.push_back(CLaidOutLine{style, font, std::move(pieces[i]), extent});
         }
     }
     return vertAlign;
