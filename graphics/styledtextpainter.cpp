@@ -233,35 +233,6 @@ CTextExtents& textExtents()
     return widths;
 }
 
-// `text` as UTF-8 in place of what `out` held; false for a code point UTF-8 cannot carry.
-bool appendUtf8(std::wstring_view text, std::string& out)
-{
-    out.clear();
-    for (const wchar_t c : text) {
-        const auto u = static_cast<uint32_t>(c);
-        if (u < 0x80) {
-            out += char(u);
-        } else if (u < 0x800) {
-            out += char(0xC0 | (u >> 6));
-            out += char(0x80 | (u & 0x3F));
-        } else if (u < 0x10000) {
-            if (u >= 0xD800 && u <= 0xDFFF)
-                return false;
-            out += char(0xE0 | (u >> 12));
-            out += char(0x80 | ((u >> 6) & 0x3F));
-            out += char(0x80 | (u & 0x3F));
-        } else if (u <= 0x10FFFF) {
-            out += char(0xF0 | (u >> 18));
-            out += char(0x80 | ((u >> 12) & 0x3F));
-            out += char(0x80 | ((u >> 6) & 0x3F));
-            out += char(0x80 | (u & 0x3F));
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Only printable ASCII, at least one letter among it.
 bool isAsciiWithLetter(std::wstring_view text)
 {
@@ -315,7 +286,8 @@ Shaped measureShaped(wxDC& dc, const wxFont& font, const std::vector<std::wstrin
         return pango_itemize_with_base_dir(context, direction, text.data(), 0, int(text.size()), attrs, nullptr);
     };
     for (const std::wstring_view text : texts) {
-        if (!appendUtf8(text, utf8)) {
+        // A DC measures a text that does not convert as empty: left to it.
+        if (!zil::toUTF8Strict(text, utf8)) {
             measured = false;
             break;
         }
@@ -611,7 +583,7 @@ void CLineBasedStyledTextPainter::wrapText(wxDC& dc, const zil::String& line, in
                     size_t end = start + 1;
                     while (end < count && prefixWidths[end] - before <= maxWidth)
                         ++end;
-                    zil::String piece(std::wstring(word.substr(start, end - start)));
+                    zil::String piece(word.substr(start, end - start));
                     wxCoord pieceWidth = dc.GetTextExtent(wxString(piece)).x;
                     while (pieceWidth > maxWidth && piece.size() > 1) {
                         piece.pop_back();

@@ -12,6 +12,14 @@ TEST(StringUTF8, RoundTripsAndRepairsBrokenSequences)
 {
     const String text(L"Grüße \U0001F600 €");
     EXPECT_EQ(String::fromUTF8(text.toUTF8()), text);
+    std::string strict = "left over";
+    EXPECT_TRUE(zil::toUTF8Strict(text, strict));
+    EXPECT_EQ(strict, text.toUTF8());
+    // What toUTF8() replaces, the strict form refuses.
+    for (const wchar_t bad : {wchar_t(0xD800), wchar_t(0xDFFF), wchar_t(0x110000)}) {
+        EXPECT_FALSE(zil::toUTF8Strict(String(L"a") + bad, strict)) << int(bad);
+        EXPECT_EQ((String(L"a") + bad).toUTF8(), "a\xEF\xBF\xBD");
+    }
 
     const struct {
         const char* bytes;

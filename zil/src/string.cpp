@@ -147,6 +147,18 @@ std::string String::toUTF8() const
     return out;
 }
 
+bool toUTF8Strict(std::wstring_view text, std::string& out)
+{
+    out.clear();
+    for (wchar_t wc : text) {
+        const char32_t cp = static_cast<char32_t>(wc);
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        appendUTF8(out, cp);
+    }
+    return true;
+}
+
 int String::CmpNoCase(const String& other) const
 {
     const size_t n = std::min(size(), other.size());

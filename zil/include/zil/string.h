@@ -79,6 +79,10 @@ String operator+(const String& a, wchar_t b);
 
 const String& getEmptyString();
 
+// `text` as UTF-8 in place of what `out` held, from a view without a copy; false where a code
+// point is no Unicode scalar value (a surrogate, above U+10FFFF) that toUTF8() would replace.
+bool toUTF8Strict(std::wstring_view text, std::string& out);
+
 // Whole-text number parsing, independent of the C locale. Anything that is not entirely a
 // number (leading or trailing spaces included) throws CParseError naming the text.
 // parseInt64: optional sign and decimal digits, within the range of int64_t.
