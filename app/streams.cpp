@@ -489,13 +489,21 @@ wxString configGroupPath(const wxString& line)
         end += line[end] == L'\\' && end + 1 < line.length() ? 2 : 1;
     if (end >= line.length() || line[end] != L']')
         return wxString();
+    // ".." goes up; "." is dropped, but its text stays and begins the next part, so "a/./b" is
+    // "/a/.b" and "a/b/./." is "/a" (wxSplitPath's rule, not a file path's).
     std::vector<wxString> parts;
-    for (const wxString& part : wxSplit(unescapeConfigName(line.substr(1, end - 1)), L'/', L'\0')) {
-        if (part == L"..") {
+    const wxString name = unescapeConfigName(line.substr(1, end - 1));
+    wxString part;
+    for (size_t i = 0; i <= name.length(); ++i) {
+        if (i < name.length() && name[i] != L'/') {
+            part += name[i];
+        } else if (part == L"..") {
             if (!parts.empty())
                 parts.pop_back();
+            part.clear();
         } else if (!part.empty() && part != L".") {
             parts.push_back(part);
+            part.clear();
         }
     }
     wxString path;

@@ -320,7 +320,9 @@ TEST(ReadConfigFile, RefusesWhatWxFileConfigCannotHoldNamingFileAndLine)
         {"a=1\r=2\r\n", "Entry without a name in '%s', line 2."},
         {"a=1\n\\ =2\n", "Entry without a name in '%s', line 2."},
         {"[g]\r\n[h/i]\n[/g/./h/..]\n", "Second section of group 'g' in '%s', line 3."},
-        {"[P]\n[/p]u\n", "Second section of group 'p' in '%s', line 2."}};
+        {"[P]\n[/p]u\n", "Second section of group 'p' in '%s', line 2."},
+        {"[b]x\n[b/a/./.]\n", "Second section of group 'b' in '%s', line 2."},
+        {"[.x]\n[.//x]\n", "Second section of group '.x' in '%s', line 2."}};
     for (auto [bytes, expected] : cases) {
         const zil::Path file = folder.writeFile(L"c.ini", bytes);
         expected.replace(expected.find("%s"), 2, file.str().toUTF8());
