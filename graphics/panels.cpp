@@ -74,8 +74,14 @@ void CBitmapPanel::UpdateScaledBitmap()
     }
     // At the screen's physical resolution, drawn at the client size.
     const double scale = GetContentScaleFactor();
+    const wxSize physical = toPhysicalSize(size, scale);
+    // Larger than a picture can be: nothing to draw rather than a bitmap cairo refuses.
+    if (!isPaintableSize(physical)) {
+        m_scaledBitmap = wxNullBitmap;
+        return;
+    }
     wxImage image = m_bitmap.ConvertToImage();
-    image.Rescale(int(std::ceil(size.x * scale)), int(std::ceil(size.y * scale)), wxIMAGE_QUALITY_HIGH);
+    image.Rescale(physical.x, physical.y, wxIMAGE_QUALITY_HIGH);
     m_scaledBitmap = wxBitmap(image, 32, scale);
 }
 

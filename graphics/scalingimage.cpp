@@ -23,6 +23,11 @@ bool isPaintableSize(const wxSize& size)
            int64_t(size.x) * size.y <= kMaxBitmapPixels;
 }
 
+wxSize toPhysicalSize(const wxSize& logical, double scale)
+{
+    return wxSize(static_cast<int>(std::ceil(logical.x * scale)), static_cast<int>(std::ceil(logical.y * scale)));
+}
+
 // ---- CScalingImage ----
 
 CScalingImage::CScaledImageData::CScaledImageData(CScalingImage* owner, const wxBitmap& bitmap,
@@ -405,8 +410,7 @@ void CPhysicalVersion::paint(IScalingImage* image, wxDC& dc, const wxPoint& poin
         reset();
         return;
     }
-    const wxSize physical(static_cast<int>(std::ceil(logicalSize.x * scale)),
-                          static_cast<int>(std::ceil(logicalSize.y * scale)));
+    const wxSize physical = toPhysicalSize(logicalSize, scale);
     if (!m_version || m_version->getSize() != physical) {
         m_version = image->getScaledVersion(physical);
         m_bitmap = wxBitmap();

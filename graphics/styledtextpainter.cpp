@@ -296,9 +296,12 @@ Shaped measureShaped(wxDC& dc, const wxFont& font, const std::vector<std::wstrin
         if (isAsciiWithLetter(text)) {
             if (!asciiTried) {
                 asciiTried = true;
-                std::string all("a");
-                for (char c = ' '; c < 0x7F; ++c)
-                    all += c;
+                static const std::string all = [] {
+                    std::string text("a");
+                    for (char c = ' '; c < 0x7F; ++c)
+                        text += c;
+                    return text;
+                }();
                 GList* probe = itemize(all);
                 auto* item = probe && !probe->next ? static_cast<PangoItem*>(probe->data) : nullptr;
                 if (item && item->length == int(all.size()) && item->analysis.level == 0 &&

@@ -72,11 +72,8 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
     if (size.x < 1 || size.y < 1)
         return TRUE;
     const double scale = window->GetContentScaleFactor();
-    const auto physical = [scale](const wxSize& logical) {
-        return wxSize(int(std::ceil(logical.x * scale)), int(std::ceil(logical.y * scale)));
-    };
     wxRect area(size);
-    if (!isPaintableSize(physical(size))) {
+    if (!isPaintableSize(toPhysicalSize(size, scale))) {
         // Larger than one picture can be (in a scrolled window, say): only the part GTK asks for,
         // and of that what fits into a picture.
         GdkRectangle clip;

@@ -25,6 +25,9 @@ constexpr int64_t kMaxBitmapPixels = int64_t(1) << 26;
 // in all.
 bool isPaintableSize(const wxSize& size);
 
+// The device pixels that cover `logical` pixels at content scale `scale`, rounded up.
+wxSize toPhysicalSize(const wxSize& logical, double scale);
+
 // A picture of fixed size.
 class IImage : public virtual zil::IBase {
 public:

@@ -430,8 +430,7 @@ public:
                 key.background = m_defaultBackgroundColour;
         }
         key.scale = this->GetContentScaleFactor();
-        const wxSize physical(static_cast<int>(std::ceil(size.x * key.scale)),
-                              static_cast<int>(std::ceil(size.y * key.scale)));
+        const wxSize physical = toPhysicalSize(size, key.scale);
         if (parentShows || st.getOverlayImage() || st.getOverlay2Image() || (!key.gradient && !key.background.IsOk()) ||
             !isPaintableSize(physical) || int64_t(physical.x) * physical.y > CComposedSkinLayers::kMaxPixels) {
             composed = ComposedLayers();
