@@ -6,6 +6,19 @@ setup() {
     bash "$ROOT/scripts/setup.sh"
 }
 
+# Every compiler the scripts start goes through ccache, the consumers' builds too (they read
+# CMAKE_CXX_COMPILER_LAUNCHER from the environment). Paths are made relative to the checkout
+# and the working folder is left out of the hash, so clones and worktrees share one cache.
+CCACHE_ARGS=()
+use_ccache() {
+    if ! command -v ccache >/dev/null 2>&1; then
+        return 0
+    fi
+    export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=1
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+    CCACHE_ARGS=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+}
+
 # Configures once, then builds incrementally. CI turns warnings into errors.
 build() {
     local werror=OFF
@@ -16,8 +29,10 @@ build() {
     if command -v ninja >/dev/null 2>&1 && [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
         generator=(-G Ninja)
     fi
+    use_ccache
     # shellcheck disable=SC2086 # ZILUI_CMAKE_ARGS: words, set by scripts/test.sh --sanitize
-    cmake -S "$ROOT" -B "$BUILD_DIR" "${generator[@]}" -DZILUI_WERROR="$werror" ${ZILUI_CMAKE_ARGS:-} >/dev/null
+    cmake -S "$ROOT" -B "$BUILD_DIR" "${generator[@]}" -DZILUI_WERROR="$werror" "${CCACHE_ARGS[@]}" \
+        ${ZILUI_CMAKE_ARGS:-} >/dev/null
     cmake --build "$BUILD_DIR" --parallel "$(nproc)" "$@"
 }
 

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config gettext
+    build-essential cmake ninja-build pkg-config gettext ccache
     libwxgtk3.2-dev libgtk-3-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libexpat1-dev
