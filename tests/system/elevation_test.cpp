@@ -10,6 +10,7 @@
 #include <wx/combobox.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 
 #include <atomic>
 #include <deque>
@@ -37,13 +38,14 @@ public:
         {L"alice", {"right h\u00f6rse", true, false}},
         {L"bob", {"bob's", true, false}},
         {L"carol", {"carols", false, false}},
-        {L"dave", {"dave", true, true}}};
+        {L"dave", {"dave", true, true}},
+        {L"erin", {"", true, true}}};
     zil::String pkexec;
     std::vector<std::pair<zil::String, int64_t>> started;
 
     bool isProcessUserAdmin() override { return false; }
     zil::String getElevationServicePath() override { return pkexec; }
-    zil::TArray<zil::String> getAdministratorAccounts() override { return {L"alice", L"bob", L"dave"}; }
+    zil::TArray<zil::String> getAdministratorAccounts() override { return {L"alice", L"bob", L"dave", L"erin"}; }
     bool isAdministrator(const zil::String& user) override { return std::get<1>(accounts.at(user)); }
     LogOnResult logOn(const zil::String& user, const zil::CCredentialBuffer& password) override
     {
@@ -88,6 +90,7 @@ public:
     }
     int prompts = 0, open = 0, mostOpen = 0;
     wxArrayString offered;
+    std::vector<wxString> errorsShown; // each prompt's reason for the last failure, "" for none
     std::vector<std::pair<wxString, wxString>> boxes;
 
 private:
@@ -111,6 +114,8 @@ private:
         ++prompts;
         auto* user = dynamic_cast<wxComboBox*>(event.dialog->FindWindowByName("user"));
         offered = user->GetStrings();
+        const wxWindow* error = event.dialog->FindWindowByName("error");
+        errorsShown.push_back(error ? error->GetLabel() : wxString());
         user->SetValue(wxString::FromUTF8(m_answers.front().user));
         dynamic_cast<wxTextCtrl*>(event.dialog->FindWindowByName("password"))
             ->SetValue(wxString::FromUTF8(m_answers.front().password));
@@ -142,31 +147,41 @@ TEST(Elevation, PromptLoopAsksAgainUntilAnAdministratorLogsOnOrTheUserCancels)
                             {"alice", ""},
                             {"carol", "carols"},
                             {"dave", "dave"},
+                            {"erin", ""},
                             {"-c", "x"},
                             {"alice", "right h\u00f6rse"}});
         zil::P<zil::CProcess> process = startElevated(zil::CExecCommand(L"true"));
         EXPECT_EQ(layer.fake->started,
                   (std::vector<std::pair<zil::String, int64_t>>{{L"alice", process->getID()}}));
-        EXPECT_EQ(user.prompts, 6);
-        EXPECT_EQ(wxJoin(user.offered, ','), "alice,bob,dave");
+        EXPECT_EQ(user.prompts, 7);
+        EXPECT_EQ(wxJoin(user.offered, ','), "alice,bob,dave,erin");
+        // The last log-on failure stays in the prompt until another replaces it; an account
+        // that is no administrator logged on fine.
+        EXPECT_EQ(user.errorsShown,
+                  (std::vector<wxString>{"", "Authentication failure", "Authentication failure",
+                                         "Authentication failure", "", "", "Unknown account '-c'"}));
         // The message box puts a space into empty lines.
         const wxString cannotUse =
             "Unable to use the account 'alice'.\n \nPlease ensure that the account is enabled "
             "and that it has a password assigned (accounts without passwords cannot be used "
             "for security reasons).";
-        // A restricted account with its right password gets no hint about empty passwords.
+        // A restricted account gets the hint about empty passwords only when its password
+        // was empty; an empty password that is just wrong gets the system's message.
         wxString restricted = cannotUse;
         restricted.Replace("alice", "dave");
+        wxString restrictedEmpty = cannotUse;
+        restrictedEmpty.Replace("alice", "erin");
         const std::vector<std::pair<wxString, wxString>> expected{
             {"Error", "Authentication failure"},
-            {"Cannot use account",
-             cannotUse +
-                 "\n \nAnother solution would be to install the system's elevation service (polkit's pkexec) "
-                 "and then restart this program. If it is installed then you can also use accounts which "
-                 "have no passwords."},
+            {"Error", "Authentication failure"},
             {"Not an administrator", "The selected user account is not an administrator account. Please "
                                      "specify an administrator account."},
             {"Cannot use account", restricted},
+            {"Cannot use account",
+             restrictedEmpty +
+                 "\n \nAnother solution would be to install the system's elevation service (polkit's pkexec) "
+                 "and then restart this program. If it is installed then you can also use accounts which "
+                 "have no passwords."},
             {"Error", "Unknown account '-c'"}};
         EXPECT_EQ(user.boxes, expected);
         EXPECT_TRUE(process->wait(kHangMs));
@@ -238,6 +253,57 @@ TEST(Elevation, AsRootDirectlyMissingExecutableAndTheElevationServiceWithoutAnyP
     EXPECT_TRUE(missing.getMessage().Contains(L"gone/pkexec"));
     EXPECT_EQ(dialogs, 0);
     EXPECT_TRUE(layer.fake->started.empty());
+}
+
+// pkexec without a polkit agent ends with 127 before anybody was asked: the library's own
+// prompt must follow instead of a silent "cancelled".
+TEST(Elevation, PkexecWithoutAnAgentFallsBackToThePrompt)
+{
+    CFakeLayerScope layer;
+    CTempFolder folder;
+    folder.writeFile(L"pkexec", "#!/bin/sh\necho 'Error executing command as another user: No authentication agent "
+                                "found.' >&2\nexit 127\n");
+    ::chmod(folder.api(L"pkexec").c_str(), 0755);
+    layer.fake->pkexec = (folder / L"pkexec").str();
+    CScriptedUser user(std::vector<Answer>{{"alice", "right h\u00f6rse"}});
+    zil::P<zil::CProcess> process = startElevated(zil::CExecCommand(L"true"));
+    EXPECT_EQ(user.prompts, 1);
+    EXPECT_EQ(layer.fake->started, (std::vector<std::pair<zil::String, int64_t>>{{L"alice", process->getID()}}));
+    EXPECT_TRUE(process->wait(kHangMs));
+}
+
+// While the desktop's prompt is open the program goes on: its timers run and it paints, but
+// its windows take no input, as under a modal dialog. The stand-in pkexec goes on only once
+// the program's timer has ticked three times.
+TEST(Elevation, TheProgramRunsWhilePkexecAsksButItsWindowsTakeNoInput)
+{
+    CFakeLayerScope layer;
+    CTempFolder folder;
+    const std::string flag = folder.api(L"ticked");
+    folder.writeFile(L"pkexec", "#!/bin/sh\ni=0\nwhile [ ! -e '" + flag +
+                                    "' ]; do i=$((i+1)); [ $i -gt 2000 ] && exit 3; sleep 0.01; done\nexec \"$@\"\n");
+    ::chmod(folder.api(L"pkexec").c_str(), 0755);
+    layer.fake->pkexec = (folder / L"pkexec").str();
+
+    int ticks = 0;
+    bool frameTookInput = false;
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        frameTookInput = frameTookInput || sharedFrame().IsEnabled();
+        if (++ticks == 3)
+            folder.writeFile(L"ticked", "");
+    });
+    timer.Start(10);
+    zil::P<zil::CProcess> process = startElevated(zil::CExecCommand(L"sleep").addArgument(L"30"));
+    timer.Stop();
+    std::string name;
+    std::getline(std::ifstream("/proc/" + std::to_string(process->getID()) + "/comm"), name);
+    EXPECT_EQ(name, "sleep") << "pkexec gave up: the timer did not tick while it waited";
+    EXPECT_GE(ticks, 3);
+    EXPECT_FALSE(frameTookInput);
+    EXPECT_TRUE(sharedFrame().IsEnabled());
+    process->kill();
+    EXPECT_TRUE(process->wait(kHangMs));
 }
 
 // Eight workers ask at once. The GUI thread serves them one prompt at a time even while a
