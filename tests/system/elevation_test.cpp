@@ -348,3 +348,130 @@ TEST(Elevation, WorkersAreServedOneAfterAnotherThroughTheAction)
     for (const auto& [user, pid] : layer.fake->started)
         EXPECT_EQ(std::count(pids.begin(), pids.end(), pid), 1) << "the worker got another's process";
 }
+
+// ---------------------------------------------------------------------------------------
+// The system's account layer with real accounts, groups, password checks, su and sudo:
+// nss_wrapper and pam_wrapper give the accounts, uid_wrapper lets the run be alice (an
+// administrator through the group sudo) instead of root. The parent runs this binary again
+// with them for the DISABLED_WrappedElevation tests, which a plain run leaves out.
+
+namespace {
+
+const char* const kWrapperDir = "/usr/lib/x86_64-linux-gnu/";
+const char* const kWrappedFolder = "ZILUI_TEST_WRAPPED_ELEVATION";
+
+// pam_matrix's account stage wants the service in each line, so one file per service.
+std::string bobsPassword()
+{
+    std::string password;
+    while (password.size() < zil::CSystemAccountManager::getMaxPasswordLength())
+        password += "long horse ";
+    return password.substr(0, zil::CSystemAccountManager::getMaxPasswordLength());
+}
+
+} // namespace
+
+TEST(Elevation, RealAccountsThroughSuAndSudoUnderWrappers)
+{
+    if (std::getenv(kWrappedFolder))
+        GTEST_SKIP() << "the wrapped run itself";
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    GTEST_SKIP() << "the wrappers open libraries with RTLD_DEEPBIND, which the sanitizer runtimes refuse";
+#endif
+#endif
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: su and sudo take the wrappers only when nothing is setuid for real";
+    const std::string dir = kWrapperDir;
+    for (const std::string& file : {dir + "libnss_wrapper.so", dir + "libpam_wrapper.so", dir + "libuid_wrapper.so",
+                                    dir + "pam_wrapper/pam_matrix.so", std::string("/usr/bin/sudo")})
+        ASSERT_EQ(::access(file.c_str(), R_OK), 0) << file << " missing: scripts/setup.sh installs it";
+
+    CTempFolder folder;
+    folder.writeFile(L"passwd", "root:x:0:0::/root:/bin/sh\nalice:x:1001:1001::/:/bin/sh\n"
+                                "bob:x:1002:1002::/:/bin/sh\n");
+    folder.writeFile(L"group", "root:x:0:\nsudo:x:27:alice,bob\nalice:x:1001:\nbob:x:1002:\n");
+    ::mkdir(folder.api(L"pam.d").c_str(), 0755);
+    for (const char* service : {"su", "sudo", "login", "other"}) {
+        const std::string name = service;
+        const std::string passdb = folder.api(zil::String::fromUTF8("passdb-" + name));
+        folder.writeFile(zil::String::fromUTF8("passdb-" + name),
+                         "alice:right horse:" + name + "\nroot:rooty:" + name + "\nbob:" + bobsPassword() + ":" +
+                             name + "\n");
+        const std::string matrix = dir + "pam_wrapper/pam_matrix.so passdb=" + passdb;
+        folder.writeFile(zil::String::fromUTF8("pam.d/" + name), "auth required " + matrix +
+                                                                     "\naccount required " + matrix +
+                                                                     "\nsession required pam_permit.so\n");
+    }
+    zil::CExecCommand command(zil::CProcess::getOwnExecutablePath());
+    command.addArgument(L"--gtest_filter=DISABLED_WrappedElevation.*").addArgument(L"--gtest_also_run_disabled_tests");
+    command.setEnvironment({
+        {zil::String::fromUTF8(kWrappedFolder), folder.path().str()},
+        {L"LD_PRELOAD", zil::String::fromUTF8(dir + "libnss_wrapper.so:" + dir + "libpam_wrapper.so:" + dir +
+                                              "libuid_wrapper.so")},
+        {L"NSS_WRAPPER_PASSWD", (folder / L"passwd").str()},
+        {L"NSS_WRAPPER_GROUP", (folder / L"group").str()},
+        {L"PAM_WRAPPER", L"1"},
+        {L"PAM_WRAPPER_SERVICE_DIR", (folder / L"pam.d").str()},
+        {L"UID_WRAPPER", L"1"},
+        {L"UID_WRAPPER_INITIAL_RUID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_EUID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_SUID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_RGID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_EGID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_SGID", L"1001"},
+    });
+    zil::P<zil::CProcess> run = zil::execAsync(command);
+    ASSERT_TRUE(run->wait(120000));
+    EXPECT_EQ(run->getExitCode(), 0) << "the wrapped run failed: see its output above";
+}
+
+// alice, who runs the program, is an administrator through the group sudo: after the
+// refusals below the command runs through sudo as root. Each refusal is told in the
+// system's words and shows in the next prompt; a password the system would read only the
+// beginning of is refused although that beginning is bob's password; no password is left
+// in the credential buffers.
+TEST(DISABLED_WrappedElevation, AnAdministratorOfTheGroupSudoGetsUserIdZero)
+{
+    const char* folderText = std::getenv(kWrappedFolder);
+    ASSERT_TRUE(folderText) << "runs only under the wrappers, started by RealAccountsThroughSuAndSudoUnderWrappers";
+    ASSERT_EQ(::getuid(), 1001u);
+    ASSERT_FALSE(zil::CSystemAccountManager::isProcessUserAdmin());
+    // What su and sudo, setuid programs, start with: the caller's user id and root's
+    // effective one. uid_wrapper does not know the setuid bit, and it took the variables it
+    // started this process with out of the environment; children read these.
+    for (const auto& [name, value] : {std::pair{"RUID", "1001"}, {"EUID", "0"}, {"SUID", "0"}, {"RGID", "1001"},
+                                      {"EGID", "1001"}, {"SGID", "1001"}})
+        ::setenv((std::string("UID_WRAPPER_INITIAL_") + name).c_str(), value, 1);
+
+    struct CNoPkexec : CSystemAdminAccountLayer {
+        zil::String getElevationServicePath() override { return zil::String(); }
+    };
+    zil::P<CNoPkexec> layer(new CNoPkexec());
+    setAdminAccountLayer(layer.get());
+    CGivenMemory memory;
+    const zil::Path out = zil::Path(zil::String::fromUTF8(folderText)) / L"out";
+    zil::P<zil::CProcess> process;
+    {
+        const std::string tooLong = bobsPassword() + "tail";
+        CScriptedUser user({{"alice", ""}, {"bob", tooLong.c_str()}, {"alice", "right horse"}});
+        zil::CExecCommand command(L"/bin/sh");
+        command.addArgument(L"-c")
+            .addArgument(L"{ id -u; id -ru; echo \"$SUDO_USER\"; } > \"$1\"")
+            .addArgument(L"sh")
+            .addArgument(out.str());
+        process = startElevated(command);
+        EXPECT_EQ(user.prompts, 3);
+        EXPECT_EQ(wxJoin(user.offered, ','), "alice,bob,root");
+        const std::vector<std::pair<wxString, wxString>> refusals(2, {"Error", "Authentication failure"});
+        EXPECT_EQ(user.boxes, refusals);
+        EXPECT_EQ(user.errorsShown, (std::vector<wxString>{"", "Authentication failure", "Authentication failure"}));
+    }
+    ASSERT_TRUE(process->wait(kHangMs));
+    EXPECT_EQ(process->getExitCode(), 0);
+    EXPECT_EQ(zil::test::readFile(out), "0\n0\nalice\n");
+    // The conversation's copy is wiped by its own thread once sudo was answered.
+    EXPECT_TRUE(runLoopUntil([&] { return !memory.holds("right horse"); }, kHangMs));
+    EXPECT_FALSE(memory.holds("long horse"));
+    setAdminAccountLayer(nullptr);
+}
