@@ -428,9 +428,9 @@ TEST(Elevation, RealAccountsThroughSuAndSudoUnderWrappers)
 
 // alice, who runs the program, is an administrator through the group sudo: after the
 // refusals below the command runs through sudo as root. Each refusal is told in the
-// system's words and shows in the next prompt; a password the system would read only the
-// beginning of is refused although that beginning is bob's password; no password is left
-// in the credential buffers.
+// system's words and shows in the next prompt: an empty password, and the longest one the
+// field takes, whose beginning is bob's password; no password is left in the credential
+// buffers.
 TEST(DISABLED_WrappedElevation, AnAdministratorOfTheGroupSudoGetsUserIdZero)
 {
     const char* folderText = std::getenv(kWrappedFolder);
@@ -453,7 +453,10 @@ TEST(DISABLED_WrappedElevation, AnAdministratorOfTheGroupSudoGetsUserIdZero)
     const zil::Path out = zil::Path(zil::String::fromUTF8(folderText)) / L"out";
     zil::P<zil::CProcess> process;
     {
-        const std::string tooLong = bobsPassword() + "tail";
+        // As many characters as the field takes, of three bytes each after the first 511.
+        std::string tooLong = bobsPassword();
+        for (size_t i = tooLong.size(); i < 65535; ++i)
+            tooLong += "\u20ac";
         CScriptedUser user({{"alice", ""}, {"bob", tooLong.c_str()}, {"alice", "right horse"}});
         zil::CExecCommand command(L"/bin/sh");
         command.addArgument(L"-c")
