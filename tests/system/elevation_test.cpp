@@ -449,7 +449,10 @@ TEST(DISABLED_WrappedElevation, AnAdministratorOfTheGroupSudoGetsUserIdZero)
     };
     zil::P<CNoPkexec> layer(new CNoPkexec());
     setAdminAccountLayer(layer.get());
-    CGivenMemory memory;
+    // The terminal conversations release their copies from their own threads, after the
+    // processes have ended, later than this test can see: the memory outlives the test (this
+    // run of the binary holds no other).
+    CGivenMemory& memory = *new CGivenMemory();
     const zil::Path out = zil::Path(zil::String::fromUTF8(folderText)) / L"out";
     zil::P<zil::CProcess> process;
     {
@@ -476,5 +479,20 @@ TEST(DISABLED_WrappedElevation, AnAdministratorOfTheGroupSudoGetsUserIdZero)
     // The conversation's copy is wiped by its own thread once sudo was answered.
     EXPECT_TRUE(runLoopUntil([&] { return !memory.holds("right horse"); }, kHangMs));
     EXPECT_FALSE(memory.holds("long horse"));
+
+    // sudo refusing what su accepted (its own PAM service knows another password) asks again,
+    // which nobody can answer: the start must end instead of waiting at sudo's prompt.
+    const zil::Path sudoPassdb = zil::Path(zil::String::fromUTF8(folderText)) / L"passdb-sudo";
+    std::ofstream(sudoPassdb.toAPIPath()) << "alice:other horse:sudo\n";
+    {
+        CScriptedUser user(std::vector<Answer>{{"alice", "right horse"}});
+        zil::CExecCommand command(L"/bin/sh");
+        command.addArgument(L"-c").addArgument(L"id -u > \"$1\"").addArgument(L"sh").addArgument((out.str() + L"2"));
+        process = startElevated(command);
+    }
+    ASSERT_TRUE(process->wait(kHangMs)) << "sudo's second prompt was left waiting";
+    EXPECT_NE(process->getExitCode(), 0);
+    EXPECT_NE(::access((out.toAPIPath() + "2").c_str(), F_OK), 0) << "the command ran although sudo refused";
+    EXPECT_TRUE(runLoopUntil([&] { return !memory.holds("right horse"); }, kHangMs));
     setAdminAccountLayer(nullptr);
 }

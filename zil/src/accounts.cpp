@@ -454,7 +454,7 @@ public:
     void run(CProcess& process)
     {
         bool echoWasOff = false;
-        int echoPhases = 0;
+        int echoPhases = 0, sudoPending = 0;
         const std::string marker(kSudoPrompt);
         for (;;) {
             struct pollfd watch = {m_master, POLLIN, 0};
@@ -471,7 +471,7 @@ public:
                         m_seen.erase(0, at + marker.size());
                         if (m_sudoLeft > 0) {
                             --m_sudoLeft;
-                            sendPassword();
+                            ++sudoPending; // answered once the echo is off, never echoed back
                         } else {
                             askAgain(process);
                         }
@@ -495,6 +495,8 @@ public:
                     }
                 }
                 echoWasOff = echoOff;
+                for (; echoOff && sudoPending > 0; --sudoPending)
+                    sendPassword();
             }
             if (!process.isRunning() && ready <= 0)
                 break;
