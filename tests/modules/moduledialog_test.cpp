@@ -25,7 +25,6 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <array>
 
 #include <sys/stat.h>
 
