@@ -13,9 +13,12 @@
 #include <zil/thread.h>
 
 #include <wx/button.h>
+#include <wx/ctrlsub.h>
+#include <wx/listctrl.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
 #include <wx/textctrl.h>
+#include <wx/treectrl.h>
 
 #include <cmath>
 #include <utility>
@@ -285,6 +288,13 @@ void CUIModuleDialog::runGuarded(Step&& step)
     // The loop is already ending because of an error; later clicks must not touch the module.
     if (m_loopError)
         return;
+    // Set while the step runs, so that a key pressed in a message box it shows cannot start
+    // another one.
+    struct CStepFlag {
+        bool& flag;
+        bool previous = std::exchange(flag, true);
+        ~CStepFlag() { flag = previous; }
+    } inStep{m_inStep};
     // An application base shows the error as for any other handler and the dialog stays
     // where the module now is; without one the error cannot travel through the event loop,
     // so it ends the loop and ShowModal rethrows it.
@@ -360,30 +370,51 @@ void CUIModuleDialog::onCharHook(wxKeyEvent& event)
         processCancelCommand();
         return;
     }
-    if (isEnterForward(event)) {
+    const int key = event.GetKeyCode();
+    // The hook starts at the window the key was typed in and climbs to the dialog.
+    const wxWindow* focus = wxDynamicCast(event.GetEventObject(), wxWindow);
+    if ((key != WXK_RETURN && key != WXK_NUMPAD_ENTER) || event.HasAnyModifiers() ||
+        focusTakesEnter(focus ? focus : FindFocus())) {
+        event.Skip();
+        return;
+    }
+    // Enter is the dialog's from here on. Not skipped even when it cannot go forward: GTK
+    // would hand it to the default button, which it clicks even when hidden.
+    if (canEnterGoForward()) {
         runGuarded([this] {
             if (Validate() && TransferDataFromWindow())
                 EndDialog(GetAffirmativeId());
         });
-        return;
     }
-    event.Skip();
 }
 
-bool CUIModuleDialog::isEnterForward(const wxKeyEvent& event) const
+bool CUIModuleDialog::focusTakesEnter(const wxWindow* focus) const
 {
-    const int key = event.GetKeyCode();
-    if ((key != WXK_RETURN && key != WXK_NUMPAD_ENTER) || event.HasAnyModifiers())
+    if (!focus || focus == this)
         return false;
-    // A focused button takes Enter itself, and so do texts that want it.
-    const wxWindow* focus = FindFocus();
     // C++'s cast: wxAnyButton has no class information of its own, so wxDynamicCast would
     // take every control for one.
     if (dynamic_cast<const wxAnyButton*>(focus))
-        return false;
+        return true;
     if (const auto* text = dynamic_cast<const wxTextCtrl*>(focus))
-        return !text->IsMultiLine() && !text->HasFlag(wxTE_PROCESS_ENTER);
-    return true;
+        return text->IsMultiLine() || text->HasFlag(wxTE_PROCESS_ENTER);
+    // List boxes, choices and combo boxes pick or open with Enter, and a window that asks for
+    // every key gets this one too.
+    if (dynamic_cast<const wxItemContainer*>(focus) || focus->HasFlag(wxWANTS_CHARS))
+        return true;
+    // List and tree controls activate their rows with it; the key arrives at their inner
+    // window.
+    for (const wxWindow* window = focus; window && window != this; window = window->GetParent()) {
+        if (dynamic_cast<const wxListCtrl*>(window) || dynamic_cast<const wxTreeCtrlBase*>(window))
+            return true;
+    }
+    return false;
+}
+
+bool CUIModuleDialog::canEnterGoForward() const
+{
+    const wxButton* forward = m_rightButton; // the wizard layout's forward button
+    return !m_inStep && IsEnabled() && forward->IsShown() && forward->IsEnabled();
 }
 
 void CUIModuleDialog::onClose(wxCloseEvent& event)

@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libexpat1-dev
     libpam0g-dev
-    libnss-wrapper libpam-wrapper locales
+    libnss-wrapper libpam-wrapper libuid-wrapper sudo locales
     libdbusmenu-glib-dev dbus-daemon
     xvfb xauth x11-utils
     fonts-dejavu-core

@@ -11,10 +11,13 @@
 #include <zil/path.h>
 
 #include <wx/combobox.h>
+#include <wx/evtloop.h>
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/utils.h>
 
 #include <unistd.h>
 
@@ -23,6 +26,7 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -30,9 +34,10 @@ namespace zilui {
 
 namespace {
 
-// What the prompt loop accepts as a password, in UTF-8 bytes.
-constexpr size_t kMaxPasswordLength = 65535;
-// pkexec's exit statuses for a dismissed prompt and for a refusal (or no agent to ask).
+// What the password field takes, in characters; the buffer holds that many of any kind.
+constexpr size_t kMaxPasswordChars = 65535;
+constexpr size_t kMaxPasswordBytes = kMaxPasswordChars * 4;
+// pkexec's exit statuses for a dismissed prompt and for a refusal or no agent to ask.
 constexpr int kPkexecDismissed = 126;
 constexpr int kPkexecNotAuthorized = 127;
 // How often the start through pkexec looks whether pkexec has become the command.
@@ -70,9 +75,33 @@ std::string readProcessName(int64_t pid)
     return name;
 }
 
+// Waits until `done` holds. On the GUI thread the program's events go on being handled
+// meanwhile (timers, painting, what other threads post) while its windows take no input, as
+// under a modal dialog; elsewhere it simply polls.
+void waitWhileModal(const std::function<bool()>& done)
+{
+    if (!wxTheApp || !wxIsMainThread()) {
+        while (!done())
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPkexecPollMs));
+        return;
+    }
+    if (done())
+        return;
+    wxWindowDisabler disabler;
+    wxGUIEventLoop loop;
+    wxTimer check;
+    check.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (done() && loop.IsRunning())
+            loop.Exit();
+    });
+    check.Start(kPkexecPollMs);
+    loop.Run();
+}
+
 // pkexec asks through the desktop's polkit agent, then replaces itself with the command,
 // so its process becomes the command's. Waits for that (the kernel's name for the process
-// changes) or for pkexec to end.
+// changes) or for pkexec to end. Null when pkexec had nobody to ask (or was refused): the
+// library's own prompt is then the way left.
 zil::P<zil::CProcess> startThroughPkexec(const zil::String& pkexec, const zil::String& executable,
                                          const zil::CExecCommand& command)
 {
@@ -87,20 +116,27 @@ zil::P<zil::CProcess> startThroughPkexec(const zil::String& pkexec, const zil::S
 
     zil::P<zil::CProcess> process = zil::execAsync(elevated);
     const std::string pkexecName = zil::Path(pkexec).getFileName().toUTF8().substr(0, 15);
-    for (;;) {
-        if (process->wait(kPkexecPollMs)) {
-            const int status = process->getExitCode();
-            if (status == kPkexecDismissed || status == kPkexecNotAuthorized) {
-                zil::CProps props;
-                props.set(L"exitCode", zil::toString(int64_t(status)));
-                throwCancelled(L"pkexec", command.getCommandLine(), props);
-            }
-            return process; // the command ran and has ended already
-        }
+    bool ended = false;
+    waitWhileModal([&] {
+        if (process->wait(0))
+            return ended = true;
         const std::string name = readProcessName(process->getID());
-        if (!name.empty() && name != pkexecName)
-            return process;
+        return !name.empty() && name != pkexecName;
+    });
+    if (!ended)
+        return process;
+    const int status = process->getExitCode();
+    if (status == kPkexecNotAuthorized) {
+        zil::logWarning(L"pkexec could not obtain authorization (exit status 127, no polkit agent?). Asking "
+                        L"with the library's prompt instead.");
+        return nullptr;
     }
+    if (status == kPkexecDismissed) {
+        zil::CProps props;
+        props.set(L"exitCode", zil::toString(int64_t(status)));
+        throwCancelled(L"pkexec", command.getCommandLine(), props);
+    }
+    return process; // the command ran and has ended already
 }
 
 struct CPromptTexts {
@@ -131,12 +167,15 @@ zil::P<zil::CProcess> runPromptLoop(IAdminAccountLayer& layer, const zil::CExecC
 {
     const CPromptTexts texts;
     const zil::String commandLine = command.getCommandLine();
+    // Shown in the next prompt, as the system's prompt shows why the last attempt failed.
+    zil::String lastLogOnError;
     for (;;) {
         // Wiped by its destructor however this attempt ends.
-        zil::CCredentialBuffer password(kMaxPasswordLength);
+        zil::CCredentialBuffer password(kMaxPasswordBytes);
         zil::String user;
         {
-            CCredentialDialog dialog(parent, texts.title, texts.message, layer.getAdministratorAccounts());
+            CCredentialDialog dialog(parent, texts.title, texts.message, layer.getAdministratorAccounts(),
+                                     lastLogOnError);
             const int answer = showModal(&dialog);
             // Taken before the answer counts, so the field never outlives this block unwiped.
             dialog.takePassword(password);
@@ -153,8 +192,10 @@ zil::P<zil::CProcess> runPromptLoop(IAdminAccountLayer& layer, const zil::CExecC
             logOn.text = e.getMessage();
         }
         if (logOn.status != IAdminAccountLayer::LogOnResult::statusOK) {
-            const bool restricted = logOn.status == IAdminAccountLayer::LogOnResult::statusRestricted;
-            if (restricted || password.isEmpty())
+            lastLogOnError = logOn.text;
+            // The account's own restriction has its text; every other refusal, an empty
+            // password's too, is told in the system's words.
+            if (logOn.status == IAdminAccountLayer::LogOnResult::statusRestricted)
                 messageBox(cannotUseAccountText(user, password.isEmpty()), ZILUI_TR("Cannot use account"),
                            wxOK | wxCENTRE | wxICON_EXCLAMATION, parent);
             else
@@ -235,7 +276,7 @@ zil::P<zil::CProcess> CSystemAdminAccountLayer::startAs(const zil::CExecCommand&
                                                         const zil::String& user,
                                                         const zil::CCredentialBuffer& password)
 {
-    return zil::CSystemAccountManager::startAsUser(command, user, password);
+    return zil::CSystemAccountManager::startAsAdministrator(command, user, password);
 }
 
 zil::P<IAdminAccountLayer> getAdminAccountLayer()
@@ -256,13 +297,20 @@ void setAdminAccountLayer(IAdminAccountLayer* layer)
 // CCredentialDialog
 
 CCredentialDialog::CCredentialDialog(wxWindow* parent, const zil::String& title, const zil::String& message,
-                                     const zil::TArray<zil::String>& accounts)
+                                     const zil::TArray<zil::String>& accounts, const zil::String& lastError)
     : wxDialog(parent, wxID_ANY, toWX(title))
 {
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     auto* text = new wxStaticText(this, wxID_ANY, toWX(message));
     text->Wrap(FromDIP(420));
     sizer->Add(text, wxSizerFlags().Border(wxALL, FromDIP(12)));
+    if (!lastError.isEmpty()) {
+        auto* error = new wxStaticText(this, wxID_ANY, toWX(lastError), wxDefaultPosition, wxDefaultSize, 0,
+                                       "error");
+        error->SetForegroundColour(*wxRED);
+        error->Wrap(FromDIP(420));
+        sizer->Add(error, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxBOTTOM, FromDIP(12)));
+    }
 
     auto* grid = new wxFlexGridSizer(2, FromDIP(6), FromDIP(8));
     grid->AddGrowableCol(1);
@@ -277,6 +325,7 @@ CCredentialDialog::CCredentialDialog(wxWindow* parent, const zil::String& title,
     grid->Add(new wxStaticText(this, wxID_ANY, toWX(ZILUI_TR("Password:"))), wxSizerFlags().CentreVertical());
     m_password = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize, wxTE_PASSWORD,
                                 wxDefaultValidator, "password");
+    m_password->SetMaxLength(kMaxPasswordChars);
     grid->Add(m_password, wxSizerFlags().Expand());
     sizer->Add(grid, wxSizerFlags().Expand().Border(wxLEFT | wxRIGHT, FromDIP(12)));
 
@@ -338,8 +387,10 @@ zil::P<zil::CProcess> execAsyncAsAdminWithGUIPrompt(const zil::CExecCommand& com
     // A command that cannot start fails before anyone is asked for a password.
     const zil::String executable = zil::findExecutable(toRun);
     const zil::String pkexec = layer->getElevationServicePath();
-    if (!pkexec.isEmpty())
-        return startThroughPkexec(pkexec, executable, toRun);
+    if (!pkexec.isEmpty()) {
+        if (zil::P<zil::CProcess> process = startThroughPkexec(pkexec, executable, toRun))
+            return process;
+    }
     return runPromptLoop(*layer, toRun, parent);
 }
 

@@ -3,20 +3,30 @@
 // a dialog that no step ends is ended with kTimedOut.
 #include "app/apptestutil.h"
 #include "app/dialogtestutil.h"
+#include "controls/inputframe.h"
 #include "modules/modulefakes.h"
+#include "zil/temp_folder.h"
 
 #include <zilui/app/action.h>
+#include <zilui/app/logging.h>
 #include <zilui/modules/moduledialog.h>
+#include <zilui/system/filesystembrowser.h>
 
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/listbox.h>
+#include <wx/listctrl.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
+#include <wx/uiaction.h>
 
 #include <dlfcn.h>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 namespace zilui::test {
 namespace {
@@ -65,6 +75,17 @@ struct ModuleDialogTest : testing::Test {
         return module;
     }
     void endDialog() { dialog.EndModal(kTimedOut); }
+    // Keys from the X server go to the window under the pointer when no window manager runs.
+    static void pointAt(wxWindow* window)
+    {
+        wxUIActionSimulator().MouseMove(window->ClientToScreen(wxPoint(5, 5)));
+    }
+    static void typeEnter(wxWindow* window)
+    {
+        const wxWindow* under = wxFindWindowAtPoint(wxGetMousePosition());
+        EXPECT_EQ(under ? wxGetTopLevelParent(const_cast<wxWindow*>(under)) : nullptr, wxGetTopLevelParent(window));
+        wxUIActionSimulator().Char(WXK_RETURN);
+    }
     void press(char key)
     {
         if (key == 'E' || key == 'K') {
@@ -239,6 +260,130 @@ TEST_F(ModuleDialogTest, WaitForThreadRunsTheLoopAndTheContextDiesWithIt)
     context->nextPage(), context->prevPage();
     EXPECT_EQ(journal, before);
     EXPECT_THROW(context->waitForThread(nullptr, true), zil::CInvalidArgError);
+}
+
+// Enter on a wizard page goes forward only as the forward button could, and only from
+// controls that have no use of their own for it. What the dialog does not keep goes on to
+// the focused control, or to GTK's default button, which it clicks even when hidden: so a
+// key the dialog cannot use must not be handed on from a text field either.
+TEST_F(ModuleDialogTest, EnterGoesForwardOnlyAsNextCouldAndOnlyFromControlsWithNoUseForIt)
+{
+    using Make = std::function<wxWindow*(wxWindow* parent)>;
+    const Make text = [](wxWindow* parent) { return new wxTextCtrl(parent, wxID_ANY, "x"); };
+    const struct {
+        const char* name;
+        Make make;
+        bool enableNext, showNext;
+        Journal calls;
+        bool handedOn;
+    } cases[] = {
+        {"text field, Next disabled", text, false, true, {}, false},
+        {"text field, Next enabled", text, true, true, {"next moved"}, false},
+        {"text field, Next hidden", text, true, false, {}, false},
+        {"text field asking for Enter", [](wxWindow* p) { return new wxTextCtrl(p, wxID_ANY, "", wxDefaultPosition,
+                                                                               wxDefaultSize, wxTE_PROCESS_ENTER); },
+         true, true, {}, true},
+        {"multi-line text", [](wxWindow* p) { return new wxTextCtrl(p, wxID_ANY, "", wxDefaultPosition,
+                                                                   wxDefaultSize, wxTE_MULTILINE); },
+         true, true, {}, true},
+        {"list box", [](wxWindow* p) { return new wxListBox(p, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                                           wxArrayString(1, "a")); },
+         true, true, {}, true},
+        {"combo box", [](wxWindow* p) { return new wxComboBox(p, wxID_ANY, "a"); }, true, true, {}, true},
+        {"list control, inner window", [](wxWindow* p) {
+             const wxWindowList& inner = (new wxListView(p, wxID_ANY))->GetChildren();
+             return inner.empty() ? nullptr : inner.front();
+         }, true, true, {}, true},
+        {"button on the page", [](wxWindow* p) { return new wxButton(p, wxID_ANY, "Page's"); }, true, true, {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        zil::P<CFakeModule> module = makeModule(3);
+        module->shapeInfo = [&](CUIPageInfo& info, int) { info.enableNext = c.enableNext, info.showNext = c.showNext; };
+        wxWindow* control = c.make(dialog.getPageParent());
+        bool handedOn = false;
+        std::vector<Step> steps = {[&] {
+            // As GTK sends it: to the dialog, from the control the key was typed in.
+            wxKeyEvent event(wxEVT_CHAR_HOOK);
+            event.m_keyCode = WXK_RETURN;
+            event.SetEventObject(control);
+            dialog.GetEventHandler()->ProcessEvent(event);
+            handedOn = event.GetSkipped();
+        }};
+        steps.push_back([&] { endDialog(); });
+        EXPECT_EQ(runModal(dialog, steps), kTimedOut);
+        Journal expected = {"reset", "enter none", "next moved"};
+        expected.insert(expected.end(), c.calls.begin(), c.calls.end());
+        expected.push_back("leave none");
+        EXPECT_EQ(journal, expected);
+        EXPECT_EQ(handedOn, c.handedOn);
+        dialog.getPageParent()->DestroyChildren();
+    }
+}
+
+// The file system browser opens a folder on Enter; on a wizard page it must still do that
+// instead of the wizard moving on.
+TEST_F(ModuleDialogTest, EnterOnAFolderRowOfAFileBrowserOpensTheFolderAndTheWizardStays)
+{
+    CInputLock lock;
+    zil::test::CTempFolder folder;
+    ::mkdir(folder.api(L"sub").c_str(), 0755);
+    folder.writeFile(L"sub/inside.txt", "x");
+    folder.writeFile(L"zz.txt", "x");
+    makeModule(3);
+    auto* browser = new CFileSystemBrowserControl(dialog.getPageParent(), nullptr);
+    browser->SetMinSize(wxSize(300, 200));
+    const zil::CURI root = zil::CURI::fromPath(folder.path());
+    browser->init(zil::CLocalFileSystem::get().get(), root, root);
+    wxListView* list = browser->getList();
+    const auto firstRow = [&] { return list->GetItemCount() > 0 ? list->GetItemText(0) : wxString(); };
+    std::vector<Step> steps = {[&] {
+        ASSERT_TRUE(runLoopUntil([&] { return firstRow() == "sub"; }, 10000));
+        pointAt(list);
+        list->SetFocus();
+        list->Select(0);
+        list->Focus(0);
+    }};
+    steps.insert(steps.end(), 40, [] {});
+    steps.push_back([&] { typeEnter(list); });
+    steps.insert(steps.end(), 200, [] {});
+    steps.push_back([&] { runLoopUntil([&] { return firstRow() == "inside.txt"; }, 10000), endDialog(); });
+    EXPECT_EQ(runModal(dialog, steps), kTimedOut);
+    EXPECT_EQ(browser->getActiveFolder(), root.join(L"sub"));
+    EXPECT_EQ(firstRow(), "inside.txt");
+    EXPECT_EQ(journal, (Journal{"reset", "enter none", "next moved", "leave none"}));
+    browser->Destroy();
+}
+
+// A module whose forward step asks the user something: Enter in that message box answers the
+// box and must not start a second step in the wizard underneath.
+TEST_F(ModuleDialogTest, EnterWhileAStepShowsAMessageBoxDoesNothingToTheWizard)
+{
+    struct CAskingModule : CFakeModule {
+        using CFakeModule::CFakeModule;
+        bool asked = false;
+        NavigateResult nextPage() override
+        {
+            if (position == 1 && !std::exchange(asked, true))
+                messageBox(L"Really?", L"Question", wxOK | wxCENTRE | wxICON_EXCLAMATION);
+            return CFakeModule::nextPage();
+        }
+    };
+    journal.clear();
+    zil::P<CAskingModule> module(new CAskingModule(journal, "", 3));
+    dialog.setModule(module.get());
+    int boxes = 0;
+    CShowModalHook hook([&](ShowModalEvent& event) {
+        ++boxes;
+        press('K');
+        event.result = wxID_OK;
+    });
+    std::vector<std::string> seen;
+    EXPECT_EQ(runModal(dialog, {[&] { press('K'); }, [&] { seen.push_back(buttons(dialog)), endDialog(); }}),
+              kTimedOut);
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(seen, std::vector<std::string>{"Back|Next"});
+    EXPECT_EQ(journal, (Journal{"reset", "enter none", "next moved", "next moved", "leave none"}));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <wx/combobox.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
 
 #include <atomic>
 #include <deque>
@@ -37,13 +38,14 @@ public:
         {L"alice", {"right h\u00f6rse", true, false}},
         {L"bob", {"bob's", true, false}},
         {L"carol", {"carols", false, false}},
-        {L"dave", {"dave", true, true}}};
+        {L"dave", {"dave", true, true}},
+        {L"erin", {"", true, true}}};
     zil::String pkexec;
     std::vector<std::pair<zil::String, int64_t>> started;
 
     bool isProcessUserAdmin() override { return false; }
     zil::String getElevationServicePath() override { return pkexec; }
-    zil::TArray<zil::String> getAdministratorAccounts() override { return {L"alice", L"bob", L"dave"}; }
+    zil::TArray<zil::String> getAdministratorAccounts() override { return {L"alice", L"bob", L"dave", L"erin"}; }
     bool isAdministrator(const zil::String& user) override { return std::get<1>(accounts.at(user)); }
     LogOnResult logOn(const zil::String& user, const zil::CCredentialBuffer& password) override
     {
@@ -88,6 +90,7 @@ public:
     }
     int prompts = 0, open = 0, mostOpen = 0;
     wxArrayString offered;
+    std::vector<wxString> errorsShown; // each prompt's reason for the last failure, "" for none
     std::vector<std::pair<wxString, wxString>> boxes;
 
 private:
@@ -111,6 +114,8 @@ private:
         ++prompts;
         auto* user = dynamic_cast<wxComboBox*>(event.dialog->FindWindowByName("user"));
         offered = user->GetStrings();
+        const wxWindow* error = event.dialog->FindWindowByName("error");
+        errorsShown.push_back(error ? error->GetLabel() : wxString());
         user->SetValue(wxString::FromUTF8(m_answers.front().user));
         dynamic_cast<wxTextCtrl*>(event.dialog->FindWindowByName("password"))
             ->SetValue(wxString::FromUTF8(m_answers.front().password));
@@ -142,31 +147,41 @@ TEST(Elevation, PromptLoopAsksAgainUntilAnAdministratorLogsOnOrTheUserCancels)
                             {"alice", ""},
                             {"carol", "carols"},
                             {"dave", "dave"},
+                            {"erin", ""},
                             {"-c", "x"},
                             {"alice", "right h\u00f6rse"}});
         zil::P<zil::CProcess> process = startElevated(zil::CExecCommand(L"true"));
         EXPECT_EQ(layer.fake->started,
                   (std::vector<std::pair<zil::String, int64_t>>{{L"alice", process->getID()}}));
-        EXPECT_EQ(user.prompts, 6);
-        EXPECT_EQ(wxJoin(user.offered, ','), "alice,bob,dave");
+        EXPECT_EQ(user.prompts, 7);
+        EXPECT_EQ(wxJoin(user.offered, ','), "alice,bob,dave,erin");
+        // The last log-on failure stays in the prompt until another replaces it; an account
+        // that is no administrator logged on fine.
+        EXPECT_EQ(user.errorsShown,
+                  (std::vector<wxString>{"", "Authentication failure", "Authentication failure",
+                                         "Authentication failure", "", "", "Unknown account '-c'"}));
         // The message box puts a space into empty lines.
         const wxString cannotUse =
             "Unable to use the account 'alice'.\n \nPlease ensure that the account is enabled "
             "and that it has a password assigned (accounts without passwords cannot be used "
             "for security reasons).";
-        // A restricted account with its right password gets no hint about empty passwords.
+        // A restricted account gets the hint about empty passwords only when its password
+        // was empty; an empty password that is just wrong gets the system's message.
         wxString restricted = cannotUse;
         restricted.Replace("alice", "dave");
+        wxString restrictedEmpty = cannotUse;
+        restrictedEmpty.Replace("alice", "erin");
         const std::vector<std::pair<wxString, wxString>> expected{
             {"Error", "Authentication failure"},
-            {"Cannot use account",
-             cannotUse +
-                 "\n \nAnother solution would be to install the system's elevation service (polkit's pkexec) "
-                 "and then restart this program. If it is installed then you can also use accounts which "
-                 "have no passwords."},
+            {"Error", "Authentication failure"},
             {"Not an administrator", "The selected user account is not an administrator account. Please "
                                      "specify an administrator account."},
             {"Cannot use account", restricted},
+            {"Cannot use account",
+             restrictedEmpty +
+                 "\n \nAnother solution would be to install the system's elevation service (polkit's pkexec) "
+                 "and then restart this program. If it is installed then you can also use accounts which "
+                 "have no passwords."},
             {"Error", "Unknown account '-c'"}};
         EXPECT_EQ(user.boxes, expected);
         EXPECT_TRUE(process->wait(kHangMs));
@@ -240,6 +255,57 @@ TEST(Elevation, AsRootDirectlyMissingExecutableAndTheElevationServiceWithoutAnyP
     EXPECT_TRUE(layer.fake->started.empty());
 }
 
+// pkexec without a polkit agent ends with 127 before anybody was asked: the library's own
+// prompt must follow instead of a silent "cancelled".
+TEST(Elevation, PkexecWithoutAnAgentFallsBackToThePrompt)
+{
+    CFakeLayerScope layer;
+    CTempFolder folder;
+    folder.writeFile(L"pkexec", "#!/bin/sh\necho 'Error executing command as another user: No authentication agent "
+                                "found.' >&2\nexit 127\n");
+    ::chmod(folder.api(L"pkexec").c_str(), 0755);
+    layer.fake->pkexec = (folder / L"pkexec").str();
+    CScriptedUser user(std::vector<Answer>{{"alice", "right h\u00f6rse"}});
+    zil::P<zil::CProcess> process = startElevated(zil::CExecCommand(L"true"));
+    EXPECT_EQ(user.prompts, 1);
+    EXPECT_EQ(layer.fake->started, (std::vector<std::pair<zil::String, int64_t>>{{L"alice", process->getID()}}));
+    EXPECT_TRUE(process->wait(kHangMs));
+}
+
+// While the desktop's prompt is open the program goes on: its timers run and it paints, but
+// its windows take no input, as under a modal dialog. The stand-in pkexec goes on only once
+// the program's timer has ticked three times.
+TEST(Elevation, TheProgramRunsWhilePkexecAsksButItsWindowsTakeNoInput)
+{
+    CFakeLayerScope layer;
+    CTempFolder folder;
+    const std::string flag = folder.api(L"ticked");
+    folder.writeFile(L"pkexec", "#!/bin/sh\ni=0\nwhile [ ! -e '" + flag +
+                                    "' ]; do i=$((i+1)); [ $i -gt 2000 ] && exit 3; sleep 0.01; done\nexec \"$@\"\n");
+    ::chmod(folder.api(L"pkexec").c_str(), 0755);
+    layer.fake->pkexec = (folder / L"pkexec").str();
+
+    int ticks = 0;
+    bool frameTookInput = false;
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        frameTookInput = frameTookInput || sharedFrame().IsEnabled();
+        if (++ticks == 3)
+            folder.writeFile(L"ticked", "");
+    });
+    timer.Start(10);
+    zil::P<zil::CProcess> process = startElevated(zil::CExecCommand(L"sleep").addArgument(L"30"));
+    timer.Stop();
+    std::string name;
+    std::getline(std::ifstream("/proc/" + std::to_string(process->getID()) + "/comm"), name);
+    EXPECT_EQ(name, "sleep") << "pkexec gave up: the timer did not tick while it waited";
+    EXPECT_GE(ticks, 3);
+    EXPECT_FALSE(frameTookInput);
+    EXPECT_TRUE(sharedFrame().IsEnabled());
+    process->kill();
+    EXPECT_TRUE(process->wait(kHangMs));
+}
+
 // Eight workers ask at once. The GUI thread serves them one prompt at a time even while a
 // prompt runs its own event loop, and each worker gets its own outcome: a process, or the
 // error raised on the GUI thread.
@@ -281,4 +347,152 @@ TEST(Elevation, WorkersAreServedOneAfterAnotherThroughTheAction)
     ASSERT_EQ(layer.fake->started.size(), pids.size());
     for (const auto& [user, pid] : layer.fake->started)
         EXPECT_EQ(std::count(pids.begin(), pids.end(), pid), 1) << "the worker got another's process";
+}
+
+// ---------------------------------------------------------------------------------------
+// The system's account layer with real accounts, groups, password checks, su and sudo:
+// nss_wrapper and pam_wrapper give the accounts, uid_wrapper lets the run be alice (an
+// administrator through the group sudo) instead of root. The parent runs this binary again
+// with them for the DISABLED_WrappedElevation tests, which a plain run leaves out.
+
+namespace {
+
+const char* const kWrapperDir = "/usr/lib/x86_64-linux-gnu/";
+const char* const kWrappedFolder = "ZILUI_TEST_WRAPPED_ELEVATION";
+
+// pam_matrix's account stage wants the service in each line, so one file per service.
+std::string bobsPassword()
+{
+    std::string password;
+    while (password.size() < zil::CSystemAccountManager::getMaxPasswordLength())
+        password += "long horse ";
+    return password.substr(0, zil::CSystemAccountManager::getMaxPasswordLength());
+}
+
+} // namespace
+
+TEST(Elevation, RealAccountsThroughSuAndSudoUnderWrappers)
+{
+    if (std::getenv(kWrappedFolder))
+        GTEST_SKIP() << "the wrapped run itself";
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    GTEST_SKIP() << "the wrappers open libraries with RTLD_DEEPBIND, which the sanitizer runtimes refuse";
+#endif
+#endif
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: su and sudo take the wrappers only when nothing is setuid for real";
+    const std::string dir = kWrapperDir;
+    for (const std::string& file : {dir + "libnss_wrapper.so", dir + "libpam_wrapper.so", dir + "libuid_wrapper.so",
+                                    dir + "pam_wrapper/pam_matrix.so", std::string("/usr/bin/sudo")})
+        ASSERT_EQ(::access(file.c_str(), R_OK), 0) << file << " missing: scripts/setup.sh installs it";
+
+    CTempFolder folder;
+    folder.writeFile(L"passwd", "root:x:0:0::/root:/bin/sh\nalice:x:1001:1001::/:/bin/sh\n"
+                                "bob:x:1002:1002::/:/bin/sh\n");
+    folder.writeFile(L"group", "root:x:0:\nsudo:x:27:alice,bob\nalice:x:1001:\nbob:x:1002:\n");
+    ::mkdir(folder.api(L"pam.d").c_str(), 0755);
+    for (const char* service : {"su", "sudo", "login", "other"}) {
+        const std::string name = service;
+        const std::string passdb = folder.api(zil::String::fromUTF8("passdb-" + name));
+        folder.writeFile(zil::String::fromUTF8("passdb-" + name),
+                         "alice:right horse:" + name + "\nroot:rooty:" + name + "\nbob:" + bobsPassword() + ":" +
+                             name + "\n");
+        const std::string matrix = dir + "pam_wrapper/pam_matrix.so passdb=" + passdb;
+        folder.writeFile(zil::String::fromUTF8("pam.d/" + name), "auth required " + matrix +
+                                                                     "\naccount required " + matrix +
+                                                                     "\nsession required pam_permit.so\n");
+    }
+    zil::CExecCommand command(zil::CProcess::getOwnExecutablePath());
+    command.addArgument(L"--gtest_filter=DISABLED_WrappedElevation.*").addArgument(L"--gtest_also_run_disabled_tests");
+    command.setEnvironment({
+        {zil::String::fromUTF8(kWrappedFolder), folder.path().str()},
+        {L"LD_PRELOAD", zil::String::fromUTF8(dir + "libnss_wrapper.so:" + dir + "libpam_wrapper.so:" + dir +
+                                              "libuid_wrapper.so")},
+        {L"NSS_WRAPPER_PASSWD", (folder / L"passwd").str()},
+        {L"NSS_WRAPPER_GROUP", (folder / L"group").str()},
+        {L"PAM_WRAPPER", L"1"},
+        {L"PAM_WRAPPER_SERVICE_DIR", (folder / L"pam.d").str()},
+        {L"UID_WRAPPER", L"1"},
+        {L"UID_WRAPPER_INITIAL_RUID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_EUID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_SUID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_RGID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_EGID", L"1001"},
+        {L"UID_WRAPPER_INITIAL_SGID", L"1001"},
+    });
+    zil::P<zil::CProcess> run = zil::execAsync(command);
+    ASSERT_TRUE(run->wait(120000));
+    EXPECT_EQ(run->getExitCode(), 0) << "the wrapped run failed: see its output above";
+}
+
+// alice, who runs the program, is an administrator through the group sudo: after the
+// refusals below the command runs through sudo as root. Each refusal is told in the
+// system's words and shows in the next prompt: an empty password, and the longest one the
+// field takes, whose beginning is bob's password; no password is left in the credential
+// buffers.
+TEST(DISABLED_WrappedElevation, AnAdministratorOfTheGroupSudoGetsUserIdZero)
+{
+    const char* folderText = std::getenv(kWrappedFolder);
+    ASSERT_TRUE(folderText) << "runs only under the wrappers, started by RealAccountsThroughSuAndSudoUnderWrappers";
+    ASSERT_EQ(::getuid(), 1001u);
+    ASSERT_FALSE(zil::CSystemAccountManager::isProcessUserAdmin());
+    // What su and sudo, setuid programs, start with: the caller's user id and root's
+    // effective one. uid_wrapper does not know the setuid bit, and it took the variables it
+    // started this process with out of the environment; children read these.
+    for (const auto& [name, value] : {std::pair{"RUID", "1001"}, {"EUID", "0"}, {"SUID", "0"}, {"RGID", "1001"},
+                                      {"EGID", "1001"}, {"SGID", "1001"}})
+        ::setenv((std::string("UID_WRAPPER_INITIAL_") + name).c_str(), value, 1);
+
+    struct CNoPkexec : CSystemAdminAccountLayer {
+        zil::String getElevationServicePath() override { return zil::String(); }
+    };
+    zil::P<CNoPkexec> layer(new CNoPkexec());
+    setAdminAccountLayer(layer.get());
+    // The terminal conversations release their copies from their own threads, after the
+    // processes have ended, later than this test can see: the memory outlives the test (this
+    // run of the binary holds no other).
+    CGivenMemory& memory = *new CGivenMemory();
+    const zil::Path out = zil::Path(zil::String::fromUTF8(folderText)) / L"out";
+    zil::P<zil::CProcess> process;
+    {
+        // As many characters as the field takes, of three bytes each after the first 511.
+        std::string tooLong = bobsPassword();
+        for (size_t i = tooLong.size(); i < 65535; ++i)
+            tooLong += "\u20ac";
+        CScriptedUser user({{"alice", ""}, {"bob", tooLong.c_str()}, {"alice", "right horse"}});
+        zil::CExecCommand command(L"/bin/sh");
+        command.addArgument(L"-c")
+            .addArgument(L"{ id -u; id -ru; echo \"$SUDO_USER\"; } > \"$1\"")
+            .addArgument(L"sh")
+            .addArgument(out.str());
+        process = startElevated(command);
+        EXPECT_EQ(user.prompts, 3);
+        EXPECT_EQ(wxJoin(user.offered, ','), "alice,bob,root");
+        const std::vector<std::pair<wxString, wxString>> refusals(2, {"Error", "Authentication failure"});
+        EXPECT_EQ(user.boxes, refusals);
+        EXPECT_EQ(user.errorsShown, (std::vector<wxString>{"", "Authentication failure", "Authentication failure"}));
+    }
+    ASSERT_TRUE(process->wait(kHangMs));
+    EXPECT_EQ(process->getExitCode(), 0);
+    EXPECT_EQ(zil::test::readFile(out), "0\n0\nalice\n");
+    // The conversation's copy is wiped by its own thread once sudo was answered.
+    EXPECT_TRUE(runLoopUntil([&] { return !memory.holds("right horse"); }, kHangMs));
+    EXPECT_FALSE(memory.holds("long horse"));
+
+    // sudo refusing what su accepted (its own PAM service knows another password) asks again,
+    // which nobody can answer: the start must end instead of waiting at sudo's prompt.
+    const zil::Path sudoPassdb = zil::Path(zil::String::fromUTF8(folderText)) / L"passdb-sudo";
+    std::ofstream(sudoPassdb.toAPIPath()) << "alice:other horse:sudo\n";
+    {
+        CScriptedUser user(std::vector<Answer>{{"alice", "right horse"}});
+        zil::CExecCommand command(L"/bin/sh");
+        command.addArgument(L"-c").addArgument(L"id -u > \"$1\"").addArgument(L"sh").addArgument((out.str() + L"2"));
+        process = startElevated(command);
+    }
+    ASSERT_TRUE(process->wait(kHangMs)) << "sudo's second prompt was left waiting";
+    EXPECT_NE(process->getExitCode(), 0);
+    EXPECT_NE(::access((out.toAPIPath() + "2").c_str(), F_OK), 0) << "the command ran although sudo refused";
+    EXPECT_TRUE(runLoopUntil([&] { return !memory.holds("right horse"); }, kHangMs));
+    setAdminAccountLayer(nullptr);
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zil;
@@ -56,6 +57,46 @@ TEST(SystemAccountManager, BadInputNeverReachesSu)
     });
     EXPECT_EQ(e.getCode(), ENOENT);
     EXPECT_EQ(e.getProp(L"commandLine"), L"/nonexistent/tool 'a b'");
+}
+
+// su, sudo and pkexec are handed passwords or decide about rights: one planted in PATH must
+// never be taken for the system's. A password longer than su or PAM read whole never gets
+// to them.
+TEST(SystemAccountManager, SystemToolsComeFromTheSystemFoldersAndLongPasswordsStayHere)
+{
+    CTempFolder folder;
+    for (const wchar_t* name : {L"su", L"sudo", L"pkexec", L"true"}) {
+        folder.writeFile(name, "#!/bin/sh\nexit 0\n");
+        ::chmod(folder.api(name).c_str(), 0755);
+    }
+    const char* oldPath = std::getenv("PATH");
+    const std::string savedPath = oldPath ? oldPath : "";
+    ::setenv("PATH", (folder.path().toAPIPath() + ":" + savedPath).c_str(), 1);
+    for (const wchar_t* name : {L"su", L"sudo", L"pkexec", L"true", L"no-such-tool"}) {
+        SCOPED_TRACE(String(name).toUTF8());
+        const String found = CSystemAccountManager::findSystemTool(name);
+        EXPECT_FALSE(found.StartsWith(folder.path().str())) << found.toUTF8();
+        EXPECT_TRUE(found.isEmpty() || found.StartsWith(L"/usr/bin/") || found.StartsWith(L"/bin/") ||
+                    found.StartsWith(L"/usr/sbin/") || found.StartsWith(L"/sbin/"))
+            << found.toUTF8();
+    }
+    EXPECT_EQ(CSystemAccountManager::findSystemTool(L"su"), L"/usr/bin/su");
+    EXPECT_FALSE(CSystemAccountManager::findElevationService().StartsWith(folder.path().str()));
+    for (const wchar_t* bad : {L"", L"../bin/su", L"/usr/bin/su"})
+        EXPECT_EQ(CSystemAccountManager::findSystemTool(bad), L"") << String(bad).toUTF8();
+    ::setenv("PATH", savedPath.c_str(), 1);
+
+    const size_t most = CSystemAccountManager::getMaxPasswordLength();
+    CCredentialBuffer password(most + 1);
+    password.assign(std::string(most + 1, 'p').data(), most + 1);
+    EXPECT_THROW(CSystemAccountManager::startAsUser(CExecCommand(L"true"), L"root", password), CInvalidArgError);
+    EXPECT_THROW(CSystemAccountManager::startAsAdministrator(CExecCommand(L"true"), L"root", password),
+                 CInvalidArgError);
+    for (const auto& result : {CSystemAccountManager::checkLogOnThroughSu(L"root", password),
+                               CSystemAccountManager::checkLogOn(L"login", L"root", password)}) {
+        EXPECT_EQ(result.status, CSystemAccountManager::LogOnResult::statusFailed);
+        EXPECT_EQ(result.text, L"Authentication failure");
+    }
 }
 
 TEST(SystemAccountManager, StartAsAnotherAccountRunsTheCommandAsItWithoutAShellOrThePasswordInArgv)

@@ -11,7 +11,7 @@
 namespace zil::test {
 
 struct CGivenMemory {
-    std::vector<char> bytes = std::vector<char>(1 << 20, 'x');
+    std::vector<char> bytes = std::vector<char>(1 << 24, 'x');
     size_t used = 0;
     CGivenMemory()
     {

@@ -287,13 +287,26 @@ TArray<String> CSystemAccountManager::getAdministratorAccounts()
     return TArray<String>(names.begin(), names.end());
 }
 
+String CSystemAccountManager::findSystemTool(const String& name)
+{
+    if (name.isEmpty() || name.find(L'/') != String::npos)
+        return String();
+    for (const wchar_t* folder : {L"/usr/bin/", L"/bin/", L"/usr/sbin/", L"/sbin/"}) {
+        const String path = folder + name;
+        if (::access(path.toUTF8().c_str(), X_OK) == 0)
+            return path;
+    }
+    return String();
+}
+
 String CSystemAccountManager::findElevationService()
 {
-    try {
-        return findExecutable(CExecCommand(L"pkexec"));
-    } catch (const CError&) {
-        return String();
-    }
+    return findSystemTool(L"pkexec");
+}
+
+size_t CSystemAccountManager::getMaxPasswordLength()
+{
+    return PAM_MAX_RESP_SIZE - 1;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -346,6 +359,11 @@ CSystemAccountManager::LogOnResult CSystemAccountManager::checkLogOn(const Strin
                                                                      const String& user,
                                                                      const CCredentialBuffer& password)
 {
+    if (password.size() > getMaxPasswordLength()) {
+        LogOnResult result;
+        result.text = String::fromUTF8(::pam_strerror(nullptr, PAM_AUTH_ERR));
+        return result;
+    }
     const struct pam_conv conversation = {answerPasswordPrompts, const_cast<CCredentialBuffer*>(&password)};
     pam_handle_t* handle = nullptr;
     const std::string utf8User = user.toUTF8();
@@ -378,17 +396,25 @@ CSystemAccountManager::LogOnResult CSystemAccountManager::checkLogOn(const Strin
 
 namespace {
 
-// Only the system's own su: one found through PATH could be anybody's and would be handed
-// the password.
-String findSu()
+String findTool(const wchar_t* name, const wchar_t* purpose)
 {
-    for (const wchar_t* path : {L"/usr/bin/su", L"/bin/su"}) {
-        if (::access(String(path).toUTF8().c_str(), X_OK) == 0)
-            return path;
+    const String path = CSystemAccountManager::findSystemTool(name);
+    if (path.isEmpty()) {
+        CError e(String(purpose) + L": " + name + L" is not installed", L"CSystemAccountManager", ENOENT);
+        e.setProp(L"func", name);
+        throw e;
     }
-    CError e(L"Cannot start a program as another user: su is not installed", L"CSystemAccountManager");
-    e.setProp(L"func", L"su");
-    throw e;
+    return path;
+}
+
+// What sudo is told to print as its password prompt, so that the prompt can be told from
+// whatever else is written to the terminal.
+const char kSudoPrompt[] = "[zilui-sudo-password]";
+
+void refuseLongPassword(const CCredentialBuffer& password, const wchar_t* source)
+{
+    if (password.size() > CSystemAccountManager::getMaxPasswordLength())
+        throw CInvalidArgError(L"The password is longer than the system accepts", source);
 }
 
 struct CFD {
@@ -407,23 +433,29 @@ struct CFD {
     }
 };
 
-// Answers su's password prompt and drains the terminal until every end of it is closed.
-// Owns the master side and a copy of the password, which is wiped once written.
+// Answers the password prompts of su and sudo and drains the terminal until every end of it
+// is closed. su's prompt is known by the echo going off, sudo's by the prompt text it was
+// given. Owns the master side and a copy of the password, which is wiped once the last
+// prompt was answered or the run ends.
 class CSuConversation {
 public:
-    CSuConversation(int master, const CCredentialBuffer& password)
-        : m_master(master), m_password(password.size())
+    CSuConversation(int master, const CCredentialBuffer& password, int suPrompts, int sudoPrompts)
+        : m_master(master), m_password(password.size()), m_suLeft(suPrompts), m_sudoLeft(sudoPrompts),
+          m_echoPhases(suPrompts + sudoPrompts)
     {
         m_password.assign(password.data(), password.size());
     }
     ~CSuConversation() { ::close(m_master); }
 
     // Runs until su and everything holding the terminal is gone or `process` ended and the
-    // terminal went quiet. Sets `askedAgain` when a second prompt came (an expired password
-    // asking for a new one, say): su is then ended, since nobody can answer.
+    // terminal went quiet. Sets `askedAgain` when a prompt came that was not expected (a
+    // refused password asked again, an expired one asking for a new one): the process is
+    // then ended, since nobody can answer.
     void run(CProcess& process)
     {
-        bool echoWentOn = false;
+        bool echoWasOff = false;
+        int echoPhases = 0, sudoPending = 0;
+        const std::string marker(kSudoPrompt);
         for (;;) {
             struct pollfd watch = {m_master, POLLIN, 0};
             const int ready = ::poll(&watch, 1, 20);
@@ -432,24 +464,39 @@ public:
                 const ssize_t got = ::read(m_master, chunk, sizeof chunk);
                 if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN))
                     break;
-                if (got > 0 && m_sent && m_forward)
-                    (void)!::write(2, chunk, size_t(got));
+                if (got > 0) {
+                    // The prompt may come in pieces: look at the end of the last chunk too.
+                    m_seen.append(chunk, size_t(got));
+                    for (size_t at; (at = m_seen.find(marker)) != std::string::npos;) {
+                        m_seen.erase(0, at + marker.size());
+                        if (m_sudoLeft > 0) {
+                            --m_sudoLeft;
+                            ++sudoPending; // answered once the echo is off, never echoed back
+                        } else {
+                            askAgain(process);
+                        }
+                    }
+                    if (m_seen.size() >= marker.size())
+                        m_seen.erase(0, m_seen.size() - marker.size() + 1);
+                    if (m_answered > 0 && m_forward)
+                        forward(chunk, size_t(got), marker);
+                }
             }
             struct termios mode;
             if (::tcgetattr(m_master, &mode) == 0) {
                 const bool echoOff = (mode.c_lflag & ECHO) == 0;
-                if (echoOff && !m_sent) {
-                    sendPassword();
-                } else if (!echoOff && m_sent) {
-                    echoWentOn = true;
-                } else if (echoOff && echoWentOn && !askedAgain) {
-                    askedAgain = true;
-                    try {
-                        process.kill(SIGTERM);
-                    } catch (const CError&) {
-                        break; // closing the terminal hangs su up instead
+                if (echoOff && !echoWasOff) {
+                    ++echoPhases;
+                    if (m_suLeft > 0) {
+                        --m_suLeft;
+                        sendPassword();
+                    } else if (echoPhases > m_echoPhases) {
+                        askAgain(process);
                     }
                 }
+                echoWasOff = echoOff;
+                for (; echoOff && sudoPending > 0; --sudoPending)
+                    sendPassword();
             }
             if (!process.isRunning() && ready <= 0)
                 break;
@@ -463,16 +510,40 @@ public:
 private:
     void sendPassword()
     {
-        m_sent = true;
+        ++m_answered;
         const char newline = '\n';
         (void)!::write(m_master, m_password.data(), m_password.size());
         (void)!::write(m_master, &newline, 1);
+        if (m_suLeft == 0 && m_sudoLeft == 0)
+            m_password.clear();
+    }
+    void askAgain(CProcess& process)
+    {
+        if (askedAgain)
+            return;
+        askedAgain = true;
         m_password.clear();
+        try {
+            process.kill(SIGTERM);
+        } catch (const CError&) {
+            // it has ended already; closing the terminal hangs up what is left
+        }
+    }
+    // The command's output after the prompts goes to our standard error, without the prompt.
+    static void forward(const char* chunk, size_t size, const std::string& marker)
+    {
+        std::string text(chunk, size);
+        for (size_t at; (at = text.find(marker)) != std::string::npos;)
+            text.erase(at, marker.size());
+        (void)!::write(2, text.data(), text.size());
     }
 
     int m_master;
     CCredentialBuffer m_password;
-    bool m_sent = false;
+    int m_suLeft, m_sudoLeft;
+    int m_echoPhases; // how often the echo may go off: once per expected prompt
+    int m_answered = 0;
+    std::string m_seen;
 };
 
 struct CSuStart {
@@ -480,11 +551,10 @@ struct CSuStart {
     std::unique_ptr<CSuConversation> conversation;
 };
 
-CSuStart startSu(const CExecCommand& command, const String& user, const CCredentialBuffer& password)
+// Opens a pseudo-terminal and starts `program` on it (standard input and error).
+CSuStart startOnTerminal(const CExecCommand& program, const CExecCommand& command, const String& account,
+                         const CCredentialBuffer& password, int suPrompts, int sudoPrompts)
 {
-    const String account = CSystemAccountManager::lookUpAccount(user);
-    const String executable = findExecutable(command);
-
     CFD master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     char slaveName[128];
     if (master.fd < 0 || ::grantpt(master.fd) != 0 || ::unlockpt(master.fd) != 0 ||
@@ -494,26 +564,61 @@ CSuStart startSu(const CExecCommand& command, const String& user, const CCredent
     if (slave.fd < 0)
         throwSysError(L"open", L"Cannot open a pseudo-terminal");
 
-    // "--" ends su's options, so neither the account nor the command's arguments can be
-    // read as one; -s runs the executable itself with the arguments, no shell involved.
-    CExecCommand su(findSu());
-    su.addArgument(L"-s").addArgument(executable).addArgument(L"--").addArgument(account);
-    for (const String& argument : command.getArguments())
-        su.addArgument(argument);
-    su.setWorkingFolder(command.getWorkingFolder());
-    su.setEnvironment(command.getEnvironment());
-    su.setHidden(command.isHidden());
-
+    CExecCommand started(program);
+    started.setWorkingFolder(command.getWorkingFolder());
+    started.setEnvironment(command.getEnvironment());
+    started.setHidden(command.isHidden());
     CSuStart start;
     try {
-        start.process = execAsyncRedirected(su, slave.fd, slave.fd);
+        start.process = execAsyncRedirected(started, slave.fd, slave.fd);
     } catch (CError& e) {
         e.setProp(L"commandLine", command.getCommandLine());
         e.setProp(L"userName", account);
         throw;
     }
-    start.conversation = std::make_unique<CSuConversation>(master.release(), password);
+    start.conversation = std::make_unique<CSuConversation>(master.release(), password, suPrompts, sudoPrompts);
     return start;
+}
+
+// su for `account` running `executable` with `arguments`. "--" ends su's options, so neither
+// the account nor the arguments can be read as one; -s runs the executable itself with the
+// arguments, no shell involved.
+CExecCommand suCommand(const String& account, const String& executable, const TArray<String>& arguments)
+{
+    CExecCommand su(findTool(L"su", L"Cannot start a program as another user"));
+    su.addArgument(L"-s").addArgument(executable).addArgument(L"--").addArgument(account);
+    for (const String& argument : arguments)
+        su.addArgument(argument);
+    return su;
+}
+
+CSuStart startSu(const CExecCommand& command, const String& user, const CCredentialBuffer& password)
+{
+    const String account = CSystemAccountManager::lookUpAccount(user);
+    const String executable = findExecutable(command);
+    return startOnTerminal(suCommand(account, executable, command.getArguments()), command, account, password,
+                           1, 0);
+}
+
+P<CProcess> runConversation(CSuStart start)
+{
+    // The thread owns the terminal and the password's copy; the process outlives it.
+    std::thread([conversation = std::shared_ptr<CSuConversation>(std::move(start.conversation)),
+                 process = start.process]() mutable { conversation->run(*process); })
+        .detach();
+    return start.process;
+}
+
+String processUserName()
+{
+    struct passwd entry;
+    std::vector<char> buffer;
+    const uid_t uid = ::getuid();
+    if (!lookUp([&](struct passwd* e, char* b, size_t n,
+                    struct passwd** r) { return ::getpwuid_r(uid, e, b, n, r); },
+                entry, buffer))
+        return String();
+    return String::fromUTF8(entry.pw_name);
 }
 
 } // namespace
@@ -522,6 +627,10 @@ CSystemAccountManager::LogOnResult
 CSystemAccountManager::checkLogOnThroughSu(const String& user, const CCredentialBuffer& password)
 {
     LogOnResult result;
+    if (password.size() > getMaxPasswordLength()) {
+        result.text = String::fromUTF8(::pam_strerror(nullptr, PAM_AUTH_ERR));
+        return result;
+    }
     CSuStart start = startSu(CExecCommand(L"/bin/true"), user, password);
     start.conversation->m_forward = false;
     start.conversation->run(*start.process);
@@ -541,13 +650,38 @@ CSystemAccountManager::checkLogOnThroughSu(const String& user, const CCredential
 P<CProcess> CSystemAccountManager::startAsUser(const CExecCommand& command, const String& user,
                                                const CCredentialBuffer& password)
 {
-    CSuStart start = startSu(command, user, password);
-    // The thread owns the terminal and the password's copy; the process outlives it.
-    std::thread([conversation = std::shared_ptr<CSuConversation>(std::move(start.conversation)),
-                 process = start.process]() mutable {
-        conversation->run(*process);
-    }).detach();
-    return start.process;
+    refuseLongPassword(password, L"CSystemAccountManager::startAsUser");
+    return runConversation(startSu(command, user, password));
+}
+
+P<CProcess> CSystemAccountManager::startAsAdministrator(const CExecCommand& command, const String& user,
+                                                        const CCredentialBuffer& password)
+{
+    refuseLongPassword(password, L"CSystemAccountManager::startAsAdministrator");
+    const String account = lookUpAccount(user);
+    struct passwd entry;
+    std::vector<char> buffer;
+    if (findUser(account.toUTF8(), entry, buffer) && entry.pw_uid == 0)
+        return runConversation(startSu(command, account, password));
+
+    const String executable = findExecutable(command);
+    // -k: the password is asked and checked every time, and nothing is left cached for
+    // later calls; -S: it comes from the terminal we answer on; "--" ends sudo's options.
+    const String sudo = findTool(L"sudo", L"Cannot start a program with administrator rights");
+    TArray<String> arguments{L"-S", L"-k", L"-p", String::fromUTF8(kSudoPrompt), L"-u", L"root", L"--",
+                             executable};
+    for (const String& argument : command.getArguments())
+        arguments.push_back(argument);
+    if (account == processUserName()) {
+        CExecCommand direct(sudo);
+        for (const String& argument : arguments)
+            direct.addArgument(argument);
+        CSuStart start = startOnTerminal(direct, command, account, password, 0, 1);
+        return runConversation(std::move(start));
+    }
+    // sudo asks for the password of the user who runs it: become that account first.
+    CSuStart start = startOnTerminal(suCommand(account, sudo, arguments), command, account, password, 1, 1);
+    return runConversation(std::move(start));
 }
 
 } // namespace zil

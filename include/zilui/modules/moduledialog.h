@@ -99,8 +99,12 @@ private:
     // Escape and the close box of the wizard layout, which has no button wxWidgets would
     // click for them: both become the wxID_CANCEL command.
     void onCharHook(wxKeyEvent& event);
-    // Enter that should take the forward step of the wizard layout, as wxID_OK would.
-    bool isEnterForward(const wxKeyEvent& event) const;
+    // Whether the focused control does something with Enter itself (a button, a list, a text
+    // that asks for it), so that the wizard layout leaves the key to it.
+    bool focusTakesEnter(const wxWindow* focus) const;
+    // Whether Enter in the wizard layout may take the forward step: only as a click on the
+    // forward button could, and not while a step (and the message box it may show) runs.
+    bool canEnterGoForward() const;
     void onClose(wxCloseEvent& event);
     void processCancelCommand();
 
@@ -115,6 +119,7 @@ private:
     bool m_singlePage = false;
     bool m_okOnTheLeft = true;
     bool m_backIsCancel = false;
+    bool m_inStep = false; // a button's or key's step is running
     zil::P<CModuleContext> m_context; // set while ShowModal runs
     std::exception_ptr m_loopError;
 };

@@ -34,12 +34,14 @@ public:
     // May throw zil::CInvalidArgError for a name that is no account.
     virtual LogOnResult logOn(const zil::String& user, const zil::CCredentialBuffer& password) = 0;
     virtual bool isAdministrator(const zil::String& user) = 0;
-    // Starts the command as `user`, authenticating with `password`.
+    // Starts the command with administrator rights (user id 0 here) as administrator `user`,
+    // authenticating with `password`.
     virtual zil::P<zil::CProcess> startAs(const zil::CExecCommand& command, const zil::String& user,
                                           const zil::CCredentialBuffer& password) = 0;
 };
 
-// The system's accounts: NSS for accounts and groups, PAM for passwords, su for the start.
+// The system's accounts: NSS for accounts and groups, PAM for passwords, su and sudo for the
+// start with user id 0 (CSystemAccountManager::startAsAdministrator).
 // The password check runs PAM in this process with `pamService` when one is given or when
 // this process is root (service "login"); otherwise through su, the one way a desktop user
 // can have another account's password checked.
@@ -64,11 +66,12 @@ zil::P<IAdminAccountLayer> getAdminAccountLayer();
 void setAdminAccountLayer(IAdminAccountLayer* layer);
 
 // The library's credential prompt: an administrator account to choose (or type) and its
-// password. Its controls are named "user" and "password".
+// password, under the reason the last attempt failed when there is one. Its controls are
+// named "user", "password" and "error".
 class CCredentialDialog : public wxDialog {
 public:
     CCredentialDialog(wxWindow* parent, const zil::String& title, const zil::String& message,
-                      const zil::TArray<zil::String>& accounts);
+                      const zil::TArray<zil::String>& accounts, const zil::String& lastError = zil::String());
 
     zil::String getUserName() const;
     // Moves the password into `buffer` and wipes the field's text and the copies made on
@@ -83,11 +86,15 @@ private:
 // Starts `command` with administrator rights and returns the started process:
 //   - this process is root: started directly;
 //   - pkexec is installed: through pkexec, which shows the desktop's own prompt; the process
-//     returned is the one running the command once pkexec has started it, and a dismissed or
-//     refused prompt raises the cancelled-prompt error (code ECANCELED);
+//     returned is the one running the command once pkexec has started it, and a dismissed
+//     prompt raises the cancelled-prompt error (code ECANCELED). Meanwhile the program's
+//     events are handled (it paints, its timers run) but its windows take no input. When
+//     pkexec could not ask (exit status 127: no polkit agent, or refused) the library's
+//     prompt follows;
 //   - otherwise the library's credential prompt, asked again after a wrong password, an
-//     account that cannot be used or one that is no administrator, until the command starts
-//     as that account or the prompt is cancelled (the cancelled-prompt error).
+//     account that cannot be used or one that is no administrator (the next prompt shows
+//     why the last log-on failed), until the command starts with user id 0 or the prompt is
+//     cancelled (the cancelled-prompt error).
 // A command whose executable cannot be found raises the start error before anyone is asked.
 // With `marshalToGuiThread`, a call from another thread runs on the GUI thread through
 // CExecAsyncAsAdminWithGUIPromptAction and waits for it; without it the prompts would run on

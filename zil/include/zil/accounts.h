@@ -76,9 +76,19 @@ public:
     // The administrator accounts, sorted, for a prompt to offer.
     static TArray<String> getAdministratorAccounts();
 
-    // The system's elevation service, polkit's pkexec, as found in PATH; empty without it.
+    // A program of the system's own, from /usr/bin, /bin, /usr/sbin or /sbin in that order;
+    // empty when none of them has it. PATH is not searched: a program found through it could
+    // be anybody's, and su, sudo and pkexec are handed passwords or decide about rights.
+    static String findSystemTool(const String& name);
+    // The system's elevation service, polkit's pkexec, as findSystemTool() finds it; empty
+    // without it.
     static String findElevationService();
     static bool isElevationServiceUsable() { return !findElevationService().isEmpty(); }
+
+    // The longest password, in bytes, that the system's password prompts take whole (PAM's
+    // conversation reads at most this much of a line). A longer one is refused before it
+    // reaches su, sudo or PAM, since they would check only its beginning.
+    static size_t getMaxPasswordLength();
 
     // Checks the password in this process through PAM (authenticate, then account
     // management) with the given service name. pam_unix checks another account's password
@@ -99,6 +109,19 @@ public:
     // that is no account here.
     static P<CProcess> startAsUser(const CExecCommand& command, const String& user,
                                    const CCredentialBuffer& password);
+
+    // Starts the command with user id 0 as administrator `user` authenticated with
+    // `password`: root through su; another administrator through sudo (-u root, its cached
+    // credentials ignored), which asks for and checks that account's password and its
+    // sudoers rule. sudo runs as this process's user when `user` is that account, otherwise
+    // through su as `user`, each prompt answered once on a pseudo-terminal as in
+    // startAsUser(); a prompt asked again (a refused password) ends the start. The process
+    // returned is su's or sudo's, which ends with the command's status (sudo's 1 when its
+    // policy refuses). Throws what startAsUser() throws, CInvalidArgError for a password
+    // longer than getMaxPasswordLength(), and a CError (code ENOENT) when sudo is not
+    // installed.
+    static P<CProcess> startAsAdministrator(const CExecCommand& command, const String& user,
+                                            const CCredentialBuffer& password);
 
     // The account's name as the password database spells it. Throws CInvalidArgError
     // "Unknown account '<name>'" for names that are no account, and for names starting with
