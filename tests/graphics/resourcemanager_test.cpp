@@ -231,8 +231,15 @@ TEST(ResourceManager, FolderListingReusedOnlyWhileUnchanged)
     setFolderTime(folder.path(), 2);
     EXPECT_TRUE(manager->findResourceByTitle(L"new", L"").isEmpty());
 
-    // A folder modified just now is read on every lookup.
+    // A folder modified just now is read on every lookup. "Now" is the folder's time, on a
+    // clock of the test's own that moves only when told.
+    static time_t now = 0;
+    CResourceManager::setSettleClock([] { return now; });
+    struct RestoreClock { ~RestoreClock() { CResourceManager::setSettleClock(nullptr); } } restoreClock;
     writePicture(folder / L"fresh.png", 1.0);
+    struct stat written;
+    ASSERT_EQ(::stat(folder.path().toAPIPath().c_str(), &written), 0);
+    now = written.st_mtim.tv_sec;
     EXPECT_FALSE(manager->findResourceByTitle(L"fresh", L"").isEmpty());
     const size_t before = CResourceManager::getFolderWalkCount();
     manager->findResourceByTitle(L"fresh", L"");
@@ -243,7 +250,7 @@ TEST(ResourceManager, FolderListingReusedOnlyWhileUnchanged)
     writePicture(folder / L"late.png", 1.0);
     const timespec sameTick[2] = {info.st_atim, info.st_mtim};
     ASSERT_EQ(::utimensat(AT_FDCWD, folder.path().toAPIPath().c_str(), sameTick, 0), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    now += 3; // settled, with the name that came in the same tick
     EXPECT_FALSE(manager->findResourceByTitle(L"late", L"").isEmpty());
 }
 
