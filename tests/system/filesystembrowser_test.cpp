@@ -190,6 +190,8 @@ TEST_F(FileSystemBrowser, ListingsThatFailShowWhatCouldBeRead)
 TEST_F(FileSystemBrowser, LateResultIsCachedAndShownOnReturn)
 {
     control->init(fs.get(), L"smb://h/r", L"smb://h/r");
+    // Calls are numbered as their threads reach the file system: one at a time.
+    ASSERT_TRUE(runLoopUntil([&] { return fs->calls(L"/r") == 1; }));
     control->setActiveFolder(L"smb://h/r/sub"); // call 1
     fs->open(0);
     ASSERT_TRUE(runLoopUntil([&] { return control->getCachedItem(L"smb://h/r")->loaded; }, 10000));
@@ -218,6 +220,7 @@ TEST_F(FileSystemBrowser, LateResultsOfARefreshedOrDestroyedLoadAreDropped)
                drainActions();
     };
     control->init(fs.get(), L"smb://h/r", L"smb://h/r");
+    ASSERT_TRUE(runLoopUntil([&] { return fs->calls(L"/r") == 1; })); // numbered call 0
     fs->setFolder(L"/r", {{L"new", false}});
     control->refreshActiveFolder(); // call 1
     fs->open(1);
