@@ -317,9 +317,10 @@ TEST(ResourceManager, ConcurrentLookupsWhileTheFolderChanges)
         reader.join();
     writer.join();
     EXPECT_EQ(wrong, 0);
-    // Seen once the writer's last notice has arrived.
+    // Seen once the writer's last notice has arrived (30 s: only there to turn a lost notice
+    // into a failure).
     bool found = false;
-    for (int i = 0; i < 500 && !found; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+    for (int i = 0; i < 3000 && !found; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
         found = !manager->findResourceByTitle(L"extra199", L"").isEmpty();
     EXPECT_TRUE(found);
 }
@@ -354,7 +355,7 @@ TEST(ResourceManager, WatchedFolderChangesSeenAfterTheNotice)
         SCOPED_TRACE(step.change);
         const uint64_t before = watch->changes.load();
         step.make();
-        for (int i = 0; i < 500 && watch->changes.load() < before + step.notices; ++i)
+        for (int i = 0; i < 3000 && watch->changes.load() < before + step.notices; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_GE(watch->changes.load(), before + step.notices) << "no change notice";
         for (const auto& [title, expected] : step.found) {

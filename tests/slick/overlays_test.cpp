@@ -12,8 +12,6 @@
 
 #include <gtk/gtk.h>
 
-#include <chrono>
-#include <fstream>
 #include <functional>
 
 using namespace zilui;
