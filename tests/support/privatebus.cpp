@@ -76,6 +76,8 @@ CPrivateBus::CPrivateBus()
     while (read(out, &c, 1) == 1 && c != '\n')
         m_address += c;
     close(out);
+    // Read by now; gone even if this process ends without cleaning up.
+    unlink(m_configFile.c_str());
     if (m_address.empty()) {
         stop();
         throw std::runtime_error("dbus-daemon ended without giving its address");
@@ -85,7 +87,6 @@ CPrivateBus::CPrivateBus()
 CPrivateBus::~CPrivateBus()
 {
     stop();
-    unlink(m_configFile.c_str());
 }
 
 void CPrivateBus::stop()
