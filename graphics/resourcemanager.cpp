@@ -42,6 +42,7 @@ using Listing = CResourceManager::FolderListing;
 // A folder modified this recently may change again within the same timestamp tick, so a
 // listing read then is not reused.
 constexpr time_t kSettleSeconds = 2;
+std::atomic<CResourceManager::SettleClock> g_settleClock{nullptr};
 
 struct CBaseFolderOverride : public zil::CBase {
     zil::String path;
@@ -196,6 +197,8 @@ private:
     {
         timespec now;
         ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        if (const CResourceManager::SettleClock clock = g_settleClock.load())
+            now.tv_sec = clock();
         return now.tv_sec - modified.tv_sec > kSettleSeconds;
     }
 
@@ -668,6 +671,11 @@ void CResourceManager::dispose()
 void CResourceManager::setWatchFolders(bool watch)
 {
     g_watchFolders.store(watch);
+}
+
+void CResourceManager::setSettleClock(SettleClock clock)
+{
+    g_settleClock.store(clock);
 }
 
 } // namespace zilui

@@ -12,6 +12,9 @@ packages=(
     libpam0g-dev
     libnss-wrapper libpam-wrapper libuid-wrapper sudo locales
     libdbusmenu-glib-dev dbus-daemon
+    # What a desktop machine has: GIO starts a session bus on demand through dbus-launch, so the
+    # tests have to keep to buses of their own with it installed.
+    dbus-x11
     xvfb xauth x11-utils
     fonts-dejavu-core
     dpkg-dev file
@@ -25,15 +28,33 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
-echo "setup: installing ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo_cmd[@]}" apt-get update -qq
+    "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Locales the tests switch to: a comma as decimal separator.
+locales=(de_DE.UTF-8)
+generate=0
+for l in "${locales[@]}"; do
+    # locale -a lists "de_DE.utf8" for "de_DE.UTF-8".
+    if ! locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}"; then
+        echo "setup: generating locale $l"
+        if grep -q "^# *$l UTF-8" /etc/locale.gen; then
+            "${sudo_cmd[@]}" sed -i "s/^# *\($l UTF-8\)/\1/" /etc/locale.gen
+        elif ! grep -q "^$l UTF-8" /etc/locale.gen; then
+            echo "$l UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+        fi
+        generate=1
+    fi
+done
+if [ "$generate" = 1 ]; then
+    "${sudo_cmd[@]}" locale-gen >/dev/null
+fi

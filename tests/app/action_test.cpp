@@ -29,14 +29,6 @@ bool onMainThread()
     return zil::CThread::getCurrentID() == CAppBase::get()->getMainThreadID();
 }
 
-// Everything posted before has been performed when this returns true.
-bool drainActions()
-{
-    bool reached = false;
-    postAction([&reached] { reached = true; });
-    return runLoopUntil([&] { return reached; });
-}
-
 // For a function to capture: calls `onRelease` when its last copy goes.
 std::shared_ptr<void> releaseProbe(std::function<void()> onRelease)
 {

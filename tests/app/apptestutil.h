@@ -4,6 +4,7 @@
 
 #include "zil/temp_folder.h"
 
+#include <zilui/app/action.h>
 #include <zilui/app/appbase.h>
 #include <zilui/app/eventconnection.h>
 
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,6 +54,16 @@ inline bool runLoopUntil(const std::function<bool()>& done, int timeoutMs = 3000
     loop.Run();
     timer.Stop();
     return done();
+}
+
+// Runs the loop until an action posted now has been performed. Actions and wxWidgets' queued
+// calls run in the order they were queued, so whatever any thread queued before has run too:
+// how a test sees that nothing more arrives, without waiting for a while.
+inline bool drainActions()
+{
+    auto done = std::make_shared<bool>(false);
+    zil::P<CAction>(new CLambdaAction([done] { *done = true; }))->post();
+    return runLoopUntil([done] { return *done; });
 }
 
 using zil::test::readFile;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/apptestutil.h"
+#include "support/guitest.h"
 
 #include <zilui/app/appbase.h>
 #include <zilui/app/language.h>
@@ -69,12 +70,11 @@ void compileCatalogue(const zil::Path& mo, const wchar_t* endianness = L"--endia
     ASSERT_TRUE(zil::fileExists(mo));
 }
 
-// The German catalogue in `lang`, where wxWidgets looks for catalogues; returns its path.
+// The German catalogue in `lang`, laid out as wxWidgets looks for catalogues; returns its path.
 zil::Path installGermanCatalogue(const CTempFolder& lang)
 {
     const zil::Path mo = lang / zil::Path(L"de/LC_MESSAGES") / kMO;
     compileCatalogue(mo);
-    wxFileTranslationsLoader::AddCatalogLookupPathPrefix(toWX(lang.path().str()));
     return mo;
 }
 
@@ -124,15 +124,18 @@ TEST_F(Language, StartupLocaleIDIsReadFromAndFlushedToTheConfig)
     EXPECT_EQ(reread(), "");
 }
 
+// In a child: the application's domain list only grows.
 TEST_F(Language, SupportedLanguagesFollowInstalledCatalogues)
 {
+    if (!zilui::test::inChildProcess())
+        return;
     wxStandardPaths& paths = wxStandardPaths::Get();
     const wxString savedPrefix = paths.GetInstallPrefix();
     paths.SetInstallPrefix(toWX((lang / zil::Path(L"sys")).str())); // the system's catalogues below
     std::vector<int> ids;
     const auto contains = [&](int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); };
 
-    // The application's domain list only grows, so the case without one comes first.
+    // The domain list only grows, so the case without one comes first.
     app().getSupportedLanguages(ids);
     EXPECT_TRUE(contains(wxLANGUAGE_GERMAN_AUSTRIAN));
     app().addRequiredTranslationDomain(zil::String(kDomain));
@@ -182,9 +185,13 @@ TEST_F(Language, LocalizedFileFallsBackToLanguageThenEnglish)
 }
 
 // The locale installs its translations, which look texts up with the context rules.
+// In a child: wxWidgets' catalogue lookup prefixes cannot be taken back.
 TEST_F(Language, LocaleWithPrefixesAppliesTheContextRules)
 {
+    if (!zilui::test::inChildProcess())
+        return;
     ASSERT_NO_FATAL_FAILURE(installGermanCatalogue(lang));
+    wxFileTranslationsLoader::AddCatalogLookupPathPrefix(toWX(lang.path().str()));
     wxLogNull quiet; // Init may complain that the system lacks a German C locale
     const wxTranslations* seen = nullptr;
     {

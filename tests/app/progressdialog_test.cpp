@@ -158,7 +158,7 @@ TEST(ProgressDialogPulseTest, EndsWithTheThreadOrTheSignal)
     EXPECT_THROW(D::showPulseProgressDialogUntilSignal(nullptr, L"t", L"m", nullptr), zil::CInvalidArgError);
     for (const bool bySignal : {false, true}) {
         SCOPED_TRACE(bySignal ? "signal" : "thread");
-        zil::CSignal signal, returned;
+        zil::CSignal signal, returned, performed;
         // Ends the process if the dialog hangs, rather than the whole run.
         zil::P<CFunctionThread> watchdog(new CFunctionThread([&] {
             if (!returned.wait(60000))
@@ -167,8 +167,9 @@ TEST(ProgressDialogPulseTest, EndsWithTheThreadOrTheSignal)
         watchdog->start();
         int frameEnabledDuringWait = -1; // set by an action that the wait loop performs
         zil::P<CFunctionThread> worker(new CFunctionThread([&] {
-            postAction([&] { frameEnabledDuringWait = sharedFrame().IsEnabled(); });
-            zil::CThread::sleep(300);
+            postAction([&] { frameEnabledDuringWait = sharedFrame().IsEnabled(), performed.set(); });
+            // The wait ends only after its loop has performed the action.
+            performed.wait(60000);
             signal.set();
         }));
         worker->start();

@@ -95,6 +95,8 @@ TEST(WindowHelpers, ShowRemoveAndReparentReachTheirSubtrees)
     showAllWindowsInSizer(t.root, false);
     EXPECT_FALSE(t.w[3]->IsShown() || t.w[4]->IsShown() || t.panel->IsShown());
     showAllWindowsInSizer(t.root, true);
+    for (wxWindow* window : {t.w[0], t.w[1], t.w[2], t.w[3], t.w[4], static_cast<wxWindow*>(t.panel)})
+        EXPECT_TRUE(window->IsShown()) << window->GetId();
 
     std::unique_ptr<wxPanel> target(new wxPanel(&test::sharedFrame()));
     reparentControlsInSizer(t.root, target.get());

@@ -38,6 +38,11 @@ TEST(TimeCtrl, KeysEditTheFieldsUnderTheInsertionPoint)
         EXPECT_EQ(e.GetEventObject(), control);
         events.push_back(e.getTimeValue());
     });
+    int shiftReleases = 0;
+    text->Bind(wxEVT_KEY_UP, [&](wxKeyEvent& e) {
+        shiftReleases += e.GetKeyCode() == WXK_SHIFT ? 1 : 0;
+        e.Skip();
+    });
     text->SetFocus();
     ASSERT_TRUE(runLoopUntil([&] { return wxWindow::FindFocus() == text; }, 3000));
     text->SetInsertionPoint(0);
@@ -71,7 +76,15 @@ TEST(TimeCtrl, KeysEditTheFieldsUnderTheInsertionPoint)
             wxUIActionSimulator().Char(s.key);
             runLoopUntil(done, 2000);
         }
-        runLoopUntil([] { return false; }, 30); // a second event would arrive here
+        // A second event would come before a Shift key sent now, and what it queued before the
+        // actions that follow.
+        shiftReleases = 0;
+        for (int attempt = 0; attempt < 3 && shiftReleases == 0; ++attempt) {
+            wxUIActionSimulator().KeyDown(WXK_SHIFT);
+            wxUIActionSimulator().KeyUp(WXK_SHIFT);
+            runLoopUntil([&] { return shiftReleases > 0; }, 2000);
+        }
+        EXPECT_TRUE(shiftReleases > 0 && drainActions());
         EXPECT_EQ(text->GetValue(), s.text);
         EXPECT_EQ(text->GetInsertionPoint(), s.insertion);
         EXPECT_EQ(events, s.events);

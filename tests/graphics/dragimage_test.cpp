@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "controls/inputframe.h"
 #include "graphics/graphicstestutil.h"
 #include "support/guitest.h"
 #include "zil/temp_folder.h"
@@ -54,6 +55,7 @@ int stackingIndex(wxWindow* window)
 
 TEST(DragImage, PanelFollowsTheMouseInContainerCoordinatesAndShowsOnTop)
 {
+    const test::CInputLock input; // the drag grabs the pointer: no other test's clicks meanwhile
     Nest nest;
     auto drag = makeDrag();
     drag->beginDrag(wxPoint(8, 8), nest.grandchild, nest.container.get());
@@ -91,6 +93,7 @@ TEST(DragImage, PanelFollowsTheMouseInContainerCoordinatesAndShowsOnTop)
 // Calls without a drag do nothing; a second drag, destruction and a refused drag end the one before.
 TEST(DragImage, EndingADragGivesBackCursorAndCapture)
 {
+    const test::CInputLock input; // the drag grabs the pointer: no other test's clicks meanwhile
     Nest nest;
     const wxCursor hand(wxCURSOR_HAND), cross(wxCURSOR_CROSS);
     nest.child->SetCursor(hand);

@@ -2,6 +2,7 @@
 // Pictures made for tests and pixels read back from them.
 #pragma once
 
+#include <zilui/graphics/resourcemanager.h>
 #include <zilui/graphics/scalingimage.h>
 
 #include <wx/colour.h>
@@ -54,6 +55,16 @@ inline wxImage paintInto(const wxSize& size, const std::function<void(wxMemoryDC
     }
     return bitmap.ConvertToImage();
 }
+
+// Adds `folder` to the process-wide resource manager while it lives. The manager is emptied
+// after, so that no later test finds these pictures, or looks in a folder that is gone.
+class CGlobalResourceFolder {
+public:
+    explicit CGlobalResourceFolder(const zil::Path& folder) { CResourceManager::get()->addResourceFolder(folder); }
+    ~CGlobalResourceFolder() { CResourceManager::disposeGlobalInstance(); }
+    CGlobalResourceFolder(const CGlobalResourceFolder&) = delete;
+    CGlobalResourceFolder& operator=(const CGlobalResourceFolder&) = delete;
+};
 
 struct WindowCloser {
     void operator()(wxWindow* window) const { window->Destroy(); }

@@ -231,8 +231,15 @@ TEST(ResourceManager, FolderListingReusedOnlyWhileUnchanged)
     setFolderTime(folder.path(), 2);
     EXPECT_TRUE(manager->findResourceByTitle(L"new", L"").isEmpty());
 
-    // A folder modified just now is read on every lookup.
+    // A folder modified just now is read on every lookup. "Now" is the folder's time, on a
+    // clock of the test's own that moves only when told.
+    static time_t now = 0;
+    CResourceManager::setSettleClock([] { return now; });
+    struct RestoreClock { ~RestoreClock() { CResourceManager::setSettleClock(nullptr); } } restoreClock;
     writePicture(folder / L"fresh.png", 1.0);
+    struct stat written;
+    ASSERT_EQ(::stat(folder.path().toAPIPath().c_str(), &written), 0);
+    now = written.st_mtim.tv_sec;
     EXPECT_FALSE(manager->findResourceByTitle(L"fresh", L"").isEmpty());
     const size_t before = CResourceManager::getFolderWalkCount();
     manager->findResourceByTitle(L"fresh", L"");
@@ -243,7 +250,7 @@ TEST(ResourceManager, FolderListingReusedOnlyWhileUnchanged)
     writePicture(folder / L"late.png", 1.0);
     const timespec sameTick[2] = {info.st_atim, info.st_mtim};
     ASSERT_EQ(::utimensat(AT_FDCWD, folder.path().toAPIPath().c_str(), sameTick, 0), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    now += 3; // settled, with the name that came in the same tick
     EXPECT_FALSE(manager->findResourceByTitle(L"late", L"").isEmpty());
 }
 
@@ -310,9 +317,10 @@ TEST(ResourceManager, ConcurrentLookupsWhileTheFolderChanges)
         reader.join();
     writer.join();
     EXPECT_EQ(wrong, 0);
-    // Seen once the writer's last notice has arrived.
+    // Seen once the writer's last notice has arrived (30 s: only there to turn a lost notice
+    // into a failure).
     bool found = false;
-    for (int i = 0; i < 500 && !found; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+    for (int i = 0; i < 3000 && !found; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
         found = !manager->findResourceByTitle(L"extra199", L"").isEmpty();
     EXPECT_TRUE(found);
 }
@@ -347,7 +355,7 @@ TEST(ResourceManager, WatchedFolderChangesSeenAfterTheNotice)
         SCOPED_TRACE(step.change);
         const uint64_t before = watch->changes.load();
         step.make();
-        for (int i = 0; i < 500 && watch->changes.load() < before + step.notices; ++i)
+        for (int i = 0; i < 3000 && watch->changes.load() < before + step.notices; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_GE(watch->changes.load(), before + step.notices) << "no change notice";
         for (const auto& [title, expected] : step.found) {

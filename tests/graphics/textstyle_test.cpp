@@ -107,9 +107,18 @@ TEST(TextStyle, DerivedFontFollowsStyleAndBase)
     const CTextStyle absolute(-14.7, false, false, false, false, wxNullColour, 0, false, false, 0);
     EXPECT_EQ(measuredHeight(14), absolute.deriveFont(small).GetPixelSize().y);
     EXPECT_EQ(measuredHeight(14), absolute.deriveFont(large).GetPixelSize().y);
+    // Half of the base's height, a half pixel up: odd heights tell rounding from cutting off.
     const CTextStyle half(0.5, true, true, true, true, wxNullColour, 0, false, false, 0);
+    bool oddBase = false;
+    for (int pixels = 26; pixels <= 31; ++pixels) {
+        const int base = measuredHeight(pixels);
+        SCOPED_TRACE(base);
+        oddBase |= base % 2 == 1;
+        EXPECT_EQ(measuredHeight((base + 1) / 2),
+                  half.deriveFont(wxFont(wxFontInfo(wxSize(0, pixels)).FaceName("DejaVu Sans"))).GetPixelSize().y);
+    }
+    EXPECT_TRUE(oddBase);
     const wxFont derived = half.deriveFont(large);
-    EXPECT_EQ(measuredHeight(static_cast<int>(0.5 * large.GetPixelSize().y + 0.5)), derived.GetPixelSize().y);
     EXPECT_EQ(wxFONTWEIGHT_BOLD, derived.GetWeight());
     EXPECT_EQ(wxFONTSTYLE_ITALIC, derived.GetStyle());
     EXPECT_TRUE(derived.GetUnderlined());
@@ -135,14 +144,14 @@ TEST(TextStyleFontCache, SharesFontsOfEqualStyles)
         L"font-size:150%;color:#0000ff;text-align:right;word-wrap:normal;text-overflow:ellipsis");
     const zil::P<CTextStyle> bold = CTextStyle::fromCSSString(L"font-size: 150%; font-weight: bold");
     const wxFont first = cache.getFontWithStyle(*red);
-    EXPECT_EQ(measuredHeight(static_cast<int>(1.5 * base.GetPixelSize().y + 0.5)), first.GetPixelSize().y);
+    // One and a half times the base's height, a half pixel up.
+    EXPECT_EQ(measuredHeight((3 * base.GetPixelSize().y + 1) / 2), first.GetPixelSize().y);
     EXPECT_EQ(first.GetRefData(), cache.getFontWithStyle(*other).GetRefData());
     EXPECT_NE(first.GetRefData(), cache.getFontWithStyle(*bold).GetRefData());
 
     const wxFont smaller(wxFontInfo(wxSize(0, 10)).FaceName("DejaVu Sans"));
     cache.changeBaseFont(smaller);
-    EXPECT_EQ(measuredHeight(static_cast<int>(1.5 * smaller.GetPixelSize().y + 0.5)),
-              cache.getFontWithStyle(*red).GetPixelSize().y);
+    EXPECT_EQ(measuredHeight((3 * smaller.GetPixelSize().y + 1) / 2), cache.getFontWithStyle(*red).GetPixelSize().y);
     cache.dispose();
     EXPECT_TRUE(cache.getFontWithStyle(*red).IsOk());
 }

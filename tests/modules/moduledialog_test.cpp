@@ -45,13 +45,14 @@ std::string buttons(const CUIModuleDialog& dialog)
 }
 
 // dialog.ShowModal() with `steps` performed a few milliseconds apart from inside its loop, so
-// that the loop handles what each caused (GTK's timeouts too) before the next.
-int runModal(CUIModuleDialog& dialog, std::vector<Step> steps)
+// that the loop handles what each caused (GTK's timeouts too) before the next; a step waits
+// while `ready` says no.
+int runModal(CUIModuleDialog& dialog, std::vector<Step> steps, const std::function<bool()>& ready = nullptr)
 {
     size_t next = 0;
     wxTimer pacer, timeout;
     pacer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        if (dialog.IsModal() && next < steps.size())
+        if (dialog.IsModal() && next < steps.size() && (!ready || ready()))
             steps[next++]();
     });
     timeout.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
@@ -141,6 +142,11 @@ TEST_F(ModuleDialogTest, ButtonsFollowThePagesAndTheirInfoAndEndTheDialog)
         {"refusing page", 2, "R", true, {"Cancel|Next", "Cancel|Retry"}, kTimedOut, {"next stay"}, true,
          [](CUIPageInfo& i, int refusals) { i.nextLabel = refusals > 0 ? L"Retry" : L"Next"; }},
     };
+    // GTK clicks the default button from a timeout of its own after Enter: the next step waits
+    // for that click.
+    int clicks = 0, awaitedClicks = 0;
+    for (wxButton* button : {dialog.getLeftButton(), dialog.getRightButton()})
+        button->Bind(wxEVT_BUTTON, [&](wxCommandEvent& event) { ++clicks, event.Skip(); });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         zil::P<CFakeModule> module = makeModule(c.pages);
@@ -149,13 +155,13 @@ TEST_F(ModuleDialogTest, ButtonsFollowThePagesAndTheirInfoAndEndTheDialog)
         module->shapeInfo = c.shape;
         std::vector<std::string> seen;
         std::vector<Step> steps;
-        for (const char* key = c.keys; *key; ++key) {
-            steps.push_back([&, key] { seen.push_back(buttons(dialog)), press(*key); });
-            // GTK clicks the default button from a timeout a quarter of a second later.
-            steps.insert(steps.end(), *key == 'N' ? 200 : 0, [] {});
-        }
+        for (const char* key = c.keys; *key; ++key)
+            steps.push_back([&, key] {
+                seen.push_back(buttons(dialog)), press(*key);
+                awaitedClicks = clicks + (*key == 'N' ? 1 : 0);
+            });
         steps.push_back([&] { seen.push_back(buttons(dialog)), endDialog(); });
-        EXPECT_EQ(runModal(dialog, steps), c.result);
+        EXPECT_EQ(runModal(dialog, steps, [&] { return clicks >= awaitedClicks; }), c.result);
         EXPECT_EQ(seen, c.buttons);
         Journal expected = {"reset", "enter none", "next moved"};
         expected.insert(expected.end(), c.calls.begin(), c.calls.end());

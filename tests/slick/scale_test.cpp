@@ -33,7 +33,7 @@ TEST(SlickScale, LogicalSizesAndPhysicalPictures)
     zil::test::CTempFolder folder;
     stripes(16, 40).SaveFile(wxString::FromUTF8(folder.api(zil::Path(L"scaleimg.png"))), wxBITMAP_TYPE_PNG);
     stripes(32, 80).SaveFile(wxString::FromUTF8(folder.api(zil::Path(L"scaleimg@2.png"))), wxBITMAP_TYPE_PNG);
-    CResourceManager::get()->addResourceFolder(folder.path());
+    const CGlobalResourceFolder resources(folder.path());
     const wxBitmap bitmap = CResourceManager::get()->loadBitmapByTitle(L"scaleimg");
     ASSERT_TRUE(bitmap.IsOk());
     EXPECT_EQ(bitmap.GetWidth(), int(16 * scale));

@@ -2,8 +2,13 @@
 // One main for every zilui test: wxWidgets is started once, with a shown frame that tests
 // can put their windows into, and torn down after the last test.
 #include "support/guitest.h"
+#include "support/privatebus.h"
+
+#include "app/apptestutil.h"
 
 #include <zilui/app/appbase.h>
+
+#include <zil/process.h>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +19,9 @@
 
 #include <glib.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -81,6 +88,37 @@ void processPendingEvents()
     }
 }
 
+namespace {
+constexpr char kChildTestVariable[] = "ZILUI_TEST_CHILD";
+} // namespace
+
+bool inChildProcess()
+{
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    const char* child = getenv(kChildTestVariable);
+    if (child && name == child)
+        return true;
+
+    zil::test::CTempFolder folder;
+    const zil::Path output = folder / zil::Path(L"output.txt");
+    zil::CExecCommand command(L"/bin/sh");
+    command
+        .setArguments({L"-c", L"exec \"$0\" \"$1\" >\"$2\" 2>&1", zil::CProcess::getOwnExecutablePath(),
+                       zil::String::fromUTF8("--gtest_filter=" + name), output.str()})
+        .setEnvironment({{zil::String::fromUTF8(kChildTestVariable), zil::String::fromUTF8(name)}});
+    zil::P<zil::CProcess> process = zil::execAsync(command);
+    const bool ended = process->wait(kChildHangMs);
+    if (!ended)
+        process->kill(SIGKILL);
+    const std::string text = readFile(output);
+    // A filter that matched nothing passes too; the summary line says the test ran.
+    EXPECT_TRUE(ended && process->getExitCode() == 0 && text.find("[  PASSED  ] 1 test.") != std::string::npos)
+        << (ended ? "the child failed" : "the child hangs") << ":\n"
+        << text;
+    return false;
+}
+
 } // namespace zilui::test
 
 int main(int argc, char** argv)
@@ -89,6 +127,13 @@ int main(int argc, char** argv)
     // Listing the tests (CTest does this to discover them) needs no display.
     if (testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
+    // Before anything can connect to the machine's buses: GIO keeps its first session
+    // connection for the life of the process.
+    const std::string busError = zilui::test::usePrivateBuses();
+    if (!busError.empty()) {
+        std::fprintf(stderr, "zilui-tests: %s\n", busError.c_str());
+        return 2;
+    }
     // A GUI application object of our own, or wxEntryStart would make a console one and GTK
     // would never be initialised.
     g_log_set_writer_func(&failOnToolkitWarning, nullptr, nullptr);

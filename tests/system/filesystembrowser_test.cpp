@@ -190,6 +190,8 @@ TEST_F(FileSystemBrowser, ListingsThatFailShowWhatCouldBeRead)
 TEST_F(FileSystemBrowser, LateResultIsCachedAndShownOnReturn)
 {
     control->init(fs.get(), L"smb://h/r", L"smb://h/r");
+    // Calls are numbered as their threads reach the file system: one at a time.
+    ASSERT_TRUE(runLoopUntil([&] { return fs->calls(L"/r") == 1; }));
     control->setActiveFolder(L"smb://h/r/sub"); // call 1
     fs->open(0);
     ASSERT_TRUE(runLoopUntil([&] { return control->getCachedItem(L"smb://h/r")->loaded; }, 10000));
@@ -210,14 +212,21 @@ TEST_F(FileSystemBrowser, LateResultIsCachedAndShownOnReturn)
 // destroyed with a load still running: the late result finds no control.
 TEST_F(FileSystemBrowser, LateResultsOfARefreshedOrDestroyedLoadAreDropped)
 {
+    // A load's thread posts its result and ends: once the threads are gone and what they
+    // posted has run, nothing more can arrive.
+    const size_t otherThreads = zil::CThreadList::get()->getCount();
+    const auto allArrived = [&] {
+        return runLoopUntil([&] { return zil::CThreadList::get()->getCount() <= otherThreads; }) &&
+               drainActions();
+    };
     control->init(fs.get(), L"smb://h/r", L"smb://h/r");
+    ASSERT_TRUE(runLoopUntil([&] { return fs->calls(L"/r") == 1; })); // numbered call 0
     fs->setFolder(L"/r", {{L"new", false}});
     control->refreshActiveFolder(); // call 1
     fs->open(1);
     ASSERT_TRUE(runLoopUntil([&] { return shows("new"); }, 10000));
     fs->open(0);
-    ASSERT_TRUE(runLoopUntil([&] { return fs->finished(0); }, 10000));
-    runLoopUntil([] { return false; }, 100); // its action would arrive here
+    ASSERT_TRUE(allArrived());
     EXPECT_EQ(rows(), std::vector<wxString>{"new"});
 
     control->refreshActiveFolder(); // call 2
@@ -225,8 +234,7 @@ TEST_F(FileSystemBrowser, LateResultsOfARefreshedOrDestroyedLoadAreDropped)
     control->Destroy();
     control = nullptr;
     fs->open(2);
-    ASSERT_TRUE(runLoopUntil([&] { return fs->finished(2); }, 10000));
-    runLoopUntil([] { return false; }, 100);
+    ASSERT_TRUE(allArrived());
     EXPECT_EQ(listener.contents, rebuilds);
 }
 

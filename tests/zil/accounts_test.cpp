@@ -109,17 +109,23 @@ TEST(SystemAccountManager, StartAsAnotherAccountRunsTheCommandAsItWithoutAShellO
     CCredentialBuffer password;
     password.assign("s3cret-word", 11);
 
-    // An argument with shell syntax stays one argument: no shell reads the command.
+    // An argument with shell syntax stays one argument: no shell reads the command. The child
+    // waits for `go` so that its /proc entry is read while it runs.
+    const std::string go = folder.api(L"go");
     CExecCommand command(L"/bin/sh");
     command.addArgument(L"-c")
-        .addArgument(L"id -u > \"$1\"; printf %s \"$2\" >> \"$1\"; sleep 0.3")
+        .addArgument(L"id -u > \"$1\"; printf %s \"$2\" >> \"$1\"; until [ -e \"$3\" ]; do sleep 0.01; done")
         .addArgument(L"sh");
-    command.addArgument(String::fromUTF8(out)).addArgument(L"; $(touch x) 'q'");
+    command.addArgument(String::fromUTF8(out)).addArgument(L"; $(touch x) 'q'").addArgument(String::fromUTF8(go));
     P<CProcess> process = CSystemAccountManager::startAsUser(command, L"nobody", password);
     const Path proc(L"/proc/" + toString(process->getID()));
     const std::string argv = zil::test::readFile(proc / L"cmdline");
     const std::string environment = zil::test::readFile(proc / L"environ");
+    folder.writeFile(L"go", "");
     ASSERT_TRUE(process->wait(kHangMs));
+    // What was read is the running child's: the argument passed on whole.
+    EXPECT_NE(argv.find(std::string("\0; $(touch x) 'q'\0", 18)), std::string::npos) << argv;
+    EXPECT_FALSE(environment.empty());
     EXPECT_EQ(process->getExitCode(), 0);
     EXPECT_EQ(zil::test::readFile(String::fromUTF8(out)), "65534\n; $(touch x) 'q'");
     EXPECT_EQ(argv.find("s3cret"), std::string::npos);

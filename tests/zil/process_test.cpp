@@ -152,7 +152,8 @@ TEST(ProcessWait, TimesOutThenKillEndsItForEveryWaitingThread)
 TEST(ProcessDisconnected, OutlivesTheCallAndIsNotOurChild)
 {
     CTempFolder tmp;
-    execDisconnected(shell("echo $$ $PPID > info; sleep 0.5; echo done > finished", &tmp));
+    // The child waits for "go", so that what follows sees it running.
+    execDisconnected(shell("echo $$ $PPID > info; until [ -e go ]; do sleep 0.01; done; echo done > finished", &tmp));
     ASSERT_TRUE(eventually([&] { return tmp.read(L"info").find('\n') != std::string::npos; }));
     std::istringstream info(tmp.read(L"info"));
     pid_t pid = 0, parent = 0;
@@ -162,6 +163,7 @@ TEST(ProcessDisconnected, OutlivesTheCallAndIsNotOurChild)
     EXPECT_FALSE(pathExists(tmp / L"finished"));
     EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), -1);
     EXPECT_NE(::getsid(pid), ::getsid(0)) << "a hang-up of ours must not reach it";
+    tmp.writeFile(L"go", "");
     EXPECT_TRUE(eventually([&] { return tmp.read(L"finished") == "done\n"; }));
 }
 

@@ -70,17 +70,15 @@ TEST(StringOperations, EdgesOfSlicingTrimReplaceEscapeAndFormat)
     EXPECT_EQ(zil::CStringFormat(L"%1%").arg(L"%2").arg(L"no").str(), String(L"%2%")); // no rescan
 }
 
-// A comma locale is the classic way strtod-based parsing breaks; any installed one will do.
+// A comma locale is the classic way strtod-based parsing breaks (scripts/setup.sh generates it).
 TEST(StringParse, WholeNumbersOnlyInAnyLocale)
 {
-    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
-    std::string locale = "C";
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8", "C.UTF-8"})
-        if (std::setlocale(LC_NUMERIC, name)) {
-            locale = name;
-            break;
-        }
-    SCOPED_TRACE("LC_NUMERIC=" + locale);
+    struct Restore {
+        std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+        ~Restore() { std::setlocale(LC_NUMERIC, previous.c_str()); }
+    } restore;
+    ASSERT_TRUE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) << "locale de_DE.UTF-8 is not generated";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     const struct {
         const wchar_t* text;
         double value;
@@ -99,7 +97,6 @@ TEST(StringParse, WholeNumbersOnlyInAnyLocale)
     EXPECT_EQ(zil::parseInt64(L"+42"), 42);
     for (const wchar_t* bad : {L"9223372036854775808", L"", L"-", L"+", L"4 2", L"0x10", L"1.0", L"+-1"})
         EXPECT_THROW(zil::parseInt64(bad), zil::CParseError) << String(bad).toUTF8();
-    std::setlocale(LC_NUMERIC, previous.c_str());
 }
 
 TEST(HumanReadableFileSize, BytesThenTheLargestUnitThatKeepsOneOrMore)

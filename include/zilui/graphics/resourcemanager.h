@@ -15,6 +15,7 @@
 #include <wx/image.h>
 
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -125,6 +126,11 @@ public:
     // lookup asks the file system only after a change notice; folders first looked at while
     // it is off have their modification time checked on every lookup instead.
     static void setWatchFolders(bool watch);
+    // The wall clock's seconds (as CLOCK_REALTIME) that tell a folder changed too recently for
+    // its listing to be kept; null, the default, reads the system's clock. For tests, which
+    // cannot wait for a folder to settle.
+    using SettleClock = time_t (*)();
+    static void setSettleClock(SettleClock clock);
 
 protected:
     ~CResourceManager() override;
