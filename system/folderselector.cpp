@@ -92,8 +92,7 @@ bool CFolderSelector::doModal(wxWindow* parent)
         if (showModal(&dialog) != wxID_OK)
             return false;
         chosen = dialog.GetPath();
-        // OK on a place without a local path (a network location the desktop has not mounted,
-        // "Recent") gives nothing to return.
+        // OK that brings no local path (GTK names no file) has nothing to return.
         if (chosen.empty()) {
             zil::CError e(ZILUI_TR("The chosen location is not a folder on this computer."),
                           L"CFolderSelector::doModal");

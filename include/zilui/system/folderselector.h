@@ -30,8 +30,8 @@ public:
     void setExpandPreSelected(bool expand) { m_expandPreSelected = expand; }
     bool getExpandPreSelected() const { return m_expandPreSelected; }
 
-    // True when a folder was chosen; false on cancel or when the chosen place has no local
-    // path (the user is shown an error box), and then the folder path is unchanged.
+    // True when a folder was chosen; false on cancel or when OK brought no local path (the
+    // user is shown an error box), and then the folder path is unchanged.
     bool doModal(wxWindow* parent);
 
     static bool supportsExpandingPreSelectedFolder() { return true; }
