@@ -1,18 +1,26 @@
 # Compiles every <lang>.po of `po_dir` into ${PROJECT_BINARY_DIR}/lang/<lang>/LC_MESSAGES/<domain>.mo,
 # the layout CAppBase looks in next to bin/, and adds `<domain>-pot` to refresh the template
 # from `sources` (texts marked with ZILUI_TR). With INSTALL_DESTINATION the catalogues are
-# installed in the same layout below that folder.
-find_program(MSGFMT_EXECUTABLE msgfmt REQUIRED)
-find_program(XGETTEXT_EXECUTABLE xgettext)
+# installed in the same layout below that folder. The same file serves the library's build and
+# its clients: installed beside ziluiConfig.cmake, which has defined zilui::pocontext by then.
 
 # Applies the context rules ("menu#||#Open") to each catalogue before it is compiled, and
 # makes the source language's catalogue from the template; see docs/resources.md.
-if(NOT TARGET zilui-pocontext)
+if(NOT TARGET zilui::pocontext)
+    if(NOT EXISTS ${CMAKE_CURRENT_LIST_DIR}/../tools/pocontext.cpp)
+        message(FATAL_ERROR "zilui: zilui-pocontext is missing; Translations.cmake is included without ziluiConfig.cmake.")
+    endif()
     add_executable(zilui-pocontext ${CMAKE_CURRENT_LIST_DIR}/../tools/pocontext.cpp)
+    set_target_properties(zilui-pocontext PROPERTIES EXPORT_NAME pocontext)
+    add_executable(zilui::pocontext ALIAS zilui-pocontext)
 endif()
 
 function(zilui_add_catalogues domain po_dir)
     cmake_parse_arguments(ARG "" "INSTALL_DESTINATION;COMPONENT" "SOURCES" ${ARGN})
+    # Here rather than at inclusion: a client of the package that compiles no catalogues needs
+    # no gettext.
+    find_program(MSGFMT_EXECUTABLE msgfmt REQUIRED)
+    find_program(XGETTEXT_EXECUTABLE xgettext)
     file(GLOB po_files CONFIGURE_DEPENDS ${po_dir}/*.po)
     set(pot ${po_dir}/${domain}.pot)
     set(outputs)
@@ -39,9 +47,9 @@ function(zilui_add_catalogues domain po_dir)
         add_custom_command(OUTPUT ${mo}
             COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/lang/${lang}/LC_MESSAGES
                     ${CMAKE_CURRENT_BINARY_DIR}/po
-            COMMAND zilui-pocontext ${pot} ${po} ${ruled}
+            COMMAND zilui::pocontext ${pot} ${po} ${ruled}
             COMMAND ${MSGFMT_EXECUTABLE} ${check} -o ${mo} ${ruled}
-            DEPENDS ${po_dependency} ${pot} zilui-pocontext
+            DEPENDS ${po_dependency} ${pot} zilui::pocontext
             COMMENT "Compiling ${domain} catalogue for ${lang}")
         list(APPEND outputs ${mo})
         if(ARG_INSTALL_DESTINATION)

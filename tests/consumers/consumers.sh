@@ -14,20 +14,27 @@ if command -v ninja >/dev/null 2>&1; then
 fi
 jobs="$(nproc)"
 
-# A client folder: the CMake project from the docs and the client program.
+# A client folder: the CMake project from the docs, the client program and its catalogue
+# template.
 new_client() {
     rm -rf "$1"
     mkdir -p "$1"
     cp "$src/docs/examples/CMakeLists.txt" "$1/CMakeLists.txt"
     cp "$src/tests/consumers/client.cpp" "$1/main.cpp"
+    cp -r "$src/tests/consumers/po" "$1/po"
 }
 
-# Runs a client; it must exit 0 and must have taken the skin from below $2.
+# Runs a client; it must exit 0 and must have taken the skin from below $2. With $3
+# "catalogue" its build made its own catalogue, which must turn the XRC text "file#||#Open"
+# into "Open"; without, wxWidgets shows the whole text and start-up warns that the program
+# has no folders of its own.
 run_client() {
-    local output status=0
+    local output status=0 catalogue="${3:-}"
     # Each client its own log and configuration: clients run in parallel, and a log is locked.
     export XDG_STATE_HOME="$(dirname "$1")/state" XDG_CONFIG_HOME="$(dirname "$1")/config"
-    output="$(timeout 120 "$1" 2>&1)" || status=$? # 124: it hung
+    # In the source language, whatever this machine's is; the loader only from what the
+    # program and its libraries say.
+    output="$(env -u LD_LIBRARY_PATH LC_ALL=C.UTF-8 LANGUAGE= timeout 120 "$1" 2>&1)" || status=$? # 124: it hung
     printf '%s\n' "$output"
     if [ "$status" -ne 0 ]; then
         echo "consumer: $1 exited with $status" >&2
@@ -37,10 +44,32 @@ run_client() {
         echo "consumer: the skin did not come from $2" >&2
         exit 1
     fi
-    # The client has no res/ or lang/ of its own, which start-up must have said.
-    local log="$XDG_STATE_HOME/zilui-consumer/consumer.log"
-    if ! grep -q "No .res. or .lang. folder in" "$log"; then
-        echo "consumer: no warning about the missing program folders in $log" >&2
+    local label="file#||#Open"
+    if [ "$catalogue" = catalogue ]; then
+        label="Open"
+    else
+        # The client has no res/ or lang/ of its own, which start-up must have said.
+        local log="$XDG_STATE_HOME/zilui-consumer/consumer.log"
+        if ! grep -q "No .res. or .lang. folder in" "$log"; then
+            echo "consumer: no warning about the missing program folders in $log" >&2
+            exit 1
+        fi
+    fi
+    if ! grep -qxF "label: $label" <<<"$output"; then
+        echo "consumer: the XRC label is not '$label'" >&2
+        exit 1
+    fi
+}
+
+# The CMake client in $1 must have compiled its catalogue with the zilui-pocontext at $2.
+expect_catalogue_tool() {
+    local dir="$1" tool="$2"
+    if [ ! -f "$dir/build/lang/en/LC_MESSAGES/myapp.mo" ]; then
+        echo "consumer: $dir made no catalogue" >&2
+        exit 1
+    fi
+    if ! grep -rqsF --include='*.ninja' --include='*.make' --include=Makefile "$tool" "$dir/build"; then
+        echo "consumer: the catalogue of $dir was not compiled by $tool" >&2
         exit 1
     fi
 }
@@ -53,7 +82,7 @@ cmake_client() {
     cmake -S "$dir" -B "$dir/build" "${generator[@]}" "$@" >"$dir/configure.log" ||
         { cat "$dir/configure.log"; exit 1; }
     cmake --build "$dir/build" --parallel "$jobs"
-    run_client "$dir/build/myapp" "$res"
+    run_client "$dir/build/bin/myapp" "$res" catalogue
 }
 
 # Configuring the client in $1 must fail with an error matching $2.
@@ -82,15 +111,22 @@ cleanup)
     ;;
 find-package)
     cmake_client "$work/find-package" "$work/prefix/share/zilui/res" -DCMAKE_PREFIX_PATH="$work/prefix"
+    expect_catalogue_tool "$work/find-package" "$work/prefix/bin/zilui-pocontext"
     ;;
 pkg-config)
     dir="$work/pkg-config"
     new_client "$dir"
     pcdir="$(dirname "$(find "$work/prefix" -name zilui.pc | head -n1)")"
     export PKG_CONFIG_PATH="$pcdir"
+    # A private prefix: the flags carry the rpath to it, so the program starts without
+    # LD_LIBRARY_PATH (run_client empties it).
     libdir="$(pkg-config --variable=libdir zilui)"
+    if ! grep -qF -- "-Wl,-rpath,$libdir" <<<"$(pkg-config --libs zilui)"; then
+        echo "consumer: pkg-config --libs zilui has no rpath to $libdir: $(pkg-config --libs zilui)" >&2
+        exit 1
+    fi
     # shellcheck disable=SC2046 # the flags are meant to be split
-    c++ -o "$dir/myapp" "$dir/main.cpp" $(pkg-config --cflags --libs zilui) -Wl,-rpath,"$libdir"
+    c++ -o "$dir/myapp" "$dir/main.cpp" $(pkg-config --cflags --libs zilui)
     run_client "$dir/myapp" "$work/prefix/share/zilui/res"
     ;;
 subdirectory)
@@ -119,31 +155,43 @@ deb)
         echo "consumer: dpkg-shlibdeps found no wxWidgets dependency of libzilui0" >&2
         exit 1
     fi
-    # What each package must hold; dpkg -c lists "./usr/...".
+    # What each package must hold; dpkg -c lists "./usr/...". Public shared libraries and
+    # what names them lie in Debian's multiarch folder.
+    multiarch="$(c++ -print-multiarch)"
     while read -r deb pattern; do
         if ! grep -qE "\./usr/$pattern" <<<"$(dpkg -c "$deb")"; then
             echo "consumer: $(basename "$deb") lacks $pattern" >&2
             exit 1
         fi
     done <<EOF_CONTENTS
-$runtime lib/(.*/)?libzilui\.so\.0
-$runtime lib/(.*/)?libzil\.so\.0
+$runtime lib/$multiarch/libzilui\.so\.0
+$runtime lib/$multiarch/libzil\.so\.0
 $runtime share/zilui/res/ProgressDialog\.xrc
 $runtime share/zilui/res/skins/glossy/button\.ini
 $runtime share/zilui/lang/de/LC_MESSAGES/zilui\.mo
 $dev include/zilui/app/appbase\.h
 $dev include/zil/path\.h
-$dev lib/(.*/)?libzilui\.so ->
-$dev lib/(.*/)?cmake/zilui/ziluiConfig\.cmake
-$dev lib/(.*/)?cmake/zilui/ziluiConfigVersion\.cmake
-$dev lib/(.*/)?pkgconfig/zilui\.pc
-$dev lib/(.*/)?pkgconfig/zil\.pc
+$dev lib/$multiarch/libzilui\.so ->
+$dev lib/$multiarch/cmake/zilui/ziluiConfig\.cmake
+$dev lib/$multiarch/cmake/zilui/ziluiConfigVersion\.cmake
+$dev lib/$multiarch/cmake/zilui/Translations\.cmake
+$dev lib/$multiarch/pkgconfig/zilui\.pc
+$dev lib/$multiarch/pkgconfig/zil\.pc
+$dev bin/zilui-pocontext
 EOF_CONTENTS
     # As if installed on a fresh machine: unpacked into a root of its own.
     for deb in "$runtime" "$dev"; do
         dpkg -x "$deb" "$dir/root"
     done
+    # The system prefix: no rpath in the flags, as in Debian's own .pc files.
+    for pc in zil zilui; do
+        if grep -q -- '-rpath' "$dir/root/usr/lib/$multiarch/pkgconfig/$pc.pc"; then
+            echo "consumer: the package's $pc.pc sets an rpath" >&2
+            exit 1
+        fi
+    done
     cmake_client "$dir/client" "$dir/root/usr/share/zilui/res" -DCMAKE_PREFIX_PATH="$dir/root/usr"
+    expect_catalogue_tool "$dir/client" "$dir/root/usr/bin/zilui-pocontext"
     ;;
 newer-version)
     # Asking for more than is installed fails at configure time, with CMake's version error.

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <regex>
+#include <string>
 
 using namespace zilui;
 using namespace zilui::test;
@@ -33,6 +35,23 @@ template <class Skin> zil::P<Skin> borderedSkin(typename Skin::Border border = S
     for (int s = 0; s < Skin::StateCount; ++s)
         skin->getStateSkin(typename Skin::State(s)).setBackgroundColor(wxColour(230, 230, 210));
     return skin;
+}
+
+// The outermost `depth` physical pixels of one side, from the edge inwards, in the middle of
+// that side: 'B' the border's black, 'f' the skin's fill, '?' anything else.
+std::string sideProfile(const wxImage& image, char side, int depth, const wxColour& fill)
+{
+    const int w = image.GetWidth(), h = image.GetHeight();
+    std::string profile;
+    for (int d = 0; d < depth; ++d) {
+        const wxPoint p = side == 'l' ? wxPoint(d, h / 2)
+                          : side == 'r' ? wxPoint(w - 1 - d, h / 2)
+                          : side == 't' ? wxPoint(w / 2, d)
+                                        : wxPoint(w / 2, h - 1 - d);
+        const wxColour c = pixelAt(image, p.x, p.y);
+        profile += isNear(c, *wxBLACK, 2) ? 'B' : isNear(c, fill, 2) ? 'f' : '?';
+    }
+    return profile;
 }
 
 } // namespace
@@ -115,4 +134,80 @@ TEST(SlickScreen, ControlLargerThanAPictureShowsItsVisiblePart)
                countNear(shot, label, *wxBLACK, 100) > 10;
     });
     EXPECT_TRUE(shown);
+}
+
+// A border of one logical pixel covers the outermost `scale` physical pixels of every side, a
+// 2-pixel side twice that, and the skin's fill starts right inside: on the X server, and in
+// memory bitmaps of 200 % and 150 %, through the shared composed layers and without them
+// (an overlay picture lies under the border). 150 % has no whole device pixels per logical
+// one: each side takes one or two, but never leaves the outermost pixel to the fill.
+TEST(SlickScreen, OnePixelBorderCoversTheOutermostDevicePixels)
+{
+    CInputFrame holder;
+    const wxColour fill(200, 220, 240);
+    const double screenScale = holder.panel->GetContentScaleFactor();
+    const struct {
+        const char* name;
+        CSlickButtonSkin::Border type;
+        zil::CMargins widths; // left, top, right, bottom
+        bool overlay;
+    } cases[] = {
+        {"flat", CSlickButtonSkin::BorderFlat, zil::CMargins(1), false},
+        {"css", CSlickButtonSkin::BorderCss, zil::CMargins(1), false},
+        {"css sides", CSlickButtonSkin::BorderCss, zil::CMargins(1, 1, 1, 2), false},
+        {"flat, no composed layers", CSlickButtonSkin::BorderFlat, zil::CMargins(1), true},
+        {"css sides, no composed layers", CSlickButtonSkin::BorderCss, zil::CMargins(1, 1, 1, 2), true},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        zil::P<CSlickButtonSkin> skin = buttonSkin(fill);
+        skin->setBorderType(c.type);
+        skin->setBorderColor(*wxBLACK);
+        skin->setBorderWidths(c.widths);
+        if (c.overlay)
+            skin->getStateSkin(CSlickButton::Normal).setOverlayImage(new CScalingImage(solidImage(4, 4, *wxRED, 0)));
+        // Odd logical sizes: at 150 % the last physical pixel is only half inside.
+        auto* button = new CSlickButton(holder.panel, wxID_ANY, "", wxPoint(10, 10 + 40 * row++), wxSize(81, 31));
+        button->setSkin(skin.get());
+        const std::pair<char, int> sides[] = {{'l', c.widths.left}, {'t', c.widths.top},
+                                              {'r', c.widths.right}, {'b', c.widths.bottom}};
+        // The profile of each side at a whole scale: black on width × scale pixels, then fill.
+        const auto expected = [&](int width, int scale) {
+            return std::string(size_t(width * scale), 'B') + std::string(2, 'f');
+        };
+        const auto profiles = [&](const wxImage& image, int scale) {
+            std::string all;
+            for (const auto& [side, width] : sides)
+                all += std::string(1, side) + ":" + sideProfile(image, side, width * scale + 2, fill) + " ";
+            return all;
+        };
+        const auto wanted = [&](int scale) {
+            std::string all;
+            for (const auto& [side, width] : sides)
+                all += std::string(1, side) + ":" + expected(width, scale) + " ";
+            return all;
+        };
+
+        const int whole = int(screenScale);
+        std::string shown;
+        const bool same = screenShows(button, [&](const wxImage& shot) {
+            shown = profiles(shot, whole);
+            return shown == wanted(whole);
+        });
+        EXPECT_TRUE(same) << "screen at " << screenScale << ": " << shown << "expected " << wanted(whole);
+
+        for (const int scale : {1, 2}) {
+            const wxImage painted = paintToImage(*button, *wxWHITE, scale);
+            EXPECT_EQ(profiles(painted, scale), wanted(scale)) << "memory bitmap at " << scale;
+        }
+        const wxImage painted = paintToImage(*button, *wxWHITE, 1.5);
+        ASSERT_EQ(painted.GetSize(), wxSize(122, 47));
+        for (const auto& [side, width] : sides) {
+            // A side of w logical pixels covers w × 1.5 physical ones, rounded either way.
+            const std::string profile = sideProfile(painted, side, 2 * width + 2, fill);
+            const std::regex covered("B{" + std::to_string(width) + "," + std::to_string(2 * width) + "}f+");
+            EXPECT_TRUE(std::regex_match(profile, covered)) << "memory bitmap at 1.5, side " << side << ": " << profile;
+        }
+    }
 }

@@ -49,10 +49,13 @@ public:
 
     const Key& getKey() const { return m_key; }
 
-    // The border of a skinned control along the inside of `r`, in logical pixels.
+    // The border of a skinned control along the inside of `r`, widths in logical pixels. A line
+    // covers the device pixels of the logical ones it covers at 100 %: the outermost two at
+    // 200 %, and whole device pixels at fractional scales.
     static void drawBorder(wxDC& dc, const wxRect& r, const zil::CMargins& widths, bool sides, const wxColour& colour,
                            wxPenStyle style);
-    // One closed polyline along the inside of `r`, with the DC's pen.
+    // A frame in the DC's pen through the outermost rows and columns of `r`, on device pixels
+    // as drawBorder().
     static void drawFrame(wxDC& dc, const wxRect& r);
 
 protected:

@@ -369,7 +369,16 @@ public:
     // resolution (the window's factor: a DC made on GTK's own cairo context does not know it).
     void paintLayer(wxDC& dc, const zil::P<IScalingImage>& image, CPhysicalVersion& cache, const wxSize& size) const
     {
-        cache.paint(image.get(), dc, wxPoint(0, 0), size, this->GetContentScaleFactor());
+        cache.paint(image.get(), dc, wxPoint(0, 0), size, getPaintScale(dc));
+    }
+
+    // Pictures are made at the resolution of the DC painted into: the screen's through the draw
+    // hook, a memory bitmap's own elsewhere, where a picture of the window's resolution would be
+    // stretched and blurred.
+    static double getPaintScale(const wxDC& dc)
+    {
+        const double scale = dc.GetContentScaleFactor();
+        return scale > 0 ? scale : 1.0;
     }
 
     void clearBackground(wxDC& dc)
@@ -429,7 +438,7 @@ public:
             if (!key.background.IsOk())
                 key.background = m_defaultBackgroundColour;
         }
-        key.scale = this->GetContentScaleFactor();
+        key.scale = getPaintScale(dc);
         const wxSize physical = toPhysicalSize(size, key.scale);
         if (parentShows || st.getOverlayImage() || st.getOverlay2Image() || (!key.gradient && !key.background.IsOk()) ||
             !isPaintableSize(physical) || int64_t(physical.x) * physical.y > CComposedSkinLayers::kMaxPixels) {
