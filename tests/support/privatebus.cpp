@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <memory>
 #include <stdexcept>
 
 #include <sys/prctl.h>
@@ -36,7 +35,11 @@ void dieWithParent(gpointer)
     prctl(PR_SET_PDEATHSIG, SIGTERM);
 }
 
-std::unique_ptr<CPrivateBus> g_session, g_accessibility;
+// Never stopped by this process: at exit GLib's threads (dconf's worker) still hold
+// connections to them, and a session bus that closes under GIO raises SIGTERM. They end with
+// the process through the parent-death signal instead.
+CPrivateBus* g_session = nullptr;
+CPrivateBus* g_accessibility = nullptr;
 
 } // namespace
 
@@ -101,8 +104,8 @@ void CPrivateBus::stop()
 std::string usePrivateBuses()
 {
     try {
-        g_accessibility = std::make_unique<CPrivateBus>();
-        g_session = std::make_unique<CPrivateBus>();
+        g_accessibility = new CPrivateBus();
+        g_session = new CPrivateBus();
     } catch (const std::exception& e) {
         return e.what();
     }
@@ -117,7 +120,7 @@ std::string usePrivateBuses()
 
 CPrivateBus* privateSessionBus()
 {
-    return g_session.get();
+    return g_session;
 }
 
 } // namespace zilui::test
