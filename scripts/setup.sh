@@ -13,6 +13,7 @@ packages=(
     libnss-wrapper libpam-wrapper locales
     libdbusmenu-glib-dev dbus-daemon
     xvfb xauth x11-utils
+    sway grim
     fonts-dejavu-core
     dpkg-dev file
     clang-14 libclang-rt-14-dev llvm-14
