@@ -37,6 +37,11 @@ void drawTopLevelChildren(const wxWindow& origin, const wxWindow& window, cairo_
             drawTopLevelChildren(origin, *child, cr, scale);
             continue;
         }
+        // Only popups lie where the program put them; a window manager or a compositor places
+        // other top-level windows (dialogs, frames) as it likes.
+        if (!GTK_IS_WINDOW(child->m_widget) ||
+            gtk_window_get_window_type(GTK_WINDOW(child->m_widget)) != GTK_WINDOW_POPUP)
+            continue;
         Surface surface = drawWindow(*child, scale);
         if (!surface)
             continue;

@@ -22,9 +22,10 @@ wxImage readScreen(const wxRect& rect);
 
 // `window`'s client area as it looks now, drawn by the toolkit into an image at the window's
 // physical resolution, on X11 and on Wayland alike: its own painting, its native children,
-// and the shown overlays and popups that belong to it (its top-level children), each where
-// it lies over the client area. Other programs' windows never appear, and a hidden window
-// or one not yet realised gives an invalid image.
+// and the shown overlays, popup menus and drag images that belong to it (its top-level
+// children that are popups), each where it lies over the client area. Its dialogs and other
+// programs' windows never appear; a hidden window or one not yet realised gives an invalid
+// image.
 wxImage renderWindow(const wxWindow& window);
 
 // Where the pointer is, in screen coordinates (those of ClientToScreen). False when the
