@@ -60,6 +60,10 @@ Surface drawWindow(const wxWindow& window, int scale)
     GtkWidget* widget = window.m_wxwindow ? window.m_wxwindow : window.m_widget;
     if (!widget || !window.IsShown() || !gtk_widget_get_mapped(widget))
         return nullptr;
+    // What the window has still to paint on the display is painted there first: drawn
+    // elsewhere before its first picture, a window can stay black on the display.
+    if (wxWindow* topWindow = wxGetTopLevelParent(const_cast<wxWindow*>(&window)))
+        topWindow->Update();
     // A size change waits for GTK's next layout phase, and GTK refuses to draw a widget
     // before its allocation: the layout is done now, as that phase would do it.
     GtkWidget* top = gtk_widget_get_toplevel(widget);
