@@ -390,3 +390,22 @@ TEST(SlickPopupMenu, StaysHiddenWithoutAParentOnTheDisplay)
     EXPECT_TRUE(menu->IsShown());
     menu->Destroy();
 }
+
+// Where the display server does not say where the pointer is (Wayland, the pointer over none of
+// the program's windows), auto-hide counts it as outside, also of the safe areas: a stale
+// position would keep the menu open for good.
+TEST(SlickPopupMenu, AutoHideTakesAnUnreportedPointerAsOutside)
+{
+    wxPoint pointer;
+    if (getPointerPosition(pointer))
+        GTEST_SKIP() << "the display server reports the pointer at " << pointer.x << "," << pointer.y;
+    COwnFrame own;
+    auto* menu = new CSlickPopupMenu(own.frame, L"missing", {}, buttonSkin().get());
+    menu->addEntry(L"Open", 1);
+    menu->SetSize(wxRect(own.frame->ClientToScreen(wxPoint(10, 10)), wxSize(80, 40)));
+    menu->show(CSlickPopupMenu::AnimNone);
+    ASSERT_TRUE(menu->IsShown());
+    menu->activateAutoHide(CSlickPopupMenu::AnimNone, {own.frame}, {wxRect(-100000, -100000, 200000, 200000)});
+    EXPECT_TRUE(runLoopUntil([&] { return !menu->IsShown(); }, 5000));
+    menu->Destroy();
+}
