@@ -19,11 +19,11 @@ bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& erro
         error = zilui::toWX(ZILUI_TR("the window has no visible area"));
         return false;
     }
-    // Native controls draw straight to the screen on GTK, so the screen is the only place
-    // where the whole window can be read back; on a 200 % screen at its physical resolution.
-    const wxImage shot = zilui::readScreen(area);
+    // Drawn by the toolkit, native controls and overlays included, so that it works where
+    // no program may read the screen (Wayland); on a 200 % screen at its physical resolution.
+    const wxImage shot = zilui::renderWindow(window);
     if (!shot.IsOk()) {
-        error = zilui::toWX(ZILUI_TR("cannot read the screen"));
+        error = zilui::toWX(ZILUI_TR("cannot draw the window"));
         return false;
     }
     wxInitAllImageHandlers();

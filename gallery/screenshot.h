@@ -7,7 +7,7 @@ class wxWindow;
 
 namespace gallery {
 
-// Saves what `window` shows on screen, frame decorations excluded, as a PNG file.
+// Saves what `window` shows, frame decorations excluded, as a PNG file.
 bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& error);
 
 } // namespace gallery

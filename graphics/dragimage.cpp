@@ -1,10 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/graphics/dragimage.h"
 
-#include <zil/error.h>
+#include "../app/gtk/popupsurface.h"
 
+#include <zilui/app/screen.h>
+
+#include <zil/error.h>
+#include <zil/log.h>
+
+#include <wx/dcclient.h>
 #include <wx/dragimag.h>
 #include <wx/panel.h>
+#include <wx/popupwin.h>
 #include <wx/statbmp.h>
 
 namespace zilui {
@@ -12,35 +19,103 @@ namespace zilui {
 // ---- CWXDragImage ----
 
 CWXDragImage::CWXDragImage(const wxBitmap& bitmap, const wxCursor& cursor)
-    : m_dragImage(new wxDragImage(bitmap, cursor))
+    : m_dragImage(new wxDragImage(bitmap, cursor)), m_bitmap(bitmap), m_cursor(cursor)
 {
 }
 
-CWXDragImage::~CWXDragImage() = default;
+CWXDragImage::~CWXDragImage()
+{
+    // The toolkit's image ends its own drag when deleted; the popup is ours.
+    if (m_popup || m_window)
+        endDrag();
+}
 
 void CWXDragImage::beginDrag(const wxPoint& hotspot, wxWindow* window, wxWindow* container)
 {
-    m_dragImage->BeginDrag(hotspot, window, container);
+    if (isX11Display()) {
+        m_dragImage->BeginDrag(hotspot, window, container);
+        return;
+    }
+    endDrag();
+    if (!window)
+        throw zil::CInvalidArgError(L"A dragging window must be specified.", L"CWXDragImage::beginDrag");
+    m_hotspot = hotspot;
+    auto* popup = new wxPopupWindow(window, wxBORDER_NONE);
+    popup->SetBackgroundStyle(wxBG_STYLE_PAINT);
+    popup->SetSize(m_bitmap.IsOk() ? m_bitmap.GetLogicalSize() : wxSize(0, 0));
+    popup->Bind(wxEVT_PAINT, [popup, bitmap = m_bitmap](wxPaintEvent&) {
+        wxPaintDC dc(popup);
+        dc.SetBackground(*wxWHITE_BRUSH);
+        dc.Clear();
+        if (bitmap.IsOk())
+            dc.DrawBitmap(bitmap, 0, 0, true);
+    });
+    // The pointer goes on to the windows beneath, which follow the drag.
+    gtk::letPointerThrough(*popup);
+    m_popup = popup;
+    m_window = window;
+    // GTK has nothing to grab the pointer with before the window is on the display.
+    if (gtk::isMapped(*window))
+        window->CaptureMouse();
+    m_cursorSet = m_cursor.IsOk();
+    m_previousCursor = m_cursorSet ? window->GetCursor() : wxCursor();
+    if (m_cursorSet)
+        window->SetCursor(m_cursor);
 }
 
 void CWXDragImage::move(const wxPoint& point)
 {
-    m_dragImage->Move(point);
+    if (isX11Display()) {
+        m_dragImage->Move(point);
+        return;
+    }
+    if (m_popup && m_window)
+        m_popup->Move(m_window->ClientToScreen(point) - m_hotspot);
 }
 
 void CWXDragImage::show()
 {
-    m_dragImage->Show();
+    if (isX11Display()) {
+        m_dragImage->Show();
+        return;
+    }
+    if (!m_popup)
+        return;
+    if (!gtk::canPlacePopupOver(m_window)) {
+        zil::logWarning(L"The drag image cannot be placed: the dragging window is not on the display. Leaving "
+                        L"it hidden.");
+        return;
+    }
+    m_popup->Show();
+    m_popup->Raise();
 }
 
 void CWXDragImage::hide()
 {
-    m_dragImage->Hide();
+    if (isX11Display())
+        m_dragImage->Hide();
+    else if (m_popup)
+        m_popup->Hide();
 }
 
 void CWXDragImage::endDrag()
 {
-    m_dragImage->EndDrag();
+    if (isX11Display()) {
+        m_dragImage->EndDrag();
+        return;
+    }
+    if (wxWindow* popup = m_popup) {
+        m_popup = nullptr;
+        popup->Destroy();
+    }
+    if (wxWindow* window = m_window) {
+        m_window = nullptr;
+        if (window->HasCapture())
+            window->ReleaseMouse();
+        if (m_cursorSet)
+            window->SetCursor(m_previousCursor);
+        m_cursorSet = false;
+    }
 }
 
 // ---- CWindowDragImage ----

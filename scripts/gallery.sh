@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the gallery. Without a display it runs under its own Xvfb, saves a
-# screenshot of the main window and prints the screenshot's path.
+# Sets up, builds and runs the gallery on the user's display, X11 or Wayland. Without a display
+# it runs under its own Xvfb, saves a screenshot of the main window and prints its path.
 #   scripts/gallery.sh [--screenshot FILE.png]
 # The environment reaches the gallery as it is, e.g. GDK_SCALE=2 for a 200 % screen.
 set -euo pipefail
@@ -10,6 +10,14 @@ setup
 build --target zilui-gallery
 gallery="$BUILD_DIR/bin/zilui-gallery"
 
+# A Wayland session's socket: WAYLAND_DISPLAY names it in the runtime folder, or is its path.
+wayland_socket="${WAYLAND_DISPLAY:-}"
+if [ -n "$wayland_socket" ] && [ "${wayland_socket#/}" = "$wayland_socket" ]; then
+    wayland_socket="${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/$wayland_socket"
+fi
+if [ -n "${WAYLAND_DISPLAY:-}" ] && [ -S "$wayland_socket" ] && [ "${GDK_BACKEND:-wayland}" = wayland ]; then
+    exec "$gallery" "$@"
+fi
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ "$#" -eq 0 ]; then
     exec "$gallery"
 fi

@@ -16,6 +16,7 @@ packages=(
     # tests have to keep to buses of their own with it installed.
     dbus-x11
     xvfb xauth x11-utils
+    sway grim
     fonts-dejavu-core
     dpkg-dev file
     clang-14 libclang-rt-14-dev llvm-14

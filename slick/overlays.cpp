@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/slick/overlays.h>
 
+#include "../app/gtk/popupsurface.h"
 #include "controlevents.h"
 
 #include <zilui/app/windowhelpers.h>
@@ -41,11 +42,12 @@ bool CSlickOverlay::Create(wxWindow* parent, int id, const wxString& label, bool
     wxWindow* owner = useTopLevelParent ? getTopLevelParentWindow(parent) : parent;
     wxPoint pos = wxDefaultPosition;
     wxSize size = wxDefaultSize;
-    if (owner) {
+    if (owner && gtk::isMapped(*owner)) {
         const wxRect client = owner->GetClientRect();
         pos = owner->ClientToScreen(client.GetTopLeft());
         size = client.GetSize();
     }
+    gtk::makePopupSurface(*this);
     if (!CSlickOverlayIntermediate::Create(owner, id, wxEmptyString, pos, size,
                                            wxFRAME_NO_TASKBAR | wxFRAME_FLOAT_ON_PARENT | wxBORDER_NONE,
                                            wxPanelNameStr))
@@ -54,6 +56,13 @@ bool CSlickOverlay::Create(wxWindow* parent, int id, const wxString& label, bool
         m_moveConnection = connectEvent(owner, this, &CSlickOverlay::onOwnerEvent, int(wxEVT_MOVE));
         m_sizeConnection = connectEvent(owner, this, &CSlickOverlay::onOwnerEvent, int(wxEVT_SIZE));
         m_showConnection = connectEvent(owner, this, &CSlickOverlay::onOwnerEvent, int(wxEVT_SHOW));
+        const auto update = [this] { updatePosSizeAndVisibility(); };
+        m_ownerMapping = std::make_unique<gtk::CMappingWatch>(*owner, update);
+        wxWindow* top = getTopLevelParentWindow(owner);
+        if (top && top != owner) {
+            m_topLevelMoveConnection = connectEvent(top, this, &CSlickOverlay::onOwnerEvent, int(wxEVT_MOVE));
+            m_topLevelMapping = std::make_unique<gtk::CMappingWatch>(*top, update);
+        }
     }
     SetLabel(label);
     SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -68,20 +77,20 @@ void CSlickOverlay::updatePosSizeAndVisibility()
     wxWindow* owner = GetParent();
     if (!owner)
         return;
-    // Also hidden with the owner's window or notebook page. Not IsShownOnScreen(), which on
-    // GTK waits for the window manager to map a top-level window.
-    bool shown = true;
-    for (wxWindow* w = owner; w && shown; w = w->IsTopLevel() ? nullptr : w->GetParent())
-        shown = w->IsShown();
-    if (!shown)
+    // Also hidden with the owner's window or notebook page: the owner is mapped only while
+    // all of them are shown. Shown over a mapped owner only, so that a Wayland compositor
+    // never gets it as a window of its own to place anywhere.
+    const bool shown = owner->IsShown() && gtk::isMapped(*owner);
+    if (!shown) {
+        // Placed again when the owner comes back; it has no place on the display until then.
         Hide();
+        return;
+    }
     const wxRect client = owner->GetClientRect();
     SetSize(wxRect(owner->ClientToScreen(client.GetTopLeft()), client.GetSize()));
+    Show();
     // Kept above the owner also where no window manager keeps transient windows on top.
-    if (shown) {
-        Show();
-        Raise();
-    }
+    Raise();
 }
 
 void CSlickOverlay::onOwnerEvent(wxEvent& event)
@@ -100,11 +109,14 @@ void CSlickOverlay::onDestroy(wxWindowDestroyEvent& event)
 
 void CSlickOverlay::dropConnections()
 {
-    for (zil::P<IEventConnection>* connection : {&m_moveConnection, &m_sizeConnection, &m_showConnection}) {
+    for (zil::P<IEventConnection>* connection :
+         {&m_moveConnection, &m_sizeConnection, &m_showConnection, &m_topLevelMoveConnection}) {
         if (*connection)
             (*connection)->disconnect();
         *connection = nullptr;
     }
+    m_ownerMapping.reset();
+    m_topLevelMapping.reset();
 }
 
 // ---- CSlickNonOverlay

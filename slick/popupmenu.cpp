@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/slick/popupmenu.h>
 
+#include "../app/gtk/popupsurface.h"
+
+#include <zilui/app/screen.h>
+
 #include <zilui/app/strings.h>
 #include <zilui/graphics/gradients.h>
 #include <zilui/graphics/resourcemanager.h>
@@ -108,6 +112,11 @@ bool CSlickPopupMenu::getWindowsAnimateWindowFlags(Anim anim, bool hiding, int& 
 void CSlickPopupMenu::show(Anim anim)
 {
     finishAnimation();
+    if (!IsShown() && !gtk::canPlacePopupOver(GetParent())) {
+        zil::logWarning(L"The popup menu cannot be placed: its parent window is not on the display. Leaving the "
+                        L"menu hidden.");
+        return;
+    }
     for (CSlickButton* entry : m_entries)
         entry->Enable();
     // A menu nobody sized gets the size of its entries.
@@ -183,7 +192,12 @@ void CSlickPopupMenu::onAutoHideCheckTimer(wxTimerEvent&)
 {
     if (!m_autoHideActive || !IsShown())
         return;
-    const wxPoint mouse = wxGetMousePosition();
+    // A pointer the display server does not report is over none of our windows.
+    wxPoint mouse;
+    if (!getPointerPosition(mouse)) {
+        hide(m_autoHideAnim);
+        return;
+    }
     // While sliding, the popup's own rectangle is only part of where it is going.
     const wxRect own = isAnimating() ? m_finalRect : GetScreenRect();
     if (own.Contains(mouse))

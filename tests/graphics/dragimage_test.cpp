@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "controls/inputframe.h"
+#include "app/apptestutil.h"
 #include "graphics/graphicstestutil.h"
 #include "support/guitest.h"
 #include "zil/temp_folder.h"
 
+#include <zilui/app/screen.h>
 #include <zilui/graphics/dragimage.h>
 
 #include <zil/error.h>
@@ -12,6 +14,9 @@
 
 #include <wx/frame.h>
 #include <wx/panel.h>
+#include <wx/weakref.h>
+
+#include <gtk/gtk.h>
 
 #include <dlfcn.h>
 
@@ -128,4 +133,60 @@ TEST(DragImage, EndingADragGivesBackCursorAndCapture)
     EXPECT_EQ(last.get(), nullptr);
     EXPECT_FALSE(nest.grandchild->HasCapture());
     EXPECT_FALSE(nest.grandchild->GetCursor().IsOk()); // it had no cursor of its own
+}
+
+// Where no program may draw over the screen (Wayland), the picture is a popup that the
+// compositor places over the dragging window and that follows the pointer: it shows in the
+// window's picture where the hotspot puts it, and is gone with the drag.
+TEST(DragImage, ToolkitImageFollowsThePointerWhereTheScreenCannotBeDrawnOn)
+{
+    if (isX11Display())
+        GTEST_SKIP() << "X11 keeps the toolkit's drag image, drawn over the screen";
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "drag", wxPoint(40, 40), wxSize(300, 200));
+    auto* panel = new wxPanel(frame, wxID_ANY, wxPoint(20, 10), wxSize(240, 160));
+    panel->SetBackgroundColour(*wxWHITE);
+    const auto mapped = [](wxWindow* w) { return gtk_widget_get_mapped(static_cast<GtkWidget*>(w->GetHandle())); };
+    const wxColour blue(0, 0, 200);
+    wxImage picture(20, 10);
+    picture.SetRGB(wxRect(0, 0, 20, 10), blue.Red(), blue.Green(), blue.Blue());
+    zil::P<CWXDragImage> drag(new CWXDragImage(wxBitmap(picture), wxNullCursor));
+
+    // Before the window is on the display there is nowhere to show it.
+    drag->beginDrag(wxPoint(5, 5), panel, panel);
+    drag->show();
+    ASSERT_NE(drag->getPopup(), nullptr);
+    EXPECT_FALSE(drag->getPopup()->IsShown());
+    drag->endDrag();
+
+    frame->Show();
+    runLoopUntil([&] { return mapped(frame); }, 5000);
+    drag->beginDrag(wxPoint(5, 5), panel, panel);
+    wxWeakRef<wxWindow> popup(drag->getPopup());
+    for (const wxPoint& point : {wxPoint(40, 30), wxPoint(200, 140)}) {
+        SCOPED_TRACE(point.x);
+        drag->move(point);
+        drag->show();
+        EXPECT_TRUE(runLoopUntil([&] { return mapped(popup); }, 5000));
+        EXPECT_EQ(popup->GetScreenRect(), wxRect(panel->ClientToScreen(point - wxPoint(5, 5)), wxSize(20, 10)));
+        // The picture's corner sits at point - hotspot in the panel, in the frame's picture.
+        const wxPoint corner = panel->GetPosition() + point - wxPoint(5, 5);
+        bool shown = false;
+        runLoopUntil([&] {
+            const wxImage shot = renderWindow(*frame);
+            const double s = frame->GetContentScaleFactor();
+            shown = shot.IsOk() && pixelAt(shot, wxRound((corner.x + 1) * s), wxRound((corner.y + 1) * s)) == blue &&
+                    pixelAt(shot, wxRound((corner.x + 18) * s), wxRound((corner.y + 8) * s)) == blue &&
+                    pixelAt(shot, wxRound((corner.x - 2) * s), wxRound((corner.y - 2) * s)) != blue;
+            return shown;
+        }, 5000);
+        EXPECT_TRUE(shown);
+    }
+    drag->hide();
+    EXPECT_FALSE(popup->IsShown());
+    drag->endDrag();
+    EXPECT_EQ(drag->getPopup(), nullptr);
+    EXPECT_FALSE(panel->HasCapture());
+    EXPECT_TRUE(runLoopUntil([&] { return !popup; }, 5000));
+    frame->Destroy();
+    processPendingEvents();
 }

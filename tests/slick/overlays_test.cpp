@@ -2,12 +2,15 @@
 #include "slick/slicktestutil.h"
 #include "zil/temp_folder.h"
 
+#include <zilui/app/screen.h>
+#include <zilui/graphics/gradients.h>
 #include <zilui/graphics/resourcemanager.h>
 #include <zilui/slick/overlays.h>
 #include <zilui/slick/popupmenu.h>
 
 #include <gtest/gtest.h>
 
+#include <wx/notebook.h>
 #include <wx/weakref.h>
 
 #include <gtk/gtk.h>
@@ -30,7 +33,152 @@ struct CCountingAction : CAction {
     std::function<void()> reaction;
 };
 
+const wxColour kPanel(200, 30, 30);
+const wxColour kBorder(0, 160, 0);
+const wxColour kMenu(30, 30, 210);
+
+// A frame of its own with a plain panel in it, destroyed with the test.
+struct COwnFrame {
+    explicit COwnFrame(bool show = true)
+        : frame(new wxFrame(nullptr, wxID_ANY, "own", wxPoint(60, 80), wxSize(320, 240))),
+          panel(new CGradientPanel(frame, wxID_ANY, wxPoint(30, 20), wxSize(200, 120)))
+    {
+        panel->setGradient(new CLinearGradient(kPanel, kPanel));
+        if (show) {
+            frame->Show();
+            runLoopUntil([&] { return isMappedOnDisplay(frame); }, 5000);
+        }
+    }
+    ~COwnFrame()
+    {
+        frame->Destroy();
+        processPendingEvents();
+    }
+    static bool isMappedOnDisplay(wxWindow* window)
+    {
+        return gtk_widget_get_mapped(static_cast<GtkWidget*>(window->GetHandle()));
+    }
+    wxFrame* frame;
+    CGradientPanel* panel;
+};
+
+// See-through inside, a 4-pixel border round it.
+zil::P<CSlickOverlaySkin> borderSkin()
+{
+    zil::P<CSlickOverlaySkin> skin(new CSlickOverlaySkin());
+    skin->setBorderType(CSlickOverlaySkin::BorderFlat);
+    skin->setBorderWidths(zil::CMargins(4, 4, 4, 4));
+    skin->setBorderColor(kBorder);
+    skin->getStateSkin(CSlickOverlay::Normal).setSeeThrough(true);
+    return skin;
+}
+
+wxRect clientOnDisplay(wxWindow* window)
+{
+    return wxRect(window->ClientToScreen(wxPoint(0, 0)), window->GetClientSize());
+}
+
+// The colour of `window`'s picture at `point` of `frame`'s client area, at physical resolution.
+wxColour pictureAt(const wxImage& picture, wxWindow* frame, const wxPoint& point)
+{
+    const double scale = frame->GetContentScaleFactor();
+    return pixelAt(picture, wxRound(point.x * scale), wxRound(point.y * scale));
+}
+
+// Reads the frame's picture until `check` accepts it: GTK draws overlays and popups at its
+// next frame after they are shown.
+bool pictureShows(wxWindow* frame, const std::function<bool(const wxImage&)>& check)
+{
+    bool shown = false;
+    runLoopUntil([&] {
+        const wxImage picture = renderWindow(*frame);
+        shown = picture.IsOk() && check(picture);
+        return shown;
+    }, 5000);
+    return shown;
+}
+
 } // namespace
+
+// Whatever the display: a see-through overlay over a panel inside a frame lies exactly over
+// the panel, shows the panel beneath its border, follows the panel, and goes and comes back
+// with the frame (which sends the panel no event of its own).
+TEST(SlickOverlay, LiesOverItsOwnerAndHidesWithItsFrame)
+{
+    COwnFrame own;
+    wxWeakRef<CSlickOverlay> overlay(new CSlickOverlay(own.panel, wxID_ANY, "", false));
+    overlay->setSkin(borderSkin().get());
+    const auto inPlace = [&] { return overlay->IsShown() && overlay->GetScreenRect() == clientOnDisplay(own.panel); };
+    const auto looksRight = [&](const wxImage& picture) {
+        const wxPoint at = own.panel->GetPosition();
+        const wxSize size = own.panel->GetSize();
+        return isNear(pictureAt(picture, own.frame, at + wxPoint(1, 1)), kBorder) &&
+               isNear(pictureAt(picture, own.frame, at + wxPoint(size.x - 2, size.y - 2)), kBorder) &&
+               isNear(pictureAt(picture, own.frame, at + wxPoint(size.x / 2, size.y / 2)), kPanel) &&
+               (at.x < 2 || at.y < 2 || !isNear(pictureAt(picture, own.frame, at - wxPoint(2, 2)), kBorder));
+    };
+    ASSERT_TRUE(runLoopUntil(inPlace, 5000)) << overlay->GetScreenRect().x << "," << overlay->GetScreenRect().y;
+    EXPECT_TRUE(pictureShows(own.frame, looksRight));
+    const auto onScreen = [&](bool shown) {
+        // What the X server shows: the overlay's border over the panel, or nothing of it.
+        return screenShows(own.panel, [&](const wxImage& shot) {
+            return isNear(pixelAt(shot, 1, 1), kBorder) == shown;
+        });
+    };
+    if (isX11Display()) {
+        EXPECT_TRUE(onScreen(true));
+    }
+
+    const wxRect moves[] = {{50, 40, 150, 90}, {0, 0, 320, 240}, {10, 100, 60, 30}};
+    for (const wxRect& rect : moves) {
+        SCOPED_TRACE(rect.x);
+        own.panel->SetSize(rect);
+        EXPECT_TRUE(runLoopUntil(inPlace, 5000));
+        EXPECT_TRUE(pictureShows(own.frame, looksRight));
+    }
+
+    for (int round = 0; round < 2; ++round) {
+        own.frame->Hide();
+        EXPECT_TRUE(runLoopUntil([&] { return !overlay->IsShown(); }, 5000));
+        EXPECT_FALSE(COwnFrame::isMappedOnDisplay(overlay));
+        if (isX11Display()) {
+            EXPECT_TRUE(onScreen(false));
+        }
+        own.frame->Show();
+        EXPECT_TRUE(runLoopUntil(inPlace, 5000));
+        EXPECT_TRUE(pictureShows(own.frame, looksRight));
+        if (isX11Display()) {
+            EXPECT_TRUE(onScreen(true));
+        }
+    }
+}
+
+// An owner that is not on the display (its frame never shown, a notebook page behind another)
+// keeps the overlay hidden: a Wayland compositor would place it anywhere on the screen.
+TEST(SlickOverlay, StaysHiddenWhileItsOwnerIsNotOnTheDisplay)
+{
+    COwnFrame own(false);
+    auto* notebook = new wxNotebook(own.frame, wxID_ANY, wxPoint(0, 0), wxSize(300, 200));
+    auto* first = new wxPanel(notebook);
+    auto* second = new wxPanel(notebook);
+    notebook->AddPage(first, "first", true);
+    notebook->AddPage(second, "second");
+    wxWeakRef<CSlickOverlay> onPanel(new CSlickOverlay(own.panel, wxID_ANY, "", false));
+    wxWeakRef<CSlickOverlay> onPage(new CSlickOverlay(second, wxID_ANY, "", false));
+    processPendingEvents();
+    EXPECT_FALSE(onPanel->IsShown());
+    EXPECT_FALSE(COwnFrame::isMappedOnDisplay(onPanel));
+
+    own.frame->Show();
+    EXPECT_TRUE(runLoopUntil([&] { return onPanel->IsShown() && COwnFrame::isMappedOnDisplay(onPanel); }, 5000));
+    processPendingEvents();
+    EXPECT_FALSE(onPage->IsShown());
+    notebook->SetSelection(1);
+    EXPECT_TRUE(runLoopUntil([&] { return onPage->IsShown(); }, 5000));
+    EXPECT_EQ(onPage->GetScreenRect(), clientOnDisplay(second));
+    notebook->SetSelection(0);
+    EXPECT_TRUE(runLoopUntil([&] { return !onPage->IsShown(); }, 5000));
+}
 
 TEST(SlickOverlay, FollowsItsOwnerAndGoesWithIt)
 {
@@ -137,6 +285,10 @@ TEST(SlickPopupMenu, ShowsHidesSlidesAndNotifies)
     menu->hide(CSlickPopupMenu::AnimNone);
     menu->SetSize(final);
 
+    if (!isX11Display()) {
+        menu->Destroy();
+        GTEST_SKIP() << "the pointer is moved through XTest";
+    }
     // A click on a shown entry is a button event; leaving the menu hides it.
     menu->show(CSlickPopupMenu::AnimNone);
     moveMouseTo(entry, wxPoint(10, 5));
@@ -171,5 +323,86 @@ TEST(SlickPopupMenu, ShowsHidesSlidesAndNotifies)
     menu->show(CSlickPopupMenu::AnimNone);
     menu->activateAutoHide(CSlickPopupMenu::AnimNone, {}, {holder.panel->GetScreenRect()});
     EXPECT_TRUE(stillShownAfterThreeChecks());
+    menu->Destroy();
+}
+
+// Whatever the display: a menu opened under a button slides in and ends right under it, in
+// the window's picture too, and is gone from there once hidden.
+TEST(SlickPopupMenu, SlidesInToItsAnchor)
+{
+    COwnFrame own;
+    auto* anchor = new wxPanel(own.panel, wxID_ANY, wxPoint(20, 10), wxSize(80, 24));
+    auto* menu = new CSlickPopupMenu(own.frame, L"missing", zil::CMargins(6, 6, 6, 6), buttonSkin(kMenu).get());
+    menu->getContentParent()->setGradient(new CLinearGradient(kMenu, kMenu));
+    menu->addEntry(L"Open", 1);
+    const wxRect expected(anchor->ClientToScreen(wxPoint(0, anchor->GetSize().y)), wxSize(120, 70));
+    // Where the menu lies in the frame's client area.
+    const wxRect inFrame(expected.GetTopLeft() - own.frame->ClientToScreen(wxPoint(0, 0)), expected.GetSize());
+    const auto menuShown = [&](const wxImage& picture) {
+        return isNear(pictureAt(picture, own.frame, inFrame.GetTopLeft() + wxPoint(1, 1)), kMenu) &&
+               isNear(pictureAt(picture, own.frame, inFrame.GetBottomRight() - wxPoint(1, 1)), kMenu) &&
+               !isNear(pictureAt(picture, own.frame, inFrame.GetBottomRight() + wxPoint(3, 3)), kMenu) &&
+               !isNear(pictureAt(picture, own.frame, inFrame.GetTopLeft() - wxPoint(0, 3)), kMenu);
+    };
+    for (auto anim : {CSlickPopupMenu::AnimTopToBottom, CSlickPopupMenu::AnimRightToLeft}) {
+        SCOPED_TRACE(anim);
+        menu->SetSize(expected);
+        menu->show(anim);
+        EXPECT_TRUE(runLoopUntil([&] { return !menu->isAnimating(); }, 5000));
+        EXPECT_EQ(menu->GetScreenRect(), expected);
+        EXPECT_TRUE(pictureShows(own.frame, menuShown));
+        if (isX11Display()) {
+            EXPECT_TRUE(screenShows(anchor, [&](const wxImage&) {
+                const wxImage shot = readScreen(expected);
+                return shot.IsOk() && isNear(pixelAt(shot, 1, 1), kMenu) &&
+                       isNear(pixelAt(shot, shot.GetWidth() - 2, shot.GetHeight() - 2), kMenu);
+            }));
+        }
+        menu->hide(anim);
+        EXPECT_TRUE(runLoopUntil([&] { return !menu->isAnimating(); }, 5000));
+        EXPECT_FALSE(menu->IsShown());
+        EXPECT_TRUE(pictureShows(own.frame, [&](const wxImage& picture) { return !menuShown(picture); }));
+    }
+    menu->Destroy();
+}
+
+// Under Wayland a popup needs its parent on the display; without it, the menu stays hidden
+// and says so, instead of becoming a window the compositor puts anywhere.
+TEST(SlickPopupMenu, StaysHiddenWithoutAParentOnTheDisplay)
+{
+    if (isX11Display())
+        GTEST_SKIP() << "an X server places a popup at screen coordinates whatever its parent";
+    COwnFrame own(false);
+    auto* menu = new CSlickPopupMenu(own.frame, L"missing", {}, buttonSkin().get());
+    CSlickButton* entry = menu->addEntry(L"Open", 1);
+    menu->SetSize(wxSize(80, 40));
+    CGlobalLogCapture log;
+    menu->show(CSlickPopupMenu::AnimTopToBottom);
+    EXPECT_FALSE(menu->IsShown());
+    EXPECT_FALSE(entry->IsEnabled());
+    EXPECT_NE(log.text().find("not on the display"), std::string::npos) << log.text();
+    own.frame->Show();
+    runLoopUntil([&] { return COwnFrame::isMappedOnDisplay(own.frame); }, 5000);
+    menu->show(CSlickPopupMenu::AnimNone);
+    EXPECT_TRUE(menu->IsShown());
+    menu->Destroy();
+}
+
+// Where the display server does not say where the pointer is (Wayland, the pointer over none of
+// the program's windows), auto-hide counts it as outside, also of the safe areas: a stale
+// position would keep the menu open for good.
+TEST(SlickPopupMenu, AutoHideTakesAnUnreportedPointerAsOutside)
+{
+    wxPoint pointer;
+    if (getPointerPosition(pointer))
+        GTEST_SKIP() << "the display server reports the pointer at " << pointer.x << "," << pointer.y;
+    COwnFrame own;
+    auto* menu = new CSlickPopupMenu(own.frame, L"missing", {}, buttonSkin().get());
+    menu->addEntry(L"Open", 1);
+    menu->SetSize(wxRect(own.frame->ClientToScreen(wxPoint(10, 10)), wxSize(80, 40)));
+    menu->show(CSlickPopupMenu::AnimNone);
+    ASSERT_TRUE(menu->IsShown());
+    menu->activateAutoHide(CSlickPopupMenu::AnimNone, {own.frame}, {wxRect(-100000, -100000, 200000, 200000)});
+    EXPECT_TRUE(runLoopUntil([&] { return !menu->IsShown(); }, 5000));
     menu->Destroy();
 }

@@ -22,6 +22,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+// Real input goes through XTest and the display's pixels are read with XGetImage: X11 only.
+#define ZILUI_SKIP_UNLESS_X11(what)                                                                \
+    do {                                                                                           \
+        if (!zilui::isX11Display()) {                                                              \
+            GTEST_SKIP() << what << " needs an X server";                                          \
+        }                                                                                          \
+    } while (false)
+
 namespace zilui::test {
 
 // A panel in the shared frame for the controls of one test; they go with it.

@@ -30,7 +30,10 @@ public:
     virtual void endDrag() = 0;
 };
 
-// The toolkit's own drag image, drawn over the screen.
+// The toolkit's own drag image, drawn over the screen on X11. Where no program may draw over
+// the screen (Wayland), the picture is a popup over the window's top-level window instead,
+// which the compositor places relative to it and which lets the pointer through; it shows
+// only while that window is on the display.
 class CWXDragImage : public zil::CBase, public virtual IDragImage {
 public:
     CWXDragImage(const wxBitmap& bitmap, const wxCursor& cursor);
@@ -42,8 +45,19 @@ public:
     void hide() override;
     void endDrag() override;
 
+    // The popup that shows the picture while a drag runs where the screen cannot be drawn on;
+    // null on X11 and while no drag runs.
+    wxWindow* getPopup() const { return m_popup; }
+
 private:
     std::unique_ptr<wxGenericDragImage> m_dragImage;
+    wxBitmap m_bitmap;
+    wxCursor m_cursor;
+    wxPoint m_hotspot;
+    wxWeakRef<wxWindow> m_window;
+    wxWeakRef<wxWindow> m_popup;
+    wxCursor m_previousCursor;
+    bool m_cursorSet = false;
 };
 
 // A borderless child panel of the container that is moved with the mouse; unlike drawing over

@@ -8,11 +8,22 @@
 
 #include <zil/object.h>
 
+#include <memory>
+
 namespace zilui {
+
+namespace gtk {
+class CMappingWatch;
+}
 
 // A borderless top-level frame that lies exactly over its owner's client area and follows the
 // owner's moves, size changes, showing and hiding, so that a skin with see-through parts can
 // cover a whole window. Never in the taskbar. It goes with its owner.
+//
+// The display server places it relative to the owner's top-level window (a popup with that
+// window as transient parent: on Wayland a sub-surface of it), so it stays over the owner on
+// X11 and on Wayland. It is shown only while the owner is on the display: hidden with the owner
+// or any of its ancestors (a notebook page too), back when they are shown again.
 class CSlickOverlay : public TSlickControlBase<CSlickOverlayIntermediate, CSlickOverlaySkin> {
 public:
     using Base = TSlickControlBase<CSlickOverlayIntermediate, CSlickOverlaySkin>;
@@ -27,7 +38,9 @@ public:
     State getState() const override { return Normal; }
     State getBitmapState() const override { return Normal; }
 
-    // Over the owner's client area in screen coordinates, shown when the owner is.
+    // Over the owner's client area in screen coordinates, shown when the owner is on the
+    // display. Called by itself on the owner's moves, size changes, showing and hiding and on
+    // moves of its top-level window; a client calls it after moving an ancestor in between.
     void updatePosSizeAndVisibility();
 
 private:
@@ -38,6 +51,11 @@ private:
     zil::P<IEventConnection> m_moveConnection;
     zil::P<IEventConnection> m_sizeConnection;
     zil::P<IEventConnection> m_showConnection;
+    // Moves of the owner's top-level window, when the owner is a window inside it.
+    zil::P<IEventConnection> m_topLevelMoveConnection;
+    std::unique_ptr<gtk::CMappingWatch> m_ownerMapping;
+    // On X11 the top-level window is mapped after its children and would cover the overlay.
+    std::unique_ptr<gtk::CMappingWatch> m_topLevelMapping;
 
     wxDECLARE_DYNAMIC_CLASS(CSlickOverlay);
     wxDECLARE_EVENT_TABLE();

@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: MIT
+#include "popupsurface.h"
+
+#include <zilui/app/screen.h>
+
+#include <wx/toplevel.h>
+#include <wx/window.h>
+
+#include <gtk/gtk.h>
+
+namespace zilui::gtk {
+
+void makePopupSurface(wxTopLevelWindow& window)
+{
+    // wxTopLevelWindow::Create keeps a widget made beforehand and takes no reference of its
+    // own to it then, but drops one when the window is destroyed: this reference is that one.
+    window.m_widget = gtk_window_new(GTK_WINDOW_POPUP);
+    g_object_ref(window.m_widget);
+}
+
+void letPointerThrough(wxWindow& window)
+{
+    if (!window.m_widget)
+        return;
+    cairo_region_t* none = cairo_region_create();
+    gtk_widget_input_shape_combine_region(window.m_widget, none);
+    cairo_region_destroy(none);
+}
+
+bool isMapped(const wxWindow& window)
+{
+    if (!window.m_widget || !gtk_widget_get_mapped(window.m_widget))
+        return false;
+    // GTK maps a top-level window's children before the window itself, and an X server
+    // maps it only when it says so (a map event): a popup shown earlier would find no parent
+    // on Wayland and lie under the window on X11.
+    GdkWindow* top = gtk_widget_get_window(gtk_widget_get_toplevel(window.m_widget));
+    return top && gdk_window_is_visible(top);
+}
+
+bool canPlacePopupOver(const wxWindow* parent)
+{
+    if (isX11Display())
+        return true;
+    const wxWindow* top = parent ? wxGetTopLevelParent(const_cast<wxWindow*>(parent)) : nullptr;
+    return top && isMapped(*top);
+}
+
+namespace {
+
+void onMappingChanged(GtkWidget*, gpointer data)
+{
+    (*static_cast<std::function<void()>*>(data))();
+}
+
+gboolean onMapEvent(GtkWidget* widget, GdkEvent*, gpointer data)
+{
+    onMappingChanged(widget, data);
+    return FALSE;
+}
+
+} // namespace
+
+CMappingWatch::CMappingWatch(wxWindow& window, std::function<void()> changed) : m_changed(std::move(changed))
+{
+    if (!window.m_widget)
+        return;
+    m_widget = g_object_ref(window.m_widget);
+    // After GTK's own handlers, so that the widget's new state can be read.
+    m_mapHandler = g_signal_connect_after(window.m_widget, "map", G_CALLBACK(onMappingChanged), &m_changed);
+    m_unmapHandler = g_signal_connect_after(window.m_widget, "unmap", G_CALLBACK(onMappingChanged), &m_changed);
+    m_mapEventHandler = g_signal_connect_after(window.m_widget, "map-event", G_CALLBACK(onMapEvent), &m_changed);
+}
+
+CMappingWatch::~CMappingWatch()
+{
+    if (!m_widget)
+        return;
+    g_signal_handler_disconnect(m_widget, m_mapHandler);
+    g_signal_handler_disconnect(m_widget, m_unmapHandler);
+    g_signal_handler_disconnect(m_widget, m_mapEventHandler);
+    g_object_unref(m_widget);
+}
+
+} // namespace zilui::gtk
