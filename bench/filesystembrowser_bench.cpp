@@ -179,10 +179,13 @@ public:
         const int count = folder.getName() == L"big" ? m_count : 1;
         for (int i = 0; i < count; ++i) {
             const zil::String name = L"file" + zil::toString(static_cast<int64_t>(i)) + L".txt";
-            out.push_back({name, folder.join(name), false, i});
+            out.push_back({name, folder.join(name), EntryType::file, i});
         }
     }
-    EntryInfo getEntryInfo(const zil::CURI& uri) override { return {uri.getName(), uri, false, 1000}; }
+    EntryInfo getEntryInfo(const zil::CURI& uri) override
+    {
+        return {uri.getName(), uri, EntryType::file, 1000};
+    }
     bool isFolder(const zil::CURI&) override { return true; }
     int m_count = 0;
 };

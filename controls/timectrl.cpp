@@ -15,17 +15,6 @@ namespace {
 
 const wxString kEmptyTime = wxS("00:00");
 
-// Floor division and modulo, so that negative values wrap backwards into the range.
-int floorDiv(int value, int range)
-{
-    return value >= 0 ? value / range : -((-value + range - 1) / range);
-}
-
-int floorMod(int value, int range)
-{
-    return value - floorDiv(value, range) * range;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -65,10 +54,12 @@ int CTimeTextCtrl::SField::fixValue(int value) const
     return std::clamp(value, min, max);
 }
 
+// C++'s remainder keeps the sign, so a negative value clamps to min rather than wrapping
+// back from max: -1 minutes is 00:00, not 23:59.
 int CTimeTextCtrl::SField::setValueWithModuloRange(int value)
 {
-    setValue(min + floorMod(value - min, getRange()));
-    return floorDiv(value - min, getRange());
+    setValue(value % getRange());
+    return value / getRange();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -96,10 +87,7 @@ int CTimeTextCtrl::getTimeValue() const
 
 void CTimeTextCtrl::setTimeValue(int timeValue)
 {
-    const int day = m_hours.getRange() * m_minutes.getRange();
-    timeValue = floorMod(timeValue, day);
-    m_minutes.setValue(timeValue % m_minutes.getRange());
-    m_hours.setValue(timeValue / m_minutes.getRange());
+    m_hours.setValueWithModuloRange(m_minutes.setValueWithModuloRange(timeValue));
 }
 
 CTimeTextCtrl::SField* CTimeTextCtrl::updateCurrentField()

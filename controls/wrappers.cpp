@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/controls/wrappers.h"
 
+#include "gtk/nativeradio.h"
+
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CCheckBox, wxCheckBox);
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CRadioButton, wxRadioButton);
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CListBox, wxListBox);
@@ -28,10 +30,14 @@ void CRadioButton::bindEvents()
 
 void CRadioButton::SetValue(bool value)
 {
-    m_value = value;
+    // The base compares with GetValue(), which answers from m_value: it must still hold the
+    // old value, or selecting would stop there. Deselecting is left to us entirely.
     wxRadioButton::SetValue(value);
+    m_value = value;
     if (value)
         clearGroupValues();
+    else
+        clearNativeRadioSelection(*this);
     Refresh();
 }
 

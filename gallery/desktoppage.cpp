@@ -85,8 +85,10 @@ public:
 
         m_showIcon = new wxCheckBox(this, wxID_ANY, toWX(ZILUI_TR("Show an icon in the notification area")));
         sizer->Add(m_showIcon, 0, wxLEFT | wxRIGHT | wxTOP, 8);
-        auto* notifyButton = new wxButton(this, wxID_ANY, toWX(ZILUI_TR("Show a notification")));
-        sizer->Add(notifyButton, 0, wxALL, 8);
+        // A notification goes with the icon: none while it is hidden.
+        m_notify = new wxButton(this, wxID_ANY, toWX(ZILUI_TR("Show a notification")));
+        m_notify->Disable();
+        sizer->Add(m_notify, 0, wxALL, 8);
 
         auto* progressRow = new wxBoxSizer(wxHORIZONTAL);
         progressRow->Add(new wxStaticText(this, wxID_ANY, toWX(ZILUI_TR("Taskbar progress:"))), 0,
@@ -114,7 +116,7 @@ public:
         m_icon->Bind(
             wxEVT_MENU, [this](wxCommandEvent&) { showIcon(false); }, CGalleryTrayIcon::kHideID);
         m_showIcon->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) { showIcon(e.IsChecked()); });
-        notifyButton->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { notify(); });
+        m_notify->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { notify(); });
         m_progress->Bind(wxEVT_SLIDER, [this](wxCommandEvent&) {
             report(taskBar() && m_icon->setTaskBarProgress(m_progress->GetValue() / 100.0));
         });
@@ -138,6 +140,7 @@ private:
     {
         m_showIcon->SetValue(show);
         const bool ok = show ? m_icon->show() : m_icon->hide();
+        m_notify->Enable(m_icon->isVisible());
         const zil::String protocol = m_icon->getBackend()->getIconProtocol();
         if (show && ok)
             m_status->SetLabel(fill(ZILUI_TR("The icon is shown as %PROTOCOL%."), L"%PROTOCOL%", protocol));
@@ -172,6 +175,7 @@ private:
 
     zil::P<CGalleryTrayIcon> m_icon;
     wxCheckBox* m_showIcon;
+    wxButton* m_notify;
     wxSlider* m_progress;
     wxChoice* m_state;
     wxCheckBox* m_badge;

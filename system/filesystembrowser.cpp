@@ -181,14 +181,20 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
                 const zil::IFileSystem::EntryInfo info = m_fileSystem->getEntryInfo(child);
                 zil::P<CItem> item(new CItem);
                 item->uri = child;
-                item->type = info.isFolder ? typeFolder : typeFile;
+                item->type = static_cast<int>(info.type);
                 if (item->type == typeFile)
                     item->size = info.size;
                 auto [it, added] = result.items.emplace(entry.name, item);
                 if (!added)
                     continue; // a file system that lists a name twice
-                order.emplace_back(zil::String(entry.name).Lower(), item.get());
                 result.cacheEntries.emplace(child.normalize().toString(), item);
+                // A device, FIFO or socket has nothing to open or show a size for.
+                if (item->type != typeFile && item->type != typeFolder) {
+                    zil::logInfo(L"CFileSystemBrowserControl: '" + child.toString() +
+                                 L"' is neither a folder nor a file. Not listing it.");
+                    continue;
+                }
+                order.emplace_back(zil::String(entry.name).Lower(), item.get());
             } catch (const std::exception& e) {
                 zil::logError(e, L"Error initializing item from '" +
                                      (child.isEmpty() ? m_folder.toString() + L"/" + entry.name : child.toString()) +

@@ -85,11 +85,14 @@ bool CTaskBarIcon::update(bool withNotification)
     }
     record.toolTip = cut(m_toolTip, kMaxToolTipLength);
 
-    // The desktop's notifications do not hang off the icon, so they go out whether or not
-    // the icon is shown; the result is theirs.
+    // A notification belongs to the icon, as a balloon does: a hidden icon shows none, and
+    // one that cannot be shown carries none.
     if (withNotification) {
-        if (m_visible && m_added)
-            m_backend->modifyIcon(record);
+        if (!m_visible)
+            return false;
+        if (!(m_added ? m_backend->modifyIcon(record) : m_backend->addIcon(record)))
+            return false;
+        m_added = true;
         INotificationAreaBackend::NotificationRecord notification;
         notification.title = cut(m_notificationTitle, kMaxNotificationTitleLength);
         notification.text = cut(m_notificationText, kMaxNotificationTextLength);

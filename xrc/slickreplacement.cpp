@@ -43,14 +43,34 @@ bool CSlickInsteadOfNormalResourceHandler::CanHandle(wxXmlNode* node)
            (cls == wxS("wxRadioButton") && m_radioButtonSkin);
 }
 
-// The instance XRC made for a "wx..." subclass is a plain control that was never created;
-// it makes way for the skinned one.
+// XRC makes a throw-away instance of the class a node names as its "subclass"; one of another
+// class was passed in by the caller (LoadObject and the like). A caller's object of the very
+// class the node names cannot be told from XRC's and goes the same way.
+bool CSlickInsteadOfNormalResourceHandler::madeBySubclassing(const wxObject* instance) const
+{
+    const wxString subclass = m_node->GetAttribute(wxS("subclass"));
+    const wxClassInfo* info = instance->GetClassInfo();
+    return !subclass.empty() && !(m_resource->GetFlags() & wxXRC_NO_SUBCLASSING) && info &&
+           subclass == info->GetClassName();
+}
+
+// XRC's subclass instance is a plain control that was never created; it makes way for the
+// skinned one. A caller's object stays the caller's: it is left alone, and the caller is
+// told through XRC's error report that a new control took its place.
 template <class T>
 T* CSlickInsteadOfNormalResourceHandler::create()
 {
     T* control = dynamic_cast<T*>(m_instance);
     if (!control) {
-        delete m_instance;
+        if (m_instance && madeBySubclassing(m_instance)) {
+            delete m_instance;
+        } else if (m_instance) {
+            const wxClassInfo* info = m_instance->GetClassInfo();
+            ReportError(wxString::Format(
+                wxS("the instance supplied is a %s, not a %s; leaving it to its owner and "
+                    "creating a new one"),
+                info ? info->GetClassName() : wxS("wxObject"), wxCLASSINFO(T)->GetClassName()));
+        }
         m_instance = nullptr;
         control = new T();
     }

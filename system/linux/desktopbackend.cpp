@@ -983,7 +983,7 @@ bool CDesktopBackend::setThumbnailToolTip(wxWindow*, const zil::String& text)
     logOnce("thumbnail",
             L"Task switchers here show no tooltip of their own for a window; the text is not shown. "
             L"Ignoring.");
-    return false;
+    return true;
 }
 
 } // namespace

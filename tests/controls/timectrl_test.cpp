@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 namespace zilui::test {
@@ -14,7 +15,8 @@ TEST(TimeCtrl, ValuesWrapIntoOneDay)
 {
     CTimeCtrl* control = new CTimeCtrl(&sharedFrame(), wxID_ANY, 0);
     const struct { int value; const char* text; int stored; } cases[] = {
-        {1439, "23:59", 1439}, {1440, "00:00", 0}, {61, "01:01", 61}, {-1, "23:59", 1439}, {3000, "02:00", 120}};
+        {1439, "23:59", 1439}, {1440, "00:00", 0}, {61, "01:01", 61},    {3000, "02:00", 120},
+        {-1, "00:00", 0},      {-61, "00:00", 0},  {-1441, "00:00", 0}, {INT_MIN, "00:00", 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         control->setTimeValue(c.value);
@@ -22,7 +24,8 @@ TEST(TimeCtrl, ValuesWrapIntoOneDay)
         EXPECT_EQ(control->getTimeValue(), c.stored);
     }
     CTimeTextCtrl::SField minutes{3, 5, 0, 59, control->getTextCtrl()};
-    EXPECT_TRUE(minutes.setValueWithModuloRange(-1) == -1 && minutes.getValue() == 59); // carry
+    EXPECT_TRUE(minutes.setValueWithModuloRange(125) == 2 && minutes.getValue() == 5); // carry
+    EXPECT_TRUE(minutes.setValueWithModuloRange(-1) == 0 && minutes.getValue() == 0);
     control->Destroy();
 }
 

@@ -7,6 +7,8 @@
 
 #include <wx/dcmemory.h>
 
+#include <gtk/gtk.h>
+
 namespace zilui::test {
 namespace {
 
@@ -78,15 +80,45 @@ TEST(Wrappers, RadioButtonValueFollowsItsGroup)
     CControlsInputFrame holder;
     auto* a = new CRadioButton(holder.panel, wxID_ANY, "a", wxPoint(10, 10), wxDefaultSize, wxRB_GROUP);
     auto* b = new CRadioButton(holder.panel, wxID_ANY, "b", wxPoint(10, 40));
-    EXPECT_TRUE(a->GetValue() && !b->GetValue());
-    b->SetValue(true);
-    EXPECT_TRUE(!a->GetValue() && b->GetValue());
+    auto* single = new CRadioButton(holder.panel, wxID_ANY, "s", wxPoint(10, 70), wxDefaultSize, wxRB_SINGLE);
+    int events = 0;
+    holder.panel->Bind(wxEVT_RADIOBUTTON, [&](wxCommandEvent&) { ++events; });
+    // What the wrapper stores and what GTK shows must agree after every call; a deselected
+    // button leaves its group with none selected, as on Windows. GTK starts each group,
+    // the single button's too, with its first button selected.
+    const auto shown = [](CRadioButton* r) {
+        return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(r->GetHandle())) != FALSE;
+    };
+    const struct {
+        CRadioButton* button;
+        bool value;
+        bool a, b, single;
+    } steps[] = {{nullptr, false, true, false, true}, {b, true, false, true, true},
+                 {b, false, false, false, true},      {single, false, false, false, false},
+                 {a, false, false, false, false},     {a, true, true, false, false},
+                 {single, true, true, false, true},   {single, false, true, false, false},
+                 {a, false, false, false, false}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message()
+                     << (step.button ? step.button->GetLabel() : "start") << " " << step.value);
+        if (step.button)
+            step.button->SetValue(step.value);
+        EXPECT_EQ(a->GetValue(), step.a);
+        EXPECT_EQ(b->GetValue(), step.b);
+        EXPECT_EQ(single->GetValue(), step.single);
+        EXPECT_EQ(shown(a), step.a);
+        EXPECT_EQ(shown(b), step.b);
+        EXPECT_EQ(shown(single), step.single);
+    }
+    processPendingEvents();
+    EXPECT_EQ(events, 0);
     ASSERT_TRUE(runLoopUntil([&] { return a->IsShownOnScreen(); }, 5000));
     wxUIActionSimulator sim;
     sim.MouseMove(a->ClientToScreen(wxPoint(8, a->GetSize().y / 2)));
     processPendingEvents();
     sim.MouseClick();
     EXPECT_TRUE(runLoopUntil([&] { return a->GetValue(); }, 3000));
+    EXPECT_TRUE(shown(a));
     EXPECT_FALSE(b->GetValue());
 }
 

@@ -12,6 +12,15 @@
 #include <gtest/gtest.h>
 #include <wx/listctrl.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -62,7 +71,7 @@ public:
             m_finished.insert(index);
         }
         for (const auto& [name, isFolder] : entries) {
-            out.push_back({name, folder.join(name), isFolder, 0});
+            out.push_back({name, folder.join(name), isFolder ? EntryType::folder : EntryType::file, 0});
             if (folder.getName() == L"denied")
                 throw zil::CIOError(L"Permission denied", L"test", zil::CIOError::codeCannotOpen);
         }
@@ -75,7 +84,7 @@ public:
         const auto& folder = m_folders[uri.getParent().getPath()];
         const auto found = folder.find(uri.getName());
         const bool isFolder = found != folder.end() && found->second;
-        return {uri.getName(), uri, isFolder, isFolder ? 0 : 2048};
+        return {uri.getName(), uri, isFolder ? EntryType::folder : EntryType::file, isFolder ? 0 : 2048};
     }
     bool isFolder(const zil::CURI& uri) override { return m_folders.count(uri.getPath()) > 0; }
 
@@ -183,6 +192,43 @@ TEST_F(FileSystemBrowser, ListingsThatFailShowWhatCouldBeRead)
     runLoopUntil([&] { return shows("Zeta"); });
     EXPECT_EQ(control->getList()->GetItemText(2, 1), "2.9 KiB");
     EXPECT_EQ(control->getList()->GetItemText(0, 1), "");
+}
+
+// A folder in /dev or /run holds devices, FIFOs and sockets beside its files: only folders
+// and files get rows, and each of the others is named in the log once.
+TEST_F(FileSystemBrowser, SpecialFilesAndDanglingLinksAreLoggedNotListed)
+{
+    zil::test::CTempFolder disk;
+    ::mkdir(disk.api(L"dir").c_str(), 0755);
+    disk.writeFile(L"file", "12");
+    ASSERT_EQ(::mkfifo(disk.api(L"fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("nowhere", disk.api(L"dead").c_str()), 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = disk.api(L"sock");
+    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+    socketPath.copy(address.sun_path, socketPath.size());
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ::close(socket);
+    std::vector<const wchar_t*> special = {L"fifo", L"sock", L"dead"};
+    if (::mknod(disk.api(L"null").c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0)
+        special.push_back(L"null");
+    else
+        std::cerr << "no device node: mknod needs CAP_MKNOD (" << std::strerror(errno) << ")\n";
+
+    control->init(zil::CLocalFileSystem::get().get(), disk.path().str(), disk.path().str());
+    ASSERT_TRUE(runLoopUntil([&] { return !shows("Loading. Please wait..."); }, 10000));
+    EXPECT_EQ(rows(), (std::vector<wxString>{"dir", "file"}));
+    const std::string logged = log.text();
+    for (const wchar_t* name : special) {
+        SCOPED_TRACE(zil::String(name).toUTF8());
+        const std::string uri = "'" + zil::CURI::fromPath(disk / name).toString().toUTF8() + "'";
+        size_t count = 0;
+        for (size_t at = logged.find(uri); at != std::string::npos; at = logged.find(uri, at + 1))
+            ++count;
+        EXPECT_EQ(count, 1u) << logged;
+    }
 }
 
 // A load that finishes after the user went elsewhere fills the cache only; coming back needs

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <wx/dirdlg.h>
+#include <wx/msgdlg.h>
 
 using namespace zilui;
 
@@ -67,7 +68,74 @@ TEST(FolderSelector, ChoosingCancellingAndPreSelecting)
     EXPECT_FALSE(selector.doModal(nullptr));
     EXPECT_EQ(selector.getFolderPath(), folder / L"gone");
     EXPECT_EQ(shownTitle, "Pick the output folder"); // opened all the same
-    EXPECT_NE(log.text().find("Error getting IShellItem for pre-selected folder. Not pre-selecting anything.\npath: " +
+    EXPECT_NE(log.text().find("The pre-selected folder does not exist. Not pre-selecting anything.\npath: " +
                               (folder / L"gone").str().toUTF8()),
               std::string::npos);
+    // The log speaks of what runs here, not of another platform's dialogs.
+    for (const char* foreign : {"IShellItem", "IFileOpenDialog", "SHBrowseForFolder", "item ID list"})
+        EXPECT_EQ(log.text().find(foreign), std::string::npos) << foreign;
+}
+
+// Not expanded, the chooser shows the parent with the folder selected; expanded, the folder's
+// own contents. OK at once chooses the pre-selected folder both ways.
+TEST(FolderSelector, ExpandingThePreSelectedFolderOrOnlySelectingIt)
+{
+    zil::test::CTempFolder folder;
+    ::mkdir(folder.api(L"pick").c_str(), 0755);
+    const wxString pick = toWX((folder / L"pick").str());
+    wxString shownFolder, selected;
+    test::CShowModalHook hook([&](ShowModalEvent& event) {
+        auto* dialog = dynamic_cast<wxDirDialog*>(event.dialog);
+        ASSERT_TRUE(dialog);
+        const bool ready = test::runLoopUntil([&] { return chooserFolder(*dialog, false) == pick; }, 5000);
+        shownFolder = chooserFolder(*dialog, true);
+        selected = chooserFolder(*dialog, false);
+        // Accepting a chooser that reports no folder would trip wxWidgets' own assertion.
+        if (ready)
+            dialog->GTKOnAccept();
+        event.result = ready ? wxID_OK : wxID_CANCEL;
+    });
+    const struct {
+        bool expand;
+        wxString shown;
+    } cases[] = {{true, pick}, {false, toWX(folder.path().str())}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expand);
+        CFolderSelector selector(L"", folder / L"pick", c.expand);
+        EXPECT_TRUE(selector.doModal(&test::sharedFrame()));
+        EXPECT_EQ(shownFolder, c.shown);
+        EXPECT_EQ(selected, pick);
+        EXPECT_EQ(selector.getFolderPath(), folder / L"pick");
+    }
+}
+
+// OK that brings no path (GTK gives none for a place without a local path): the user is
+// told, nothing is chosen. The hook answers OK without accepting a folder in the chooser,
+// which leaves the dialog's path empty as such a place does.
+TEST(FolderSelector, OkWithoutAPathShowsAnErrorBox)
+{
+    test::CGlobalLogCapture log;
+    wxString boxTitle, boxText;
+    long boxStyle = 0;
+    int dirDialogs = 0;
+    test::CShowModalHook hook([&](ShowModalEvent& event) {
+        if (auto* box = dynamic_cast<wxMessageDialog*>(event.dialog)) {
+            boxTitle = box->GetTitle(), boxText = box->GetMessage(), boxStyle = box->GetMessageDialogStyle();
+            event.result = wxID_OK;
+            return;
+        }
+        ASSERT_TRUE(dynamic_cast<wxDirDialog*>(event.dialog));
+        ++dirDialogs;
+        event.result = wxID_OK;
+    });
+    CFolderSelector selector(L"");
+    EXPECT_FALSE(selector.doModal(&test::sharedFrame()));
+    EXPECT_EQ(dirDialogs, 1);
+    EXPECT_TRUE(selector.getFolderPath().isEmpty());
+    EXPECT_EQ(boxTitle, "Error");
+    EXPECT_EQ(boxText, "The chosen location is not a folder on this computer.");
+    EXPECT_TRUE(boxStyle & wxICON_ERROR);
+    EXPECT_NE(
+        log.text().find("Error retrieving result path from the folder chooser. Showing error message box."),
+        std::string::npos);
 }

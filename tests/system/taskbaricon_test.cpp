@@ -289,6 +289,7 @@ TEST_F(TaskBarIconTest, ShowRegistersOnceUpdatesServesTheMenuAndHideUnregisters)
 {
     const zil::String tip(200, L'x');
     EXPECT_FALSE(m_icon->setIconAndToolTipText(makeIcon(*wxRED), tip)); // hidden: nothing to call
+    EXPECT_FALSE(m_icon->hide());
     ASSERT_TRUE(m_icon->show());
     EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"StatusNotifierItem");
     EXPECT_TRUE(m_icon->setIconAndToolTipText(wxIcon(), tip + L"y"));
@@ -362,10 +363,14 @@ TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
 
 TEST_F(TaskBarIconTest, NotificationIsCutAndItsClickIsEventSix)
 {
-    // No icon shown: notifications do not need one.
+    // A hidden icon shows no notification; the server sees only the one sent after show().
+    EXPECT_FALSE(m_icon->showNotification(L"hidden", L"not shown", NIIF_INFO, 0));
+    m_icon->setIconAndToolTipText(makeIcon(*wxBLUE), L"tip");
+    ASSERT_TRUE(m_icon->show());
     // The server reads markup, so the '&' that ends the cut text must arrive escaped.
     ASSERT_TRUE(m_icon->showNotification(
         zil::String(100, L't'), zil::String(254, L'b') + L"&" + zil::String(45, L'c'), NIIF_WARNING, 4000));
+    ASSERT_TRUE(runLoopUntil([&] { return !m_desktop->locked(m_desktop->notifications).empty(); }, 5000));
     const auto shown = m_desktop->locked(m_desktop->notifications);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].title, std::string(63, 't'));
@@ -400,8 +405,9 @@ TEST_F(TaskBarIconTest, ProgressReachesTheLauncherAndTheBadgeTheWindowIcons)
     EXPECT_EQ(updates[0], std::make_pair(0.5, true));
     EXPECT_EQ(updates[1].second, false);
 
+    // The text has nowhere to go here; the badge is what the result reports.
     wxIcon red = makeIcon(*wxRED);
-    ASSERT_TRUE(m_icon->setTaskBarButtonImageAndToolTipText(&red, L""));
+    ASSERT_TRUE(m_icon->setTaskBarButtonImageAndToolTipText(&red, L"3 files left"));
     wxBitmap badged;
     badged.CopyFromIcon(frame.GetIcons().GetIconByIndex(0));
     const wxImage image = badged.ConvertToImage();
@@ -427,7 +433,13 @@ TEST_F(TaskBarIconTest, WithoutWatcherTheTrayIsUsedAndTheIconFollowsWatchersAndT
         EXPECT_TRUE(runLoopUntil([&] { return m_icon->getBackend()->getIconProtocol() == protocol; }, 5000));
     }
     EXPECT_EQ(m_desktop->locked(m_desktop->items).size(), 1u);
+    // Held as a client holds it: the icon goes with the last reference, not the first.
+    zil::P<CTaskBarIcon> held(m_icon.get());
+    EXPECT_EQ(held->getRefCount(), 2);
     m_icon = nullptr;
+    EXPECT_EQ(held->getRefCount(), 1);
+    EXPECT_TRUE(held->isVisible());
+    held = nullptr;
     EXPECT_TRUE(runLoopUntil([&] { return m_desktop->locked(m_desktop->items).empty(); }, 5000));
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "app/apptestutil.h"
 #include "xrc/xrctestutil.h"
 
 #include <zilui/controls/wrappers.h>
@@ -6,6 +7,9 @@
 #include <zilui/xrc/slickreplacement.h>
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
+
+#include <memory>
 
 // An application's own button class, as XRC files name them in "subclass".
 class CTestAppButton : public wxButton {
@@ -54,6 +58,36 @@ TEST_F(SlickReplacement, OnlyKindsWithASkinAndWxSubclassesAreReplaced)
     EXPECT_TRUE(find<CSlickCheckBox>("check")->getSkin() == checkSkin && find<CSlickCheckBox>("check")->GetValue());
     // "value" is not read
     EXPECT_TRUE(find<CSlickRadioButton>("second")->getSkin() == radioSkin && !find<CSlickRadioButton>("second")->GetValue());
+}
+
+// A caller's object handed to LoadObject that is not a skinned button is the caller's: the
+// skinned button takes its place in the window, the object lives on, and XRC says why.
+TEST_F(SlickReplacement, CallersObjectOfAnotherClassStaysAlive)
+{
+    struct COwnedBox : wxCheckBox {
+        bool* gone;
+        explicit COwnedBox(bool* flag) : gone(flag) {}
+        ~COwnedBox() override { *gone = true; }
+    };
+    load(panelXrc(
+        "",
+        R"(<object class="wxButton" name="top"/><object class="wxButton" subclass="wxButton" name="topsub"/>)"));
+    ASSERT_NE(panel, nullptr);
+    for (const char* name : {"top", "topsub"}) {
+        SCOPED_TRACE(name);
+        bool gone = false;
+        auto owned = std::make_unique<COwnedBox>(&gone);
+        CRecordingLog log;
+        EXPECT_TRUE(resources.LoadObject(owned.get(), panel, name, "wxButton"));
+        EXPECT_FALSE(gone);
+        EXPECT_TRUE(find<CSlickButton>(name));
+        ASSERT_EQ(log.messages.size(), 1u);
+        EXPECT_NE(log.messages[0].find("the instance supplied is a wxCheckBox, not a zilui::CSlickButton"),
+                  wxString::npos)
+            << log.messages[0];
+        owned.reset();
+        EXPECT_TRUE(gone);
+    }
 }
 
 } // namespace

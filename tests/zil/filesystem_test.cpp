@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using zil::CLocalFileSystem;
@@ -24,27 +25,37 @@ TEST(LocalFileSystem, ListsFoldersFirstInCaseBlindOrderAndFailsNamingTheEntry)
     tmp.writeFile(L"A.txt", "");
     tmp.writeFile(L"aa", "1");
     ASSERT_EQ(::symlink("beta", tmp.api(L"Zlink").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", tmp.api(L"dead").c_str()), 0);
+    ASSERT_EQ(::mkfifo(tmp.api(L"fifo").c_str(), 0600), 0);
 
+    using Type = IFileSystem::EntryType;
     const auto fs = CLocalFileSystem::get();
     const CURI folder = CURI::fromPath(tmp.path());
     zil::TArray<IFileSystem::EntryInfo> entries;
-    entries.push_back({L"kept", CURI(), false, 0}); // listing appends
+    entries.push_back({L"kept", CURI(), Type::file, 0}); // listing appends
     fs->listFolder(folder, entries);
+    // A FIFO or a link that leads nowhere is neither file nor folder, and has no size.
     const struct {
         const wchar_t* name;
-        bool folder;
+        Type type;
         int64_t size;
-    } expected[] = {{L"kept", false, 0},  {L"Alpha", true, 0}, {L"beta", true, 0},  {L"Zlink", true, 0},
-                    {L"A.txt", false, 0}, {L"aa", false, 1},   {L"b.txt", false, 3}};
+    } expected[] = {{L"kept", Type::file, 0},    {L"Alpha", Type::folder, 0}, {L"beta", Type::folder, 0},
+                    {L"Zlink", Type::folder, 0}, {L"A.txt", Type::file, 0},   {L"aa", Type::file, 1},
+                    {L"b.txt", Type::file, 3},   {L"dead", Type::other, 0},   {L"fifo", Type::other, 0}};
     ASSERT_EQ(entries.size(), std::size(expected));
     for (size_t i = 1; i < entries.size(); ++i) {
         SCOPED_TRACE(String(expected[i].name).toUTF8());
         EXPECT_EQ(entries[i].name, String(expected[i].name));
-        EXPECT_EQ(entries[i].isFolder, expected[i].folder);
+        EXPECT_EQ(entries[i].type, expected[i].type);
         EXPECT_EQ(entries[i].size, expected[i].size);
         EXPECT_EQ(entries[i].uri, folder.join(expected[i].name));
+        if (entries[i].name == L"dead") {
+            EXPECT_THROW(fs->getEntryInfo(entries[i].uri), zil::CIOError);
+            continue;
+        }
+        EXPECT_EQ(fs->getEntryInfo(entries[i].uri).type, entries[i].type);
         EXPECT_EQ(fs->getEntryInfo(entries[i].uri).size, entries[i].size);
-        EXPECT_EQ(fs->isFolder(entries[i].uri), expected[i].folder);
+        EXPECT_EQ(fs->isFolder(entries[i].uri), expected[i].type == Type::folder);
     }
 
     const CURI missing = CURI::fromPath(tmp / L"no such folder");

@@ -44,9 +44,9 @@ void CLocalFileSystem::listFolder(const CURI& folder, TArray<EntryInfo>& out)
             EntryInfo info;
             info.name = it.getName();
             info.uri = folder.join(info.name);
-            info.isFolder = it.isFolder();
+            info.type = it.isFolder() ? EntryType::folder : it.isFile() ? EntryType::file : EntryType::other;
             info.size = std::max<int64_t>(it.getSize(), 0);
-            (info.isFolder ? folders : others).push_back(std::move(info));
+            (info.isFolder() ? folders : others).push_back(std::move(info));
         }
     } catch (const CError& e) {
         rethrowWithURI(e, L"Cannot list folder '" + path.str() + L"': " + e.getMessage(), path, folder);
@@ -79,7 +79,9 @@ IFileSystem::EntryInfo CLocalFileSystem::getEntryInfo(const CURI& uri)
     EntryInfo info;
     info.name = uri.getName();
     info.uri = uri;
-    info.isFolder = S_ISDIR(st.st_mode);
+    info.type = S_ISDIR(st.st_mode)   ? EntryType::folder
+                : S_ISREG(st.st_mode) ? EntryType::file
+                                      : EntryType::other;
     info.size = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
     return info;
 }

@@ -52,7 +52,8 @@ public:
         void fix() { setValue(getValue()); }
         int fixValue(int value) const;
         int getRange() const { return max - min + 1; }
-        // Sets value mod range and returns value div range (the carry into the next field).
+        // Sets value mod range and returns value div range (the carry into the next field),
+        // with C++'s integer division: a negative value sets min.
         int setValueWithModuloRange(int value);
         bool isInField(int pos) const { return start <= pos && pos <= end; }
         bool isBeforeField(int pos) const { return pos < start; }
@@ -62,7 +63,7 @@ public:
     CTimeTextCtrl(wxWindow* parent, int timeValue, int eventId);
 
     int getTimeValue() const;
-    // Minutes since midnight; any value is taken modulo a day.
+    // Minutes since midnight; a later value is taken modulo a day, a negative one is 00:00.
     void setTimeValue(int timeValue);
     void incCurrentField();
     void decCurrentField();

@@ -34,7 +34,8 @@ class CFileSystemBrowserList;
 // arrive after the control is gone, are dropped.
 class CFileSystemBrowserControl : public wxPanel {
 public:
-    enum ItemType { typeFile = 1, typeFolder = 2 };
+    // typeOther: a device, FIFO or socket; kept among the sub-items, never listed.
+    enum ItemType { typeOther = 0, typeFile = 1, typeFolder = 2 };
 
     class CItem : public zil::CBase {
     public:
@@ -44,8 +45,9 @@ public:
         zil::TMap<zil::String, zil::P<CItem>> subItems; // by entry name
         bool loaded = false;
         int64_t loadId = -1; // -1: no load pending
-        // subItems as the list shows them (folders, then files, case-blind by name); kept by
-        // the control together with subItems, so a rebuild needs no sorting.
+        // The folders and files of subItems as the list shows them (folders, then files,
+        // case-blind by name); kept by the control together with subItems, so a rebuild
+        // needs no sorting.
         zil::TArray<zil::P<CItem>> listOrder;
     };
 

@@ -101,6 +101,8 @@ public:
     virtual bool initTaskBar(wxWindow* window) = 0;
     // `overlay` null removes the overlay.
     virtual bool setOverlayIcon(wxWindow* window, const wxIcon* overlay, const zil::String& description) = 0;
+    // A desktop without thumbnail tooltips drops the text and returns true: the badge the
+    // same call sets is what counts.
     virtual bool setThumbnailToolTip(wxWindow* window, const zil::String& text) = 0;
     virtual bool setProgressState(wxWindow* window, TaskBarProgressState state) = 0;
     virtual bool setProgressValue(wxWindow* window, unsigned long long completed,
@@ -116,7 +118,9 @@ zil::P<INotificationAreaBackend>
 createDesktopNotificationAreaBackend(const zil::String& desktopFileId = zil::String());
 
 // An icon in the notification area with a tooltip and a context menu, notifications, and
-// the decorations of the application's taskbar entry. GUI thread only.
+// the decorations of the application's taskbar entry. GUI thread only. Counted (a zil::CBase
+// through TEventConnectorMixin): hold it in a zil::P<CTaskBarIcon>; the last reference
+// removes the icon.
 class CTaskBarIcon : public wxEvtHandler,
                      public TEventConnectorMixin,
                      private INotificationAreaBackend::IListener {
@@ -133,6 +137,10 @@ public:
     CTaskBarIcon(const CTaskBarIcon&) = delete;
     CTaskBarIcon& operator=(const CTaskBarIcon&) = delete;
 
+    // show, hide and setIconAndToolTipText return true when the notification area took the
+    // change, false when it refused it or nothing had to be called: while the icon is hidden,
+    // setIconAndToolTipText only stores the icon and tooltip for the next show(), and hide()
+    // has nothing to remove.
     bool show();
     bool hide();
     bool isVisible() const { return m_visible; }
@@ -140,12 +148,14 @@ public:
     wxIcon getIcon() const { return m_icon; }
     zil::String getToolTipText() const { return m_toolTip; }
 
-    // Works whether or not the icon is shown. A click on it arrives as TaskBarBalloonClicked.
+    // Shown with the icon only: false, and nothing shown, while the icon is hidden. A click on
+    // the notification arrives as TaskBarBalloonClicked.
     bool showNotification(const zil::String& title, const zil::String& text, NotifyIcon icon, int timeoutMs);
 
     virtual bool initWindowsTaskBarFeatures(wxWindow* window);
     bool areWindowsTaskBarFeaturesActivated() const { return m_taskBarReady && m_taskBarWindow; }
-    // `overlay` null or not valid removes the badge.
+    // `overlay` null or not valid removes the badge. True when the badge was set or removed;
+    // a thumbnail tooltip `text` is shown only where the desktop has one.
     bool setTaskBarButtonImageAndToolTipText(wxIcon* overlay, const zil::String& text);
     bool setTaskBarProgressState(TaskBarProgressState state);
     // `fraction` in 0..1.

@@ -30,6 +30,7 @@ public:
 
 private:
     bool subclassAllows(const wxXmlNode* node) const;
+    bool madeBySubclassing(const wxObject* instance) const;
     template <class T>
     T* create();
 

@@ -14,12 +14,17 @@ namespace zil {
 // from several threads at once.
 class IFileSystem : public virtual IBase {
 public:
+    // Devices, FIFOs, sockets and links that lead nowhere are `other`.
+    enum class EntryType { other = 0, file = 1, folder = 2 };
+
     struct EntryInfo {
         String name;
         CURI uri;
-        bool isFolder = false;
-        // Bytes of a file; 0 for folders
+        EntryType type = EntryType::other;
+        // Bytes of a file; 0 for everything else
         int64_t size = 0;
+
+        bool isFolder() const { return type == EntryType::folder; }
     };
 
     // Appends the entries of `folder` to `out`: folders first, then everything else, each
