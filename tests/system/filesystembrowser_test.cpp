@@ -34,7 +34,7 @@ using Control = CFileSystemBrowserControl;
 // Folders in memory whose listings wait for the test: each listFolder call takes its
 // contents when called and returns once released, so the test decides the order in which
 // loads finish. A folder named "denied" fails after listing one entry; an entry named "bad"
-// has no information.
+// is listed with an unknown kind and has no information.
 class CGatedFileSystem : public zil::CBase, public zil::IFileSystem {
 public:
     void setFolder(const zil::String& folder, std::map<zil::String, bool> entries)
@@ -71,7 +71,11 @@ public:
             m_finished.insert(index);
         }
         for (const auto& [name, isFolder] : entries) {
-            out.push_back({name, folder.join(name), isFolder ? EntryType::folder : EntryType::file, 0});
+            // The listing cannot tell what "bad" is: the browser must ask, and fail.
+            const EntryType type = name == L"bad" ? EntryType::other
+                                   : isFolder     ? EntryType::folder
+                                                  : EntryType::file;
+            out.push_back({name, folder.join(name), type, type == EntryType::file ? 2048 : 0});
             if (folder.getName() == L"denied")
                 throw zil::CIOError(L"Permission denied", L"test", zil::CIOError::codeCannotOpen);
         }
