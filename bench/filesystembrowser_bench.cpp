@@ -21,6 +21,12 @@
 #include <wx/timer.h>
 
 #include <chrono>
+#include <cstdio>
+#include <dirent.h>
+#include <malloc.h>
+#include <map>
+#include <thread>
+#include <vector>
 #include <cstdlib>
 #include <fcntl.h>
 #include <ftw.h>
@@ -34,27 +40,37 @@ using Clock = std::chrono::steady_clock;
 using Control = zilui::CFileSystemBrowserControl;
 constexpr int kFiles = 100000;
 
-// Made once per run in /tmp and removed at exit.
+// A folder of `count` empty files, made once per run in /tmp and removed at exit.
+const std::string& folderOf(int count)
+{
+    static std::map<int, std::string> made;
+    std::string& path = made[count];
+    if (!path.empty())
+        return path;
+    std::string pattern = "/tmp/zilui-bench-files-XXXXXX";
+    if (!::mkdtemp(&pattern[0]))
+        return path;
+    for (int i = 0; i < count; ++i) {
+        const std::string file = pattern + "/file" + std::to_string(i) + ".txt";
+        const int fd = ::open(file.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    if (made.size() == 1)
+        std::atexit([] {
+            for (const auto& [n, folder] : made)
+                if (!folder.empty())
+                    ::nftw(
+                        folder.c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p), 0; },
+                        16, FTW_DEPTH | FTW_PHYS);
+        });
+    path = pattern;
+    return path;
+}
+
 const std::string& bigFolder()
 {
-    static const std::string path = [] {
-        std::string pattern = "/tmp/zilui-bench-files-XXXXXX";
-        if (!::mkdtemp(&pattern[0]))
-            return std::string();
-        for (int i = 0; i < kFiles; ++i) {
-            const std::string file = pattern + "/file" + std::to_string(i) + ".txt";
-            const int fd = ::open(file.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-            if (fd >= 0)
-                ::close(fd);
-        }
-        std::atexit([] {
-            ::nftw(
-                bigFolder().c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p), 0; },
-                16, FTW_DEPTH | FTW_PHYS);
-        });
-        return pattern;
-    }();
-    return path;
+    return folderOf(kFiles);
 }
 
 // wxWidgets and the XRC handlers of a CAppBase program, which read the browser's bitmaps.
@@ -247,5 +263,161 @@ void BM_BrowserRebuild(benchmark::State& state)
                    {"Browser rebuild 1000 rows", [&](int64_t n) { few.run(n); }}, 10.0);
 }
 BENCHMARK(BM_BrowserRebuild)->Iterations(1);
+
+} // namespace
+
+namespace {
+
+// Resident bytes after handing freed heap back, so that what the worker threads' arenas
+// still hold free does not count.
+double residentBytes()
+{
+    ::malloc_trim(0);
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return double(resident) * double(::sysconf(_SC_PAGESIZE));
+}
+
+// What a plain program does to show a folder: one thread reads the names and stats each entry.
+size_t plainReadAndStat(const std::string& folder)
+{
+    std::vector<std::pair<std::string, off_t>> entries;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat st;
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) == 0)
+            entries.emplace_back(entry->d_name, st.st_size);
+    }
+    ::closedir(dir);
+    return entries.size();
+}
+
+// Waits in the event loop until `done`.
+template <class Done>
+void runUntil(Done done)
+{
+    if (done())
+        return;
+    wxGUIEventLoop loop;
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (done())
+            loop.Exit();
+    });
+    timer.Start(1);
+    loop.Run();
+}
+
+// From a refresh to every row of the folder in the list and the first page painted, against
+// a plain thread reading and stating the same folder; both on the wall clock, since the
+// browser's work is split between its worker and the GUI thread.
+void listingAgainstPlainThread(benchmark::State& state, int count)
+{
+    if (!ensureBrowserApp() || folderOf(count).empty()) {
+        state.SkipWithError("wxWidgets could not be started or the folder not made");
+        return;
+    }
+    const std::string& path = folderOf(count);
+    const zil::CURI folder = zil::CURI::fromPath(zil::Path(path));
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(600, 400));
+    auto* control = new Control();
+    control->Create(frame);
+    frame->Show();
+    control->init(zil::CLocalFileSystem::get().get(), folder, folder);
+    runUntil([&] { return control->getRowItems().size() == size_t(count); });
+    const auto browser = [&](int64_t n) {
+        while (n-- > 0) {
+            control->refreshActiveFolder();
+            runUntil([&] { return control->getRowItems().size() == size_t(count); });
+            control->getList()->Update();
+        }
+    };
+    const auto plain = [&](int64_t n) {
+        while (n-- > 0) {
+            size_t read = 0;
+            std::thread([&] { read = plainReadAndStat(path); }).join();
+            benchmark::DoNotOptimize(read);
+        }
+    };
+    bench::compare(state, {"Browser lists " + std::to_string(count) + " entries", browser},
+                   {"Plain thread readdir + stat", plain}, 2.0, bench::Clock::wall, 7);
+    frame->Destroy();
+    wxTheApp->ProcessPendingEvents();
+}
+
+void BM_BrowserListing20000VsPlainThread(benchmark::State& state)
+{
+    listingAgainstPlainThread(state, 20000);
+}
+BENCHMARK(BM_BrowserListing20000VsPlainThread)->Iterations(1);
+
+void BM_BrowserListing100000VsPlainThread(benchmark::State& state)
+{
+    listingAgainstPlainThread(state, 100000);
+}
+BENCHMARK(BM_BrowserListing100000VsPlainThread)->Iterations(1);
+
+// A million entries: listed, shown, scrolled to the end and back, refreshed (sorted again),
+// left for another folder and the control destroyed. The GUI thread's longest busy stretch
+// (its own CPU time) must stay within 50 ms; the heap it takes per entry is printed.
+void BM_BrowserMillionEntriesLongestBusy(benchmark::State& state)
+{
+    constexpr int kMillion = 1000000;
+    if (!ensureBrowserApp() || folderOf(kMillion).empty() || folderOf(1).empty()) {
+        state.SkipWithError("wxWidgets could not be started or the folder not made");
+        return;
+    }
+    const zil::CURI folder = zil::CURI::fromPath(zil::Path(folderOf(kMillion)));
+    const zil::CURI other = zil::CURI::fromPath(zil::Path(folderOf(1)));
+    constexpr double kGoalMs = 50;
+    for (auto _ : state) {
+        auto* frame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(600, 400));
+        auto* control = new Control();
+        control->Create(frame);
+        frame->Show();
+        wxTheApp->ProcessPendingEvents();
+        const double residentBefore = residentBytes();
+        double heapPerEntry = 0;
+        Busy worst;
+        const auto keep = [&worst](const Busy& busy) {
+            worst.cpuMs = std::max(worst.cpuMs, busy.cpuMs);
+            worst.wallMs = std::max(worst.wallMs, busy.wallMs);
+        };
+        const auto loaded = [&] { return control->getRowItems().size() == size_t(kMillion); };
+        keep(longestBusy([&] { control->init(zil::CLocalFileSystem::get().get(), folder, folder); }, loaded));
+        heapPerEntry = (residentBytes() - residentBefore) / kMillion;
+        int step = 0;
+        keep(longestBusy(
+            [&] {},
+            [&] {
+                // one scroll per turn of the loop, so that each is measured on its own
+                wxListView* list = control->getList();
+                switch (step++) {
+                case 0: list->EnsureVisible(kMillion - 1); list->Update(); return false;
+                case 1: list->EnsureVisible(kMillion / 2); list->Update(); return false;
+                case 2: list->EnsureVisible(0); list->Update(); return false;
+                default: return true;
+                }
+            }));
+        keep(longestBusy([&] { control->refreshActiveFolder(); }, loaded));
+        keep(longestBusy([&] { control->setActiveFolder(other); },
+                         [&] { return control->getRowItems().size() == 1; }));
+        keep(longestBusy([&] { delete frame; }, [] { return true; }));
+        state.SetIterationTime(worst.cpuMs / 1000.0);
+        state.counters["busy_cpu_ms"] = worst.cpuMs;
+        state.counters["busy_wall_ms"] = worst.wallMs;
+        state.counters["memory_bytes_per_entry"] = heapPerEntry;
+        std::printf("Browser 1,000,000 entries: longest GUI-thread busy slice %.1f ms CPU (%.1f ms wall), goal "
+                    "<= %.0f ms%s; memory %.0f bytes per entry (resident)\n",
+                    worst.cpuMs, worst.wallMs, kGoalMs, worst.cpuMs <= kGoalMs ? "" : " MISSED", heapPerEntry);
+    }
+}
+BENCHMARK(BM_BrowserMillionEntriesLongestBusy)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

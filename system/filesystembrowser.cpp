@@ -17,8 +17,11 @@
 #include <wx/xrc/xmlres.h>
 
 #include <algorithm>
+#include <memory>
 #include <cmath>
-#include <unordered_map>
+#include <zil/thread.h>
+
+#include <utility>
 
 namespace zilui {
 
@@ -96,6 +99,48 @@ namespace {
 
 const zil::TArray<zil::P<CFileSystemBrowserControl::CItem>> kNoRows;
 
+// Freeing a million rows takes longer than the GUI thread may be busy in one go: what is
+// big goes to a thread of its own to die there.
+class CDisposalThread : public zil::CThread {
+public:
+    explicit CDisposalThread(std::shared_ptr<void> what) : m_what(std::move(what)) { setName(L"zilui-fsdispose"); }
+
+protected:
+    void run() override { m_what.reset(); }
+
+private:
+    std::shared_ptr<void> m_what;
+};
+
+constexpr size_t kDisposeInline = 4096; // rows; fewer are freed where they are
+
+void dispose(std::shared_ptr<void> what, size_t rows)
+{
+    if (rows < kDisposeInline)
+        return;
+    try {
+        zil::P<CDisposalThread> thread(new CDisposalThread(std::move(what)));
+        thread->start();
+        thread->detach();
+    } catch (const zil::CError& e) {
+        zil::logError(e, L"CFileSystemBrowserControl: Cannot free rows on a thread. Freeing them here.");
+    }
+}
+
+// Empties the contents of `item`, freeing them elsewhere when big.
+void disposeContents(CFileSystemBrowserControl::CItem& item)
+{
+    struct Contents {
+        zil::TMap<zil::String, zil::P<CFileSystemBrowserControl::CItem>> subItems;
+        zil::TArray<zil::P<CFileSystemBrowserControl::CItem>> listOrder;
+    };
+    const size_t rows = std::max(item.subItems.size(), item.listOrder.size());
+    auto contents = std::make_shared<Contents>(Contents{std::move(item.subItems), std::move(item.listOrder)});
+    item.subItems.clear();
+    item.listOrder.clear();
+    dispose(std::move(contents), rows);
+}
+
 // The library ships the browser's bitmaps in its own XRC file; a program that loaded its own
 // (with the same names) keeps those.
 wxBitmap loadBrowserBitmap(const char* name)
@@ -113,18 +158,6 @@ wxBitmap loadBrowserBitmap(const char* name)
         }
     }
     return resources->LoadBitmap(name);
-}
-
-// Folders before files, then case-blind by name; the exact name breaks ties, so that "A" and
-// "a", which can live side by side here, both keep a row.
-bool listsBefore(const std::pair<zil::String, CFileSystemBrowserControl::CItem*>& a,
-                 const std::pair<zil::String, CFileSystemBrowserControl::CItem*>& b)
-{
-    if (a.second->type != b.second->type)
-        return a.second->type == CFileSystemBrowserControl::typeFolder;
-    if (a.first != b.first)
-        return a.first < b.first;
-    return a.second->uri.getName() < b.second->uri.getName();
 }
 
 } // namespace
@@ -168,43 +201,75 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
         try {
             m_fileSystem->listFolder(m_folder, entries);
         } catch (const std::exception& e) {
+            // What was read before the failure is still shown.
             zil::logError(e, L"CFileSystemBrowserControl: Error loading the contents of '" + m_folder.toString() +
                                  L"'. Ignoring.");
         }
-        // The sorting happens here, not on the GUI thread: keys lower-cased once per entry.
-        std::vector<std::pair<zil::String, CItem*>> order;
+        // The names as the map holds them, beside the rows, for sorting without copies.
+        std::vector<std::pair<const zil::String*, CItem*>> order;
         order.reserve(entries.size());
-        for (const auto& entry : entries) {
-            zil::CURI child;
+        for (auto& entry : entries) {
             try {
-                child = m_folder.join(entry.name);
-                const zil::IFileSystem::EntryInfo info = m_fileSystem->getEntryInfo(child);
+                if (entry.uri.isEmpty())
+                    entry.uri = m_folder.join(entry.name);
+                // Only what the listing could not tell (a link, an odd name) costs a second look.
+                if (entry.type == zil::IFileSystem::EntryType::other) {
+                    const zil::IFileSystem::EntryInfo info = m_fileSystem->getEntryInfo(entry.uri);
+                    entry.type = info.type;
+                    entry.size = info.size;
+                }
                 zil::P<CItem> item(new CItem);
-                item->uri = child;
-                item->type = static_cast<int>(info.type);
+                item->type = static_cast<int>(entry.type);
                 if (item->type == typeFile)
-                    item->size = info.size;
-                auto [it, added] = result.items.emplace(entry.name, item);
+                    item->size = entry.size;
+                item->uri = std::move(entry.uri);
+                auto [it, added] = result.items.emplace(std::move(entry.name), item);
                 if (!added)
                     continue; // a file system that lists a name twice
-                result.cacheEntries.emplace(child.normalize().toString(), item);
                 // A device, FIFO or socket has nothing to open or show a size for.
                 if (item->type != typeFile && item->type != typeFolder) {
-                    zil::logInfo(L"CFileSystemBrowserControl: '" + child.toString() +
+                    zil::logInfo(L"CFileSystemBrowserControl: '" + item->uri.toString() +
                                  L"' is neither a folder nor a file. Not listing it.");
                     continue;
                 }
-                order.emplace_back(zil::String(entry.name).Lower(), item.get());
+                order.emplace_back(&it->first, item.get());
             } catch (const std::exception& e) {
                 zil::logError(e, L"Error initializing item from '" +
-                                     (child.isEmpty() ? m_folder.toString() + L"/" + entry.name : child.toString()) +
+                                     (entry.uri.isEmpty() ? m_folder.toString() + L"/" + entry.name
+                                                          : entry.uri.toString()) +
                                      L"' in CFileSystemBrowserControl. Ignoring.");
             }
         }
-        std::sort(order.begin(), order.end(), listsBefore);
-        result.listOrder.reserve(order.size());
-        for (const auto& [key, item] : order)
-            result.listOrder.emplace_back(item);
+        // A file system that lists in the list's order (the local one does) is not sorted
+        // again; otherwise each name is folded once.
+        const auto inOrder = [](const std::pair<const zil::String*, CItem*>& a,
+                                const std::pair<const zil::String*, CItem*>& b) {
+            if (a.second->type != b.second->type)
+                return a.second->type == typeFolder;
+            const int c = a.first->CmpNoCase(*b.first);
+            return c != 0 ? c < 0 : *a.first < *b.first;
+        };
+        if (!std::is_sorted(order.begin(), order.end(), inOrder)) {
+            std::vector<std::pair<zil::String, size_t>> keys;
+            keys.reserve(order.size());
+            for (size_t i = 0; i < order.size(); ++i)
+                keys.emplace_back(order[i].first->Lower(), i);
+            std::sort(keys.begin(), keys.end(), [&order](const auto& a, const auto& b) {
+                const auto& x = order[a.second];
+                const auto& y = order[b.second];
+                if (x.second->type != y.second->type)
+                    return x.second->type == typeFolder;
+                const int c = a.first.compare(b.first);
+                return c != 0 ? c < 0 : *x.first < *y.first;
+            });
+            result.listOrder.reserve(order.size());
+            for (const auto& key : keys)
+                result.listOrder.emplace_back(order[key.second].second);
+        } else {
+            result.listOrder.reserve(order.size());
+            for (const auto& [name, item] : order)
+                result.listOrder.emplace_back(item);
+        }
     } catch (const std::exception& e) {
         // Out of memory and the like: deliver what there is, so the folder does not stay
         // "Loading" for ever.
@@ -346,6 +411,10 @@ void CFileSystemBrowserControl::deinit()
     m_fileSystem.reset();
     m_activeItem.reset();
     m_activeFolder = zil::CURI();
+    size_t rows = 0;
+    for (const auto& [key, cached] : m_itemCache)
+        rows += cached->subItems.size();
+    dispose(std::make_shared<decltype(m_itemCache)>(std::move(m_itemCache)), rows);
     m_itemCache.clear();
     m_backHistory.clear();
     m_forwardHistory.clear();
@@ -384,6 +453,8 @@ void CFileSystemBrowserControl::setActiveFolder(const zil::CURI& folder)
     if (m_folderText)
         m_folderText->SetLabel(toWX(getActiveFolderText(uri)));
     zil::P<CItem>& cached = m_itemCache[uri.toString()];
+    if (!cached)
+        cached = findListedItem(uri); // the row's object, so that row and folder are one
     if (!cached) {
         cached = new CItem;
         cached->uri = uri;
@@ -459,42 +530,27 @@ void CFileSystemBrowserControl::updateListItems()
 void CFileSystemBrowserControl::updateSubItems(const zil::CURI& folder, int64_t loadId,
                                                CUpdateForwarder::CResult& result)
 {
-    const auto found = m_itemCache.find(folder.normalize().toString());
+    const zil::String key = folder.normalize().toString();
+    const auto found = m_itemCache.find(key);
     if (found == m_itemCache.end() || found->second->loadId != loadId)
         return; // superseded, or forgotten by init()
     CItem& item = *found->second;
-    // Entries the cache knows already keep their objects, and with them a load pending or
-    // done below them. The new ones move over as the worker's map nodes, in key order, each
-    // at the place the walk has reached: no search and no allocation on this thread.
-    std::unordered_map<const CItem*, zil::P<CItem>> kept;
-    auto next = result.cacheEntries.empty() ? m_itemCache.end()
-                                            : m_itemCache.lower_bound(result.cacheEntries.begin()->first);
-    for (auto entry = result.cacheEntries.begin(); entry != result.cacheEntries.end();) {
-        const auto current = entry++;
-        while (next != m_itemCache.end() && next->first < current->first)
-            ++next;
-        if (next == m_itemCache.end() || next->first != current->first) {
-            m_itemCache.insert(next, result.cacheEntries.extract(current));
-        } else {
-            if (next->second != current->second) {
-                next->second->type = current->second->type;
-                next->second->size = current->second->size;
-                kept.emplace(current->second.get(), next->second);
-            }
-            ++next;
-        }
+    // Folders visited below this one keep their objects, and with them a load pending or done
+    // below them. Only those in the cache are looked at, not every entry: the cache holds
+    // visited folders, the entries live in their folder's subItems.
+    for (auto cached = m_itemCache.upper_bound(key); cached != m_itemCache.end() && cached->first.StartsWith(key);
+         ++cached) {
+        if (cached->second->uri.getParent() != item.uri)
+            continue;
+        const auto child = result.items.find(cached->second->uri.getName());
+        if (child == result.items.end() || child->second == cached->second)
+            continue;
+        cached->second->type = child->second->type;
+        cached->second->size = child->second->size;
+        std::replace(result.listOrder.begin(), result.listOrder.end(), child->second, cached->second);
+        child->second = cached->second;
     }
-    if (!kept.empty()) {
-        const auto replace = [&kept](zil::P<CItem>& entry) {
-            const auto found = kept.find(entry.get());
-            if (found != kept.end())
-                entry = found->second;
-        };
-        for (auto& [name, child] : result.items)
-            replace(child);
-        for (auto& row : result.listOrder)
-            replace(row);
-    }
+    disposeContents(item);
     item.subItems = std::move(result.items);
     item.listOrder = std::move(result.listOrder);
     item.loaded = true;
@@ -509,8 +565,9 @@ void CFileSystemBrowserControl::refreshActiveFolder()
 {
     if (!m_activeItem)
         return;
-    m_activeItem->subItems.clear();
-    m_activeItem->listOrder.clear();
+    if (m_list)
+        m_list->show(nullptr, wxString(), -1); // no row may point into what goes
+    disposeContents(*m_activeItem);
     m_activeItem->loaded = false;
     m_activeItem->loadId = -1;
     updateListItems();
@@ -627,8 +684,21 @@ wxListView* CFileSystemBrowserControl::getList() const
 
 zil::P<CFileSystemBrowserControl::CItem> CFileSystemBrowserControl::getCachedItem(const zil::CURI& uri) const
 {
-    const auto found = m_itemCache.find(uri.normalize().toString());
-    return found == m_itemCache.end() ? zil::P<CItem>() : found->second;
+    const zil::CURI normalized = uri.normalize();
+    const auto found = m_itemCache.find(normalized.toString());
+    return found == m_itemCache.end() ? findListedItem(normalized) : found->second;
+}
+
+zil::P<CFileSystemBrowserControl::CItem> CFileSystemBrowserControl::findListedItem(const zil::CURI& uri) const
+{
+    const zil::CURI parent = uri.getParent();
+    if (parent.isEmpty() || parent == uri)
+        return zil::P<CItem>();
+    const auto folder = m_itemCache.find(parent.toString());
+    if (folder == m_itemCache.end())
+        return zil::P<CItem>();
+    const auto found = folder->second->subItems.find(uri.getName());
+    return found == folder->second->subItems.end() ? zil::P<CItem>() : found->second;
 }
 
 void CFileSystemBrowserControl::getSelectedItems(zil::TList<zil::P<CItem>>& items)

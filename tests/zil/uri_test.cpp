@@ -84,6 +84,17 @@ TEST(URINavigation, ParentJoinNameAndNormalize)
     EXPECT_TRUE(CURI(L"/").getParent().isEmpty());
     EXPECT_EQ(CURI(L"/home").join(L"x y/z%").toString(), String(L"file:///home/x%20y/z%25"));
     EXPECT_EQ(CURI(L"/../..").normalize(), CURI(L"/"));
+    // A joined local URI is the one made from the joined path, at the root, with a trailing
+    // separator and with names that need escaping.
+    for (const wchar_t* folder : {L"/", L"/home", L"/home/", L"/a b%"})
+        for (const wchar_t* name : {L"x", L"x y/z%", L"\u00fc#?"}) {
+            SCOPED_TRACE(String(folder).toUTF8() + " + " + String(name).toUTF8());
+            const CURI joined = CURI(folder).join(name);
+            const CURI expected = CURI::fromPath(zil::Path(folder).join(zil::Path(name)));
+            EXPECT_EQ(joined.toString(), expected.toString());
+            EXPECT_EQ(joined.getPath(), expected.getPath());
+            EXPECT_EQ(joined, CURI(expected.toString()));
+        }
 
     EXPECT_EQ(CURI(L"smb://host/share/dir/f%20g?x=1").getParent().join(L"h i").toString(),
               String(L"smb://host/share/dir/h%20i"));

@@ -201,8 +201,26 @@ CURI CURI::getParent() const
 CURI CURI::join(const String& name) const
 {
     checkName(name, *this);
-    if (isLocal())
-        return makeLocal(Path(m_path).join(name).str());
+    if (isLocal()) {
+        // What makeLocal() of the joined path gives, escaping only the new name: a folder
+        // listing joins every entry.
+        const bool separated = !m_path.empty() && m_path.back() == L'/';
+        CURI uri;
+        uri.m_scheme = m_scheme;
+        uri.m_prefix = m_prefix;
+        uri.m_path.reserve(m_path.size() + 1 + name.size());
+        uri.m_path = m_path;
+        if (!separated)
+            uri.m_path += L'/';
+        uri.m_path += name;
+        const String rawName = encodePath(name);
+        uri.m_rawPath.reserve(m_rawPath.size() + 1 + rawName.size());
+        uri.m_rawPath = m_rawPath;
+        if (!separated)
+            uri.m_rawPath += L'/';
+        uri.m_rawPath += rawName;
+        return uri;
+    }
     String raw = m_rawPath;
     if (raw.empty() || raw.back() != L'/')
         raw += L'/';

@@ -64,12 +64,10 @@ public:
     // so that actions still queued and threads still running deliver nothing.
     class CUpdateForwarder : public zil::CBase {
     public:
-        // What a load thread hands to the GUI thread; `cacheEntries` holds the entries under
-        // their normalised URI strings, as map nodes that the item cache takes over.
+        // What a load thread hands to the GUI thread.
         struct CResult {
             zil::TMap<zil::String, zil::P<CItem>> items;
             zil::TArray<zil::P<CItem>> listOrder;
-            zil::TMap<zil::String, zil::P<CItem>> cacheEntries;
         };
 
         class CUpdateSubItemsAction : public CAction {
@@ -169,6 +167,8 @@ private:
     void updateButtons();
     void updateSubItems(const zil::CURI& folder, int64_t loadId, CUpdateForwarder::CResult& result);
     void pushBack(const zil::CURI& uri);
+    // The entry for `uri` (normalised) in its folder's listing, or null.
+    zil::P<CItem> findListedItem(const zil::CURI& uri) const;
     void onButton(wxCommandEvent& event);
     void onItemActivated(wxListEvent& event);
     void onDestroy(wxWindowDestroyEvent& event);
@@ -177,6 +177,7 @@ private:
     zil::CURI m_root;
     zil::CURI m_activeFolder;
     zil::P<CItem> m_activeItem;
+    // Folders shown so far, by normalised URI; their entries live in their subItems only.
     zil::TMap<zil::String, zil::P<CItem>> m_itemCache;
     zil::TList<zil::CURI> m_backHistory; // most recent first
     zil::TList<zil::CURI> m_forwardHistory;
