@@ -13,6 +13,8 @@ packages=(
     libnss-wrapper libpam-wrapper locales
     libdbusmenu-glib-dev dbus-daemon
     xvfb xauth x11-utils
+    sway grim libwayland-dev libjson-glib-dev libxkbcommon-dev
+    at-spi2-core libatspi2.0-dev
     fonts-dejavu-core
     dpkg-dev file
     clang-14 libclang-rt-14-dev llvm-14

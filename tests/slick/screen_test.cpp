@@ -41,6 +41,7 @@ template <class Skin> zil::P<Skin> borderedSkin(typename Skin::Border border = S
 // move or take other glyph shapes, against the memory rendering.
 TEST(SlickScreen, DrawHookShowsWhatPaintContentsPaints)
 {
+    ZILUI_REQUIRE_SCREEN_INPUT();
     CInputFrame holder;
     wxWindow* parent = holder.panel;
     std::vector<std::pair<wxWindow*, std::function<wxImage()>>> cases;
@@ -96,6 +97,7 @@ TEST(SlickScreen, DrawHookShowsWhatPaintContentsPaints)
 // the part on screen: background, and its label where it lies, not a wx assertion.
 TEST(SlickScreen, ControlLargerThanAPictureShowsItsVisiblePart)
 {
+    ZILUI_REQUIRE_SCREEN_INPUT();
     CInputFrame holder;
     const wxColour background(230, 230, 210);
     zil::P<CSlickButtonSkin> skin = buttonSkin(background);

@@ -331,6 +331,9 @@ TEST_F(TaskBarIconTest, ShowRegistersOnceUpdatesServesTheMenuAndHideUnregisters)
 
 TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
 {
+    // GTK shows a menu on Wayland only for the input event that asked for it; a host there
+    // shows the exported D-Bus menu instead of asking for this one.
+    ZILUI_REQUIRE_X11("a menu popped up without an input event of ours");
     m_icon->setIconAndToolTipText(makeIcon(*wxBLUE), L"tip");
     ASSERT_TRUE(m_icon->show());
     m_desktop->callItem("Activate");
