@@ -23,6 +23,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -128,6 +129,8 @@ private:
     bool stop(const std::string& problem)
     {
         if (m_in >= 0) {
+            // A child forked without exec (GIO's test bus watcher) keeps the pipe open.
+            ::kill(m_pid, SIGTERM);
             ::close(m_in);
             ::close(m_out);
             waitpid(m_pid, nullptr, 0);
@@ -193,6 +196,14 @@ std::string screenInputMissing()
         return "grim is not installed: the compositor's picture comes from it";
     if (!CVirtualPointer::get().ok())
         return CVirtualPointer::get().problem();
+    // GDK learns of the tool's devices through the seat, after they were made: input sent
+    // before it has them is lost.
+    static bool devicesKnown = false;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    const auto both = GdkSeatCapabilities(GDK_SEAT_CAPABILITY_POINTER | GDK_SEAT_CAPABILITY_KEYBOARD);
+    if (!devicesKnown && !(devicesKnown = runLoopUntil(
+                               [&] { return seat && (gdk_seat_get_capabilities(seat) & both) == both; }, 10000)))
+        return "the compositor's seat never showed the virtual pointer and keyboard to GDK";
     return {};
 }
 
