@@ -19,6 +19,7 @@
 
 #include <linux/input-event-codes.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -246,8 +247,17 @@ bool pointerTo(const wxWindow* window, const wxPoint& point)
     if (!onWayland())
         return wxUIActionSimulator().MouseMove(window->ClientToScreen(point));
     std::optional<wxPoint> target;
-    // The compositor lists a window once it mapped it.
-    runLoopUntil([&] { return (target = compositorPoint(window, point)).has_value(); }, 5000);
+    // The compositor lists a window once GTK drew it; asked without pause, the loop would
+    // leave GTK no time to draw.
+    auto last = std::chrono::steady_clock::now() - std::chrono::milliseconds(50);
+    runLoopUntil([&] {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last >= std::chrono::milliseconds(50)) {
+            last = now;
+            target = compositorPoint(window, point);
+        }
+        return target.has_value();
+    }, 5000);
     return target && CVirtualPointer::get().send(wxString::Format("move %d %d", target->x, target->y).utf8_string());
 }
 
