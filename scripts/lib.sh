@@ -153,6 +153,7 @@ start_wayland_session() {
     local dir user=() i
     dir="$(mktemp -d /tmp/zilui-wayland.XXXXXX)"
     WAYLAND_SESSION_DIR="$dir"
+    trap stop_wayland_session EXIT
     mkdir -m 700 "$dir/run" "$dir/clients"
     cat >"$dir/sway.conf" <<'CONF'
 xwayland disable
@@ -198,7 +199,6 @@ CONF
     local address
     address="$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | tr '\n' ' ')"
     WAYLAND_SESSION_PIDS+=("$(echo "$address" | awk '{print $2}')")
-    trap stop_wayland_session EXIT
     AT_SPI_BUS_ADDRESS="$(DBUS_SESSION_BUS_ADDRESS="${address%% *}" dbus-send --session --print-reply=literal \
         --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress | tr -d '[:space:]')" || {
         echo "cannot start the accessibility bus (at-spi2-core)" >&2
