@@ -139,3 +139,107 @@ fuzz_harnesses() {
         echo "${f%_fuzz.cpp}"
     done
 }
+
+# A headless Wayland session for the GUI tests: sway (headless backend, software renderer, one
+# 1280x1024 output, every window floating at its own size) with a private D-Bus session bus that
+# starts the accessibility bus on demand. sway refuses to run as root, so it runs as nobody in
+# a runtime folder of its own; root's clients reach its socket all the same. Exports
+# WAYLAND_DISPLAY, XDG_RUNTIME_DIR, SWAYSOCK and DBUS_SESSION_BUS_ADDRESS, unsets DISPLAY;
+# stop_wayland_session ends exactly the processes it started.
+WAYLAND_SESSION_DIR=""
+WAYLAND_SESSION_PIDS=()
+
+start_wayland_session() {
+    local dir user=() i
+    dir="$(mktemp -d /tmp/zilui-wayland.XXXXXX)"
+    WAYLAND_SESSION_DIR="$dir"
+    trap stop_wayland_session EXIT
+    mkdir -m 700 "$dir/run" "$dir/clients"
+    cat >"$dir/sway.conf" <<'CONF'
+xwayland disable
+output * resolution 1280x1024 position 0 0
+default_border none
+default_floating_border none
+focus_follows_mouse no
+for_window [app_id=".*"] floating enable
+CONF
+    if [ "$(id -u)" = 0 ]; then
+        chown nobody:nogroup "$dir/run"
+        chmod 755 "$dir"
+        user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    fi
+    env -i PATH="$PATH" HOME="$dir/run" XDG_RUNTIME_DIR="$dir/run" WLR_BACKENDS=headless WLR_RENDERER=pixman \
+        WLR_LIBINPUT_NO_DEVICES=1 "${user[@]}" sway --config "$dir/sway.conf" >"$dir/sway.log" 2>&1 &
+    WAYLAND_SESSION_PIDS+=($!)
+    for i in $(seq 1 100); do
+        if [ -S "$dir/run/wayland-1" ] && compgen -G "$dir/run/sway-ipc.*.sock" >/dev/null; then
+            break
+        fi
+        if ! kill -0 "${WAYLAND_SESSION_PIDS[0]}" 2>/dev/null; then
+            echo "cannot start sway; its log:" >&2
+            cat "$dir/sway.log" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    if [ ! -S "$dir/run/wayland-1" ]; then
+        echo "sway did not open its socket in time; its log:" >&2
+        cat "$dir/sway.log" >&2
+        return 1
+    fi
+    # The clients keep a runtime folder of their own (a bus daemon refuses one owned by
+    # another user) and reach the compositor by its socket's full path.
+    export XDG_RUNTIME_DIR="$dir/clients" WAYLAND_DISPLAY="$dir/run/wayland-1"
+    SWAYSOCK="$(compgen -G "$dir/run/sway-ipc.*.sock" | head -n1)"
+    export SWAYSOCK
+    unset DISPLAY
+    # The accessibility bus comes from its launcher on a session bus of our own. The tests get
+    # its address directly: their desktop tests bring session buses of their own, and GIO keeps
+    # the first session connection a process makes.
+    local address
+    address="$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | tr '\n' ' ')"
+    WAYLAND_SESSION_PIDS+=("$(echo "$address" | awk '{print $2}')")
+    AT_SPI_BUS_ADDRESS="$(DBUS_SESSION_BUS_ADDRESS="${address%% *}" dbus-send --session --print-reply=literal \
+        --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress | tr -d '[:space:]')" || {
+        echo "cannot start the accessibility bus (at-spi2-core)" >&2
+        return 1
+    }
+    export AT_SPI_BUS_ADDRESS
+    unset DBUS_SESSION_BUS_ADDRESS
+}
+
+stop_wayland_session() {
+    local pid
+    for pid in "${WAYLAND_SESSION_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${WAYLAND_SESSION_PIDS[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    WAYLAND_SESSION_PIDS=()
+    if [ -n "$WAYLAND_SESSION_DIR" ]; then
+        rm -rf "$WAYLAND_SESSION_DIR"
+        WAYLAND_SESSION_DIR=""
+    fi
+}
+
+# The GUI tests once more, on Wayland with the accessibility bridge loaded (GNOME's default
+# session): in a subshell, so that the session's environment and its clean-up stay there.
+# Not the fuzzing corpus replay, which draws nothing, nor the popup menu's test, which still
+# clicks through XTest and places the menu as a top-level window (their Wayland versions come
+# with the menu's own Wayland positioning). About 40 s.
+run_wayland_stage() {
+    local tool
+    for tool in sway swaymsg grim dbus-daemon dbus-send; do
+        if ! command -v "$tool" >/dev/null 2>&1; then
+            echo "Wayland stage: $tool is not installed (scripts/setup.sh installs it)" >&2
+            return 1
+        fi
+    done
+    (
+        start_wayland_session || exit 1
+        export GDK_BACKEND=wayland GTK_MODULES=gail:atk-bridge
+        unset NO_AT_BRIDGE
+        cd "$BUILD_DIR" && bin/zilui-tests --gtest_brief=1 --gtest_filter="${ZILUI_WAYLAND_FILTER:--FuzzReplay.*}"
+    )
+}

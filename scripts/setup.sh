@@ -16,7 +16,8 @@ packages=(
     # tests have to keep to buses of their own with it installed.
     dbus-x11
     xvfb xauth x11-utils
-    sway grim
+    sway grim libwayland-dev libjson-glib-dev libxkbcommon-dev
+    at-spi2-core libatspi2.0-dev
     fonts-dejavu-core
     dpkg-dev file
     clang-14 libclang-rt-14-dev llvm-14

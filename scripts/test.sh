@@ -5,6 +5,8 @@
 #       build-tsan/; without ctest arguments the test binaries run whole
 # A full run (no ctest arguments) with clang 14 present then runs the ASan+UBSan suite and
 # every fuzzing harness for ZILUI_FUZZ_SECONDS (15) each; ZILUI_SANITIZER_STAGES=0 skips them.
+# A full run also runs the GUI suite on a headless Wayland compositor with the accessibility
+# bridge loaded (scripts/lib.sh, run_wayland_stage); ZILUI_WAYLAND_STAGE=0 skips it.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -48,6 +50,10 @@ ensure_display
 export GDK_BACKEND=x11 NO_AT_BRIDGE=1
 status=0
 run_ctest "$@" || status=$?
+if [ "${ZILUI_WAYLAND_STAGE:-1}" = 1 ] && [ $# -eq 0 ]; then
+    echo "== GUI suite on Wayland (headless sway) with the accessibility bridge"
+    run_wayland_stage || status=1
+fi
 # After the plain suite, so that its result comes first.
 if [ "${ZILUI_SANITIZER_STAGES:-1}" = 1 ] && [ $# -eq 0 ] && command -v "$CLANG_CXX" >/dev/null 2>&1; then
     echo "== ASan+UBSan suite"

@@ -269,7 +269,8 @@ public:
     bool setProgressValue(wxWindow* window, unsigned long long completed, unsigned long long total) override;
 
 private:
-    enum class Mode { none, statusNotifierItem, xembed };
+    // waiting: shown, but with no host to show it (no watcher, and no XEmbed tray off X11).
+    enum class Mode { none, statusNotifierItem, xembed, waiting };
 
     bool busUsable();
     void logOnce(const std::string& key, const zil::String& text);
@@ -445,6 +446,7 @@ bool CDesktopBackend::modifyIcon(const IconRecord& record)
         exportMenu();
         return true;
     case Mode::xembed:
+    case Mode::waiting:
         return showXEmbed();
     case Mode::none:
         break;
@@ -548,6 +550,14 @@ void CDesktopBackend::unregisterItem()
 
 bool CDesktopBackend::showXEmbed()
 {
+    // Only an X server has XEmbed trays; on Wayland the icon waits for a StatusNotifierItem host.
+    if (wxGetDisplayInfo().type != wxDisplayX11) {
+        logOnce("xembed", L"No StatusNotifierItem host on the session bus, and the XEmbed tray exists only on X11: "
+                          L"the notification-area icon shows when a host appears. Ignoring.");
+        m_xembed.reset();
+        m_mode = Mode::waiting;
+        return false;
+    }
     if (!m_xembed) {
         m_xembed.reset(new CXEmbedIcon([this](TaskBarEvent event) {
             if (!m_listener)

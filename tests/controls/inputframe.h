@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/apptestutil.h"
+#include "support/compositor.h"
 #include "support/guitest.h"
 
 #include <wx/frame.h>
@@ -19,9 +20,7 @@ namespace zilui::test {
 struct CInputLock {
     CInputLock()
     {
-        const wxString display = wxGetenv("DISPLAY") ? wxGetenv("DISPLAY") : "";
-        const std::string path = "/tmp/zilui-tests-input" + display.utf8_string() + ".lock";
-        if ((fd = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666)) >= 0)
+        if ((fd = ::open(inputLockPath().c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666)) >= 0)
             ::flock(fd, LOCK_EX);
     }
     ~CInputLock() { ::close(fd); } // -1 when the lock file could not be opened: harmless
@@ -34,7 +33,7 @@ struct CControlsInputFrame {
         frame->Show();
         frame->Raise();
         runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
-        wxUIActionSimulator().MouseMove(panel->ClientToScreen(wxPoint(390, 290)));
+        pointerTo(panel, wxPoint(390, 290));
     }
     ~CControlsInputFrame()
     {

@@ -32,6 +32,7 @@ TEST(TimeCtrl, ValuesWrapIntoOneDay)
 // Each key as a person types it: the text keeps its form and every change is announced once.
 TEST(TimeCtrl, KeysEditTheFieldsUnderTheInsertionPoint)
 {
+    ZILUI_REQUIRE_SCREEN_INPUT();
     CControlsInputFrame holder;
     auto* control = new CTimeCtrl(holder.panel, 4711, 0, wxPoint(10, 10));
     CTimeTextCtrl* text = control->getTextCtrl();
@@ -76,7 +77,7 @@ TEST(TimeCtrl, KeysEditTheFieldsUnderTheInsertionPoint)
                 break;
             if (wxWindow::FindFocus() != text)
                 text->SetFocus();
-            wxUIActionSimulator().Char(s.key);
+            typeKey(s.key);
             runLoopUntil(done, 2000);
         }
         // A second event would come before a Shift key sent now, and what it queued before the

@@ -77,6 +77,7 @@ TEST(Wrappers, RenderIntoADCShowsFrameAndText)
 // The wrapper keeps its own value, which must follow the native group, by code and by click.
 TEST(Wrappers, RadioButtonValueFollowsItsGroup)
 {
+    ZILUI_REQUIRE_SCREEN_INPUT();
     CControlsInputFrame holder;
     auto* a = new CRadioButton(holder.panel, wxID_ANY, "a", wxPoint(10, 10), wxDefaultSize, wxRB_GROUP);
     auto* b = new CRadioButton(holder.panel, wxID_ANY, "b", wxPoint(10, 40));
@@ -113,10 +114,9 @@ TEST(Wrappers, RadioButtonValueFollowsItsGroup)
     processPendingEvents();
     EXPECT_EQ(events, 0);
     ASSERT_TRUE(runLoopUntil([&] { return a->IsShownOnScreen(); }, 5000));
-    wxUIActionSimulator sim;
-    sim.MouseMove(a->ClientToScreen(wxPoint(8, a->GetSize().y / 2)));
+    pointerTo(a, wxPoint(8, a->GetSize().y / 2));
     processPendingEvents();
-    sim.MouseClick();
+    pointerClick();
     EXPECT_TRUE(runLoopUntil([&] { return a->GetValue(); }, 3000));
     EXPECT_TRUE(shown(a));
     EXPECT_FALSE(b->GetValue());

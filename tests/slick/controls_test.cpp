@@ -18,7 +18,7 @@ using namespace zilui::test;
 
 TEST(SlickControls, SpaceTogglesCheckBox)
 {
-    ZILUI_SKIP_UNLESS_X11("real key input");
+    ZILUI_REQUIRE_SCREEN_INPUT();
     CInputFrame holder;
     auto* box = new CSlickCheckBox(holder.panel, wxID_ANY, "Check", wxPoint(10, 10), wxSize(100, 24));
     int events = 0;
@@ -29,7 +29,7 @@ TEST(SlickControls, SpaceTogglesCheckBox)
         box->SetFocus();
         if (!runLoopUntil([&] { return box->getFocus() && box->getSharedHover(); }, 3000))
             continue;
-        wxUIActionSimulator().Char(' ');
+        typeKey(' ');
         runLoopUntil([&] { return events > 0; }, 3000);
     }
     ASSERT_GT(events, 0);
@@ -39,7 +39,7 @@ TEST(SlickControls, SpaceTogglesCheckBox)
 
 TEST(SlickControls, ClickOnRadioButtonClearsTheOthersOfItsGroup)
 {
-    ZILUI_SKIP_UNLESS_X11("real pointer input");
+    ZILUI_REQUIRE_SCREEN_INPUT();
     const wxColour selected(0, 160, 0), unselected(160, 0, 0);
     zil::P<CSlickRadioButtonSkin> skin(new CSlickRadioButtonSkin());
     skin->setBorderType(CSlickRadioButtonSkin::BorderNone);
@@ -55,7 +55,7 @@ TEST(SlickControls, ClickOnRadioButtonClearsTheOthersOfItsGroup)
     radios[0]->SetValue(true);
     processPendingEvents();
     moveMouseTo(radios[2], wxPoint(50, 12));
-    wxUIActionSimulator().MouseClick();
+    pointerClick();
     ASSERT_TRUE(runLoopUntil([&] { return radios[2]->GetValue(); }, 5000));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(radios[i]->GetValue(), i == 2) << i;
@@ -82,7 +82,7 @@ TEST(SlickControls, DisplayTextOfLabels)
 // Also: a real click sends wxEVT_BUTTON.
 TEST(SlickControls, HoverGroupHoversTogetherAndClickSendsButtonEvent)
 {
-    ZILUI_SKIP_UNLESS_X11("real pointer input");
+    ZILUI_REQUIRE_SCREEN_INPUT();
     const wxColour normal(200, 0, 0), hover(0, 200, 0);
     CInputFrame holder;
     zil::P<CSlickButton::CHoverGroup> group(new CSlickButton::CHoverGroup());
@@ -102,7 +102,7 @@ TEST(SlickControls, HoverGroupHoversTogetherAndClickSendsButtonEvent)
     EXPECT_TRUE(runLoopUntil([&] { return buttons[2]->getSharedHover(); }, 5000));
     EXPECT_TRUE(allDrawn(hover));
     EXPECT_FALSE(buttons[1]->getOwnHover());
-    wxUIActionSimulator().MouseClick();
+    pointerClick();
     EXPECT_TRUE(runLoopUntil([&] { return clicks == 1; }, 5000));
     moveMouseTo(holder.panel, wxPoint(200, 200));
     EXPECT_TRUE(runLoopUntil([&] { return !buttons[2]->getSharedHover(); }, 5000));

@@ -64,7 +64,7 @@ std::string sideProfile(const wxImage& image, char side, int depth, const wxColo
 // move or take other glyph shapes, against the memory rendering.
 TEST(SlickScreen, DrawHookShowsWhatPaintContentsPaints)
 {
-    ZILUI_SKIP_UNLESS_X11("reading the display back");
+    ZILUI_REQUIRE_SCREEN_INPUT();
     CInputFrame holder;
     wxWindow* parent = holder.panel;
     std::vector<std::pair<wxWindow*, std::function<wxImage()>>> cases;
@@ -120,7 +120,7 @@ TEST(SlickScreen, DrawHookShowsWhatPaintContentsPaints)
 // the part on screen: background, and its label where it lies, not a wx assertion.
 TEST(SlickScreen, ControlLargerThanAPictureShowsItsVisiblePart)
 {
-    ZILUI_SKIP_UNLESS_X11("reading the display back");
+    ZILUI_REQUIRE_SCREEN_INPUT();
     CInputFrame holder;
     const wxColour background(230, 230, 210);
     zil::P<CSlickButtonSkin> skin = buttonSkin(background);

@@ -4,6 +4,7 @@
 
 #include "app/apptestutil.h"
 #include "graphics/graphicstestutil.h"
+#include "support/compositor.h"
 #include "support/guitest.h"
 
 #include <zilui/app/screen.h>
@@ -21,14 +22,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-// Real input goes through XTest and the display's pixels are read with XGetImage: X11 only.
-#define ZILUI_SKIP_UNLESS_X11(what)                                                                \
-    do {                                                                                           \
-        if (!zilui::isX11Display()) {                                                              \
-            GTEST_SKIP() << what << " needs an X server";                                          \
-        }                                                                                          \
-    } while (false)
 
 namespace zilui::test {
 
@@ -93,7 +86,7 @@ inline int countNear(const wxImage& image, const wxRect& rect, const wxColour& c
 // Moves the real pointer to `point` of `window`'s client area.
 inline void moveMouseTo(wxWindow* window, const wxPoint& point)
 {
-    wxUIActionSimulator().MouseMove(window->ClientToScreen(point));
+    pointerTo(window, point);
 }
 
 // A frame of its own, away from other test windows, for tests of real input or the screen.
@@ -102,8 +95,7 @@ inline void moveMouseTo(wxWindow* window, const wxPoint& point)
 struct CInputFrame {
     CInputFrame()
     {
-        const wxString display = wxGetenv("DISPLAY") ? wxGetenv("DISPLAY") : "";
-        const std::string path = "/tmp/zilui-tests-input" + display.utf8_string() + ".lock";
+        const std::string path = inputLockPath();
         lock = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
         if (lock >= 0)
             ::flock(lock, LOCK_EX);
@@ -139,7 +131,7 @@ inline bool screenShows(wxWindow* window, const std::function<bool(const wxImage
         const auto now = std::chrono::steady_clock::now();
         if (!shown && now - last >= std::chrono::milliseconds(50)) {
             last = now;
-            const wxImage shot = readScreen(wxRect(window->ClientToScreen(wxPoint(0, 0)), window->GetClientSize()));
+            const wxImage shot = screenUnder(window);
             shown = shot.IsOk() && check(shot);
         }
         return shown;

@@ -300,6 +300,7 @@ TEST_F(FileSystemBrowser, LateResultsOfARefreshedOrDestroyedLoadAreDropped)
 // Up stops at the root; Back and Forward follow activation, by Enter and by double click.
 TEST_F(FileSystemBrowser, NavigationByKeyboardMouseAndButtons)
 {
+    ZILUI_REQUIRE_SCREEN_INPUT();
     CControlsInputFrame input;
     control->Destroy();
     control = new Control();
@@ -322,16 +323,15 @@ TEST_F(FileSystemBrowser, NavigationByKeyboardMouseAndButtons)
              list->Select(0);
              list->Focus(0);
              processPendingEvents();
-             wxUIActionSimulator().Char(WXK_RETURN);
+             typeKey(WXK_RETURN);
          }},
         {"double click",
          [&] {
              wxRect rect;
              list->GetItemRect(0, rect);
-             wxUIActionSimulator sim;
-             sim.MouseMove(list->ClientToScreen(rect.GetPosition() + wxPoint(30, rect.height / 2)));
+             pointerTo(list, rect.GetPosition() + wxPoint(30, rect.height / 2));
              processPendingEvents();
-             sim.MouseDblClick();
+             pointerDoubleClick();
          }},
     };
     for (const auto& way : ways) {

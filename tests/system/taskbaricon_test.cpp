@@ -3,6 +3,7 @@
 // host, notification server, dock) played by this file on a thread of its own.
 #include "app/apptestutil.h"
 #include "controls/inputframe.h"
+#include "support/compositor.h"
 #include "support/guitest.h"
 #include "support/privatebus.h"
 
@@ -334,6 +335,9 @@ TEST_F(TaskBarIconTest, ShowRegistersOnceUpdatesServesTheMenuAndHideUnregisters)
 
 TEST_F(TaskBarIconTest, ActivateAndOneContextMenuWhoseCommandArrives)
 {
+    // GTK shows a menu on Wayland only for the input event that asked for it; a host there
+    // shows the exported D-Bus menu instead of asking for this one.
+    ZILUI_REQUIRE_X11("a menu popped up without an input event of ours");
     m_icon->setIconAndToolTipText(makeIcon(*wxBLUE), L"tip");
     ASSERT_TRUE(m_icon->show());
     m_desktop->callItem("Activate");
@@ -425,13 +429,15 @@ TEST_F(TaskBarIconTest, WithoutWatcherTheTrayIsUsedAndTheIconFollowsWatchersAndT
     m_desktop.reset(); // names go before the next desktop takes them
     m_desktop = std::make_unique<CFakeDesktop>(false);
     m_icon->setIconAndToolTipText(makeIcon(*wxRED), L"tray");
-    EXPECT_TRUE(m_icon->show());
-    EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"XEmbed");
+    // The XEmbed tray exists on X11 only; on Wayland the icon waits for a host, shown nowhere.
+    const wchar_t* fallback = onWayland() ? L"" : L"XEmbed";
+    EXPECT_EQ(m_icon->show(), !onWayland());
+    EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), fallback);
 
     for (bool watcher : {true, false, true}) {
         m_desktop.reset();
         m_desktop = std::make_unique<CFakeDesktop>(watcher);
-        const wchar_t* protocol = watcher ? L"StatusNotifierItem" : L"XEmbed";
+        const wchar_t* protocol = watcher ? L"StatusNotifierItem" : fallback;
         EXPECT_TRUE(runLoopUntil([&] { return m_icon->getBackend()->getIconProtocol() == protocol; }, 5000));
     }
     EXPECT_EQ(m_desktop->locked(m_desktop->items).size(), 1u);

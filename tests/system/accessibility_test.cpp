@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: MIT
+// What a screen reader reads from the skinned controls, through the accessibility bus as a
+// separate program (tests/a11y/atspiread.c): this process answers from its main loop.
+#include "app/apptestutil.h"
+#include "support/guitest.h"
+
+#include <zilui/controls/timectrl.h>
+#include <zilui/slick/controls.h>
+
+#include <gtest/gtest.h>
+
+#include <wx/frame.h>
+#include <wx/panel.h>
+#include <wx/sizer.h>
+
+#include <glib.h>
+
+#include <sstream>
+#include <vector>
+
+#include <unistd.h>
+
+namespace zilui::test {
+namespace {
+
+struct Read {
+    std::string role, name, states;
+    bool has(const std::string& state) const { return (" " + states + " ").find(" " + state + " ") != std::string::npos; }
+};
+
+// Runs the reader while this process keeps answering; nullopt-like empty with `error` set on failure.
+std::vector<Read> readWindow(const wxString& title, std::string& error)
+{
+    const std::string pid = std::to_string(getpid()), name = title.utf8_string();
+    char* argv[] = {const_cast<char*>(ZILUI_ATSPIREAD_PATH), const_cast<char*>(pid.c_str()),
+                    const_cast<char*>(name.c_str()), nullptr};
+    GPid child = 0;
+    gint out = -1, err = -1;
+    GError* spawnError = nullptr;
+    if (!g_spawn_async_with_pipes(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &child,
+                                  nullptr, &out, &err, &spawnError)) {
+        error = spawnError->message;
+        g_clear_error(&spawnError);
+        return {};
+    }
+    struct State {
+        bool done = false;
+        int status = 0;
+    } state;
+    g_child_watch_add(child, [](GPid, gint status, gpointer data) {
+        static_cast<State*>(data)->done = true;
+        static_cast<State*>(data)->status = status;
+    }, &state);
+    // The reader's output is small (one window); the pipe holds it until the reader ends.
+    runLoopUntil([&] { return state.done; });
+    std::string text, problem;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, size_t(n));
+    for (ssize_t n; (n = ::read(err, buffer, sizeof buffer)) > 0;)
+        problem.append(buffer, size_t(n));
+    ::close(out);
+    ::close(err);
+    g_spawn_close_pid(child);
+    if (!state.done || !g_spawn_check_wait_status(state.status, nullptr)) {
+        error = state.done ? problem : "the reader did not end";
+        return {};
+    }
+    std::vector<Read> result;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string depth;
+        Read read;
+        std::getline(fields, depth, '\t');
+        std::getline(fields, read.role, '\t');
+        std::getline(fields, read.name, '\t');
+        std::getline(fields, read.states);
+        result.push_back(read);
+    }
+    return result;
+}
+
+TEST(Accessibility, ScreenReaderReadsSkinnedControls)
+{
+    if (g_getenv("NO_AT_BRIDGE") || (!g_getenv("AT_SPI_BUS_ADDRESS") && !g_getenv("DBUS_SESSION_BUS_ADDRESS")))
+        GTEST_SKIP() << "the accessibility bridge is off (NO_AT_BRIDGE, or no bus to find the at-spi bus on)";
+    const wxString title = wxString::Format("zilui accessibility %d", int(getpid()));
+    auto* frame = new wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(500, 300));
+    auto* panel = new wxPanel(frame);
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    auto* save = new CSlickButton(panel, wxID_ANY, "Save && &Close");
+    auto* checked = new CSlickCheckBox(panel, wxID_ANY, "Checked");
+    auto* mixed = new CSlickCheckBox(panel, wxID_ANY, "Mixed", wxDefaultPosition, wxDefaultSize, wxCHK_3STATE);
+    auto* radio = new CSlickRadioButton(panel, wxID_ANY, "Radio", wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
+    auto* link = new CLinkButton(panel, wxID_ANY, "A &link");
+    auto* next = new CSlickButton(panel, wxID_ANY, "&Next");
+    auto* time = new CTimeCtrl(panel, wxID_ANY, 754);
+    for (wxWindow* w : std::initializer_list<wxWindow*>{save, checked, mixed, radio, link, next, time})
+        sizer->Add(w);
+    panel->SetSizer(sizer);
+    checked->SetValue(true);
+    mixed->Set3StateValue(wxCHK_UNDETERMINED);
+    radio->SetValue(true);
+    next->Disable();
+    frame->Show();
+    runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
+
+    std::string error;
+    const std::vector<Read> tree = readWindow(title, error);
+    frame->Destroy();
+    processPendingEvents();
+    ASSERT_FALSE(tree.empty()) << error;
+    const auto find = [&](const std::string& role, const std::string& name) -> const Read* {
+        for (const Read& r : tree)
+            if (r.role == role && r.name == name)
+                return &r;
+        return nullptr;
+    };
+    const struct {
+        const char* role;
+        const char* name;
+        std::vector<const char*> states, absent;
+    } cases[] = {
+        {"push button", "Save & Close", {"enabled", "sensitive", "focusable"}, {"checked"}},
+        {"check box", "Checked", {"checked", "enabled"}, {"indeterminate"}},
+        {"check box", "Mixed", {"indeterminate"}, {}}, // GTK keeps it active too; readers say "partially checked"
+        {"radio button", "Radio", {"checked"}, {}},
+        {"link", "A link", {"enabled"}, {}},
+        {"push button", "Next", {}, {"enabled", "sensitive"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Read* read = find(c.role, c.name);
+        ASSERT_NE(read, nullptr) << "no " << c.role << " named '" << c.name << "'";
+        for (const char* s : c.states)
+            EXPECT_TRUE(read->has(s)) << s << " in " << read->states;
+        for (const char* s : c.absent)
+            EXPECT_FALSE(read->has(s)) << s << " in " << read->states;
+    }
+    // The time control is read as its text and its spin button.
+    bool timeText = false, spin = false;
+    for (const Read& r : tree) {
+        timeText |= r.role == "text" && r.states.find("editable") != std::string::npos;
+        spin |= r.role == "spin button";
+    }
+    EXPECT_TRUE(timeText && spin);
+}
+
+} // namespace
+} // namespace zilui::test
