@@ -265,6 +265,7 @@ public:
 
     // The controls drawing from this skin; each is told once after a batch of changes.
     CSlickSkinUsers& getUsers() { return m_users; }
+    const CSlickSkinUsers& getUsers() const { return m_users; }
 
 private:
     template <class T, class V> void set(T& field, const V& value)
