@@ -697,6 +697,8 @@ protected:
         if (maxW != -1)
             maxW = zil::saturateToInt32(int64_t(maxW) - m.horizontal());
         wxSize best(0, 0);
+        // Measured once for all states; plain text also for the first paint.
+        const zil::String text = getDisplayText();
         for (int i = 0; i < StateCount; ++i) {
             const State state = static_cast<State>(i);
             zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(state);
@@ -704,7 +706,8 @@ protected:
             int limit = maxW;
             if (!isContentVertical() && maxW != -1)
                 limit = zil::saturateToInt32(int64_t(limit) - imageSize.x - space);
-            const wxSize content = getContentSize(getTextSize(dc, painter.get(), limit), imageSize);
+            const wxSize textSize = painter ? painter->getTextSize(dc, text, limit) : self->getPlainTextSize(dc, text);
+            const wxSize content = getContentSize(textSize, imageSize);
             best.x = std::max(best.x, content.x);
             best.y = std::max(best.y, content.y);
         }
