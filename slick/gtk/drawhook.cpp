@@ -155,26 +155,37 @@ void onStyleUpdated(GtkWidget* widget, gpointer data)
 }
 
 // The theme's boxes around what we paint ourselves: without them the native minimum is the
-// label's, which the skin's best size always covers.
-GtkCssProvider* flatStyle()
+// label's, which the skin's best size always covers. One provider for the screen, selected by
+// a style class: a provider of the widget's own would keep GTK from sharing computed styles
+// between like widgets, and every skinned control would compute and hold its own.
+constexpr const char* kFlatClass = "zilui-flat";
+
+void installFlatStyle(GtkWidget* widget)
 {
+    static GdkScreen* installed = nullptr;
+    GdkScreen* screen = gtk_widget_get_screen(widget);
+    if (screen == installed)
+        return;
     static GtkCssProvider* provider = [] {
         GtkCssProvider* css = gtk_css_provider_new();
         gtk_css_provider_load_from_data(css,
-                                        "* { min-width: 0; min-height: 0; padding: 0; margin: 0; border-width: 0; "
-                                        "outline-width: 0; box-shadow: none; -gtk-outline-radius: 0; }",
+                                        ".zilui-flat { min-width: 0; min-height: 0; padding: 0; margin: 0; "
+                                        "border-width: 0; outline-width: 0; box-shadow: none; "
+                                        "-gtk-outline-radius: 0; }",
                                         -1, nullptr);
         return css;
     }();
-    return provider;
+    gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+    installed = screen;
 }
 
 // Also for children added later (a button's image), once per widget.
 void applyFlatStyle(GtkWidget* widget, gpointer)
 {
     if (!g_object_get_data(G_OBJECT(widget), kFlatKey)) {
-        gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(flatStyle()),
-                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+        installFlatStyle(widget);
+        gtk_style_context_add_class(gtk_widget_get_style_context(widget), kFlatClass);
         g_object_set_data(G_OBJECT(widget), kFlatKey, GINT_TO_POINTER(kFlatRequested));
     }
     if (GTK_IS_CONTAINER(widget))
