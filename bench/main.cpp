@@ -106,6 +106,20 @@ void compare(benchmark::State& state, const Side& candidate, const Side& baselin
     results().push_back(result);
 }
 
+void record(benchmark::State& state, const std::string& candidate, const std::string& baseline,
+            const std::vector<double>& ratios, double goal, double candidateSeconds)
+{
+    if (ratios.empty()) {
+        state.SkipWithError("nothing was measured");
+        return;
+    }
+    const Result result{candidate,         baseline, quantile(ratios, 0.5), quantile(ratios, 0.25),
+                        quantile(ratios, 0.75), goal, candidateSeconds,      0.0};
+    state.counters["ratio"] = result.ratio;
+    state.counters["spread"] = result.high - result.low;
+    results().push_back(result);
+}
+
 } // namespace bench
 
 int main(int argc, char** argv)
@@ -126,8 +140,10 @@ int main(int argc, char** argv)
         std::snprintf(goal, sizeof goal, r.goal > 0 ? "%.4g" : "-", r.goal);
         std::snprintf(own, sizeof own, r.candidateGoal > 0 ? "%.3g us" : "-", r.candidateGoal * 1e6);
         const bool missed = (r.goal > 0 && r.ratio > r.goal) || (r.candidateGoal > 0 && r.candidateSeconds > r.candidateGoal);
-        std::printf("%-36s %-38s %9.4g %21s %7s %8.4g us %9s%s\n", r.candidate.c_str(), r.baseline.c_str(), r.ratio,
-                    spread, goal, r.candidateSeconds * 1e6, own, missed ? "  MISSED" : "");
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, r.candidateSeconds > 0 ? "%8.4g us" : "-", r.candidateSeconds * 1e6);
+        std::printf("%-36s %-38s %9.4g %21s %7s %11s %9s%s\n", r.candidate.c_str(), r.baseline.c_str(), r.ratio, spread,
+                    goal, seconds, own, missed ? "  MISSED" : "");
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -28,5 +29,11 @@ enum class Clock { threadCpu, children, wall };
 // for the candidate's own time per repetition, in seconds.
 void compare(benchmark::State& state, const Side& candidate, const Side& baseline, double goal,
              Clock clock = Clock::threadCpu, int pairs = 9, double candidateGoal = 0.0);
+
+// Adds ratios that the caller measured itself, one per interleaved round, to the table as
+// compare() does: the median with the quartiles, against `goal`. For measures that are no
+// one-side timing (growth between two sizes, memory); `candidateSeconds` is shown when > 0.
+void record(benchmark::State& state, const std::string& candidate, const std::string& baseline,
+            const std::vector<double>& ratios, double goal, double candidateSeconds = 0.0);
 
 } // namespace bench

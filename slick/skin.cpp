@@ -7,6 +7,7 @@
 
 #include <zil/error.h>
 
+#include <wx/app.h>
 #include <wx/fileconf.h>
 #include <wx/tokenzr.h>
 
@@ -47,6 +48,92 @@ bool readString(wxConfigBase& config, const zil::String& key, zil::String& value
 constexpr int32_t kMarginLimit = 100000;
 
 } // namespace
+
+CSlickSkinUser::~CSlickSkinUser()
+{
+    if (m_users)
+        m_users->remove(this);
+}
+
+CSlickSkinUsers::~CSlickSkinUsers()
+{
+    if (m_queued)
+        *m_queued = nullptr;
+    while (m_first)
+        remove(m_first);
+}
+
+void CSlickSkinUsers::add(CSlickSkinUser* user)
+{
+    if (!user || user->m_users == this)
+        return;
+    if (user->m_users)
+        user->m_users->remove(user);
+    // At the front: a user that joins during a walk already draws from the changed skin.
+    user->m_users = this;
+    user->m_prev = nullptr;
+    user->m_next = m_first;
+    if (m_first)
+        m_first->m_prev = user;
+    m_first = user;
+    ++m_count;
+}
+
+void CSlickSkinUsers::remove(CSlickSkinUser* user)
+{
+    if (!user || user->m_users != this)
+        return;
+    if (m_cursor == user)
+        m_cursor = user->m_next;
+    (user->m_prev ? user->m_prev->m_next : m_first) = user->m_next;
+    if (user->m_next)
+        user->m_next->m_prev = user->m_prev;
+    user->m_users = nullptr;
+    user->m_prev = user->m_next = nullptr;
+    --m_count;
+}
+
+void CSlickSkinUsers::changed()
+{
+    if (!m_first || m_queued)
+        return;
+    if (!wxTheApp) {
+        notify();
+        return;
+    }
+    m_queued = std::make_shared<CSlickSkinUsers*>(this);
+    wxTheApp->CallAfter([queued = m_queued] {
+        if (CSlickSkinUsers* users = *queued)
+            users->notify();
+    });
+}
+
+void CSlickSkinUsers::notify()
+{
+    if (m_queued) {
+        *m_queued = nullptr;
+        m_queued.reset();
+    }
+    // A handler that runs the event loop may reach a queued change of this skin: it comes
+    // after this walk instead of inside it.
+    if (m_walking) {
+        changed();
+        return;
+    }
+    m_walking = true;
+    m_cursor = m_first;
+    try {
+        while (CSlickSkinUser* user = m_cursor) {
+            m_cursor = user->m_next;
+            user->skinChanged();
+        }
+    } catch (...) {
+        m_walking = false;
+        m_cursor = nullptr;
+        throw;
+    }
+    m_walking = false;
+}
 
 void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& prefix, double imageFactor,
                                      const zil::Path& file)
@@ -137,6 +224,8 @@ bool TSlickSkinBase<Intermediate>::loadResource(const zil::Path& path, double im
     if (file.isEmpty())
         return false;
 
+    // Also when a bad value stops the reading half-way: what was read before it stays.
+    m_users.changed();
     const std::unique_ptr<wxFileConfig> configFile = readConfigFile(file, L"TSlickSkinBase::loadResource");
     wxFileConfig& config = *configFile;
 

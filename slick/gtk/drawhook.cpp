@@ -12,6 +12,8 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 #include <cmath>
 #include <memory>
 
@@ -30,36 +32,73 @@ constexpr int kFlatApplied = 2;
 // The screen's cairo surface renders glyphs with the display's hinting, and a wxGCDC on it
 // strokes thin lines on pixel edges; both differ from a wxMemoryDC. So the control paints into
 // a memory bitmap at the screen's scale, exactly as paintContents paints in tests, and that
-// bitmap goes to the screen pixel for pixel. Each control keeps a bitmap of its own size,
-// selected into one DC: making a DC costs about as much as the painting, and a shared bitmap
-// of the largest control's size would need its clip reset and set on every paint (wxGCDC then
-// also resets pen and brush): about a third of what the hook added to the painting.
-struct CPaintBuffer {
+// bitmap goes to the screen pixel for pixel. A bitmap of the control's own size stays selected
+// into one DC: making a DC costs about as much as the painting, and a bitmap of the largest
+// control's size would need its clip reset and set on every paint (wxGCDC then also resets pen
+// and brush): about a third of what the hook added to the painting. Controls of one size and
+// scale share one such buffer, so that a window of a thousand like buttons holds one, not a
+// thousand; painting is synchronous on the GUI thread, one control at a time.
+class CPaintBuffer {
+public:
+    using Key = std::tuple<int, int, double>;
+
+    // The buffer for `size` at `scale`, shared while anybody holds it.
+    static std::shared_ptr<CPaintBuffer> get(const wxSize& size, double scale)
+    {
+        const Key key(size.x, size.y, scale);
+        std::weak_ptr<CPaintBuffer>& entry = buffers()[key];
+        std::shared_ptr<CPaintBuffer> buffer = entry.lock();
+        if (!buffer) {
+            buffer.reset(new CPaintBuffer(key));
+            buffer->bitmap.CreateWithDIPSize(size, scale, 24);
+            buffer->dc = std::make_unique<wxMemoryDC>(buffer->bitmap);
+            entry = buffer;
+        }
+        return buffer;
+    }
+    ~CPaintBuffer()
+    {
+        dc.reset();
+        buffers().erase(m_key);
+    }
+
+    bool fits(const wxSize& size, double scale) const { return m_key == Key(size.x, size.y, scale); }
+
     wxBitmap bitmap;
     std::unique_ptr<wxMemoryDC> dc;
+
+private:
+    explicit CPaintBuffer(const Key& key) : m_key(key) {}
+    static std::map<Key, std::weak_ptr<CPaintBuffer>>& buffers()
+    {
+        static std::map<Key, std::weak_ptr<CPaintBuffer>> map;
+        return map;
+    }
+    Key m_key;
 };
 
-void deletePaintBuffer(gpointer buffer)
+// What a widget keeps: its share of the buffer of its size.
+struct CBufferShare {
+    std::shared_ptr<CPaintBuffer> buffer;
+};
+
+void deleteBufferShare(gpointer share)
 {
-    delete static_cast<CPaintBuffer*>(buffer);
+    delete static_cast<CBufferShare*>(share);
 }
 
 CPaintBuffer& paintBuffer(GtkWidget* widget, const wxSize& size, double scale)
 {
-    auto* buffer = static_cast<CPaintBuffer*>(g_object_get_data(G_OBJECT(widget), kBufferKey));
-    if (!buffer) {
-        buffer = new CPaintBuffer();
-        g_object_set_data_full(G_OBJECT(widget), kBufferKey, buffer, &deletePaintBuffer);
+    auto* share = static_cast<CBufferShare*>(g_object_get_data(G_OBJECT(widget), kBufferKey));
+    if (!share) {
+        share = new CBufferShare();
+        g_object_set_data_full(G_OBJECT(widget), kBufferKey, share, &deleteBufferShare);
     }
-    wxBitmap& bitmap = buffer->bitmap;
-    if (!buffer->dc || bitmap.GetScaleFactor() != scale ||
-        wxSize(int(bitmap.GetLogicalWidth()), int(bitmap.GetLogicalHeight())) != size) {
-        buffer->dc.reset();
-        bitmap = wxBitmap();
-        bitmap.CreateWithDIPSize(size, scale, 24);
-        buffer->dc = std::make_unique<wxMemoryDC>(bitmap);
+    if (!share->buffer || !share->buffer->fits(size, scale)) {
+        share->buffer.reset();
+        share->buffer = CPaintBuffer::get(size, scale);
     }
-    return *buffer;
+    return *share->buffer;
 }
 
 gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
@@ -116,26 +155,37 @@ void onStyleUpdated(GtkWidget* widget, gpointer data)
 }
 
 // The theme's boxes around what we paint ourselves: without them the native minimum is the
-// label's, which the skin's best size always covers.
-GtkCssProvider* flatStyle()
+// label's, which the skin's best size always covers. One provider for the screen, selected by
+// a style class: a provider of the widget's own would keep GTK from sharing computed styles
+// between like widgets, and every skinned control would compute and hold its own.
+constexpr const char* kFlatClass = "zilui-flat";
+
+void installFlatStyle(GtkWidget* widget)
 {
+    static GdkScreen* installed = nullptr;
+    GdkScreen* screen = gtk_widget_get_screen(widget);
+    if (screen == installed)
+        return;
     static GtkCssProvider* provider = [] {
         GtkCssProvider* css = gtk_css_provider_new();
         gtk_css_provider_load_from_data(css,
-                                        "* { min-width: 0; min-height: 0; padding: 0; margin: 0; border-width: 0; "
-                                        "outline-width: 0; box-shadow: none; -gtk-outline-radius: 0; }",
+                                        ".zilui-flat { min-width: 0; min-height: 0; padding: 0; margin: 0; "
+                                        "border-width: 0; outline-width: 0; box-shadow: none; "
+                                        "-gtk-outline-radius: 0; }",
                                         -1, nullptr);
         return css;
     }();
-    return provider;
+    gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+    installed = screen;
 }
 
 // Also for children added later (a button's image), once per widget.
 void applyFlatStyle(GtkWidget* widget, gpointer)
 {
     if (!g_object_get_data(G_OBJECT(widget), kFlatKey)) {
-        gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(flatStyle()),
-                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+        installFlatStyle(widget);
+        gtk_style_context_add_class(gtk_widget_get_style_context(widget), kFlatClass);
         g_object_set_data(G_OBJECT(widget), kFlatKey, GINT_TO_POINTER(kFlatRequested));
     }
     if (GTK_IS_CONTAINER(widget))

@@ -26,8 +26,13 @@
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
+#include <utility>
 
 namespace zilui {
+
+// Lays `window` out once, after the events queued now; asking again before then adds nothing.
+// A window destroyed meanwhile is left alone. GUI thread only.
+void layoutSoon(wxWindow* window);
 
 // Turns the wxWidgets window class of `Intermediate` (its direct base, which also supplies
 // the State enum and StateCount) into a control that paints itself entirely from a `Skin`:
@@ -40,7 +45,7 @@ namespace zilui {
 // events to the On... handlers (they all skip), and on GTK connects the native widget's drawing
 // to paintCurrent().
 template <class Intermediate, class Skin>
-class TSlickControlBase : public Intermediate {
+class TSlickControlBase : public Intermediate, private CSlickSkinUser {
 public:
     using State = typename Intermediate::State;
     static constexpr int StateCount = Intermediate::StateCount;
@@ -72,11 +77,13 @@ public:
           m_defaultTextSysColour(defaultText),
           m_skin(new Skin())
     {
+        m_skin->getUsers().add(this);
         updateDefaultColours();
     }
 
     ~TSlickControlBase() override
     {
+        m_skin->getUsers().remove(this);
         if (zil::P<CHoverGroup> group = m_hoverGroup) {
             removeFromGroup();
             for (TSlickControlBase* control : zil::TArray<TSlickControlBase*>(group->m_controls))
@@ -101,7 +108,9 @@ public:
             throw zil::CInvalidArgError(L"A skinned control needs a skin; null was given.",
                                         L"TSlickControlBase::setSkin");
         const bool sizedByBest = isSizedByBest();
+        m_skin->getUsers().remove(this);
         m_skin = skin;
+        m_skin->getUsers().add(this);
         initClientSizerStuff();
         for (int i = 0; i < StateCount; ++i) {
             m_underlayCache[i].reset();
@@ -354,7 +363,7 @@ public:
         if (m_ownTextPainter)
             return m_ownTextPainter;
         const int index = checkState(state);
-        const zil::TArray<zil::P<CTextStyle>>& styles = m_skin->getStateSkin(state).getTextLineStyles();
+        const zil::TArray<zil::P<CTextStyle>>& styles = std::as_const(*m_skin).getStateSkin(state).getTextLineStyles();
         if (styles.empty())
             return nullptr;
         // Kept while the skin's styles and the default font cache stay: built once, not per paint.
@@ -387,7 +396,7 @@ public:
         if (size.x < 1 || size.y < 1)
             return;
         const int state = checkState(getState());
-        const CSlickStateSkin& st = m_skin->getStateSkin(static_cast<State>(state));
+        const CSlickStateSkin& st = std::as_const(*m_skin).getStateSkin(static_cast<State>(state));
         bool painted = false;
         if (st.getSeeThrough()) {
             if (auto* parent = dynamic_cast<IWXPaintable*>(this->GetParent())) {
@@ -469,7 +478,7 @@ public:
         if (size.x < 1 || size.y < 1)
             return;
         const int state = checkState(getState());
-        const CSlickStateSkin& st = m_skin->getStateSkin(static_cast<State>(state));
+        const CSlickStateSkin& st = std::as_const(*m_skin).getStateSkin(static_cast<State>(state));
         const bool composed = paintComposedLayers(dc, state, st, size);
         if (!composed)
             clearBackground(dc);
@@ -553,7 +562,7 @@ public:
     {
         const int index = checkState(state);
         const wxBitmap& bitmap = m_stateBitmaps[index];
-        const double opacity = m_skin->getStateSkin(state).getImageOpacity();
+        const double opacity = std::as_const(*m_skin).getStateSkin(state).getImageOpacity();
         if (!bitmap.IsOk() || opacity == 1.0) {
             m_preparedBitmaps[index] = bitmap;
             return;
@@ -637,6 +646,18 @@ public:
 
 protected:
     virtual void onClicked() {}
+
+    // The skin in use changed: the control draws it anew and takes the best size it gives.
+    void skinChanged() override
+    {
+        for (int i = 0; i < StateCount; ++i) {
+            m_underlayCache[i].reset();
+            m_overlayCache[i].reset();
+            m_overlay2Cache[i].reset();
+        }
+        updateBestSize(isSizedByBest(), LayoutSoon);
+    }
+
     // After every SetLabel, e.g. to tell assistive technology.
     virtual void labelChanged() {}
 
@@ -685,6 +706,8 @@ protected:
         if (maxW != -1)
             maxW = zil::saturateToInt32(int64_t(maxW) - m.horizontal());
         wxSize best(0, 0);
+        // Measured once for all states; plain text also for the first paint.
+        const zil::String text = getDisplayText();
         for (int i = 0; i < StateCount; ++i) {
             const State state = static_cast<State>(i);
             zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(state);
@@ -692,7 +715,8 @@ protected:
             int limit = maxW;
             if (!isContentVertical() && maxW != -1)
                 limit = zil::saturateToInt32(int64_t(limit) - imageSize.x - space);
-            const wxSize content = getContentSize(getTextSize(dc, painter.get(), limit), imageSize);
+            const wxSize textSize = painter ? painter->getTextSize(dc, text, limit) : self->getPlainTextSize(dc, text);
+            const wxSize content = getContentSize(textSize, imageSize);
             best.x = std::max(best.x, content.x);
             best.y = std::max(best.y, content.y);
         }
@@ -700,6 +724,7 @@ protected:
                       zil::saturateToInt32(int64_t(m.top) + best.y + m.bottom));
         if (wxSizer* sizer = this->GetSizer())
             result.IncTo(this->ClientToWindowSize(sizer->GetMinSize()));
+        m_ownBestSize = result;
         // Below it the toolkit complains and lays the native widget out wrongly.
         m_nativeMinSize = getNativeMinSize();
         result.IncTo(m_nativeMinSize);
@@ -715,8 +740,22 @@ public:
     // size follows when it did.
     void nativeMinSizeChanged()
     {
-        if (getNativeMinSize() == m_nativeMinSize)
+        const wxSize native = getNativeMinSize();
+        if (native == m_nativeMinSize)
             return;
+        // The skin's own best size nearly always covers the native minimum, and then nothing
+        // moves: every control of a window is restyled once after its creation, and a layout
+        // of the whole parent for each would cost the window the square of its controls.
+        if (this->m_bestSizeCache.IsFullySpecified()) {
+            wxSize before = m_ownBestSize, after = m_ownBestSize;
+            before.IncTo(m_nativeMinSize);
+            after.IncTo(native);
+            if (before == after && before == this->m_bestSizeCache) {
+                m_nativeMinSize = native;
+                return;
+            }
+        }
+        // At once: GTK allocates the widget before the next event, and below its minimum.
         updateBestSize(isSizedByBest());
     }
 
@@ -756,15 +795,21 @@ protected:
     // A control that has its best size keeps following it.
     bool isSizedByBest() const { return this->GetHandle() && this->GetSize() == this->GetBestSize(); }
 
+    enum LayoutWhen { LayoutNow, LayoutSoon };
     // After a change of what the best size depends on: the containing sizer lays the control
-    // out again, or the control takes its new best size when it had the old one.
-    void updateBestSize(bool sizedByBest)
+    // out again, or the control takes its new best size when it had the old one. LayoutSoon
+    // lays the parent out once for all its controls that ask before the next event.
+    void updateBestSize(bool sizedByBest, LayoutWhen when = LayoutNow)
     {
         this->InvalidateBestSize();
-        if (this->GetContainingSizer() && this->GetParent())
-            this->GetParent()->Layout();
-        else if (sizedByBest)
+        if (this->GetContainingSizer() && this->GetParent()) {
+            if (when == LayoutSoon)
+                layoutSoon(this->GetParent());
+            else
+                this->GetParent()->Layout();
+        } else if (sizedByBest) {
             this->SetSize(this->GetBestSize());
+        }
         this->Refresh();
     }
 
@@ -846,8 +891,9 @@ private:
     mutable bool m_themeAttributesValid = false;
     zil::P<CHoverGroup> m_hoverGroup;
     int m_userInt = 0;
-    // What the best size last took from the native widget.
+    // What the best size last took from the native widget, and what it was without it.
     mutable wxSize m_nativeMinSize;
+    mutable wxSize m_ownBestSize;
     // Owned by the inner sizer once placed.
     wxSizer* m_clientSizer = nullptr;
     wxBoxSizer* m_innerSizer = nullptr;

@@ -19,10 +19,69 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 
 class wxConfigBase;
 
 namespace zilui {
+
+class CSlickSkinUsers;
+
+// Something that draws from a skin and is told when the skin changes: a skinned control.
+class CSlickSkinUser {
+public:
+    CSlickSkinUser() = default;
+    CSlickSkinUser(const CSlickSkinUser&) = delete;
+    CSlickSkinUser& operator=(const CSlickSkinUser&) = delete;
+
+    // Once after changes of the skin in use, from the event loop; never after destruction.
+    virtual void skinChanged() = 0;
+
+protected:
+    ~CSlickSkinUser();
+
+private:
+    friend class CSlickSkinUsers;
+    CSlickSkinUsers* m_users = nullptr;
+    CSlickSkinUser* m_prev = nullptr;
+    CSlickSkinUser* m_next = nullptr;
+};
+
+// The users of one skin. A user joins and leaves in constant time; a change is told to every
+// user once, from the event loop after the change, however many changes came before: a skin
+// shared by thousands of controls costs one walk over them per batch of changes, and a user
+// that leaves during the walk (destroyed by another's handler) is skipped. A copy starts
+// without users; assigning over it counts as a change. GUI thread only.
+class CSlickSkinUsers {
+public:
+    CSlickSkinUsers() = default;
+    CSlickSkinUsers(const CSlickSkinUsers&) {}
+    CSlickSkinUsers& operator=(const CSlickSkinUsers&)
+    {
+        changed();
+        return *this;
+    }
+    ~CSlickSkinUsers();
+
+    // Moves `user` here from the users of any other skin.
+    void add(CSlickSkinUser* user);
+    void remove(CSlickSkinUser* user);
+    size_t size() const { return m_count; }
+
+    // Tells the users soon; does nothing without users.
+    void changed();
+    // Tells every user now.
+    void notify();
+
+private:
+    CSlickSkinUser* m_first = nullptr;
+    size_t m_count = 0;
+    // The next user of a walk in progress; a leaving user moves it on.
+    CSlickSkinUser* m_cursor = nullptr;
+    bool m_walking = false;
+    // Shared with the queued call, which a destroyed list turns into nothing.
+    std::shared_ptr<CSlickSkinUsers*> m_queued;
+};
 
 // How a skinned control looks in one of its states. A plain value; images, gradients and
 // text styles are shared, never copied.
@@ -37,36 +96,41 @@ public:
 
     // Drawn right after the background, scaled to the client size.
     zil::P<IScalingImage> getUnderlayImage() const { return m_underlayImage; }
-    void setUnderlayImage(IScalingImage* image) { m_underlayImage = image; }
+    void setUnderlayImage(IScalingImage* image) { set(m_underlayImage, zil::P<IScalingImage>(image)); }
     // Drawn after the image and the text, scaled to the client size.
     zil::P<IScalingImage> getOverlayImage() const { return m_overlayImage; }
-    void setOverlayImage(IScalingImage* image) { m_overlayImage = image; }
+    void setOverlayImage(IScalingImage* image) { set(m_overlayImage, zil::P<IScalingImage>(image)); }
     // Drawn after the overlay.
     zil::P<IScalingImage> getOverlay2Image() const { return m_overlay2Image; }
-    void setOverlay2Image(IScalingImage* image) { m_overlay2Image = image; }
+    void setOverlay2Image(IScalingImage* image) { set(m_overlay2Image, zil::P<IScalingImage>(image)); }
     // The parent's background shows through the control.
     bool getSeeThrough() const { return m_seeThrough; }
-    void setSeeThrough(bool seeThrough) { m_seeThrough = seeThrough; }
+    void setSeeThrough(bool seeThrough) { set(m_seeThrough, seeThrough); }
     // Applied to the control's own state bitmap, 0..1.
     double getImageOpacity() const { return m_imageOpacity; }
     // Clamped to 0..1; NaN counts as 1, so a bad computation never hides the image.
     void setImageOpacity(double opacity)
     {
-        m_imageOpacity = std::isnan(opacity) ? 1.0 : std::clamp(opacity, 0.0, 1.0);
+        set(m_imageOpacity, std::isnan(opacity) ? 1.0 : std::clamp(opacity, 0.0, 1.0));
     }
     wxColour getTextColor() const { return m_textColor; }
-    void setTextColor(const wxColour& color) { m_textColor = color; }
+    void setTextColor(const wxColour& color) { set(m_textColor, color); }
     // Invalid: no halo.
     wxColour getTextHaloColor() const { return m_textHaloColor; }
-    void setTextHaloColor(const wxColour& color) { m_textHaloColor = color; }
+    void setTextHaloColor(const wxColour& color) { set(m_textHaloColor, color); }
     // Invalid: no fill.
     wxColour getBackgroundColor() const { return m_backgroundColor; }
-    void setBackgroundColor(const wxColour& color) { m_backgroundColor = color; }
+    void setBackgroundColor(const wxColour& color) { set(m_backgroundColor, color); }
     // Takes precedence over the plain colour where set.
     zil::P<IGradient> getBackgroundGradient() const { return m_backgroundGradient; }
-    void setBackgroundGradient(IGradient* gradient) { m_backgroundGradient = gradient; }
-    // One style per label line; empty: the control's font and plain text drawing.
-    zil::TArray<zil::P<CTextStyle>>& getTextLineStyles() { return m_textLineStyles; }
+    void setBackgroundGradient(IGradient* gradient) { set(m_backgroundGradient, zil::P<IGradient>(gradient)); }
+    // One style per label line; empty: the control's font and plain text drawing. The
+    // changeable array counts as changed.
+    zil::TArray<zil::P<CTextStyle>>& getTextLineStyles()
+    {
+        m_link.changed();
+        return m_textLineStyles;
+    }
     const zil::TArray<zil::P<CTextStyle>>& getTextLineStyles() const { return m_textLineStyles; }
 
     // Applies the keys under `prefix` ("all.", "hover.") that are present; absent keys leave
@@ -80,6 +144,33 @@ public:
     static void readDouble(wxConfigBase& config, const zil::String& key, double& value);
 
 private:
+    template <class> friend class TSlickSkinBase;
+
+    // The users of the skin this state skin belongs to. Not copied: a copy belongs to no skin
+    // until one hands it out; assigning over a state skin of a skin changes that skin.
+    struct Link {
+        Link() = default;
+        Link(const Link&) {}
+        Link& operator=(const Link&)
+        {
+            changed();
+            return *this;
+        }
+        void changed() const
+        {
+            if (users)
+                users->changed();
+        }
+        CSlickSkinUsers* users = nullptr;
+    };
+
+    template <class T> void set(T& field, const T& value)
+    {
+        field = value;
+        m_link.changed();
+    }
+
+    Link m_link;
     zil::P<IScalingImage> m_underlayImage;
     zil::P<IScalingImage> m_overlayImage;
     zil::P<IScalingImage> m_overlay2Image;
@@ -119,33 +210,33 @@ public:
     ~TSlickSkinBase() override = default;
 
     ImagePos getImagePos() const { return m_imagePos; }
-    void setImagePos(ImagePos pos) { m_imagePos = pos; }
+    void setImagePos(ImagePos pos) { set(m_imagePos, pos); }
     // 0 = left, 1 = right.
     double getContentHorzAlign() const { return m_contentHorzAlign; }
-    void setContentHorzAlign(double align) { m_contentHorzAlign = align; }
+    void setContentHorzAlign(double align) { set(m_contentHorzAlign, align); }
     // 0 = top, 1 = bottom.
     double getContentVertAlign() const { return m_contentVertAlign; }
-    void setContentVertAlign(double align) { m_contentVertAlign = align; }
+    void setContentVertAlign(double align) { set(m_contentVertAlign, align); }
     Border getBorderType() const { return m_borderType; }
-    void setBorderType(Border type) { m_borderType = type; }
+    void setBorderType(Border type) { set(m_borderType, type); }
     // Pixels at scale 1.
     zil::CMargins getBorderWidths() const { return m_borderWidths; }
-    void setBorderWidths(const zil::CMargins& widths) { m_borderWidths = widths; }
+    void setBorderWidths(const zil::CMargins& widths) { set(m_borderWidths, widths); }
     wxColour getBorderColor() const { return m_borderColor; }
-    void setBorderColor(const wxColour& color) { m_borderColor = color; }
+    void setBorderColor(const wxColour& color) { set(m_borderColor, color); }
     wxPenStyle getBorderStyle() const { return m_borderStyle; }
-    void setBorderStyle(wxPenStyle style) { m_borderStyle = style; }
+    void setBorderStyle(wxPenStyle style) { set(m_borderStyle, style); }
     zil::CMargins getContentMargins() const { return m_contentMargins; }
-    void setContentMargins(const zil::CMargins& margins) { m_contentMargins = margins; }
+    void setContentMargins(const zil::CMargins& margins) { set(m_contentMargins, margins); }
     zil::CMargins getClientMargins() const { return m_clientMargins; }
-    void setClientMargins(const zil::CMargins& margins) { m_clientMargins = margins; }
+    void setClientMargins(const zil::CMargins& margins) { set(m_clientMargins, margins); }
     zil::CMargins getFocusMargins() const { return m_focusMargins; }
-    void setFocusMargins(const zil::CMargins& margins) { m_focusMargins = margins; }
+    void setFocusMargins(const zil::CMargins& margins) { set(m_focusMargins, margins); }
     // Pixels at scale 1.
     int getImageTextSpace() const { return m_imageTextSpace; }
-    void setImageTextSpace(int space) { m_imageTextSpace = space; }
+    void setImageTextSpace(int space) { set(m_imageTextSpace, space); }
     bool getDrawFocusRect() const { return m_drawFocusRect; }
-    void setDrawFocusRect(bool draw) { m_drawFocusRect = draw; }
+    void setDrawFocusRect(bool draw) { set(m_drawFocusRect, draw); }
     // Set by a loadResource() that read the whole file.
     bool getLoadSuccessful() const { return m_loadSuccessful; }
     void setLoadSuccessful(bool successful) { m_loadSuccessful = successful; }
@@ -156,8 +247,14 @@ public:
         return m_borderType != BorderNone && (w.left > 0 || w.top > 0 || w.right > 0 || w.bottom > 0);
     }
 
-    // Throws zil::CInvalidArgError for a value outside 0..StateCount-1.
-    CSlickStateSkin& getStateSkin(State state) { return m_stateSkins[checkState(state)]; }
+    // Throws zil::CInvalidArgError for a value outside 0..StateCount-1. Changes through the
+    // changeable state skin reach the skin's users.
+    CSlickStateSkin& getStateSkin(State state)
+    {
+        CSlickStateSkin& stateSkin = m_stateSkins[checkState(state)];
+        stateSkin.m_link.users = &m_users;
+        return stateSkin;
+    }
     const CSlickStateSkin& getStateSkin(State state) const { return m_stateSkins[checkState(state)]; }
 
     // Reads the skin resource that the resource manager finds for `path` over the present
@@ -166,7 +263,17 @@ public:
     // value throws zil::CError (code -1); what was read before it stays.
     bool loadResource(const zil::Path& path, double imageFactor = -1.0);
 
+    // The controls drawing from this skin; each is told once after a batch of changes.
+    CSlickSkinUsers& getUsers() { return m_users; }
+    const CSlickSkinUsers& getUsers() const { return m_users; }
+
 private:
+    template <class T, class V> void set(T& field, const V& value)
+    {
+        field = value;
+        m_users.changed();
+    }
+
     static size_t checkState(State state);
     // One "name: argument" piece of a CSS-like border value, already lower-cased.
     void applyCssBorderDeclaration(const zil::String& declaration);
@@ -185,6 +292,7 @@ private:
     bool m_drawFocusRect = true;
     bool m_loadSuccessful = false;
     std::array<CSlickStateSkin, StateCount> m_stateSkins;
+    CSlickSkinUsers m_users;
 };
 
 extern template class TSlickSkinBase<CSlickButtonIntermediate>;
