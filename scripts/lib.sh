@@ -36,6 +36,78 @@ build() {
     cmake --build "$BUILD_DIR" --parallel "$(nproc)" "$@"
 }
 
+# Stages of a run, each timed; stage_summary prints them at the end, so that a slow or failing
+# stage shows without reading the whole log.
+#   stage NAME COMMAND...      runs COMMAND now; returns its status
+#   stage_bg NAME COMMAND...   runs COMMAND in the background at a lower priority (it takes the
+#                              processor only when the foreground stages leave it idle), its
+#                              output held back until stage_wait NAME, which returns its status
+#   stage_skip NAME REASON     records a stage that did not run, and why
+# COMMAND runs where set -e does not apply (bash ignores it under ||): chain steps with &&.
+STAGE_LINES=()
+declare -A STAGE_BG_PIDS=() STAGE_BG_LOGS=()
+
+stage_record() {
+    local name="$1" status="$2" seconds="$3" verdict=ok
+    [ "$status" -eq 0 ] || verdict="FAILED ($status)"
+    STAGE_LINES+=("$(printf '%-24s %3d:%02d  %s' "$name" $((seconds / 60)) $((seconds % 60)) "$verdict")")
+}
+
+stage() {
+    local name="$1" started=$SECONDS status=0
+    shift
+    echo "== $name"
+    "$@" || status=$?
+    stage_record "$name" "$status" $((SECONDS - started))
+    return "$status"
+}
+
+stage_bg() {
+    local name="$1" log
+    shift
+    log="$(mktemp)"
+    (
+        started=$SECONDS status=0
+        renice -n 10 -p "$BASHPID" >/dev/null
+        "$@" >"$log" 2>&1 || status=$?
+        echo "$status $((SECONDS - started))" >"$log.done"
+    ) &
+    STAGE_BG_PIDS[$name]=$!
+    STAGE_BG_LOGS[$name]="$log"
+    echo "== $name: started in the background"
+}
+
+stage_wait() {
+    local name="$1" log="${STAGE_BG_LOGS[$1]}" status=1 seconds=0
+    wait "${STAGE_BG_PIDS[$name]}" || true
+    echo "== $name"
+    cat "$log"
+    if [ -s "$log.done" ]; then
+        read -r status seconds <"$log.done"
+    fi
+    rm -f "$log" "$log.done"
+    stage_record "$name" "$status" "$seconds"
+    return "$status"
+}
+
+stage_skip() {
+    STAGE_LINES+=("$(printf '%-24s %6s  skipped: %s' "$1" "" "$2")")
+}
+
+stage_summary() {
+    local line
+    echo "== stage times"
+    for line in "${STAGE_LINES[@]}"; do
+        echo "   $line"
+    done
+    printf '   %-24s %3d:%02d\n' "whole run" $((SECONDS / 60)) $((SECONDS % 60))
+}
+
+# One line saying what is missing, for a run that cannot go on without it.
+say_missing() {
+    echo "$(basename "$0"): $*" >&2
+}
+
 XVFB_PID=""
 
 stop_own_display() {
@@ -55,6 +127,10 @@ ensure_display() {
     if ! command -v xdpyinfo >/dev/null 2>&1 && [ -n "${DISPLAY:-}" ]; then
         return 0
     fi
+    if ! command -v Xvfb >/dev/null 2>&1; then
+        say_missing "no display: ${DISPLAY:+$DISPLAY does not answer and }Xvfb (package xvfb) is not installed"
+        return 1
+    fi
     local numfile
     numfile="$(mktemp)"
     # -noreset: an X server resets when its last client leaves, and a test starting during
@@ -73,14 +149,14 @@ ensure_display() {
             break
         fi
         if ! kill -0 "$XVFB_PID" 2>/dev/null; then
-            echo "cannot start Xvfb" >&2
+            say_missing "no display: Xvfb ended at start-up (run 'Xvfb -displayfd 1' to see why)"
             rm -f "$numfile"
             return 1
         fi
         sleep 0.1
     done
     if [ ! -s "$numfile" ]; then
-        echo "Xvfb did not report its display in time" >&2
+        say_missing "no display: Xvfb did not report its display within 10 s"
         rm -f "$numfile"
         return 1
     fi
@@ -90,7 +166,7 @@ ensure_display() {
     export GDK_BACKEND=x11 NO_AT_BRIDGE=1
 }
 
-CLANG_CXX=clang++-14
+CLANG_CXX="${ZILUI_CLANG_CXX:-clang++-14}"
 
 # A clang build with sanitizers in its own folder (address: ASan+UBSan, also the fuzzing build;
 # thread: TSan). Sets BUILD_DIR, ZILUI_CMAKE_ARGS and the sanitizers' run-time options.
@@ -138,4 +214,32 @@ fuzz_harnesses() {
         f="$(basename "$f")"
         echo "${f%_fuzz.cpp}"
     done
+}
+
+# What the sanitizer and fuzzing builds need beyond the plain one; prints the first thing
+# missing, nothing when all is there.
+sanitizer_tools_missing() {
+    if ! command -v "$CLANG_CXX" >/dev/null 2>&1; then
+        echo "$CLANG_CXX (package clang-14)"
+        return 0
+    fi
+    local lib
+    for lib in libclang_rt.asan-x86_64.a libclang_rt.fuzzer-x86_64.a; do
+        # clang prints the bare name back when it has no such file.
+        if [ ! -f "$("$CLANG_CXX" -print-file-name="$lib")" ]; then
+            echo "$lib (package libclang-rt-14-dev)"
+            return 0
+        fi
+    done
+    if [ ! -x /usr/bin/llvm-symbolizer-14 ]; then
+        echo "llvm-symbolizer-14 (package llvm-14)"
+    fi
+}
+
+# The GUI tests start private session buses of their own; without the daemon they cannot.
+ensure_bus_daemon() {
+    if ! command -v dbus-daemon >/dev/null 2>&1; then
+        say_missing "no D-Bus: dbus-daemon (package dbus-daemon) is not installed; the tests start private buses with it"
+        return 1
+    fi
 }
