@@ -37,28 +37,60 @@ build() {
 }
 
 # Stages of a run, each timed; stage_summary prints them at the end, so that a slow or failing
-# stage shows without reading the whole log.
+# stage shows without reading the whole log. Beside the wall-clock time goes the processor time
+# the stage's processes used (user + system), which a machine busy with other work does not
+# inflate.
 #   stage NAME COMMAND...      runs COMMAND now; returns its status
 #   stage_bg NAME COMMAND...   runs COMMAND in the background at a lower priority (it takes the
 #                              processor only when the foreground stages leave it idle), its
 #                              output held back until stage_wait NAME, which returns its status
 #   stage_skip NAME REASON     records a stage that did not run, and why
-# COMMAND runs where set -e does not apply (bash ignores it under ||): chain steps with &&.
+# COMMAND runs in a subshell, where set -e does not apply (bash ignores it under ||): chain
+# steps with &&, and set what later stages need before calling stage.
 STAGE_LINES=()
+STAGE_CPU_TOTAL=0
 declare -A STAGE_BG_PIDS=() STAGE_BG_LOGS=()
 
+# Runs "$@" in a subshell, then writes "STATUS WALL_SECONDS CPU_SECONDS" to the file $STAGE_OUT.
+# A subshell starts with no child processor time of its own, so what `times` reports at its
+# end is the stage's alone, whatever else runs beside it.
+stage_run() {
+    (
+        started=$SECONDS status=0
+        "$@" || status=$?
+        times >"$STAGE_OUT.times"
+        cpu=$(awk '{ for (i = 1; i <= 2; i++) { split($i, p, "m"); n += p[1] * 60 + p[2] } }
+                   END { printf "%d", n + 0.5 }' "$STAGE_OUT.times")
+        rm -f "$STAGE_OUT.times"
+        echo "$status $((SECONDS - started)) $cpu" >"$STAGE_OUT"
+        exit "$status"
+    )
+}
+
+mmss() {
+    printf '%d:%02d' $(($1 / 60)) $(($1 % 60))
+}
+
 stage_record() {
-    local name="$1" status="$2" seconds="$3" verdict=ok
+    local name="$1" result="$2" status=1 seconds=0 cpu=0 verdict
+    if [ -s "$result" ]; then
+        read -r status seconds cpu <"$result"
+    fi
+    verdict=ok
     [ "$status" -eq 0 ] || verdict="FAILED ($status)"
-    STAGE_LINES+=("$(printf '%-24s %3d:%02d  %s' "$name" $((seconds / 60)) $((seconds % 60)) "$verdict")")
+    STAGE_CPU_TOTAL=$((STAGE_CPU_TOTAL + cpu))
+    STAGE_LINES+=("$(printf '%-24s %6s %9s  %s' "$name" "$(mmss "$seconds")" "$(mmss "$cpu")" "$verdict")")
+    return "$status"
 }
 
 stage() {
-    local name="$1" started=$SECONDS status=0
+    local name="$1" status=0 STAGE_OUT
     shift
     echo "== $name"
-    "$@" || status=$?
-    stage_record "$name" "$status" $((SECONDS - started))
+    STAGE_OUT="$(mktemp)"
+    stage_run "$@" || true
+    stage_record "$name" "$STAGE_OUT" || status=$?
+    rm -f "$STAGE_OUT"
     return "$status"
 }
 
@@ -67,10 +99,9 @@ stage_bg() {
     shift
     log="$(mktemp)"
     (
-        started=$SECONDS status=0
         renice -n 10 -p "$BASHPID" >/dev/null
-        "$@" >"$log" 2>&1 || status=$?
-        echo "$status $((SECONDS - started))" >"$log.done"
+        STAGE_OUT="$log.done"
+        stage_run "$@" >"$log" 2>&1
     ) &
     STAGE_BG_PIDS[$name]=$!
     STAGE_BG_LOGS[$name]="$log"
@@ -78,29 +109,27 @@ stage_bg() {
 }
 
 stage_wait() {
-    local name="$1" log="${STAGE_BG_LOGS[$1]}" status=1 seconds=0
+    local name="$1" log="${STAGE_BG_LOGS[$1]}" status=0
     wait "${STAGE_BG_PIDS[$name]}" || true
     echo "== $name"
     cat "$log"
-    if [ -s "$log.done" ]; then
-        read -r status seconds <"$log.done"
-    fi
+    stage_record "$name" "$log.done" || status=$?
     rm -f "$log" "$log.done"
-    stage_record "$name" "$status" "$seconds"
     return "$status"
 }
 
 stage_skip() {
-    STAGE_LINES+=("$(printf '%-24s %6s  skipped: %s' "$1" "" "$2")")
+    STAGE_LINES+=("$(printf '%-24s %6s %9s  skipped: %s' "$1" "" "" "$2")")
 }
 
 stage_summary() {
     local line
     echo "== stage times"
+    printf '   %-24s %6s %9s\n' "stage" "wall" "processor"
     for line in "${STAGE_LINES[@]}"; do
         echo "   $line"
     done
-    printf '   %-24s %3d:%02d\n' "whole run" $((SECONDS / 60)) $((SECONDS % 60))
+    printf '   %-24s %6s %9s\n' "whole run" "$(mmss "$SECONDS")" "$(mmss "$STAGE_CPU_TOTAL")"
 }
 
 # One line saying what is missing, for a run that cannot go on without it.

@@ -69,6 +69,8 @@ sanitized_build() {
 
 setup
 ensure_bus_daemon
+# In this shell, so that the consumers' builds that the plain suite starts see it.
+use_ccache
 
 if [ -n "$sanitize" ]; then
     what="$(sanitizer_tools_missing)"
@@ -77,6 +79,7 @@ if [ -n "$sanitize" ]; then
         exit 1
     fi
     status=0
+    use_sanitizer "$sanitize"
     stage "$sanitize build" sanitized_build "$sanitize" || { stage_summary; exit 1; }
     ensure_display
     export GDK_BACKEND=x11 NO_AT_BRIDGE=1
