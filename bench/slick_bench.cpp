@@ -15,11 +15,11 @@
 
 namespace {
 
-const wxSize kSize(200, 40);
+const wxSize kButtonSize(200, 40);
 const wxString kLabel = "Save changes";
 
 // A 60x30 rounded-button-like picture with a translucent rim.
-wxImage makeSource()
+wxImage makeButtonPicture()
 {
     wxImage image(60, 30);
     image.InitAlpha();
@@ -34,7 +34,7 @@ wxImage makeSource()
 zil::P<zilui::CCompositeScalingImage> makeUnderlay()
 {
     return zil::P<zilui::CCompositeScalingImage>(
-        new zilui::CCompositeScalingImage(makeSource(), zil::CMargins(8), zilui::CCompositeScalingImage::center));
+        new zilui::CCompositeScalingImage(makeButtonPicture(), zil::CMargins(8), zilui::CCompositeScalingImage::center));
 }
 
 // Everything one benchmark paints on: a hidden frame and a 200x40 target bitmap.
@@ -46,9 +46,9 @@ struct Scene {
         zil::P<zilui::CSlickButtonSkin> skin(new zilui::CSlickButtonSkin());
         for (int s = 0; s < zilui::CSlickButtonSkin::StateCount; ++s)
             skin->getStateSkin(static_cast<zilui::CSlickButton::State>(s)).setUnderlayImage(underlay.get());
-        button = new zilui::CSlickButton(frame, wxID_ANY, kLabel, wxPoint(0, 0), kSize);
+        button = new zilui::CSlickButton(frame, wxID_ANY, kLabel, wxPoint(0, 0), kButtonSize);
         button->setSkin(skin.get());
-        target = wxBitmap(kSize.x, kSize.y, 32);
+        target = wxBitmap(kButtonSize.x, kButtonSize.y, 32);
         dc.SelectObject(target);
         dc.SetFont(button->GetFont());
     }
@@ -86,20 +86,20 @@ void BM_SlickButtonRepaint(benchmark::State& state, bool naive)
                             while (n-- > 0) {
                                 dc.SetBackground(*wxWHITE_BRUSH);
                                 dc.Clear();
-                                scene.underlay->getScaledVersion(kSize)->paint(dc, wxPoint(0, 0));
+                                scene.underlay->getScaledVersion(kButtonSize)->paint(dc, wxPoint(0, 0));
                                 const wxSize text = dc.GetMultiLineTextExtent(kLabel);
                                 dc.DrawLabel(kLabel,
-                                             wxRect((kSize.x - text.x) / 2, (kSize.y - text.y) / 2, text.x, text.y));
+                                             wxRect((kButtonSize.x - text.x) / 2, (kButtonSize.y - text.y) / 2, text.x, text.y));
                                 dc.SetPen(*wxBLACK_PEN);
                                 dc.SetBrush(*wxTRANSPARENT_BRUSH);
-                                dc.DrawRectangle(0, 0, kSize.x, kSize.y);
+                                dc.DrawRectangle(0, 0, kButtonSize.x, kButtonSize.y);
                             }
                         }},
                        0.05);
         return;
     }
     // The least any skinned look can cost: one finished bitmap with alpha and the label.
-    zil::P<zilui::IImage> prepared = scene.underlay->getScaledVersion(kSize);
+    zil::P<zilui::IImage> prepared = scene.underlay->getScaledVersion(kButtonSize);
     const wxBitmap bitmap = prepared->getBitmap();
     bench::compare(state, repaint,
                    {"one DrawBitmap with alpha + DrawText", [&](int64_t n) {

@@ -36,6 +36,107 @@ build() {
     cmake --build "$BUILD_DIR" --parallel "$(nproc)" "$@"
 }
 
+# Stages of a run, each timed; stage_summary prints them at the end, so that a slow or failing
+# stage shows without reading the whole log. Beside the wall-clock time goes the processor time
+# the stage's processes used (user + system), which a machine busy with other work does not
+# inflate.
+#   stage NAME COMMAND...      runs COMMAND now; returns its status
+#   stage_bg NAME COMMAND...   runs COMMAND in the background at a lower priority (it takes the
+#                              processor only when the foreground stages leave it idle), its
+#                              output held back until stage_wait NAME, which returns its status
+#   stage_skip NAME REASON     records a stage that did not run, and why
+# COMMAND runs in a subshell, where set -e does not apply (bash ignores it under ||): chain
+# steps with &&, and set what later stages need before calling stage.
+STAGE_LINES=()
+STAGE_CPU_TOTAL=0
+declare -A STAGE_BG_PIDS=() STAGE_BG_LOGS=()
+
+# Runs "$@" in a subshell, then writes "STATUS WALL_SECONDS CPU_SECONDS" to the file $STAGE_OUT.
+# A subshell starts with no child processor time of its own, so what `times` reports at its
+# end is the stage's alone, whatever else runs beside it.
+stage_run() {
+    (
+        started=$SECONDS status=0
+        "$@" || status=$?
+        times >"$STAGE_OUT.times"
+        cpu=$(awk '{ for (i = 1; i <= 2; i++) { split($i, p, "m"); n += p[1] * 60 + p[2] } }
+                   END { printf "%d", n + 0.5 }' "$STAGE_OUT.times")
+        rm -f "$STAGE_OUT.times"
+        echo "$status $((SECONDS - started)) $cpu" >"$STAGE_OUT"
+        exit "$status"
+    )
+}
+
+mmss() {
+    printf '%d:%02d' $(($1 / 60)) $(($1 % 60))
+}
+
+stage_record() {
+    local name="$1" result="$2" status=1 seconds=0 cpu=0 verdict
+    if [ -s "$result" ]; then
+        read -r status seconds cpu <"$result"
+    fi
+    verdict=ok
+    [ "$status" -eq 0 ] || verdict="FAILED ($status)"
+    STAGE_CPU_TOTAL=$((STAGE_CPU_TOTAL + cpu))
+    STAGE_LINES+=("$(printf '%-24s %6s %9s  %s' "$name" "$(mmss "$seconds")" "$(mmss "$cpu")" "$verdict")")
+    return "$status"
+}
+
+stage() {
+    local name="$1" status=0 STAGE_OUT
+    shift
+    echo "== $name"
+    STAGE_OUT="$(mktemp)"
+    stage_run "$@" || true
+    stage_record "$name" "$STAGE_OUT" || status=$?
+    rm -f "$STAGE_OUT"
+    return "$status"
+}
+
+stage_bg() {
+    local name="$1" log
+    shift
+    log="$(mktemp)"
+    (
+        renice -n 10 -p "$BASHPID" >/dev/null
+        STAGE_OUT="$log.done"
+        stage_run "$@" >"$log" 2>&1
+    ) &
+    STAGE_BG_PIDS[$name]=$!
+    STAGE_BG_LOGS[$name]="$log"
+    echo "== $name: started in the background"
+}
+
+stage_wait() {
+    local name="$1" log="${STAGE_BG_LOGS[$1]}" status=0
+    wait "${STAGE_BG_PIDS[$name]}" || true
+    echo "== $name"
+    cat "$log"
+    stage_record "$name" "$log.done" || status=$?
+    rm -f "$log" "$log.done"
+    return "$status"
+}
+
+stage_skip() {
+    STAGE_LINES+=("$(printf '%-24s %6s %9s  skipped: %s' "$1" "" "" "$2")")
+}
+
+stage_summary() {
+    local line
+    echo "== stage times"
+    printf '   %-24s %6s %9s\n' "stage" "wall" "processor"
+    for line in "${STAGE_LINES[@]}"; do
+        echo "   $line"
+    done
+    printf '   %-24s %6s %9s\n' "whole run" "$(mmss "$SECONDS")" "$(mmss "$STAGE_CPU_TOTAL")"
+}
+
+# One line saying what is missing, for a run that cannot go on without it.
+say_missing() {
+    echo "$(basename "$0"): $*" >&2
+}
+
 XVFB_PID=""
 
 stop_own_display() {
@@ -55,6 +156,10 @@ ensure_display() {
     if ! command -v xdpyinfo >/dev/null 2>&1 && [ -n "${DISPLAY:-}" ]; then
         return 0
     fi
+    if ! command -v Xvfb >/dev/null 2>&1; then
+        say_missing "no display: ${DISPLAY:+$DISPLAY does not answer and }Xvfb (package xvfb) is not installed"
+        return 1
+    fi
     local numfile
     numfile="$(mktemp)"
     # -noreset: an X server resets when its last client leaves, and a test starting during
@@ -73,14 +178,14 @@ ensure_display() {
             break
         fi
         if ! kill -0 "$XVFB_PID" 2>/dev/null; then
-            echo "cannot start Xvfb" >&2
+            say_missing "no display: Xvfb ended at start-up (run 'Xvfb -displayfd 1' to see why)"
             rm -f "$numfile"
             return 1
         fi
         sleep 0.1
     done
     if [ ! -s "$numfile" ]; then
-        echo "Xvfb did not report its display in time" >&2
+        say_missing "no display: Xvfb did not report its display within 10 s"
         rm -f "$numfile"
         return 1
     fi
@@ -90,7 +195,7 @@ ensure_display() {
     export GDK_BACKEND=x11 NO_AT_BRIDGE=1
 }
 
-CLANG_CXX=clang++-14
+CLANG_CXX="${ZILUI_CLANG_CXX:-clang++-14}"
 
 # A clang build with sanitizers in its own folder (address: ASan+UBSan, also the fuzzing build;
 # thread: TSan). Sets BUILD_DIR, ZILUI_CMAKE_ARGS and the sanitizers' run-time options.
@@ -225,9 +330,7 @@ stop_wayland_session() {
 
 # The GUI tests once more, on Wayland with the accessibility bridge loaded (GNOME's default
 # session): in a subshell, so that the session's environment and its clean-up stay there.
-# Not the fuzzing corpus replay, which draws nothing, nor the popup menu's test, which still
-# clicks through XTest and places the menu as a top-level window (their Wayland versions come
-# with the menu's own Wayland positioning). About 40 s.
+# Not the fuzzing corpus replay, which draws nothing. About 40 s.
 run_wayland_stage() {
     local tool
     for tool in sway swaymsg grim dbus-daemon dbus-send; do
@@ -242,4 +345,32 @@ run_wayland_stage() {
         unset NO_AT_BRIDGE
         cd "$BUILD_DIR" && bin/zilui-tests --gtest_brief=1 --gtest_filter="${ZILUI_WAYLAND_FILTER:--FuzzReplay.*}"
     )
+}
+
+# What the sanitizer and fuzzing builds need beyond the plain one; prints the first thing
+# missing, nothing when all is there.
+sanitizer_tools_missing() {
+    if ! command -v "$CLANG_CXX" >/dev/null 2>&1; then
+        echo "$CLANG_CXX (package clang-14)"
+        return 0
+    fi
+    local lib
+    for lib in libclang_rt.asan-x86_64.a libclang_rt.fuzzer-x86_64.a; do
+        # clang prints the bare name back when it has no such file.
+        if [ ! -f "$("$CLANG_CXX" -print-file-name="$lib")" ]; then
+            echo "$lib (package libclang-rt-14-dev)"
+            return 0
+        fi
+    done
+    if [ ! -x /usr/bin/llvm-symbolizer-14 ]; then
+        echo "llvm-symbolizer-14 (package llvm-14)"
+    fi
+}
+
+# The GUI tests start private session buses of their own; without the daemon they cannot.
+ensure_bus_daemon() {
+    if ! command -v dbus-daemon >/dev/null 2>&1; then
+        say_missing "no D-Bus: dbus-daemon (package dbus-daemon) is not installed; the tests start private buses with it"
+        return 1
+    fi
 }
