@@ -480,6 +480,31 @@ bool CZilXMLResourceHandler_ListCtrl::CanHandle(wxXmlNode* node)
     return wxListCtrlXmlHandler::CanHandle(node) || isXrcClass(node, wxS("zil::CListCtrl"));
 }
 
+// wxListCtrl asserts unless exactly one view mode is set. None means the icon view, wx's own
+// default; of several, the richest one is kept and the file's author told where.
+long CZilXMLResourceHandler_ListCtrl::listStyle()
+{
+    const long style = GetStyle(wxS("style"), wxLC_ICON);
+    const long mode = style & wxLC_MASK_TYPE;
+    if (mode == wxLC_ICON || mode == wxLC_SMALL_ICON || mode == wxLC_LIST || mode == wxLC_REPORT)
+        return style;
+    long chosen = wxLC_ICON;
+    for (long candidate : {wxLC_REPORT, wxLC_LIST, wxLC_SMALL_ICON}) {
+        if (mode & candidate) {
+            chosen = candidate;
+            break;
+        }
+    }
+    if (mode != 0) {
+        zil::logWarning(L"XRC list control '" + fromWX(GetName()) + L"' (line " +
+                        zil::String(std::to_wstring(m_node->GetLineNumber())) +
+                        L") has more than one view mode in its style; using " +
+                        (chosen == wxLC_REPORT ? L"wxLC_REPORT" : chosen == wxLC_LIST ? L"wxLC_LIST" : L"wxLC_SMALL_ICON") +
+                        L".");
+    }
+    return (style & ~wxLC_MASK_TYPE) | chosen;
+}
+
 wxObject* CZilXMLResourceHandler_ListCtrl::DoCreateResource()
 {
     repairXrcTextEscapes(m_node);
@@ -492,8 +517,7 @@ wxObject* CZilXMLResourceHandler_ListCtrl::DoCreateResource()
         list = new CListCtrl();
     if (GetBool(wxS("hidden")))
         list->Hide();
-    list->Create(m_parentAsWindow, GetID(), GetPosition(), GetSize(), GetStyle(wxS("style"), 0), wxDefaultValidator,
-                 GetName());
+    list->Create(m_parentAsWindow, GetID(), GetPosition(), GetSize(), listStyle(), wxDefaultValidator, GetName());
     if (wxImageList* images = GetImageList(wxS("imagelist")))
         list->AssignImageList(images, wxIMAGE_LIST_NORMAL);
     if (wxImageList* images = GetImageList(wxS("imagelist-small")))

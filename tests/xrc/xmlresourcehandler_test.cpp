@@ -169,5 +169,28 @@ TEST_F(XrcHandler, TextsEndingInALoneBackslashReadAsABackslashWithAWarning)
     EXPECT_EQ(warnings, 4u);
 }
 
+// wxListCtrl asserts without exactly one view mode; a file may give none or several.
+TEST_F(XrcHandler, ListControlsGetExactlyOneViewMode)
+{
+    CGlobalLogCapture log;
+    load(panelXrc(R"(
+        <object class="zil::CListCtrl" name="none"/>
+        <object class="wxListCtrl" name="two"><style>wxLC_LIST|wxLC_REPORT|wxLC_SINGLE_SEL</style></object>
+        <object class="wxListCtrl" name="list"><style>wxLC_LIST</style></object>)"));
+    ASSERT_TRUE(panel);
+    const struct {
+        const char* name;
+        long mode;
+    } rows[] = {{"none", wxLC_ICON}, {"two", wxLC_REPORT}, {"list", wxLC_LIST}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(find<wxListCtrl>(row.name)->GetWindowStyleFlag() & wxLC_MASK_TYPE, row.mode);
+    }
+    EXPECT_TRUE(find<wxListCtrl>("two")->HasFlag(wxLC_SINGLE_SEL));
+    const std::string text = log.text();
+    EXPECT_NE(text.find("XRC list control 'two' (line 4) has more than one view mode"), std::string::npos) << text;
+    EXPECT_EQ(text.find("'none'"), std::string::npos) << text;
+}
+
 } // namespace
 } // namespace zilui::test

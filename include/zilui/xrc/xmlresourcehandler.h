@@ -88,6 +88,8 @@ public:
     bool CanHandle(wxXmlNode* node) override;
 
 private:
+    long listStyle();
+
     wxDECLARE_DYNAMIC_CLASS(CZilXMLResourceHandler_ListCtrl);
 };
 
