@@ -196,6 +196,7 @@ ensure_display() {
 }
 
 CLANG_CXX="${ZILUI_CLANG_CXX:-clang++-14}"
+CLANG_CC="${ZILUI_CLANG_CC:-clang-14}"
 
 # A clang build with sanitizers in its own folder (address: ASan+UBSan, also the fuzzing build;
 # thread: TSan). Sets BUILD_DIR, ZILUI_CMAKE_ARGS and the sanitizers' run-time options.
@@ -220,7 +221,8 @@ use_sanitizer() {
         return 2
         ;;
     esac
-    ZILUI_CMAKE_ARGS+=" -DCMAKE_CXX_COMPILER=$CLANG_CXX -DZILUI_BUILD_BENCH=OFF -DZILUI_BUILD_GALLERY=OFF"
+    # The test tools written in C take the same sanitizer flags, which only clang knows.
+    ZILUI_CMAKE_ARGS+=" -DCMAKE_CXX_COMPILER=$CLANG_CXX -DCMAKE_C_COMPILER=$CLANG_CC -DZILUI_BUILD_BENCH=OFF -DZILUI_BUILD_GALLERY=OFF"
     export ASAN_SYMBOLIZER_PATH=/usr/bin/llvm-symbolizer-14
 }
 
@@ -341,7 +343,8 @@ run_wayland_stage() {
     done
     (
         start_wayland_session || exit 1
-        export GDK_BACKEND=wayland GTK_MODULES=gail:atk-bridge
+        # zilui-tests replaces any other accessibility bus with a bare one of its own.
+        export GDK_BACKEND=wayland GTK_MODULES=gail:atk-bridge ZILUI_TEST_AT_SPI_BUS_ADDRESS="$AT_SPI_BUS_ADDRESS"
         unset NO_AT_BRIDGE
         cd "$BUILD_DIR" && bin/zilui-tests --gtest_brief=1 --gtest_filter="${ZILUI_WAYLAND_FILTER:--FuzzReplay.*}"
     )

@@ -84,8 +84,12 @@ TEST(TimeCtrl, KeysEditTheFieldsUnderTheInsertionPoint)
         // actions that follow.
         shiftReleases = 0;
         for (int attempt = 0; attempt < 3 && shiftReleases == 0; ++attempt) {
-            wxUIActionSimulator().KeyDown(WXK_SHIFT);
-            wxUIActionSimulator().KeyUp(WXK_SHIFT);
+            if (onWayland()) {
+                typeKey(WXK_SHIFT);
+            } else {
+                wxUIActionSimulator().KeyDown(WXK_SHIFT);
+                wxUIActionSimulator().KeyUp(WXK_SHIFT);
+            }
             runLoopUntil([&] { return shiftReleases > 0; }, 2000);
         }
         EXPECT_TRUE(shiftReleases > 0 && drainActions());

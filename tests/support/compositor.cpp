@@ -287,7 +287,7 @@ bool typeKey(int keyCode)
     } keys[] = {{WXK_RETURN, KEY_ENTER}, {WXK_BACK, KEY_BACKSPACE}, {WXK_TAB, KEY_TAB},   {WXK_ESCAPE, KEY_ESC},
                 {WXK_DELETE, KEY_DELETE}, {WXK_LEFT, KEY_LEFT},      {WXK_RIGHT, KEY_RIGHT}, {WXK_UP, KEY_UP},
                 {WXK_DOWN, KEY_DOWN},     {WXK_HOME, KEY_HOME},      {WXK_END, KEY_END},     {WXK_SPACE, KEY_SPACE},
-                {'0', KEY_0}, {'1', KEY_1}, {'2', KEY_2}, {'3', KEY_3}, {'4', KEY_4}, {'5', KEY_5}, {'6', KEY_6},
+                {WXK_SHIFT, KEY_LEFTSHIFT}, {'0', KEY_0}, {'1', KEY_1}, {'2', KEY_2}, {'3', KEY_3}, {'4', KEY_4}, {'5', KEY_5}, {'6', KEY_6},
                 {'7', KEY_7}, {'8', KEY_8}, {'9', KEY_9}, {'-', KEY_MINUS}, {'.', KEY_DOT}, {'/', KEY_SLASH}};
     static const int letters[] = {KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I,
                                   KEY_J, KEY_K, KEY_L, KEY_M, KEY_N, KEY_O, KEY_P, KEY_Q, KEY_R,
