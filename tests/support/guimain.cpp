@@ -106,7 +106,10 @@ bool inChildProcess()
     command
         .setArguments({L"-c", L"exec \"$0\" \"$1\" >\"$2\" 2>&1", zil::CProcess::getOwnExecutablePath(),
                        zil::String::fromUTF8("--gtest_filter=" + name), output.str()})
-        .setEnvironment({{zil::String::fromUTF8(kChildTestVariable), zil::String::fromUTF8(name)}});
+        // One shard of a sharded run would hold the child's test back: the child runs it whole.
+        .setEnvironment({{zil::String::fromUTF8(kChildTestVariable), zil::String::fromUTF8(name)},
+                         {L"GTEST_TOTAL_SHARDS", L"1"},
+                         {L"GTEST_SHARD_INDEX", L"0"}});
     zil::P<zil::CProcess> process = zil::execAsync(command);
     const bool ended = process->wait(kChildHangMs);
     if (!ended)
