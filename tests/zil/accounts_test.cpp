@@ -118,6 +118,10 @@ TEST(SystemAccountManager, StartAsAnotherAccountRunsTheCommandAsItWithoutAShellO
         .addArgument(L"sh");
     command.addArgument(String::fromUTF8(out)).addArgument(L"; $(touch x) 'q'").addArgument(String::fromUTF8(go));
     P<CProcess> process = CSystemAccountManager::startAsUser(command, L"nobody", password);
+    // Until the shell has written its first line, the process may still be between execs, when
+    // its /proc entry reads empty (seen under ASan).
+    for (int waited = 0; !zil::fileExists(Path(String::fromUTF8(out))) && waited < kHangMs; waited += 10)
+        ::usleep(10000);
     const Path proc(L"/proc/" + toString(process->getID()));
     const std::string argv = zil::test::readFile(proc / L"cmdline");
     const std::string environment = zil::test::readFile(proc / L"environ");
