@@ -124,11 +124,16 @@ TEST(SlickSkinUsers, ChangeAfterAThousandUsersRepaintsEachOnce)
         ASSERT_EQ(button->changes, 0) << "told before the event loop ran";
     ASSERT_TRUE(runLoopUntil(allDrawn));
     processPendingEvents();
+    // A button under the pointer may repaint for its hover state without a crossing event: on
+    // Wayland the frame can appear under the pointer.
+    wxPoint pointer;
+    const bool pointerKnown = getPointerPosition(pointer);
     int told = 0, drawnOnce = 0;
     for (const CWatchedButton* button : grid.buttons) {
         told += button->changes == 1;
         const int draws = drawsOf(const_cast<CWatchedButton*>(button));
-        drawnOnce += draws == 1 || (draws > 1 && button->crossings > 0);
+        const bool hovered = button->crossings > 0 || (pointerKnown && button->GetScreenRect().Contains(pointer));
+        drawnOnce += draws == 1 || (draws > 1 && hovered);
     }
     EXPECT_EQ(told, 1000);
     EXPECT_EQ(drawnOnce, 1000);
