@@ -16,6 +16,24 @@
 
 namespace zilui {
 
+namespace {
+
+// Gives back the pointer the drag captured and the cursor it replaced.
+void releaseWindow(wxWeakRef<wxWindow>& weak, bool& cursorSet, const wxCursor& previousCursor)
+{
+    wxWindow* window = weak;
+    if (!window)
+        return;
+    weak = nullptr;
+    if (window->HasCapture())
+        window->ReleaseMouse();
+    if (cursorSet)
+        window->SetCursor(previousCursor);
+    cursorSet = false;
+}
+
+} // namespace
+
 // ---- CWXDragImage ----
 
 CWXDragImage::CWXDragImage(const wxBitmap& bitmap, const wxCursor& cursor)
@@ -108,14 +126,7 @@ void CWXDragImage::endDrag()
         m_popup = nullptr;
         popup->Destroy();
     }
-    if (wxWindow* window = m_window) {
-        m_window = nullptr;
-        if (window->HasCapture())
-            window->ReleaseMouse();
-        if (m_cursorSet)
-            window->SetCursor(m_previousCursor);
-        m_cursorSet = false;
-    }
+    releaseWindow(m_window, m_cursorSet, m_previousCursor);
 }
 
 // ---- CWindowDragImage ----
@@ -190,14 +201,7 @@ void CWindowDragImage::endDrag()
         m_panel = nullptr;
         panel->Destroy();
     }
-    if (wxWindow* window = m_window) {
-        m_window = nullptr;
-        if (window->HasCapture())
-            window->ReleaseMouse();
-        if (m_cursorSet)
-            window->SetCursor(m_previousCursor);
-        m_cursorSet = false;
-    }
+    releaseWindow(m_window, m_cursorSet, m_previousCursor);
 }
 
 } // namespace zilui

@@ -27,17 +27,25 @@ P<CLocalFileSystem> CLocalFileSystem::get()
     return g_localFileSystem.use();
 }
 
+namespace {
+
+// `what` names the failed step and ends in the quote before the path.
+CIOError localError(const wchar_t* what, const Path& path, const CURI& uri, int error)
+{
+    CIOError e(what + path.str() + L"': " + getSysErrorText(error), L"zil::CLocalFileSystem",
+               CIOError::codeCannotOpen);
+    e.setProp(L"path", path.str());
+    e.setProp(CIOError::paramURI(), uri.toString());
+    e.setProp(L"lastSysError", toString(static_cast<int64_t>(error)));
+    return e;
+}
+
+} // namespace
+
 void CLocalFileSystem::listFolder(const CURI& folder, TArray<EntryInfo>& out)
 {
     const Path path = folder.getLocalPath();
-    const auto fail = [&](int error) {
-        CIOError e(L"Cannot list folder '" + path.str() + L"': " + getSysErrorText(error), L"zil::CLocalFileSystem",
-                   CIOError::codeCannotOpen);
-        e.setProp(L"path", path.str());
-        e.setProp(CIOError::paramURI(), folder.toString());
-        e.setProp(L"lastSysError", toString(static_cast<int64_t>(error)));
-        return e;
-    };
+    const auto fail = [&](int error) { return localError(L"Cannot list folder '", path, folder, error); };
     if (path.isEmpty())
         throw fail(ENOENT);
     DIR* dir = ::opendir(path.toAPIPath().c_str());
@@ -115,13 +123,7 @@ IFileSystem::EntryInfo CLocalFileSystem::getEntryInfo(const CURI& uri)
     const Path path = uri.getLocalPath();
     struct stat st;
     if (::stat(path.toAPIPath().c_str(), &st) != 0) {
-        const int error = getLastSysError();
-        CIOError e(L"Cannot read '" + path.str() + L"': " + getSysErrorText(error), L"zil::CLocalFileSystem",
-                   CIOError::codeCannotOpen);
-        e.setProp(L"path", path.str());
-        e.setProp(CIOError::paramURI(), uri.toString());
-        e.setProp(L"lastSysError", toString(static_cast<int64_t>(error)));
-        throw e;
+        throw localError(L"Cannot read '", path, uri, getLastSysError());
     }
     EntryInfo info;
     info.name = uri.getName();
