@@ -11,6 +11,7 @@
 
 #include <wx/dcscreen.h>
 #include <wx/display.h>
+#include <wx/thread.h>
 
 #include <algorithm>
 #include <atomic>
@@ -539,6 +540,14 @@ wxImage CResourceManager::loadImageFile(const zil::Path& path, double foundFacto
 // Paths from the find operations are normalised already (every entry path is), so the load
 // operations use them as they are.
 
+// wxWidgets counts an image's references without atomics: a copy sharing the cached pixels
+// would be released outside the mutex, racing with the next lookup's copy. Only the main
+// thread shares them; another thread gets pixels of its own.
+static wxImage handOut(const wxImage& cached)
+{
+    return wxThread::IsMain() ? cached : cached.Copy();
+}
+
 const wxImage& CResourceManager::cachedImageLocked(const zil::Path& path, double foundFactor, double factor)
 {
     return cachedEntry(m_imageCache, CachedImageKey(path.str(), factor),
@@ -561,7 +570,7 @@ wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* 
     double found;
     const zil::Path path = findForLoad(title, factor, found, foundPath);
     zil::CMutexLock lock(m_mutex);
-    return cachedImageLocked(path, found, factor);
+    return handOut(cachedImageLocked(path, found, factor));
 }
 
 // A title asked for before, while no change notice has arrived for the folders searched, is
@@ -654,7 +663,7 @@ wxImage CResourceManager::loadAndScaleImage(const zil::Path& path, double factor
     double found = 1.0;
     const zil::Path variant = findBestResolutionVariantOfFile(path, factor, &found).normalize();
     zil::CMutexLock lock(m_mutex);
-    return cachedImageLocked(variant, found, factor);
+    return handOut(cachedImageLocked(variant, found, factor));
 }
 
 void CResourceManager::dispose()

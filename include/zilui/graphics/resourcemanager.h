@@ -98,8 +98,10 @@ public:
     zil::Path findResourceByTitle(const zil::String& title, const zil::String& preferredExtension,
                                   double factor = -1.0, double* foundFactor = nullptr);
 
+    // Callable from any thread; off the main thread the image is a copy of the cached one.
     wxImage loadImageByTitle(const zil::String& title, zil::Path* foundPath = nullptr,
                              double factor = -1.0);
+    // Bitmaps, icons and animations are for the main thread, as wxWidgets' GUI objects are.
     wxBitmap loadBitmapByTitle(const zil::String& title, zil::Path* foundPath = nullptr,
                                double factor = -1.0);
     // Prefers ".ico"; always at the default factor. `width` and `height` in pixels.
