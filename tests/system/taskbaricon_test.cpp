@@ -140,6 +140,13 @@ private:
         g_dbus_connection_signal_subscribe(bus, nullptr, "com.canonical.Unity.LauncherEntry", "Update",
                                            nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &onSignal, this,
                                            nullptr);
+        // Subscribing sends AddMatch without waiting; a signal the item sends before the bus has
+        // it is never routed here. The bus answers one connection's messages in order, so a
+        // round trip ensures the rules are in place before the test starts.
+        if (GVariant* id = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                       "org.freedesktop.DBus", "GetId", nullptr, nullptr,
+                                                       G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr))
+            g_variant_unref(id);
         GMainLoop* loop = g_main_loop_new(context, FALSE);
         {
             std::lock_guard<std::mutex> lock(mutex);
