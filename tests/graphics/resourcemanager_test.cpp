@@ -44,14 +44,6 @@ void writePicture(const Path& path, double factor)
     ASSERT_TRUE(image.SaveFile(toWX(path.str()), path.str().EndsWith(L".ico") ? wxBITMAP_TYPE_ICO : wxBITMAP_TYPE_PNG));
 }
 
-// Dates the folder a minute back, old enough to be trusted, plus `nanoseconds`.
-void setFolderTime(const Path& folder, long nanoseconds)
-{
-    static const time_t base = std::time(nullptr) - 60;
-    const timespec times[2] = {{base, 0}, {base, nanoseconds}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, folder.toAPIPath().c_str(), times, 0), 0);
-}
-
 zil::P<CResourceManager> managerFor(const Path& folder)
 {
     zil::P<CResourceManager> manager(new CResourceManager());
@@ -207,54 +199,6 @@ TEST(ResourceManager, CachesPerFileAndFactorAndReadsOnce)
     EXPECT_FALSE(manager->loadImageByTitle(L"ok", nullptr, 1.0).IsOk());
 }
 
-TEST(ResourceManager, FolderListingReusedOnlyWhileUnchanged)
-{
-    // The check that serves folders which cannot be watched.
-    CResourceManager::setWatchFolders(false);
-    struct Restore { ~Restore() { CResourceManager::setWatchFolders(true); } } restore;
-    CTempFolder folder;
-    writePicture(folder / L"ok.png", 1.0);
-    setFolderTime(folder.path(), 0);
-    auto manager = managerFor(folder.path());
-    ASSERT_FALSE(manager->findResourceByTitle(L"ok", L"").isEmpty());
-    const size_t walks = CResourceManager::getFolderWalkCount();
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(manager->findResourceByTitle(L"ok", L"", 1.0).isEmpty());
-    EXPECT_EQ(CResourceManager::getFolderWalkCount(), walks);
-
-    // Changes within the same second differ only in nanoseconds.
-    writePicture(folder / L"new.png", 1.0);
-    writePicture(folder / L"ok@2.png", 2.0);
-    setFolderTime(folder.path(), 1);
-    EXPECT_EQ(manager->findResourceByTitle(L"new", L"").str(), (folder / L"new.png").str());
-    EXPECT_EQ(manager->findResourceByTitle(L"ok", L"", 2.0).str(), (folder / L"ok@2.png").str());
-    ASSERT_EQ(::unlink(folder.api(L"new.png").c_str()), 0);
-    setFolderTime(folder.path(), 2);
-    EXPECT_TRUE(manager->findResourceByTitle(L"new", L"").isEmpty());
-
-    // A folder modified just now is read on every lookup. "Now" is the folder's time, on a
-    // clock of the test's own that moves only when told.
-    static time_t now = 0;
-    CResourceManager::setSettleClock([] { return now; });
-    struct RestoreClock { ~RestoreClock() { CResourceManager::setSettleClock(nullptr); } } restoreClock;
-    writePicture(folder / L"fresh.png", 1.0);
-    struct stat written;
-    ASSERT_EQ(::stat(folder.path().toAPIPath().c_str(), &written), 0);
-    now = written.st_mtim.tv_sec;
-    EXPECT_FALSE(manager->findResourceByTitle(L"fresh", L"").isEmpty());
-    const size_t before = CResourceManager::getFolderWalkCount();
-    manager->findResourceByTitle(L"fresh", L"");
-    EXPECT_EQ(CResourceManager::getFolderWalkCount(), before + 1);
-    // ... and such a listing stays untrusted: a change in the same tick may be missing from it.
-    struct stat info;
-    ASSERT_EQ(::stat(folder.path().toAPIPath().c_str(), &info), 0);
-    writePicture(folder / L"late.png", 1.0);
-    const timespec sameTick[2] = {info.st_atim, info.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, folder.path().toAPIPath().c_str(), sameTick, 0), 0);
-    now += 3; // settled, with the name that came in the same tick
-    EXPECT_FALSE(manager->findResourceByTitle(L"late", L"").isEmpty());
-}
-
 TEST(ResourceManager, IconsAnimationsAndScalingImages)
 {
     CTempFolder folder;
@@ -303,10 +247,7 @@ TEST(ResourceManager, ConcurrentLookupsWhileTheFolderChanges)
     const wxImage first = manager->loadImageByTitle(L"ok", nullptr, 1.0);
     ASSERT_TRUE(first.IsOk());
     std::atomic<int> wrong{0};
-    std::thread writer([&] {
-        for (int i = 0; i < 200; ++i)
-            folder.writeFile(L"extra" + zil::toString(int64_t(i)) + L".png", "x");
-    });
+    std::thread writer = zil::test::startWritingFiles(folder, 200);
     std::vector<std::thread> readers;
     for (int t = 0; t < 4; ++t)
         readers.emplace_back([&] {
@@ -322,12 +263,8 @@ TEST(ResourceManager, ConcurrentLookupsWhileTheFolderChanges)
         reader.join();
     writer.join();
     EXPECT_EQ(wrong, 0);
-    // Seen once the writer's last notice has arrived (30 s: only there to turn a lost notice
-    // into a failure).
-    bool found = false;
-    for (int i = 0; i < 3000 && !found; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
-        found = !manager->findResourceByTitle(L"extra199", L"").isEmpty();
-    EXPECT_TRUE(found);
+    // Seen once the writer's last notice has arrived.
+    EXPECT_TRUE(zil::test::waitUntil([&] { return !manager->findResourceByTitle(L"extra199", L"").isEmpty(); }));
 }
 
 TEST(ResourceManager, WatchedFolderChangesSeenAfterTheNotice)
@@ -360,9 +297,8 @@ TEST(ResourceManager, WatchedFolderChangesSeenAfterTheNotice)
         SCOPED_TRACE(step.change);
         const uint64_t before = watch->changes.load();
         step.make();
-        for (int i = 0; i < 3000 && watch->changes.load() < before + step.notices; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_GE(watch->changes.load(), before + step.notices) << "no change notice";
+        ASSERT_TRUE(zil::test::waitUntil([&] { return watch->changes.load() >= before + step.notices; }))
+            << "no change notice";
         for (const auto& [title, expected] : step.found) {
             Path path;
             EXPECT_EQ(manager->loadBitmapByTitle(title, &path).IsOk(), expected) << zil::String(title).toUTF8();
