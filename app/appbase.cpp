@@ -9,7 +9,6 @@
 #include "zilui/app/strings.h"
 #include "zilui/xrc/xmlresourcehandler.h"
 
-#include <zil/crash.h>
 #include <zil/init.h>
 #include <zil/process.h>
 #include <zil/signals.h>
@@ -25,9 +24,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include <atomic>
-#include <chrono>
 #include <set>
-#include <unistd.h>
 
 namespace zilui {
 

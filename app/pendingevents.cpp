@@ -5,8 +5,6 @@
 
 #include "eventguard.h"
 
-#include <wx/evtloop.h>
-
 #include <chrono>
 #include <utility>
 
