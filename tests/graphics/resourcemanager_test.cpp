@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/apptestutil.h"
+#include "zil/syscall_count.h"
 #include "zil/temp_folder.h"
 
 #include <zilui/app/strings.h>
@@ -19,12 +20,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <functional>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
-#include <ucontext.h>
 #include <unistd.h>
 #include <sys/stat.h>
 #include <thread>
@@ -307,60 +302,10 @@ TEST(ResourceManager, WatchedFolderChangesSeenAfterTheNotice)
     }
 }
 
-namespace {
-
-std::atomic<bool> g_countSyscalls{false};
-std::atomic<int> g_syscalls{0};
-
-// Every system call of the filtered thread lands here instead of the kernel and fails.
-void onTrappedSyscall(int, siginfo_t*, void* context)
-{
-    if (g_countSyscalls.load())
-        ++g_syscalls;
-    static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RAX] = -ENOSYS;
-}
-
-// System calls made by `work` on a thread of its own, counted by a seccomp filter that traps
-// all but those a thread needs to end (and futex, which only a contended lock makes).
-int countSyscalls(const std::function<void()>& work)
-{
-    struct sigaction action = {}, old = {};
-    action.sa_sigaction = onTrappedSyscall;
-    action.sa_flags = SA_SIGINFO;
-    ::sigaction(SIGSYS, &action, &old);
-    g_syscalls = 0;
-    std::thread([&] {
-        work(); // unfiltered, as a thread's first allocations map its arena
-        std::vector<sock_filter> filter{BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
-        for (const int allowed : {SYS_rt_sigreturn, SYS_exit, SYS_exit_group, SYS_futex, SYS_munmap, SYS_madvise,
-                                  SYS_rt_sigprocmask}) {
-            filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(allowed), 0, 1));
-            filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-        }
-        filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP));
-        const sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
-        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-            ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) != 0) {
-            g_syscalls = -1;
-            return;
-        }
-        g_countSyscalls = true;
-        work();
-        g_countSyscalls = false;
-    }).join();
-    ::sigaction(SIGSYS, &old, nullptr);
-    return g_syscalls;
-}
-
-} // namespace
-
 TEST(ResourceManager, CachedLookupMakesNoSystemCall)
 {
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    GTEST_SKIP() << "the sanitizer runtime makes system calls of its own on the counted thread";
-#endif
-#endif
+    if (zil::test::kUnderSanitizer)
+        GTEST_SKIP() << "the sanitizer runtime makes system calls of its own on the counted thread";
     for (const bool watched : {true, false}) {
         SCOPED_TRACE(watched ? "watched" : "modification time");
         CResourceManager::setWatchFolders(watched);
@@ -372,7 +317,7 @@ TEST(ResourceManager, CachedLookupMakesNoSystemCall)
             for (int i = 0; i < 100; ++i)
                 found += manager->loadBitmapByTitle(L"ok").IsOk();
         };
-        const int calls = countSyscalls(lookUp);
+        const int calls = zil::test::countSyscalls(lookUp);
         CResourceManager::setWatchFolders(true);
         ASSERT_GE(calls, 0) << "seccomp refused";
         // Without a watch every lookup makes its stat, which the counter must see.

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "syscall_count.h"
 #include "temp_folder.h"
 
 #include <zil/error.h>
@@ -233,5 +234,32 @@ TEST(FolderListing, ConcurrentLookupsWhileTheFolderChanges)
         EXPECT_EQ(wrong, 0);
         // Seen once the writer's last notice has arrived (or, unwatched, at once).
         EXPECT_TRUE(zil::test::waitUntil([&] { return lists(cache.get(folder.path(), false), L"extra199.png"); }));
+    }
+}
+
+// The point of the watch: a listing asked for again is answered from memory. Without one,
+// every lookup must stat the folder, which the counter has to see.
+TEST(FolderListing, WatchedLookupMakesNoSystemCall)
+{
+    if (zil::test::kUnderSanitizer)
+        GTEST_SKIP() << "the sanitizer runtime makes system calls of its own on the counted thread";
+    // Unwatched, the trapped stat fails, so only the unfiltered first round finds the folder.
+    struct Case { bool watch; int atLeast; int atMost; int listed; };
+    for (const Case& c : {Case{true, 0, 0, 200}, Case{false, 100, 1000000, 100}}) {
+        SCOPED_TRACE(c.watch ? "watched" : "modification time");
+        CTempFolder folder;
+        folder.writeFile(L"ok.png", "x");
+        setFolderTime(folder.path(), 0);
+        CFolderListingCache cache;
+        cache.setWatchFolders(c.watch);
+        int listed = 0;
+        const int calls = zil::test::countSyscalls([&] {
+            for (int i = 0; i < 100; ++i)
+                listed += lists(cache.get(folder.path(), false), L"ok.png");
+        });
+        ASSERT_GE(calls, 0) << "seccomp refused";
+        EXPECT_EQ(listed, c.listed);
+        EXPECT_GE(calls, c.atLeast);
+        EXPECT_LE(calls, c.atMost);
     }
 }
