@@ -9,7 +9,6 @@
 #include "zilui/app/strings.h"
 #include "zilui/xrc/xmlresourcehandler.h"
 
-#include <zil/crash.h>
 #include <zil/init.h>
 #include <zil/process.h>
 #include <zil/signals.h>
@@ -25,9 +24,7 @@
 #include <wx/xrc/xmlres.h>
 
 #include <atomic>
-#include <chrono>
 #include <set>
-#include <unistd.h>
 
 namespace zilui {
 
@@ -43,11 +40,6 @@ zil::CSafeGlobalSlot<CZiluiInit::CWXInitHelper>& wxInitHelperSlot()
 // costs as much as the rest of posting an action.
 std::atomic<CAppBase*> g_liveApp{nullptr};
 
-constexpr int kCrashExitCode = 121;
-// Pending events are performed for this long per turn of the main loop: long enough that the
-// turn's own cost stays small, short enough that a timer, a repaint or input waits at most
-// this long behind threads that keep the queue full.
-constexpr auto kPendingEventsSlice = std::chrono::milliseconds(2);
 constexpr int64_t kLogMaxSize = 0xA00000; // 10 MiB
 
 } // namespace
@@ -393,60 +385,6 @@ wxAppTraits* CAppBase::CreateTraits()
     return new CAppTraits(m_errorReporting);
 }
 
-void CAppBase::ProcessPendingEvents()
-{
-    // wxWidgets' own version returns only once no handler has events left, which never happens
-    // while threads keep posting: timers, paint, input and the exit would starve. The events
-    // are taken in the same order, but for one slice per turn; the rest wait for the next.
-    if (m_bDoPendingEventProcessing) {
-        const auto end = std::chrono::steady_clock::now() + kPendingEventsSlice;
-        for (;;) {
-            wxEvtHandler* handler = nullptr;
-            {
-                wxCriticalSectionLocker lock(m_handlersWithPendingEventsLocker);
-                if (m_handlersWithPendingEvents.IsEmpty()) {
-                    // Handlers that a selective yield passed over get their turn next time.
-                    WX_APPEND_ARRAY(m_handlersWithPendingEvents, m_handlersWithPendingDelayedEvents);
-                    m_handlersWithPendingDelayedEvents.Clear();
-                    break;
-                }
-                handler = m_handlersWithPendingEvents[0];
-            }
-            // One event of the first handler; a handler leaves the list with its last event.
-            // Calls queued with CallAfter() come here without passing HandleEvent, and
-            // wxWidgets ends the process on anything thrown through its idle callback.
-            try {
-                handler->ProcessPendingEvents();
-            } catch (const std::exception& e) {
-                reportEventException(e);
-            }
-            if (m_exitScheduled || std::chrono::steady_clock::now() >= end) {
-                // GTK drops its idle source when it asks whether anything is pending; without
-                // a new one the rest would wait for the next input event.
-                if (HasPendingEvents())
-                    WakeUpIdle();
-                break;
-            }
-        }
-    }
-    DeletePendingObjects();
-}
-
-void CAppBase::dropPendingEvents()
-{
-    wxList* dropped = nullptr;
-    {
-        wxCriticalSectionLocker lock(m_pendingEventsLock);
-        std::swap(dropped, m_pendingEvents);
-        RemovePendingEventHandler(this);
-    }
-    // Outside the lock: releasing an action may run any destructor, one that posts included.
-    if (dropped) {
-        dropped->DeleteContents(true);
-        delete dropped;
-    }
-}
-
 int64_t CAppBase::getMainThreadID()
 {
     return m_mainThreadID;
@@ -500,155 +438,6 @@ void CAppBase::doEventLoopUntilEmpty()
         loop->Dispatch();
     if (CAppBase* app = get())
         app->ProcessPendingEvents();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Dispatch
-
-bool& CAppBase::getCrashInEventHandlerRef()
-{
-    static bool crashInEventHandler = false;
-    return crashInEventHandler;
-}
-
-// Runs in signal context on the faulting thread: nothing here may allocate or lock.
-bool CAppBase::handleCrashInEventHandler(int signal)
-{
-    getCrashInEventHandlerRef() = true;
-    // Without a handler of the application's own the fault is handled: the event is dropped
-    // and the process ends at the next one. A handler that declines lets the process die.
-    return !zil::CCrashManager::hasGlobalHandler() || zil::CCrashManager::globalCrashHook(signal);
-}
-
-void CAppBase::showFatalCrashAndExit() const
-{
-    m_showingFatalCrashBox = true;
-    const zil::String text(L"The application experienced a serious problem and has to be closed.\n\n"
-                           L"Please contact the support.");
-    zil::logError(L"Ending the process after a machine fault in an event handler.");
-    if (m_errorReporting != errorReportingConsole)
-        wxMessageBox(toWX(text), "Fatal error", wxOK | wxICON_ERROR);
-    else
-        zil::printErrLine(L"Fatal error: " + text);
-    _exit(kCrashExitCode);
-}
-
-template <class Call>
-void CAppBase::dispatchGuarded(Call&& call, wxEvent&) const
-{
-    if (getCrashInEventHandlerRef() && !m_showingFatalCrashBox)
-        showFatalCrashAndExit();
-    // A fault inside the handler jumps back here and the event is dropped; the process ends
-    // at the next event, when it is no longer inside a half-run handler.
-    // A lambda holding one reference fits in std::function's own storage: no allocation per
-    // event.
-    if (!zil::CCrashManager::runGuarded(std::function<void()>([&call] { call(); }), &handleCrashInEventHandler)) {
-        // Done here rather than in the fault handler, which must not allocate: a second fault
-        // now takes the default course.
-        zil::CCrashManager::setGlobalHandler(nullptr);
-    }
-}
-
-void CAppBase::HandleEvent(wxEvtHandler* handler, wxEventFunction func, wxEvent& event) const
-{
-    dispatchGuarded([&] { handleEventInternal(handler, func, event); }, event);
-}
-
-bool CAppBase::TryBefore(wxEvent& event)
-{
-    // Actions are the busiest event of a program with workers; they skip the handler tables
-    // but not the guards.
-    if (event.GetEventType() == wxuEVT_ACTION) {
-        auto& actionEvent = static_cast<CActionEvent&>(event);
-        dispatchGuarded(
-            [&] {
-                try {
-                    onActionEvent(actionEvent);
-                } catch (const std::exception& e) {
-                    reportEventException(e);
-                }
-            },
-            event);
-        return true;
-    }
-    return wxApp::TryBefore(event);
-}
-
-void CAppBase::CallEventHandler(wxEvtHandler* handler, wxEventFunctor& functor, wxEvent& event) const
-{
-    // Handlers connected with a method pointer come through HandleEvent; functors and lambdas
-    // bound with Bind() do not, so they are guarded here the same way.
-    if (functor.GetEvtMethod()) {
-        HandleEvent(handler, functor.GetEvtMethod(), event);
-        return;
-    }
-    dispatchGuarded(
-        [&] {
-            try {
-                functor(handler, event);
-            } catch (const std::exception& e) {
-                reportEventException(e);
-            }
-        },
-        event);
-}
-
-bool CAppBase::OnExceptionInMainLoop()
-{
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        reportEventException(e);
-        return true;
-    } catch (...) {
-        return wxApp::OnExceptionInMainLoop();
-    }
-}
-
-void CAppBase::handleEventInternal(wxEvtHandler* handler, wxEventFunction method, wxEvent& event) const
-{
-    try {
-        (handler->*method)(event);
-    } catch (const std::exception& e) {
-        reportEventException(e);
-    }
-}
-
-void CAppBase::reportEventException(const std::exception& e) const
-{
-    if (m_displayingEventError) {
-        zil::logError(e, L"Exception thrown from event handler while already displaying error message. Ignoring this one!",
-                      zil::String());
-        return;
-    }
-    zil::logError(e, L"Exception thrown from event handler. Displaying error message.", zil::String());
-    const auto* error = dynamic_cast<const zil::CError*>(&e);
-    const zil::String message = error ? error->getMessage() : zil::String::fromUTF8(e.what());
-    m_displayingEventError = true;
-    if (m_errorReporting == errorReportingConsole) {
-        zil::printErrLine(L"Error: " + message);
-    } else {
-        try {
-            messageBox(message, ZILUI_TR("Error"), wxOK | wxICON_ERROR, nullptr, -1, -1);
-        } catch (const std::exception& boxError) {
-            zil::logError(boxError, L"wxMessageBox threw exception while displaying event exception. Ignoring.");
-        }
-    }
-    m_displayingEventError = false;
-}
-
-void CAppBase::onActionEvent(CActionEvent& event)
-{
-    try {
-        event.performAction();
-    } catch (const zil::CError& e) {
-        zil::logError(e, L"Exception while performing action event.", zil::String());
-        if (m_errorReporting != errorReportingConsole)
-            messageBox(ZILUI_TR("Error") + L"\n\n" + e.getMessage(), ZILUI_TR("Error"), wxOK | wxICON_ERROR,
-                       nullptr, -1, -1);
-        else
-            zil::printErrLine(L"Fatal error: " + e.getMessage());
-    }
 }
 
 } // namespace zilui

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/graphics/resourcemanager.h>
 
+#include "resolutionvariants.h"
+
 #include <zilui/app/datafolder.h>
 #include <zilui/app/strings.h>
 
 #include <zil/error.h>
+#include <zil/folderlisting.h>
 #include <zil/folderwatch.h>
 #include <zil/log.h>
 #include <zil/process.h>
@@ -13,37 +16,14 @@
 #include <wx/display.h>
 #include <wx/thread.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <map>
-#include <mutex>
-#include <sys/stat.h>
+#include <string_view>
 
 namespace zilui {
 
-struct CResourceManager::FolderListing {
-    timespec modified{};
-    // Sorted by code point, the order of zil::CFileSystemIterator.
-    zil::TArray<zil::String> names;
-    std::string apiPath;
-    // Read when the folder had been unchanged for a while, so no change can share its
-    // timestamp with one the listing missed.
-    bool trusted = false;
-    // Whether the folder joined with a name is normalised already, which spares the check.
-    bool joinsNormalized = false;
-};
-
 namespace {
-
-using Listing = CResourceManager::FolderListing;
-
-// A folder modified this recently may change again within the same timestamp tick, so a
-// listing read then is not reused.
-constexpr time_t kSettleSeconds = 2;
-std::atomic<CResourceManager::SettleClock> g_settleClock{nullptr};
 
 struct CBaseFolderOverride : public zil::CBase {
     zil::String path;
@@ -59,185 +39,6 @@ zil::CSafeGlobalSlot<CResourceManager>& instanceSlot()
 {
     static zil::CSafeGlobalSlot<CResourceManager> slot;
     return slot;
-}
-
-// Whether new folders are watched; switched off only to exercise the modification-time check.
-std::atomic<bool> g_watchFolders{true};
-
-// Listings of the folders looked at, keyed by the folder's path as given. Never shrinks: it
-// holds only the folders resources are searched in.
-//
-// A watched folder's listing (or, for a missing folder, its absence, through the watch of
-// its parent) is reused without asking the file system until a change notice arrives. Where
-// no watch can be set, the folder's modification time is checked on every use.
-class CFolderListingCache {
-public:
-    // Null when `folder` is no folder (nothing there, or a file), unless `required`: then
-    // the CIOError of zil::CFileSystemIterator. `watched` turns false when the answer came
-    // from the modification-time check, which has to be repeated on the next use.
-    std::shared_ptr<const Listing> get(const zil::Path& folder, bool required, bool* watched = nullptr)
-    {
-        Entry* entry;
-        std::shared_ptr<const Listing> cached;
-        {
-            zil::CMutexLock lock(m_mutex);
-            entry = &m_entries[folder.str()];
-            if (entry->watch && entry->watch->alive.load(std::memory_order_acquire) &&
-                entry->watch->changes.load(std::memory_order_acquire) == entry->seen &&
-                (entry->listing || !required))
-                return entry->listing;
-            cached = entry->listing;
-        }
-        std::string fresh;
-        const std::string& apiPath = cached ? cached->apiPath : (fresh = folder.toAPIPath());
-        if (entry->watchable.load() && g_watchFolders.load()) {
-            bool done = false;
-            std::shared_ptr<const Listing> listing = getWatched(folder, apiPath, *entry, required, done);
-            if (done)
-                return listing;
-        }
-        if (watched)
-            *watched = false;
-        struct stat info;
-        if (::stat(apiPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            if (!required)
-                return nullptr;
-            // The iterator tells why; should the folder have appeared meanwhile, it is
-            // listed without being kept.
-            return read(folder, apiPath, timespec{});
-        }
-        if (cached && cached->trusted && isSame(cached->modified, info.st_mtim))
-            return cached;
-        // Read outside the lock: a slow folder must not hold up lookups in others. A change
-        // after the stat above leaves a newer time on the folder, so the next call reads again.
-        std::shared_ptr<const Listing> listing = read(folder, apiPath, info.st_mtim);
-        zil::CMutexLock lock(m_mutex);
-        entry->listing = listing;
-        return listing;
-    }
-
-    size_t getWalkCount() const { return m_walks.load(std::memory_order_relaxed); }
-
-private:
-    struct Entry {
-        std::shared_ptr<const Listing> listing;
-        // The folder's watch, or its parent's while the folder is missing.
-        std::shared_ptr<const zil::CFolderWatch::Watch> watch;
-        // watch->changes when the listing was read.
-        uint64_t seen = 0;
-        // Cleared for good when the kernel refused a watch: modification times from then on.
-        std::atomic<bool> watchable{true};
-    };
-
-    // Sets a watch (on the parent while the folder is missing) before reading, so that no
-    // change can fall between the listing and the notices. `done` false: use the
-    // modification time instead.
-    std::shared_ptr<const Listing> getWatched(const zil::Path& folder, const std::string& apiPath, Entry& entry,
-                                              bool required, bool& done)
-    {
-        struct stat info;
-        const bool exists = ::stat(apiPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-        if (!exists && required)
-            return nullptr;
-        const zil::Path watchedFolder = exists ? folder : folder.getParent();
-        if (watchedFolder.isEmpty())
-            return nullptr;
-        std::string reason;
-        std::shared_ptr<const zil::CFolderWatch::Watch> watch =
-            zil::CFolderWatch::watch(exists ? apiPath : watchedFolder.toAPIPath(), reason);
-        if (!watch) {
-            // A missing parent is no reason to give up watching: it may appear later.
-            if (exists || zil::folderExists(watchedFolder)) {
-                entry.watchable.store(false);
-                zil::logWarning(L"Cannot watch resource folder '" + watchedFolder.str() + L"' for changes (" +
-                                zil::String::fromUTF8(reason) +
-                                L"); its modification time is checked on every lookup instead.");
-            }
-            return nullptr;
-        }
-        static std::once_flag announced;
-        std::call_once(announced, [] { zil::logInfo(L"Resource folders are watched for changes through inotify."); });
-        const uint64_t seen = watch->changes.load(std::memory_order_acquire);
-        std::shared_ptr<const Listing> listing;
-        if (exists) {
-            try {
-                listing = read(folder, apiPath, info.st_mtim);
-            } catch (const zil::CError&) {
-                // Gone since the stat: the watch has noticed, so the next lookup looks again.
-                if (required)
-                    throw;
-            }
-        } else if (::stat(apiPath.c_str(), &info) == 0) {
-            return nullptr; // appeared meanwhile: not known to be missing
-        }
-        zil::CMutexLock lock(m_mutex);
-        entry.listing = listing;
-        entry.watch = watch;
-        entry.seen = seen;
-        done = true;
-        return listing;
-    }
-
-    std::shared_ptr<const Listing> read(const zil::Path& folder, const std::string& apiPath, const timespec& modified)
-    {
-        auto listing = std::make_shared<Listing>();
-        listing->modified = modified;
-        listing->trusted = isSettled(modified);
-        listing->apiPath = apiPath;
-        listing->joinsNormalized = !(folder / zil::Path(L"x")).needsNormalize();
-        for (zil::CFileSystemIterator it(folder); it.next();)
-            listing->names.push_back(it.getName());
-        m_walks.fetch_add(1, std::memory_order_relaxed);
-        return listing;
-    }
-    static bool isSame(const timespec& a, const timespec& b)
-    {
-        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-    }
-    static bool isSettled(const timespec& modified)
-    {
-        timespec now;
-        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-        if (const CResourceManager::SettleClock clock = g_settleClock.load())
-            now.tv_sec = clock();
-        return now.tv_sec - modified.tv_sec > kSettleSeconds;
-    }
-
-    zil::CMutex m_mutex;
-    // std::map: entries keep their place, so one found under the lock stays usable after it.
-    std::map<zil::String, Entry> m_entries;
-    std::atomic<size_t> m_walks{0};
-};
-
-CFolderListingCache& folderListings()
-{
-    static CFolderListingCache cache;
-    return cache;
-}
-
-// Every name of the listing that starts with `prefix`, in listing order.
-template <class F>
-void forEachWithPrefix(const Listing& listing, std::wstring_view prefix, F&& visit)
-{
-    auto it = std::lower_bound(listing.names.begin(), listing.names.end(), prefix,
-                               [](const zil::String& name, std::wstring_view p) { return std::wstring_view(name) < p; });
-    for (; it != listing.names.end() && it->compare(0, prefix.size(), prefix) == 0; ++it)
-        visit(*it);
-}
-
-// `folder` joined with an entry name, normalised when that changes it, as the iterator's
-// needsNormalize() would tell.
-zil::Path entryPath(const Listing& listing, const zil::Path& folder, const zil::String& name)
-{
-    zil::Path path = folder / zil::Path(name);
-    return listing.joinsNormalized || !path.needsNormalize() ? path : path.normalize();
-}
-
-// Length of the title of a file name: up to the first "." that is not its first character.
-size_t titleLength(const zil::String& name)
-{
-    const size_t dot = name.size() > 1 ? name.find(L'.', 1) : zil::String::npos;
-    return dot == zil::String::npos ? name.size() : dot;
 }
 
 // The cache's entry for `key`, made by `load` on a miss; called with the manager's mutex held.
@@ -259,7 +60,113 @@ wxString formatFactor(double value)
 
 } // namespace
 
-CResourceManager::CResourceManager()
+// A title asked for before is answered from m_bitmapsByTitle while no change notice has
+// arrived for the folders searched: the common case of every paint makes no system call.
+class CResourceManager::CCaches {
+public:
+    struct TitleKey {
+        std::wstring_view title;
+        double factor;
+    };
+    struct OwnedTitleKey {
+        zil::String title;
+        double factor;
+        OwnedTitleKey(const TitleKey& key) : title(key.title), factor(key.factor) {}
+    };
+    struct TitleLess {
+        using is_transparent = void;
+        template <class A, class B> bool operator()(const A& a, const B& b) const
+        {
+            return a.factor != b.factor ? a.factor < b.factor : std::wstring_view(a.title) < std::wstring_view(b.title);
+        }
+    };
+    struct TitledBitmap {
+        // zil::CFolderWatch::getNoticeCount() before the search that found `path`.
+        uint64_t generation = 0;
+        zil::Path path;
+        wxBitmap bitmap;
+    };
+
+    // The image cache's entry for (path, factor), loaded on a miss; called with the mutex held.
+    const wxImage& imageLocked(const zil::Path& path, double foundFactor, double factor);
+    void clear();
+
+    zil::CMutex mutex;
+    zil::TArray<zil::Path> resourceFolders;
+    zil::TMap<CachedImageKey, zil::P<IScalingImage>> scalingImages;
+    zil::TMap<CachedImageKey, wxAnimation> animations;
+    zil::TMap<CachedImageKey, wxBitmap> bitmaps;
+    std::map<OwnedTitleKey, TitledBitmap, TitleLess> bitmapsByTitle;
+    zil::TMap<CachedImageKey, wxImage> images;
+    zil::TMap<zil::String, wxIcon> icons;
+};
+
+namespace {
+
+// Loads and rescales as loadImageByTitle does.
+wxImage loadImageFile(const zil::Path& path, double foundFactor, double factor)
+{
+    wxImage image;
+    if (!path.isEmpty() && image.LoadFile(toWX(path.str()), wxBITMAP_TYPE_ANY, -1) &&
+        variants::needToScale(foundFactor, factor)) {
+        const double scale = factor / foundFactor;
+        image.Rescale(int(std::ceil(image.GetWidth() * scale)), int(std::ceil(image.GetHeight() * scale)),
+                      wxIMAGE_QUALITY_HIGH);
+    }
+    return image;
+}
+
+// wxWidgets counts an image's references without atomics: a copy sharing the cached pixels
+// would be released outside the mutex, racing with the next lookup's copy. Only the main
+// thread shares them; another thread gets pixels of its own.
+wxImage handOut(const wxImage& cached)
+{
+    return wxThread::IsMain() ? cached : cached.Copy();
+}
+
+// The best variant of `title` + `extension` in a folder listed just now; bad suffixes are
+// logged and skipped.
+zil::Path findBestVariantIn(const zil::CFolderListing& listing, const zil::Path& folder, std::wstring_view title,
+                            std::wstring_view extension, double requestedFactor, double* foundFactor)
+{
+    zil::TArray<const zil::String*> bad;
+    const variants::Variant best = variants::pickBest(listing.names, title, extension, requestedFactor, &bad);
+    for (const zil::String* name : bad) {
+        double factor;
+        try {
+            variants::splitFactor(name->substr(0, variants::titleLength(*name)), factor);
+        } catch (const std::exception& e) {
+            zil::logError(e, L"Invalid resolution factor suffix in file name. Ignoring file: " +
+                                 listing.entryPath(folder, *name).str());
+        }
+    }
+    if (foundFactor)
+        *foundFactor = best.factor;
+    return best.name ? listing.entryPath(folder, *best.name) : zil::Path();
+}
+
+} // namespace
+
+static_assert(CResourceManager::kMinResolutionFactor == variants::kMinFactor &&
+              CResourceManager::kMaxResolutionFactor == variants::kMaxFactor);
+
+const wxImage& CResourceManager::CCaches::imageLocked(const zil::Path& path, double foundFactor, double factor)
+{
+    return cachedEntry(images, CachedImageKey(path.str(), factor),
+                       [&] { return loadImageFile(path, foundFactor, factor); });
+}
+
+void CResourceManager::CCaches::clear()
+{
+    scalingImages.clear();
+    animations.clear();
+    bitmaps.clear();
+    bitmapsByTitle.clear();
+    images.clear();
+    icons.clear();
+}
+
+CResourceManager::CResourceManager() : m_caches(new CCaches())
 {
     const wxSize ppi = wxScreenDC().GetPPI();
     if (ppi.y > 0)
@@ -289,7 +196,7 @@ CResourceManager::CResourceManager()
     }
     if (!m_resourceBaseFolder.isEmpty()) {
         m_resourceBaseFolder = m_resourceBaseFolder.normalize();
-        m_resourceFolders.push_back(m_resourceBaseFolder);
+        m_caches->resourceFolders.push_back(m_resourceBaseFolder);
     }
     // The library's own resources and sample skins, searched after everything else; not a
     // base folder, which is the program's.
@@ -297,7 +204,7 @@ CResourceManager::CResourceManager()
     if (!library.isEmpty()) {
         const zil::Path libraryResources = (library / zil::Path(L"res")).normalize();
         if (libraryResources != m_resourceBaseFolder && zil::folderExists(libraryResources))
-            m_resourceFolders.insert(m_resourceFolders.begin(), libraryResources);
+            m_caches->resourceFolders.insert(m_caches->resourceFolders.begin(), libraryResources);
     }
 }
 
@@ -331,100 +238,29 @@ void CResourceManager::disposeGlobalInstance()
 
 size_t CResourceManager::getFolderWalkCount()
 {
-    return folderListings().getWalkCount();
+    return zil::CFolderListingCache::shared().getWalkCount();
 }
 
 bool CResourceManager::needToScaleImage(double available, double requested)
 {
-    const double deviation = (available - requested) / requested;
-    return deviation < -0.125 || deviation > 0.05;
+    return variants::needToScale(available, requested);
 }
 
 int CResourceManager::compareResolutionVariants(double a, double b, double requested)
 {
-    if (a == b)
-        return 0;
-    if (a == requested)
-        return 1;
-    if (b == requested)
-        return -1;
-    const bool aAcceptable = !needToScaleImage(a, requested);
-    const bool bAcceptable = !needToScaleImage(b, requested);
-    if (aAcceptable != bAcceptable)
-        return aAcceptable ? 1 : -1;
-    const bool aAbove = a > requested;
-    const bool bAbove = b > requested;
-    if (aAbove && bAbove)
-        return a < b ? 1 : -1;
-    if (!aAbove && !bAbove)
-        return a > b ? 1 : -1;
-    // Opposite sides: without scaling the smaller one is closer to the intended look; with
-    // scaling, shrinking a larger picture loses less than enlarging a smaller one.
-    if (aAcceptable)
-        return aAbove ? -1 : 1;
-    return aAbove ? 1 : -1;
+    return variants::compare(a, b, requested);
 }
 
 void CResourceManager::splitFileName(const zil::String& name, zil::String& title, zil::String& extension)
 {
-    const size_t length = titleLength(name);
+    const size_t length = variants::titleLength(name);
     title = name.substr(0, length);
     extension = name.substr(length);
 }
 
 zil::String CResourceManager::extractResolutionFactorFromFileTitle(const zil::String& title, double& factor)
 {
-    const size_t at = title.rfind(L'@');
-    if (at == zil::String::npos) {
-        factor = 1.0;
-        return title;
-    }
-    zil::String suffix = title.substr(at + 1);
-    suffix.Replace(L"_", L".");
-    factor = zil::parseSimpleDouble(suffix);
-    // A picture for another factor is rescaled by the ratio of the two: a factor near 0 would
-    // ask for a picture thousands of times its size, 0 for an infinite one.
-    if (!(factor >= kMinResolutionFactor && factor <= kMaxResolutionFactor)) {
-        zil::CParseError e(L"Resolution factor '" + zil::String(title.substr(at + 1)) + L"' of '" + title +
-                               L"' is outside 0.25 to 8",
-                           L"CResourceManager::extractResolutionFactorFromFileTitle");
-        e.setProp(L"text", title);
-        throw e;
-    }
-    return title.substr(0, at);
-}
-
-zil::Path CResourceManager::findBestVariantIn(const FolderListing& listing, const zil::Path& folder,
-                                              std::wstring_view title, std::wstring_view extension,
-                                              double requestedFactor, double* foundFactor)
-{
-    zil::Path best;
-    double bestFactor = -1.0;
-    // Every name in the range starts with `title`; a candidate's title is `title` itself or
-    // `title` + "@" + suffix.
-    forEachWithPrefix(listing, title, [&](const zil::String& name) {
-        const size_t length = titleLength(name);
-        if (name.compare(length, zil::String::npos, extension) != 0 ||
-            (length != title.size() && name[title.size()] != L'@'))
-            return;
-        double factor = 1.0;
-        if (name.find(L'@') < length) {
-            try {
-                extractResolutionFactorFromFileTitle(name.substr(0, length), factor);
-            } catch (const std::exception& e) {
-                zil::logError(e, L"Invalid resolution factor suffix in file name. Ignoring file: " +
-                                     entryPath(listing, folder, name).str());
-                return;
-            }
-        }
-        if (best.isEmpty() || compareResolutionVariants(factor, bestFactor, requestedFactor) == 1) {
-            best = entryPath(listing, folder, name);
-            bestFactor = factor;
-        }
-    });
-    if (foundFactor)
-        *foundFactor = bestFactor;
-    return best;
+    return variants::splitFactor(title, factor);
 }
 
 zil::Path CResourceManager::findBestResolutionVariantOfFile(const zil::Path& path, double requestedFactor,
@@ -437,15 +273,15 @@ zil::Path CResourceManager::findBestResolutionVariantOfFile(const zil::Path& pat
                           zil::String(), -1);
     zil::String title, extension;
     splitFileName(path.getFileName(), title, extension);
-    std::shared_ptr<const FolderListing> listing = folderListings().get(folder, true);
+    std::shared_ptr<const zil::CFolderListing> listing = zil::CFolderListingCache::shared().get(folder, true);
     return findBestVariantIn(*listing, folder, title, extension, requestedFactor, foundFactor);
 }
 
 void CResourceManager::addResourceFolder(const zil::Path& path)
 {
-    zil::CMutexLock lock(m_mutex);
-    m_resourceFolders.push_back(path);
-    m_bitmapsByTitle.clear();
+    zil::CMutexLock lock(m_caches->mutex);
+    m_caches->resourceFolders.push_back(path);
+    m_caches->bitmapsByTitle.clear();
 }
 
 zil::Path CResourceManager::getResourceBaseFolder()
@@ -457,10 +293,11 @@ zil::Path CResourceManager::getResourceBaseFolder()
 
 zil::Path CResourceManager::findResource(const zil::Path& relativePath)
 {
-    zil::CMutexLock lock(m_mutex);
+    zil::CMutexLock lock(m_caches->mutex);
+    const zil::TArray<zil::Path>& folders = m_caches->resourceFolders;
     // Even an absolute path is looked at only when there is a resource folder.
     const bool asItIs = relativePath.isEmpty() || relativePath.isAbsolute();
-    for (auto folder = m_resourceFolders.rbegin(); folder != m_resourceFolders.rend(); ++folder) {
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
         const zil::Path candidate =
             asItIs ? relativePath
                    : (folder->isEmpty() ? zil::Path(zil::getCurrentWorkDirectoryAsString()) : *folder) / relativePath;
@@ -479,7 +316,7 @@ zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const 
 zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const zil::String& preferredExtension,
                                                 double factor, double* foundFactor, bool* watched)
 {
-    zil::CMutexLock lock(m_mutex);
+    zil::CMutexLock lock(m_caches->mutex);
     factor = resolveFactor(factor);
     const size_t slash = title.rfind(L'/');
     const zil::Path subfolder(slash == zil::String::npos ? zil::String() : title.substr(0, slash));
@@ -488,32 +325,24 @@ zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const 
 
     // The match so far: a name in `resultListing`, which keeps it alive.
     const zil::String* result = nullptr;
-    std::wstring_view resultExtension;
-    std::shared_ptr<const FolderListing> resultListing;
+    std::shared_ptr<const zil::CFolderListing> resultListing;
     zil::Path resultFolder;
     zil::Path joined;
-    for (auto it = m_resourceFolders.rbegin(); it != m_resourceFolders.rend(); ++it) {
+    const zil::TArray<zil::Path>& folders = m_caches->resourceFolders;
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
         const zil::Path& folder = subfolder.isEmpty() ? *it : (joined = *it / subfolder);
-        std::shared_ptr<const FolderListing> listing = folderListings().get(folder, false, watched);
+        std::shared_ptr<const zil::CFolderListing> listing =
+            zil::CFolderListingCache::shared().get(folder, false, watched);
         if (!listing)
             continue;
-        bool matchedHere = false;
-        forEachWithPrefix(*listing, name, [&](const zil::String& entry) {
-            const size_t length = titleLength(entry);
-            if (length != name.size())
-                return;
-            const std::wstring_view extension = std::wstring_view(entry).substr(length);
-            if (!result || (extension == preferredExtension && resultExtension != preferredExtension)) {
-                result = &entry;
-                resultExtension = extension;
-                matchedHere = true;
-            }
-        });
-        if (matchedHere) {
+        const zil::String* match = variants::pickByTitle(listing->names, name, preferredExtension, result);
+        if (match != result) {
+            result = match;
             resultListing = listing;
             resultFolder = folder;
         }
-        if (result && (preferredExtension.isEmpty() || resultExtension == preferredExtension))
+        if (result && (preferredExtension.isEmpty() ||
+                       std::wstring_view(*result).substr(variants::titleLength(*result)) == preferredExtension))
             break;
     }
     if (!result) {
@@ -522,37 +351,12 @@ zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const 
         return zil::Path();
     }
     // The folder was listed just now; its listing serves the variant search as well.
-    return findBestVariantIn(*resultListing, resultFolder, name, resultExtension, factor, foundFactor);
-}
-
-wxImage CResourceManager::loadImageFile(const zil::Path& path, double foundFactor, double factor)
-{
-    wxImage image;
-    if (!path.isEmpty() && image.LoadFile(toWX(path.str()), wxBITMAP_TYPE_ANY, -1) &&
-        needToScaleImage(foundFactor, factor)) {
-        const double scale = factor / foundFactor;
-        image.Rescale(int(std::ceil(image.GetWidth() * scale)), int(std::ceil(image.GetHeight() * scale)),
-                      wxIMAGE_QUALITY_HIGH);
-    }
-    return image;
+    const std::wstring_view extension = std::wstring_view(*result).substr(variants::titleLength(*result));
+    return findBestVariantIn(*resultListing, resultFolder, name, extension, factor, foundFactor);
 }
 
 // Paths from the find operations are normalised already (every entry path is), so the load
 // operations use them as they are.
-
-// wxWidgets counts an image's references without atomics: a copy sharing the cached pixels
-// would be released outside the mutex, racing with the next lookup's copy. Only the main
-// thread shares them; another thread gets pixels of its own.
-static wxImage handOut(const wxImage& cached)
-{
-    return wxThread::IsMain() ? cached : cached.Copy();
-}
-
-const wxImage& CResourceManager::cachedImageLocked(const zil::Path& path, double foundFactor, double factor)
-{
-    return cachedEntry(m_imageCache, CachedImageKey(path.str(), factor),
-                       [&] { return loadImageFile(path, foundFactor, factor); });
-}
 
 zil::Path CResourceManager::findForLoad(const zil::String& title, double& factor, double& foundFactor,
                                         zil::Path* foundPath)
@@ -569,18 +373,17 @@ wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* 
 {
     double found;
     const zil::Path path = findForLoad(title, factor, found, foundPath);
-    zil::CMutexLock lock(m_mutex);
-    return handOut(cachedImageLocked(path, found, factor));
+    zil::CMutexLock lock(m_caches->mutex);
+    return handOut(m_caches->imageLocked(path, found, factor));
 }
 
-// A title asked for before, while no change notice has arrived for the folders searched, is
-// answered from one map: the common case of every paint makes no system call.
 wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
     factor = resolveFactor(factor);
-    zil::CMutexLock lock(m_mutex);
-    const auto hit = m_bitmapsByTitle.find(TitleKey{title, factor});
-    if (hit != m_bitmapsByTitle.end() && hit->second.generation == zil::CFolderWatch::getNoticeCount()) {
+    zil::CMutexLock lock(m_caches->mutex);
+    auto& byTitle = m_caches->bitmapsByTitle;
+    const auto hit = byTitle.find(CCaches::TitleKey{title, factor});
+    if (hit != byTitle.end() && hit->second.generation == zil::CFolderWatch::getNoticeCount()) {
         if (foundPath)
             *foundPath = hit->second.path;
         return hit->second.bitmap;
@@ -592,14 +395,14 @@ wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path
     const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found, &watched);
     if (foundPath)
         *foundPath = path;
-    const wxBitmap bitmap = cachedEntry(m_bitmapCache, CachedImageKey(path.str(), factor), [&] {
-        const wxImage& image = cachedImageLocked(path, found, factor);
+    const wxBitmap bitmap = cachedEntry(m_caches->bitmaps, CachedImageKey(path.str(), factor), [&] {
+        const wxImage& image = m_caches->imageLocked(path, found, factor);
         return image.IsOk() ? wxBitmap(image, -1, getBitmapScaleFactor(factor)) : wxBitmap();
     });
     if (watched)
-        m_bitmapsByTitle[TitleKey{title, factor}] = TitledBitmap{generation, path, bitmap};
-    else if (hit != m_bitmapsByTitle.end())
-        m_bitmapsByTitle.erase(hit);
+        byTitle[CCaches::TitleKey{title, factor}] = CCaches::TitledBitmap{generation, path, bitmap};
+    else if (hit != byTitle.end())
+        byTitle.erase(hit);
     return bitmap;
 }
 
@@ -609,8 +412,8 @@ wxIcon CResourceManager::loadIconByTitle(const zil::String& title, int width, in
     if (foundPath)
         *foundPath = path;
     const zil::String key = path.str() + L"-" + zil::toString(int64_t(width)) + L"x" + zil::toString(int64_t(height));
-    zil::CMutexLock lock(m_mutex);
-    return cachedEntry(m_iconCache, key, [&] {
+    zil::CMutexLock lock(m_caches->mutex);
+    return cachedEntry(m_caches->icons, key, [&] {
         wxIcon icon;
         if (!path.isEmpty())
             icon.LoadFile(toWX(path.str()), wxBITMAP_TYPE_ICO, width, height);
@@ -622,8 +425,8 @@ wxAnimation CResourceManager::loadAnimationByTitle(const zil::String& title, zil
 {
     double found;
     const zil::Path path = findForLoad(title, factor, found, foundPath);
-    zil::CMutexLock lock(m_mutex);
-    return cachedEntry(m_animationCache, CachedImageKey(path.str(), factor), [&] {
+    zil::CMutexLock lock(m_caches->mutex);
+    return cachedEntry(m_caches->animations, CachedImageKey(path.str(), factor), [&] {
         wxAnimation animation;
         if (!path.isEmpty()) {
             animation.LoadFile(toWX(path.str()), wxANIMATION_TYPE_ANY);
@@ -642,8 +445,8 @@ zil::P<IScalingImage> CResourceManager::loadScalingImageByTitle(const zil::Strin
     const zil::Path path = findForLoad(title, factor, found, nullptr);
     if (path.isEmpty())
         return nullptr;
-    zil::CMutexLock lock(m_mutex);
-    return cachedEntry(m_scalingImageCache, CachedImageKey(path.str(), factor), [&] {
+    zil::CMutexLock lock(m_caches->mutex);
+    return cachedEntry(m_caches->scalingImages, CachedImageKey(path.str(), factor), [&] {
         const double target = needToScaleImage(found, factor) ? factor : found;
         zil::P<IScalingImage> image;
         try {
@@ -662,29 +465,24 @@ wxImage CResourceManager::loadAndScaleImage(const zil::Path& path, double factor
     factor = resolveFactor(factor);
     double found = 1.0;
     const zil::Path variant = findBestResolutionVariantOfFile(path, factor, &found).normalize();
-    zil::CMutexLock lock(m_mutex);
-    return handOut(cachedImageLocked(variant, found, factor));
+    zil::CMutexLock lock(m_caches->mutex);
+    return handOut(m_caches->imageLocked(variant, found, factor));
 }
 
 void CResourceManager::dispose()
 {
-    zil::CMutexLock lock(m_mutex);
-    m_scalingImageCache.clear();
-    m_animationCache.clear();
-    m_bitmapCache.clear();
-    m_bitmapsByTitle.clear();
-    m_imageCache.clear();
-    m_iconCache.clear();
+    zil::CMutexLock lock(m_caches->mutex);
+    m_caches->clear();
 }
 
 void CResourceManager::setWatchFolders(bool watch)
 {
-    g_watchFolders.store(watch);
+    zil::CFolderListingCache::shared().setWatchFolders(watch);
 }
 
 void CResourceManager::setSettleClock(SettleClock clock)
 {
-    g_settleClock.store(clock);
+    zil::CFolderListingCache::shared().setSettleClock(clock);
 }
 
 } // namespace zilui

@@ -20,12 +20,8 @@ CSlickInsteadOfNormalResourceHandler::CSlickInsteadOfNormalResourceHandler(CSlic
                                                                            CSlickRadioButtonSkin* radioButtonSkin)
     : m_buttonSkin(buttonSkin), m_checkBoxSkin(checkBoxSkin), m_radioButtonSkin(radioButtonSkin)
 {
-    XRC_ADD_STYLE(wxCHK_2STATE);
-    XRC_ADD_STYLE(wxCHK_3STATE);
-    XRC_ADD_STYLE(wxCHK_ALLOW_3RD_STATE_FOR_USER);
-    XRC_ADD_STYLE(wxALIGN_RIGHT);
-    XRC_ADD_STYLE(wxRB_GROUP);
-    XRC_ADD_STYLE(wxRB_SINGLE);
+    for (const XrcStyle& style : kCheckAndRadioStyles)
+        AddStyle(style.name, style.value);
 }
 
 bool CSlickInsteadOfNormalResourceHandler::subclassAllows(const wxXmlNode* node) const

@@ -48,8 +48,6 @@ public:
     }
 };
 
-using Creator = wxObject* (CZilXMLResourceHandler::*)();
-
 } // namespace
 
 bool isXrcClass(const wxXmlNode* node, const wxString& name)
@@ -65,12 +63,8 @@ CZilXMLResourceHandler::CZilXMLResourceHandler()
     static std::once_flag factoryOnce;
     std::call_once(factoryOnce, [] { wxXmlResource::AddSubclassFactory(new CZilSubclassFactory()); });
 
-    XRC_ADD_STYLE(wxCHK_2STATE);
-    XRC_ADD_STYLE(wxCHK_3STATE);
-    XRC_ADD_STYLE(wxCHK_ALLOW_3RD_STATE_FOR_USER);
-    XRC_ADD_STYLE(wxALIGN_RIGHT);
-    XRC_ADD_STYLE(wxRB_GROUP);
-    XRC_ADD_STYLE(wxRB_SINGLE);
+    for (const XrcStyle& style : kCheckAndRadioStyles)
+        AddStyle(style.name, style.value);
     XRC_ADD_STYLE(wxTE_NO_VSCROLL);
     XRC_ADD_STYLE(wxTE_PROCESS_ENTER);
     XRC_ADD_STYLE(wxTE_PROCESS_TAB);
@@ -107,17 +101,45 @@ CZilXMLResourceHandler::CZilXMLResourceHandler()
     AddWindowStyles();
 }
 
+// Tried in this order: the library's own classes come before the plain wxWidgets names they
+// may stand in for, so that a subclass wins over its class.
+const std::vector<CZilXMLResourceHandler::ClassRule>& CZilXMLResourceHandler::getClassRules()
+{
+    using H = CZilXMLResourceHandler;
+    static const std::vector<ClassRule> rules = {
+        {L"zil::CLinkButton", &H::createLinkButton},
+        {L"zil::CSlickButton", &H::createSlickButton},
+        {L"zil::CImageAndTextPanel", &H::createImageAndTextPanel},
+        {L"zil::CSlickCheckBox", &H::createSlickCheckBox},
+        {L"zil::CSlickRadioButton", &H::createSlickRadioButton},
+        {L"zil::CRadioButton", &H::createRadioButton},
+        {L"zil::CCheckBox", &H::createCheckBox},
+        {L"zil::CTextCtrl", &H::createTextCtrl},
+        {L"zil::CSpinCtrl", &H::createSpinCtrl},
+        {L"zil::CListBox", &H::createListBox},
+        {L"zil::CGradientPanel", &H::createPanelWithChildren<CGradientPanel>},
+        {L"zil::CScalingImagePanel", &H::createPanelWithChildren<CScalingImagePanel>},
+        {L"zil::CSlickNonOverlay", &H::createNonOverlay},
+        {L"zil::CFileSystemBrowserControl", &H::createFileSystemBrowser},
+        {L"zil::CTimeCtrl", &H::createTimeCtrl},
+        {L"zilui::CTimeCtrl", &H::createTimeCtrl},
+        {L"wxRadioButton", &H::createRadioButton},
+        {L"wxCheckBox", &H::createCheckBox},
+        {L"wxTextCtrl", &H::createTextCtrl},
+        {L"wxSpinCtrl", &H::createSpinCtrl},
+        {L"wxListBox", &H::createListBox},
+        {L"wxStaticBitmap", &H::createStaticBitmap},
+        {L"wxBitmap", &H::createBitmapObject},
+    };
+    return rules;
+}
+
 const wxArrayString& CZilXMLResourceHandler::getClassNames()
 {
     static const wxArrayString names = [] {
         wxArrayString result;
-        for (const wchar_t* name :
-             {L"zil::CGradientPanel", L"zil::CScalingImagePanel", L"zil::CSlickButton", L"zil::CLinkButton",
-              L"zil::CSlickCheckBox", L"zil::CSlickRadioButton", L"zil::CImageAndTextPanel", L"zil::CRadioButton",
-              L"wxRadioButton", L"zil::CCheckBox", L"wxCheckBox", L"zil::CTextCtrl", L"wxTextCtrl",
-              L"zil::CSpinCtrl", L"wxSpinCtrl", L"zil::CListBox", L"wxListBox", L"wxStaticBitmap", L"wxBitmap",
-              L"zil::CFileSystemBrowserControl", L"zil::CSlickNonOverlay", L"zilui::CTimeCtrl", L"zil::CTimeCtrl"})
-            result.Add(name);
+        for (const ClassRule& rule : getClassRules())
+            result.Add(rule.name);
         return result;
     }();
     return names;
@@ -125,8 +147,8 @@ const wxArrayString& CZilXMLResourceHandler::getClassNames()
 
 bool CZilXMLResourceHandler::CanHandle(wxXmlNode* node)
 {
-    for (const wxString& name : getClassNames())
-        if (isXrcClass(node, name))
+    for (const ClassRule& rule : getClassRules())
+        if (isXrcClass(node, rule.name))
             return true;
     return false;
 }
@@ -134,36 +156,9 @@ bool CZilXMLResourceHandler::CanHandle(wxXmlNode* node)
 wxObject* CZilXMLResourceHandler::DoCreateResource()
 {
     repairXrcTextEscapes(m_node);
-    // Tried in this order: the library's own classes come before the plain wxWidgets names
-    // they may stand in for, so that a subclass wins over its class.
-    static const std::pair<const wchar_t*, Creator> kRows[] = {
-        {L"zil::CLinkButton", &CZilXMLResourceHandler::createLinkButton},
-        {L"zil::CSlickButton", &CZilXMLResourceHandler::createSlickButton},
-        {L"zil::CImageAndTextPanel", &CZilXMLResourceHandler::createImageAndTextPanel},
-        {L"zil::CSlickCheckBox", &CZilXMLResourceHandler::createSlickCheckBox},
-        {L"zil::CSlickRadioButton", &CZilXMLResourceHandler::createSlickRadioButton},
-        {L"zil::CRadioButton", &CZilXMLResourceHandler::createRadioButton},
-        {L"zil::CCheckBox", &CZilXMLResourceHandler::createCheckBox},
-        {L"zil::CTextCtrl", &CZilXMLResourceHandler::createTextCtrl},
-        {L"zil::CSpinCtrl", &CZilXMLResourceHandler::createSpinCtrl},
-        {L"zil::CListBox", &CZilXMLResourceHandler::createListBox},
-        {L"zil::CGradientPanel", &CZilXMLResourceHandler::createPanelWithChildren<CGradientPanel>},
-        {L"zil::CScalingImagePanel", &CZilXMLResourceHandler::createPanelWithChildren<CScalingImagePanel>},
-        {L"zil::CSlickNonOverlay", &CZilXMLResourceHandler::createNonOverlay},
-        {L"zil::CFileSystemBrowserControl", &CZilXMLResourceHandler::createFileSystemBrowser},
-        {L"zil::CTimeCtrl", &CZilXMLResourceHandler::createTimeCtrl},
-        {L"zilui::CTimeCtrl", &CZilXMLResourceHandler::createTimeCtrl},
-        {L"wxRadioButton", &CZilXMLResourceHandler::createRadioButton},
-        {L"wxCheckBox", &CZilXMLResourceHandler::createCheckBox},
-        {L"wxTextCtrl", &CZilXMLResourceHandler::createTextCtrl},
-        {L"wxSpinCtrl", &CZilXMLResourceHandler::createSpinCtrl},
-        {L"wxListBox", &CZilXMLResourceHandler::createListBox},
-        {L"wxStaticBitmap", &CZilXMLResourceHandler::createStaticBitmap},
-        {L"wxBitmap", &CZilXMLResourceHandler::createBitmapObject},
-    };
-    for (const auto& [name, create] : kRows)
-        if (isXrcClass(m_node, name))
-            return (this->*create)();
+    for (const ClassRule& rule : getClassRules())
+        if (isXrcClass(m_node, rule.name))
+            return (this->*rule.create)();
     ReportError(wxS("Internal error: no creation rule for this class"));
     return nullptr;
 }
@@ -189,12 +184,20 @@ void CZilXMLResourceHandler::applyHidden(Control* control)
         control->Hide();
 }
 
+// Most controls take the same creation parameters; only the text's parameter and the default
+// style differ.
+template <class Control>
+Control* CZilXMLResourceHandler::createStandard(Control* control, const wxString& textParam, long defaultStyle)
+{
+    applyHidden(control);
+    control->Create(m_parentAsWindow, GetID(), GetText(textParam), GetPosition(), GetSize(),
+                    GetStyle(wxS("style"), defaultStyle), wxDefaultValidator, GetName());
+    return control;
+}
+
 wxObject* CZilXMLResourceHandler::createLinkButton()
 {
-    auto* button = makeInstance<CLinkButton>();
-    applyHidden(button);
-    button->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(),
-                   GetStyle(wxS("style"), wxBU_AUTODRAW), wxDefaultValidator, GetName());
+    auto* button = createStandard(makeInstance<CLinkButton>(), wxS("label"), wxBU_AUTODRAW);
     if (GetBool(wxS("default")))
         button->SetDefault();
     if (HasParam(wxS("url")))
@@ -205,10 +208,7 @@ wxObject* CZilXMLResourceHandler::createLinkButton()
 
 wxObject* CZilXMLResourceHandler::createSlickButton()
 {
-    auto* button = makeInstance<CSlickButton>();
-    applyHidden(button);
-    button->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(),
-                   GetStyle(wxS("style"), wxBU_AUTODRAW), wxDefaultValidator, GetName());
+    auto* button = createStandard(makeInstance<CSlickButton>(), wxS("label"), wxBU_AUTODRAW);
     if (GetBool(wxS("default")))
         button->SetDefault();
     SetupWindow(button);
@@ -236,10 +236,7 @@ wxObject* CZilXMLResourceHandler::createImageAndTextPanel()
 
 wxObject* CZilXMLResourceHandler::createSlickCheckBox()
 {
-    auto* box = makeInstance<CSlickCheckBox>();
-    applyHidden(box);
-    box->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(), GetStyle(wxS("style"), 0),
-                wxDefaultValidator, GetName());
+    auto* box = createStandard(makeInstance<CSlickCheckBox>(), wxS("label"));
     box->SetValue(GetBool(wxS("checked")));
     SetupWindow(box);
     return box;
@@ -247,10 +244,7 @@ wxObject* CZilXMLResourceHandler::createSlickCheckBox()
 
 wxObject* CZilXMLResourceHandler::createSlickRadioButton()
 {
-    auto* button = makeInstance<CSlickRadioButton>();
-    applyHidden(button);
-    button->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(),
-                   GetStyle(wxS("style"), 0), wxDefaultValidator, GetName());
+    auto* button = createStandard(makeInstance<CSlickRadioButton>(), wxS("label"));
     SetupWindow(button);
     return button;
 }
@@ -258,14 +252,11 @@ wxObject* CZilXMLResourceHandler::createSlickRadioButton()
 wxObject* CZilXMLResourceHandler::createRadioButton()
 {
     wxRadioButton* button = makeInstance<CRadioButton, wxRadioButton>();
-    applyHidden(button);
-    const wxString label = GetText(wxS("label"));
+    // Create is not virtual, and the wrapper's also keeps the value the native group chose.
     if (auto* wrapper = dynamic_cast<CRadioButton*>(button))
-        wrapper->Create(m_parentAsWindow, GetID(), label, GetPosition(), GetSize(), GetStyle(wxS("style"), 0),
-                        wxDefaultValidator, GetName());
+        createStandard(wrapper, wxS("label"));
     else
-        button->Create(m_parentAsWindow, GetID(), label, GetPosition(), GetSize(), GetStyle(wxS("style"), 0),
-                       wxDefaultValidator, GetName());
+        createStandard(button, wxS("label"));
     // Without "value" the native group decides; GTK cannot clear a selected radio button.
     if (HasParam(wxS("value")))
         button->SetValue(GetBool(wxS("value")));
@@ -275,10 +266,7 @@ wxObject* CZilXMLResourceHandler::createRadioButton()
 
 wxObject* CZilXMLResourceHandler::createCheckBox()
 {
-    wxCheckBox* box = makeInstance<CCheckBox, wxCheckBox>();
-    applyHidden(box);
-    box->Create(m_parentAsWindow, GetID(), GetText(wxS("label")), GetPosition(), GetSize(), GetStyle(wxS("style"), 0),
-                wxDefaultValidator, GetName());
+    wxCheckBox* box = createStandard(makeInstance<CCheckBox, wxCheckBox>(), wxS("label"));
     box->SetValue(GetBool(wxS("checked")));
     SetupWindow(box);
     return box;
@@ -286,10 +274,7 @@ wxObject* CZilXMLResourceHandler::createCheckBox()
 
 wxObject* CZilXMLResourceHandler::createTextCtrl()
 {
-    wxTextCtrl* text = makeInstance<CTextCtrl, wxTextCtrl>();
-    applyHidden(text);
-    text->Create(m_parentAsWindow, GetID(), GetText(wxS("value")), GetPosition(), GetSize(),
-                 GetStyle(wxS("style"), 0), wxDefaultValidator, GetName());
+    wxTextCtrl* text = createStandard(makeInstance<CTextCtrl, wxTextCtrl>(), wxS("value"));
     SetupWindow(text);
     return text;
 }

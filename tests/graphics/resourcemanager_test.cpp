@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/apptestutil.h"
+#include "zil/syscall_count.h"
 #include "zil/temp_folder.h"
 
 #include <zilui/app/strings.h>
@@ -19,12 +20,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <functional>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/syscall.h>
-#include <ucontext.h>
 #include <unistd.h>
 #include <sys/stat.h>
 #include <thread>
@@ -42,14 +37,6 @@ void writePicture(const Path& path, double factor)
 {
     wxImage image(int(std::lround(8 * factor)), int(std::lround(4 * factor)));
     ASSERT_TRUE(image.SaveFile(toWX(path.str()), path.str().EndsWith(L".ico") ? wxBITMAP_TYPE_ICO : wxBITMAP_TYPE_PNG));
-}
-
-// Dates the folder a minute back, old enough to be trusted, plus `nanoseconds`.
-void setFolderTime(const Path& folder, long nanoseconds)
-{
-    static const time_t base = std::time(nullptr) - 60;
-    const timespec times[2] = {{base, 0}, {base, nanoseconds}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, folder.toAPIPath().c_str(), times, 0), 0);
 }
 
 zil::P<CResourceManager> managerFor(const Path& folder)
@@ -207,54 +194,6 @@ TEST(ResourceManager, CachesPerFileAndFactorAndReadsOnce)
     EXPECT_FALSE(manager->loadImageByTitle(L"ok", nullptr, 1.0).IsOk());
 }
 
-TEST(ResourceManager, FolderListingReusedOnlyWhileUnchanged)
-{
-    // The check that serves folders which cannot be watched.
-    CResourceManager::setWatchFolders(false);
-    struct Restore { ~Restore() { CResourceManager::setWatchFolders(true); } } restore;
-    CTempFolder folder;
-    writePicture(folder / L"ok.png", 1.0);
-    setFolderTime(folder.path(), 0);
-    auto manager = managerFor(folder.path());
-    ASSERT_FALSE(manager->findResourceByTitle(L"ok", L"").isEmpty());
-    const size_t walks = CResourceManager::getFolderWalkCount();
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(manager->findResourceByTitle(L"ok", L"", 1.0).isEmpty());
-    EXPECT_EQ(CResourceManager::getFolderWalkCount(), walks);
-
-    // Changes within the same second differ only in nanoseconds.
-    writePicture(folder / L"new.png", 1.0);
-    writePicture(folder / L"ok@2.png", 2.0);
-    setFolderTime(folder.path(), 1);
-    EXPECT_EQ(manager->findResourceByTitle(L"new", L"").str(), (folder / L"new.png").str());
-    EXPECT_EQ(manager->findResourceByTitle(L"ok", L"", 2.0).str(), (folder / L"ok@2.png").str());
-    ASSERT_EQ(::unlink(folder.api(L"new.png").c_str()), 0);
-    setFolderTime(folder.path(), 2);
-    EXPECT_TRUE(manager->findResourceByTitle(L"new", L"").isEmpty());
-
-    // A folder modified just now is read on every lookup. "Now" is the folder's time, on a
-    // clock of the test's own that moves only when told.
-    static time_t now = 0;
-    CResourceManager::setSettleClock([] { return now; });
-    struct RestoreClock { ~RestoreClock() { CResourceManager::setSettleClock(nullptr); } } restoreClock;
-    writePicture(folder / L"fresh.png", 1.0);
-    struct stat written;
-    ASSERT_EQ(::stat(folder.path().toAPIPath().c_str(), &written), 0);
-    now = written.st_mtim.tv_sec;
-    EXPECT_FALSE(manager->findResourceByTitle(L"fresh", L"").isEmpty());
-    const size_t before = CResourceManager::getFolderWalkCount();
-    manager->findResourceByTitle(L"fresh", L"");
-    EXPECT_EQ(CResourceManager::getFolderWalkCount(), before + 1);
-    // ... and such a listing stays untrusted: a change in the same tick may be missing from it.
-    struct stat info;
-    ASSERT_EQ(::stat(folder.path().toAPIPath().c_str(), &info), 0);
-    writePicture(folder / L"late.png", 1.0);
-    const timespec sameTick[2] = {info.st_atim, info.st_mtim};
-    ASSERT_EQ(::utimensat(AT_FDCWD, folder.path().toAPIPath().c_str(), sameTick, 0), 0);
-    now += 3; // settled, with the name that came in the same tick
-    EXPECT_FALSE(manager->findResourceByTitle(L"late", L"").isEmpty());
-}
-
 TEST(ResourceManager, IconsAnimationsAndScalingImages)
 {
     CTempFolder folder;
@@ -303,10 +242,7 @@ TEST(ResourceManager, ConcurrentLookupsWhileTheFolderChanges)
     const wxImage first = manager->loadImageByTitle(L"ok", nullptr, 1.0);
     ASSERT_TRUE(first.IsOk());
     std::atomic<int> wrong{0};
-    std::thread writer([&] {
-        for (int i = 0; i < 200; ++i)
-            folder.writeFile(L"extra" + zil::toString(int64_t(i)) + L".png", "x");
-    });
+    std::thread writer = zil::test::startWritingFiles(folder, 200);
     std::vector<std::thread> readers;
     for (int t = 0; t < 4; ++t)
         readers.emplace_back([&] {
@@ -322,12 +258,8 @@ TEST(ResourceManager, ConcurrentLookupsWhileTheFolderChanges)
         reader.join();
     writer.join();
     EXPECT_EQ(wrong, 0);
-    // Seen once the writer's last notice has arrived (30 s: only there to turn a lost notice
-    // into a failure).
-    bool found = false;
-    for (int i = 0; i < 3000 && !found; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
-        found = !manager->findResourceByTitle(L"extra199", L"").isEmpty();
-    EXPECT_TRUE(found);
+    // Seen once the writer's last notice has arrived.
+    EXPECT_TRUE(zil::test::waitUntil([&] { return !manager->findResourceByTitle(L"extra199", L"").isEmpty(); }));
 }
 
 TEST(ResourceManager, WatchedFolderChangesSeenAfterTheNotice)
@@ -360,9 +292,8 @@ TEST(ResourceManager, WatchedFolderChangesSeenAfterTheNotice)
         SCOPED_TRACE(step.change);
         const uint64_t before = watch->changes.load();
         step.make();
-        for (int i = 0; i < 3000 && watch->changes.load() < before + step.notices; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_GE(watch->changes.load(), before + step.notices) << "no change notice";
+        ASSERT_TRUE(zil::test::waitUntil([&] { return watch->changes.load() >= before + step.notices; }))
+            << "no change notice";
         for (const auto& [title, expected] : step.found) {
             Path path;
             EXPECT_EQ(manager->loadBitmapByTitle(title, &path).IsOk(), expected) << zil::String(title).toUTF8();
@@ -371,60 +302,10 @@ TEST(ResourceManager, WatchedFolderChangesSeenAfterTheNotice)
     }
 }
 
-namespace {
-
-std::atomic<bool> g_countSyscalls{false};
-std::atomic<int> g_syscalls{0};
-
-// Every system call of the filtered thread lands here instead of the kernel and fails.
-void onTrappedSyscall(int, siginfo_t*, void* context)
-{
-    if (g_countSyscalls.load())
-        ++g_syscalls;
-    static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RAX] = -ENOSYS;
-}
-
-// System calls made by `work` on a thread of its own, counted by a seccomp filter that traps
-// all but those a thread needs to end (and futex, which only a contended lock makes).
-int countSyscalls(const std::function<void()>& work)
-{
-    struct sigaction action = {}, old = {};
-    action.sa_sigaction = onTrappedSyscall;
-    action.sa_flags = SA_SIGINFO;
-    ::sigaction(SIGSYS, &action, &old);
-    g_syscalls = 0;
-    std::thread([&] {
-        work(); // unfiltered, as a thread's first allocations map its arena
-        std::vector<sock_filter> filter{BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
-        for (const int allowed : {SYS_rt_sigreturn, SYS_exit, SYS_exit_group, SYS_futex, SYS_munmap, SYS_madvise,
-                                  SYS_rt_sigprocmask}) {
-            filter.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, unsigned(allowed), 0, 1));
-            filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
-        }
-        filter.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_TRAP));
-        const sock_fprog program{static_cast<unsigned short>(filter.size()), filter.data()};
-        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-            ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) != 0) {
-            g_syscalls = -1;
-            return;
-        }
-        g_countSyscalls = true;
-        work();
-        g_countSyscalls = false;
-    }).join();
-    ::sigaction(SIGSYS, &old, nullptr);
-    return g_syscalls;
-}
-
-} // namespace
-
 TEST(ResourceManager, CachedLookupMakesNoSystemCall)
 {
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    GTEST_SKIP() << "the sanitizer runtime makes system calls of its own on the counted thread";
-#endif
-#endif
+    if (zil::test::kUnderSanitizer)
+        GTEST_SKIP() << "the sanitizer runtime makes system calls of its own on the counted thread";
     for (const bool watched : {true, false}) {
         SCOPED_TRACE(watched ? "watched" : "modification time");
         CResourceManager::setWatchFolders(watched);
@@ -436,7 +317,7 @@ TEST(ResourceManager, CachedLookupMakesNoSystemCall)
             for (int i = 0; i < 100; ++i)
                 found += manager->loadBitmapByTitle(L"ok").IsOk();
         };
-        const int calls = countSyscalls(lookUp);
+        const int calls = zil::test::countSyscalls(lookUp);
         CResourceManager::setWatchFolders(true);
         ASSERT_GE(calls, 0) << "seccomp refused";
         // Without a watch every lookup makes its stat, which the counter must see.

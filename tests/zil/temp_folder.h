@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace zil::test {
 
@@ -62,6 +64,26 @@ public:
 private:
     Path m_path;
 };
+
+// Whether `done()` came true. The 30 s bound only turns a lost change notice into a failure
+// instead of a hang; nothing is timed.
+template <class Condition> bool waitUntil(Condition&& done)
+{
+    for (int i = 0; i < 3000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (done())
+            return true;
+    return done();
+}
+
+// A thread that writes "extra0.png" to "extra<count - 1>.png" into `folder`, for lookups to race
+// with.
+inline std::thread startWritingFiles(const CTempFolder& folder, int count)
+{
+    return std::thread([&folder, count] {
+        for (int i = 0; i < count; ++i)
+            folder.writeFile(String(L"extra") + String::fromUTF8(std::to_string(i)) + L".png", "x");
+    });
+}
 
 // Sets (or with nullptr unsets) an environment variable until the end of the scope.
 class CEnvOverride {

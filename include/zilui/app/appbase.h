@@ -21,6 +21,7 @@ namespace zilui {
 class CActionEvent;
 class CAction;
 class CZilXMLResourceHandler;
+struct CPendingEventQueues;
 
 // Keeps the base layer, and on request wxWidgets, initialised while it lives; for programs
 // that do not derive from CAppBase.
@@ -177,9 +178,13 @@ protected:
     class CStartedAction;
 
 private:
+    friend struct CPendingEventQueues;
+
     // Runs one handler with the exception and machine-fault guards around it.
     template <class Call>
     void dispatchGuarded(Call&& call, wxEvent& event) const;
+    // Reports an exception of `call` instead of letting it reach wxWidgets.
+    template <class Call> void runReportingExceptions(Call&& call) const;
     void reportEventException(const std::exception& e) const;
     // Deletes the application's queued events (and so releases their actions) unperformed.
     void dropPendingEvents();

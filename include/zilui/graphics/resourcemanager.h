@@ -4,7 +4,6 @@
 #include <zilui/graphics/scalingimage.h>
 
 #include <zil/containers.h>
-#include <zil/mutex.h>
 #include <zil/object.h>
 #include <zil/path.h>
 #include <zil/string.h>
@@ -14,11 +13,12 @@
 #include <wx/icon.h>
 #include <wx/image.h>
 
-#include <cstdint>
 #include <ctime>
-#include <map>
 #include <memory>
-#include <string_view>
+
+namespace zil {
+struct CFolderListing;
+}
 
 namespace zilui {
 
@@ -121,7 +121,7 @@ public:
     // The names of one folder as read at one modification time (st_mtim, to the nanosecond).
     // Lookups reuse it while the folder keeps that time, unless it was read within seconds of
     // a change. Shared by all instances, as findBestResolutionVariantOfFile is static.
-    struct FolderListing;
+    using FolderListing = zil::CFolderListing;
     // How many folders have been read from disk since process start; for diagnostics.
     static size_t getFolderWalkCount();
     // Folders are watched for changes through the kernel unless switched off here, so that a
@@ -138,54 +138,21 @@ protected:
     ~CResourceManager() override;
 
 private:
+    class CCaches;
+
     double resolveFactor(double factor) const { return factor == -1.0 ? m_defaultResolutionFactor : factor; }
-    static zil::Path findBestVariantIn(const FolderListing& listing, const zil::Path& folder,
-                                       std::wstring_view title, std::wstring_view extension,
-                                       double requestedFactor, double* foundFactor);
     // Resolves `factor` and finds the file a load by `title` uses, reporting it in `foundPath`.
     // Also tells in `watched` (when not null) whether every folder searched is watched.
     zil::Path findResourceByTitle(const zil::String& title, const zil::String& preferredExtension, double factor,
                                   double* foundFactor, bool* watched);
     zil::Path findForLoad(const zil::String& title, double& factor, double& foundFactor, zil::Path* foundPath);
-    // Loads and rescales as loadImageByTitle does; called with the mutex held.
-    static wxImage loadImageFile(const zil::Path& path, double foundFactor, double factor);
-    // The image cache's entry for (path, factor), loaded on a miss; called with the mutex held.
-    const wxImage& cachedImageLocked(const zil::Path& path, double foundFactor, double factor);
 
-    zil::CMutex m_mutex;
+    // The folders and every loaded picture, under one mutex.
+    std::unique_ptr<CCaches> m_caches;
     zil::Path m_resourceBaseFolder;
-    zil::TArray<zil::Path> m_resourceFolders;
     double m_defaultResolutionFactor = 1.0;
     // Physical pixels per logical pixel of the screen, measured once.
     double m_displayScaleFactor = 1.0;
-    zil::TMap<CachedImageKey, zil::P<IScalingImage>> m_scalingImageCache;
-    zil::TMap<CachedImageKey, wxAnimation> m_animationCache;
-    zil::TMap<CachedImageKey, wxBitmap> m_bitmapCache;
-    // loadBitmapByTitle's answers, while the notice count of the folder watches stays.
-    struct TitleKey {
-        std::wstring_view title;
-        double factor;
-    };
-    struct TitledBitmap {
-        uint64_t generation = 0;
-        zil::Path path;
-        wxBitmap bitmap;
-    };
-    struct TitleLess {
-        using is_transparent = void;
-        template <class A, class B> bool operator()(const A& a, const B& b) const
-        {
-            return a.factor != b.factor ? a.factor < b.factor : std::wstring_view(a.title) < std::wstring_view(b.title);
-        }
-    };
-    struct OwnedTitleKey {
-        zil::String title;
-        double factor;
-        OwnedTitleKey(const TitleKey& key) : title(key.title), factor(key.factor) {}
-    };
-    std::map<OwnedTitleKey, TitledBitmap, TitleLess> m_bitmapsByTitle;
-    zil::TMap<CachedImageKey, wxImage> m_imageCache;
-    zil::TMap<zil::String, wxIcon> m_iconCache;
 };
 
 } // namespace zilui

@@ -7,6 +7,8 @@
 #include <wx/xrc/xh_sizer.h>
 #include <wx/xrc/xmlres.h>
 
+#include <vector>
+
 namespace zilui {
 
 // Creates the library's controls from XRC under their "zil::" class names, and the library's
@@ -52,10 +54,20 @@ protected:
                        wxSize size = wxDefaultSize);
 
 private:
+    // A class name and the function that creates it; one table serves CanHandle,
+    // getClassNames and DoCreateResource.
+    struct ClassRule {
+        const wchar_t* name;
+        wxObject* (CZilXMLResourceHandler::*create)();
+    };
+    static const std::vector<ClassRule>& getClassRules();
+
     template <class T, class Base = T>
     Base* makeInstance();
     template <class Control>
     void applyHidden(Control* control);
+    template <class Control>
+    Control* createStandard(Control* control, const wxString& textParam, long defaultStyle = 0);
     wxObject* createLinkButton();
     wxObject* createSlickButton();
     wxObject* createImageAndTextPanel();
