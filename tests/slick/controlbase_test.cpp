@@ -116,6 +116,10 @@ TEST(SlickControlBase, BestSizeMeasuresLabelsAsTheWindowDoes)
 {
     CTestPanel holder;
     auto* button = new CSlickButton(holder.panel, wxID_ANY, "Hello");
+    // Margins wide enough that the native widget's minimum never decides.
+    zil::P<Skin> skin(new Skin());
+    skin->setContentMargins(zil::CMargins(30, 20, 30, 20));
+    button->setSkin(skin.get());
     const wxFont normal = button->GetFont();
     const wxFont large = normal.Scaled(2.5f).Bold();
     const struct {
@@ -141,7 +145,7 @@ TEST(SlickControlBase, BestSizeMeasuresLabelsAsTheWindowDoes)
         wxClientDC dc(button);
         dc.SetFont(c.font);
         const wxSize text = dc.GetMultiLineTextExtent(c.shown);
-        EXPECT_EQ(button->GetBestSize(), wxSize(3 + text.x + 4 + 3, 3 + text.y + 3));
+        EXPECT_EQ(button->GetBestSize(), wxSize(30 + text.x + 4 + 30, 20 + text.y + 20));
     }
 }
 
