@@ -2,6 +2,8 @@
 #include <zilui/slick/controlbase.h>
 
 #include <wx/app.h>
+#include <wx/dcgraph.h>
+#include <wx/graphics.h>
 #include <wx/weakref.h>
 
 #include <unordered_map>
@@ -21,6 +23,10 @@ PendingLayouts& pendingLayouts()
 }
 
 } // namespace
+
+CTextMeasuringDC::CTextMeasuringDC() : m_dc(new wxGCDC(wxGraphicsContext::Create())) {}
+
+CTextMeasuringDC::~CTextMeasuringDC() = default;
 
 void layoutSoon(wxWindow* window)
 {

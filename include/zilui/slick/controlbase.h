@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <type_traits>
 #include <utility>
 
@@ -33,6 +34,23 @@ namespace zilui {
 // Lays `window` out once, after the events queued now; asking again before then adds nothing.
 // A window destroyed meanwhile is left alone. GUI thread only.
 void layoutSoon(wxWindow* window);
+
+// Measures text as a window's client DC does (the toolkit's measuring context of the screen),
+// without the client DC's look-up of the window's theme font and colours: a GTK style
+// computation each, three per best size, were most of what creating a skinned control cost.
+// Set the font before measuring. GUI thread only.
+class CTextMeasuringDC {
+public:
+    CTextMeasuringDC();
+    ~CTextMeasuringDC();
+    CTextMeasuringDC(const CTextMeasuringDC&) = delete;
+    CTextMeasuringDC& operator=(const CTextMeasuringDC&) = delete;
+
+    wxDC& get() { return *m_dc; }
+
+private:
+    std::unique_ptr<wxDC> m_dc;
+};
 
 // Turns the wxWidgets window class of `Intermediate` (its direct base, which also supplies
 // the State enum and StateCount) into a control that paints itself entirely from a `Skin`:
@@ -95,7 +113,8 @@ public:
     void createBase()
     {
         this->SetBackgroundStyle(wxBG_STYLE_PAINT);
-        updateDefaultColours();
+        // The theme's attributes asked during the native Create() still hold.
+        updateSystemColours();
         this->InheritAttributes();
         this->Refresh();
     }
@@ -278,7 +297,9 @@ public:
     wxSize getPlainTextSize(wxDC& dc, const zil::String& text)
     {
         const wxFont font = dc.GetFont();
-        if (!m_plainTextSizeValid || m_plainText != text || !(m_plainTextFont == font)) {
+        // The same font object mostly; comparing the descriptions of two costs a Pango layout.
+        if (!m_plainTextSizeValid || m_plainText != text ||
+            !(m_plainTextFont.IsSameAs(font) || m_plainTextFont == font)) {
             m_plainTextSize = dc.GetMultiLineTextExtent(toWX(text));
             m_plainText = text;
             m_plainTextFont = font;
@@ -601,9 +622,7 @@ public:
     void updateDefaultColours()
     {
         m_themeAttributesValid = false;
-        m_defaultBackgroundColour = wxSystemSettings::GetColour(m_defaultBackgroundSysColour);
-        m_defaultTextColour = wxSystemSettings::GetColour(m_defaultTextSysColour);
-        m_focusColour = wxSystemSettings::GetColour(wxSYS_COLOUR_3DDKSHADOW);
+        updateSystemColours();
     }
 
     // Event handlers for the concrete class's event table; each lets the event go on.
@@ -698,7 +717,8 @@ protected:
     wxSize DoGetBestSize() const override
     {
         auto* self = const_cast<TSlickControlBase*>(this);
-        wxClientDC dc(self);
+        CTextMeasuringDC measuring;
+        wxDC& dc = measuring.get();
         dc.SetFont(getWindowFont());
         const zil::CMargins m = getScaledContentMargins();
         const int space = getScaledImageTextSpace();
@@ -820,6 +840,13 @@ protected:
         auto& controls = m_hoverGroup->m_controls;
         controls.erase(std::remove(controls.begin(), controls.end(), this), controls.end());
         m_hoverGroup = nullptr;
+    }
+
+    void updateSystemColours()
+    {
+        m_defaultBackgroundColour = wxSystemSettings::GetColour(m_defaultBackgroundSysColour);
+        m_defaultTextColour = wxSystemSettings::GetColour(m_defaultTextSysColour);
+        m_focusColour = wxSystemSettings::GetColour(wxSYS_COLOUR_3DDKSHADOW);
     }
 
     // The window's default attributes, completed by its class's; asked once per theme.
