@@ -32,6 +32,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <vector>
 
 namespace zilui {
 
@@ -276,6 +277,10 @@ private:
     enum class Mode { none, statusNotifierItem, xembed, waiting, pending };
     using Done = std::function<void(GVariant* reply, const GError* error)>;
 
+    // Connecting to the bus may wait for the bus daemon: until it has answered, what needs
+    // the bus is kept and done then.
+    bool busConnecting() const { return !m_bus && !m_busFailed; }
+    void onBusConnected(GDBusConnection* bus, const GError* error);
     bool busUsable();
     void logOnce(const std::string& key, const zil::String& text);
     // Nothing waits for the answer: `done` runs from the main loop when it arrives, unless
@@ -309,6 +314,7 @@ private:
 
     IListener* m_listener = nullptr;
     GDBusConnection* m_bus = nullptr;
+    bool m_busFailed = false;
     GCancellable* m_cancellable = nullptr; // the calls of the backend's whole life
     GCancellable* m_itemCancellable = nullptr; // the calls registering the item shown now
     std::set<std::string> m_logged;
@@ -336,6 +342,7 @@ private:
 
     std::string m_appURI;
     std::string m_launcherPath;
+    std::vector<GVariant*> m_launcherUpdatesToSend; // made while the bus was connecting
     double m_progress = 0;
     bool m_progressVisible = false;
     bool m_urgent = false;
@@ -352,24 +359,6 @@ int g_itemCounter = 0;
 
 CDesktopBackend::CDesktopBackend(const zil::String& desktopFileId) : m_cancellable(g_cancellable_new())
 {
-    GError* error = nullptr;
-    m_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    ErrorPtr guard(error);
-    if (!m_bus) {
-        logOnce("bus", L"No session bus (" + errorText(error) +
-                           L"): the icon uses the XEmbed tray; notifications and the launcher entry are off. "
-                           L"Ignoring.");
-    } else {
-        // The shared connection would end the process when the bus goes.
-        g_dbus_connection_set_exit_on_close(m_bus, FALSE);
-        m_notificationSubscription = g_dbus_connection_signal_subscribe(
-            m_bus, nullptr, kNotificationsName, nullptr, kNotificationsPath, nullptr,
-            G_DBUS_SIGNAL_FLAGS_NONE, &CDesktopBackend::onNotificationSignal, this, nullptr);
-        m_watcherWatch = g_bus_watch_name_on_connection(m_bus, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
-                                                        &CDesktopBackend::onWatcherAppeared,
-                                                        &CDesktopBackend::onWatcherVanished, this, nullptr);
-    }
-
     std::string id = utf8(desktopFileId);
     if (id.empty()) {
         if (const char* launched = g_getenv("GIO_LAUNCHED_DESKTOP_FILE")) {
@@ -382,6 +371,60 @@ CDesktopBackend::CDesktopBackend(const zil::String& desktopFileId) : m_cancellab
     }
     m_appURI = "application://" + id;
     m_launcherPath = "/com/canonical/unity/launcherentry/" + std::to_string(g_str_hash(m_appURI.c_str()));
+
+    struct Request {
+        CDesktopBackend* self;
+        GCancellable* cancellable;
+    };
+    // Not cancelled with the backend: every caller shares the one connection being made, and
+    // a cancellation would fail it for all of them. The callback checks instead.
+    g_bus_get(
+        G_BUS_TYPE_SESSION, nullptr,
+        [](GObject*, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Request> request(static_cast<Request*>(data));
+            GError* e = nullptr;
+            GDBusConnection* bus = g_bus_get_finish(result, &e);
+            ErrorPtr error(e);
+            if (!g_cancellable_is_cancelled(request->cancellable))
+                request->self->onBusConnected(bus, e);
+            else if (bus)
+                g_object_unref(bus);
+            g_object_unref(request->cancellable);
+        },
+        new Request{this, G_CANCELLABLE(g_object_ref(m_cancellable))});
+}
+
+void CDesktopBackend::onBusConnected(GDBusConnection* bus, const GError* error)
+{
+    m_bus = bus;
+    if (!m_bus) {
+        m_busFailed = true;
+        logOnce("bus", L"No session bus (" + errorText(error) +
+                           L"): the icon uses the XEmbed tray; notifications and the launcher entry are off. "
+                           L"Ignoring.");
+        for (GVariant* update : m_launcherUpdatesToSend)
+            g_variant_unref(update);
+        m_launcherUpdatesToSend.clear();
+        m_nextNotification.reset();
+        if (m_mode == Mode::pending)
+            showXEmbed();
+        return;
+    }
+    // The shared connection would end the process when the bus goes.
+    g_dbus_connection_set_exit_on_close(m_bus, FALSE);
+    m_notificationSubscription = g_dbus_connection_signal_subscribe(
+        m_bus, nullptr, kNotificationsName, nullptr, kNotificationsPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        &CDesktopBackend::onNotificationSignal, this, nullptr);
+    m_watcherWatch = g_bus_watch_name_on_connection(m_bus, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                                    &CDesktopBackend::onWatcherAppeared,
+                                                    &CDesktopBackend::onWatcherVanished, this, nullptr);
+    for (GVariant* update : m_launcherUpdatesToSend) {
+        g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface, "Update",
+                                      update, nullptr);
+        g_variant_unref(update);
+    }
+    m_launcherUpdatesToSend.clear();
+    sendNextNotification();
 }
 
 CDesktopBackend::~CDesktopBackend()
@@ -393,6 +436,8 @@ CDesktopBackend::~CDesktopBackend()
     m_xembed.reset();
     if (m_badgedWindow)
         m_badgedWindow->SetIcons(m_originalIcons);
+    for (GVariant* update : m_launcherUpdatesToSend)
+        g_variant_unref(update);
     if (m_bus) {
         if (m_watcherWatch)
             g_bus_unwatch_name(m_watcherWatch);
@@ -463,12 +508,12 @@ void CDesktopBackend::queue(std::function<void(IListener&)> call)
 bool CDesktopBackend::addIcon(const IconRecord& record)
 {
     m_record = record;
-    if (!m_bus)
+    if (m_busFailed)
         return showXEmbed();
-    if (!busUsable())
+    if (m_bus && !busUsable())
         return false;
     if (!m_watcherKnown) {
-        // The name watch answers soon and places the icon then.
+        // The bus and its name watch answer soon, and place the icon then.
         m_mode = Mode::pending;
         return true;
     }
@@ -813,7 +858,7 @@ bool CDesktopBackend::popupMenu(wxMenu& menu, wxEvtHandler& commandTarget)
 
 bool CDesktopBackend::showNotification(const NotificationRecord& record)
 {
-    if (!busUsable()) {
+    if (!busConnecting() && !busUsable()) {
         if (!m_bus)
             logOnce("bus", L"No session bus: notifications are off. Ignoring.");
         return false;
@@ -982,7 +1027,7 @@ bool CDesktopBackend::initTaskBar(wxWindow* window)
 {
     if (!window || !wxGetTopLevelParent(window))
         return false;
-    if (!busUsable()) {
+    if (!busConnecting() && !busUsable()) {
         if (!m_bus)
             logOnce("bus", L"No session bus: the launcher entry is off. Ignoring.");
         return false;
@@ -992,17 +1037,22 @@ bool CDesktopBackend::initTaskBar(wxWindow* window)
 
 bool CDesktopBackend::emitLauncherUpdate()
 {
-    if (!busUsable())
+    if (!busConnecting() && !busUsable())
         return false;
     GVariantBuilder props;
     g_variant_builder_init(&props, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&props, "{sv}", "progress", g_variant_new_double(m_progress));
     g_variant_builder_add(&props, "{sv}", "progress-visible", g_variant_new_boolean(m_progressVisible));
     g_variant_builder_add(&props, "{sv}", "urgent", g_variant_new_boolean(m_urgent));
+    GVariant* update = g_variant_new("(sa{sv})", m_appURI.c_str(), &props);
+    if (busConnecting()) {
+        m_launcherUpdatesToSend.push_back(g_variant_ref_sink(update));
+        return true;
+    }
     GError* e = nullptr;
     const bool ok =
         g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface, "Update",
-                                      g_variant_new("(sa{sv})", m_appURI.c_str(), &props), &e);
+                                      update, &e);
     ErrorPtr error(e);
     if (!ok)
         logOnce("launcher", L"Cannot send the launcher entry update: " + errorText(e) + L". Ignoring.");

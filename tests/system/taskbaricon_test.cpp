@@ -720,6 +720,32 @@ TEST_F(TaskBarIconTest, BalloonsAskedForQuicklyReplaceEachOtherInOrder)
     EXPECT_FALSE(m_icon->showNotification(L"title", L"", NIIF_INFO, 0));
 }
 
+// In a child, where the process's shared bus connection is not made yet when the icon is:
+// what is asked for meanwhile is done once it is, and an icon that goes meanwhile must not
+// fail the connection for the next one.
+TEST_F(TaskBarIconTest, WorkAskedForBeforeTheBusConnectsIsDoneOnceItHas)
+{
+    if (!inChildProcess())
+        return;
+    m_icon = nullptr; // its backend is still connecting
+    m_icon = new CRecordingIcon;
+    m_icon->setIconAndToolTipText(makeIcon(*wxRED), L"early");
+    EXPECT_TRUE(m_icon->show());
+    EXPECT_TRUE(m_icon->showNotification(L"title", L"early", NIIF_INFO, 0));
+    ASSERT_TRUE(m_icon->initWindowsTaskBarFeatures(&sharedFrame()));
+    EXPECT_TRUE(m_icon->setTaskBarProgress(0.5));
+    EXPECT_TRUE(runLoopUntil(
+        [&] {
+            return m_desktop->locked(m_desktop->items).size() == 1 &&
+                   m_desktop->locked(m_desktop->notifications).size() == 1 &&
+                   m_desktop->locked(m_desktop->launcherUpdates).size() == 1;
+        },
+        5000));
+    EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"StatusNotifierItem");
+    EXPECT_EQ(m_desktop->locked(m_desktop->launcherUpdates), (std::vector<std::pair<double, bool>>{{0.5, true}}));
+    EXPECT_EQ(warningsSince(0), 0u) << m_log.text();
+}
+
 // In a child: GIO keeps the dead connection for the rest of the process.
 TEST_F(TaskBarIconTest, GoneBusMakesCallsFailWithOneWarning)
 {
