@@ -291,7 +291,7 @@ private:
     void queue(std::function<void(IListener&)> call);
 
     bool registerItem();
-    void failRegistration(const GError* error, const zil::String& reason);
+    void failRegistration(zil::String what);
     void unregisterItem();
     bool showXEmbed();
     wxIcon trayPicture() const;
@@ -594,30 +594,34 @@ bool CDesktopBackend::registerItem()
                   if (reply)
                       g_variant_get(reply, "(u)", &nameResult);
                   if (nameResult != 1) { // not the primary owner
-                      failRegistration(error, reply ? L"its bus name is taken" : zil::String());
+                      failRegistration(L"The session bus did not give the icon its name (" +
+                                       (reply ? zil::String(L"taken") : errorText(error)) + L")");
                       return;
                   }
                   callAsync(kWatcherName, kWatcherPath, kWatcherName, "RegisterStatusNotifierItem",
                             g_variant_new("(s)", m_itemName.c_str()), nullptr, m_itemCancellable,
                             [this](GVariant* reply, const GError* error) {
-                                if (!reply)
-                                    failRegistration(error, zil::String());
-                                else
+                                if (reply)
                                     m_xembed.reset();
+                                else if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
+                                    failRegistration(L"The StatusNotifierWatcher did not answer within " +
+                                                     zil::toString(static_cast<int64_t>(kCallTimeoutMs / 1000)) +
+                                                     L" s");
+                                else
+                                    failRegistration(L"The StatusNotifierWatcher refused the icon: " +
+                                                     errorText(error));
                             });
               });
     return true;
 }
 
-void CDesktopBackend::failRegistration(const GError* error, const zil::String& reason)
+// `what` says what went wrong; the line goes on to say where the icon goes instead. A gone
+// bus has said so already.
+void CDesktopBackend::failRegistration(zil::String what)
 {
     if (busUsable()) {
         const bool x11 = wxGetDisplayInfo().type == wxDisplayX11;
-        zil::String text = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)
-                               ? L"The StatusNotifierWatcher did not answer within " +
-                                     zil::toString(static_cast<int64_t>(kCallTimeoutMs / 1000)) + L" s"
-                               : L"The StatusNotifierWatcher refused the icon: " +
-                                     (reason.empty() ? errorText(error) : reason);
+        zil::String text = std::move(what);
         // One line says where the icon went; the fallback's own line would repeat it.
         if (x11) {
             text += L". Using the XEmbed tray.";
