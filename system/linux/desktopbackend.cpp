@@ -315,7 +315,7 @@ private:
     IListener* m_listener = nullptr;
     GDBusConnection* m_bus = nullptr;
     bool m_busFailed = false;
-    GCancellable* m_cancellable = nullptr; // the calls of the backend's whole life
+    GCancellable* m_cancellable = nullptr;     // the calls of the backend's whole life
     GCancellable* m_itemCancellable = nullptr; // the calls registering the item shown now
     std::set<std::string> m_logged;
     IconRecord m_record;
@@ -325,8 +325,8 @@ private:
     guint m_itemRegistration = 0;
     std::string m_itemName;
     bool m_watcherKnown = false; // the name watch has reported once
-    std::string m_watcherOwner; // the watcher on the bus now; empty: none
-    std::string m_itemWatcher; // the watcher that was asked to show the item
+    std::string m_watcherOwner;  // the watcher on the bus now; empty: none
+    std::string m_itemWatcher;   // the watcher that was asked to show the item
     guint m_watcherWatch = 0;
     DbusmenuServer* m_menuServer = nullptr;
     std::unique_ptr<wxMenu> m_exportedMenu;
@@ -467,8 +467,8 @@ bool CDesktopBackend::busUsable()
 }
 
 void CDesktopBackend::callAsync(const char* name, const char* path, const char* interface, const char* method,
-                                GVariant* parameters, const GVariantType* replyType, GCancellable* cancellable,
-                                Done done)
+                                GVariant* parameters, const GVariantType* replyType,
+                                GCancellable* cancellable, Done done)
 {
     struct Call {
         Done done;
@@ -604,9 +604,9 @@ bool CDesktopBackend::registerItem()
                                 if (reply)
                                     m_xembed.reset();
                                 else if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
-                                    failRegistration(L"The StatusNotifierWatcher did not answer within " +
-                                                     zil::toString(static_cast<int64_t>(kCallTimeoutMs / 1000)) +
-                                                     L" s");
+                                    failRegistration(
+                                        L"The StatusNotifierWatcher did not answer within " +
+                                        zil::toString(static_cast<int64_t>(kCallTimeoutMs / 1000)) + L" s");
                                 else
                                     failRegistration(L"The StatusNotifierWatcher refused the icon: " +
                                                      errorText(error));
@@ -1054,9 +1054,8 @@ bool CDesktopBackend::emitLauncherUpdate()
         return true;
     }
     GError* e = nullptr;
-    const bool ok =
-        g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface, "Update",
-                                      update, &e);
+    const bool ok = g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface,
+                                                  "Update", update, &e);
     ErrorPtr error(e);
     if (!ok)
         logOnce("launcher", L"Cannot send the launcher entry update: " + errorText(e) + L". Ignoring.");

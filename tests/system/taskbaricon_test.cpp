@@ -609,7 +609,8 @@ TEST_F(TaskBarIconTest, SlowOrSilentWatcherNeverBlocksTheGuiThread)
         CLoopGapMeter meter;
         EXPECT_TRUE(m_icon->show());
         if (c.registered) {
-            EXPECT_TRUE(runLoopUntil([&] { return m_desktop->locked(m_desktop->registrations) == 1; }, 10000));
+            EXPECT_TRUE(
+                runLoopUntil([&] { return m_desktop->locked(m_desktop->registrations) == 1; }, 10000));
             EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"StatusNotifierItem");
             EXPECT_EQ(warningsSince(logOffset), 0u) << m_log.text();
         } else {
@@ -622,7 +623,8 @@ TEST_F(TaskBarIconTest, SlowOrSilentWatcherNeverBlocksTheGuiThread)
         }
         // A call waiting on the GUI thread would block it for seconds; 1 s leaves a loaded
         // machine room and still tells the two apart.
-        RecordProperty("longestLoopGapMs" + std::to_string(c.answerAfterMs), std::to_string(meter.longestMs()));
+        RecordProperty("longestLoopGapMs" + std::to_string(c.answerAfterMs),
+                       std::to_string(meter.longestMs()));
         EXPECT_LT(meter.longestMs(), 1000);
     }
 }
@@ -742,7 +744,8 @@ TEST_F(TaskBarIconTest, WorkAskedForBeforeTheBusConnectsIsDoneOnceItHas)
         },
         5000));
     EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"StatusNotifierItem");
-    EXPECT_EQ(m_desktop->locked(m_desktop->launcherUpdates), (std::vector<std::pair<double, bool>>{{0.5, true}}));
+    EXPECT_EQ(m_desktop->locked(m_desktop->launcherUpdates),
+              (std::vector<std::pair<double, bool>>{{0.5, true}}));
     EXPECT_EQ(warningsSince(0), 0u) << m_log.text();
 }
 
