@@ -290,7 +290,7 @@ private:
     }
 
     // A watcher that answers late keeps only the items still on the bus then, as a real one
-    // watches each item's name.
+    // watches each item's name, and refuses the others.
     void answerHeldHere()
     {
         std::vector<std::pair<GDBusMethodInvocation*, std::string>> held;
@@ -303,8 +303,13 @@ private:
             GVariant* owner = g_dbus_connection_call_sync(
                 bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
                 g_variant_new("(s)", item.c_str()), nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-            if (owner) {
-                g_variant_unref(owner);
+            if (!owner) {
+                g_dbus_method_invocation_return_dbus_error(invocation, "org.zilui.Test.NoSuchItem",
+                                                           "the item has left the bus");
+                continue;
+            }
+            g_variant_unref(owner);
+            {
                 std::lock_guard<std::mutex> lock(mutex);
                 items.push_back(item);
                 ++registrations;
@@ -640,6 +645,7 @@ TEST_F(TaskBarIconTest, WatcherAnsweringAfterTheIconWentRegistersNothing)
         m_icon = nullptr;
         m_desktop.reset();
         m_desktop = std::make_unique<CFakeDesktop>(true, CFakeDesktop::kHeld);
+        const size_t logOffset = m_log.text().size();
         m_icon = new CRecordingIcon;
         m_icon->setIconAndToolTipText(makeIcon(*wxRED), L"late");
         ASSERT_TRUE(m_icon->show());
@@ -658,6 +664,8 @@ TEST_F(TaskBarIconTest, WatcherAnsweringAfterTheIconWentRegistersNothing)
         m_desktop->answerHeld();
         drainSignalsFrom(*m_desktop);
         EXPECT_EQ(m_desktop->locked(m_desktop->registrations), 0);
+        // The refusal is not the icon's business any more: no fallback, no log line.
+        EXPECT_EQ(warningsSince(logOffset), 0u) << m_log.text();
         if (destroyed)
             continue;
         EXPECT_EQ(m_icon->getBackend()->getIconProtocol(), L"");
