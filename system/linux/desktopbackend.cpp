@@ -2,9 +2,10 @@
 // The notification area, notifications and the taskbar entry on today's Linux desktops. All
 // D-Bus traffic runs on the session bus connection that GIO shares in the process (the D-Bus
 // menu library insists on it), and every callback arrives on the GUI thread through the
-// default main context, which wxGTK's loop runs. Callbacks never call into the icon
-// directly: they queue the call, so a handler that throws meets the application's guard and
-// not a C frame of GLib.
+// default main context, which wxGTK's loop runs. No call waits for its answer there: a slow
+// desktop service must not freeze the program. Callbacks never call into the icon directly:
+// they queue the call, so a handler that throws meets the application's guard and not a C
+// frame of GLib.
 #include <zilui/system/taskbaricon.h>
 
 #include <zilui/app/strings.h>
@@ -29,7 +30,9 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
+#include <vector>
 
 namespace zilui {
 
@@ -270,18 +273,29 @@ public:
 
 private:
     // waiting: shown, but with no host to show it (no watcher, and no XEmbed tray off X11).
-    enum class Mode { none, statusNotifierItem, xembed, waiting };
+    // pending: shown, but the bus has not yet said whether a watcher runs.
+    enum class Mode { none, statusNotifierItem, xembed, waiting, pending };
+    using Done = std::function<void(GVariant* reply, const GError* error)>;
 
+    // Connecting to the bus may wait for the bus daemon: until it has answered, what needs
+    // the bus is kept and done then.
+    bool busConnecting() const { return !m_bus && !m_busFailed; }
+    void onBusConnected(GDBusConnection* bus, const GError* error);
     bool busUsable();
     void logOnce(const std::string& key, const zil::String& text);
-    GVariant* callSync(const char* name, const char* path, const char* interface, const char* method,
-                       GVariant* parameters, const GVariantType* replyType, ErrorPtr& error);
+    // Nothing waits for the answer: `done` runs from the main loop when it arrives, unless
+    // `cancellable` was cancelled first, which is how what `done` touches is kept alive.
+    void callAsync(const char* name, const char* path, const char* interface, const char* method,
+                   GVariant* parameters, const GVariantType* replyType, GCancellable* cancellable, Done done);
     // Runs `call` on the listener from the main loop, if the icon is still there then.
     void queue(std::function<void(IListener&)> call);
 
     bool registerItem();
+    void failRegistration(zil::String what);
     void unregisterItem();
     bool showXEmbed();
+    wxIcon trayPicture() const;
+    void sendNextNotification();
     void exportMenu();
     void addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu);
     void emitItemSignal(const char* name);
@@ -300,6 +314,9 @@ private:
 
     IListener* m_listener = nullptr;
     GDBusConnection* m_bus = nullptr;
+    bool m_busFailed = false;
+    GCancellable* m_cancellable = nullptr;     // the calls of the backend's whole life
+    GCancellable* m_itemCancellable = nullptr; // the calls registering the item shown now
     std::set<std::string> m_logged;
     IconRecord m_record;
     Mode m_mode = Mode::none;
@@ -307,7 +324,9 @@ private:
 
     guint m_itemRegistration = 0;
     std::string m_itemName;
-    std::string m_watcherOwner; // the watcher that knows the item
+    bool m_watcherKnown = false; // the name watch has reported once
+    std::string m_watcherOwner;  // the watcher on the bus now; empty: none
+    std::string m_itemWatcher;   // the watcher that was asked to show the item
     guint m_watcherWatch = 0;
     DbusmenuServer* m_menuServer = nullptr;
     std::unique_ptr<wxMenu> m_exportedMenu;
@@ -316,9 +335,14 @@ private:
     std::set<guint32> m_notificationIds;
     guint32 m_lastNotificationId = 0;
     int m_bodyMarkup = -1; // whether the server reads the text as markup; -1: not asked yet
+    // One call to the server at a time, so that each balloon replaces the one before by its id;
+    // of those asked for meanwhile only the last is still worth sending.
+    bool m_notificationCallBusy = false;
+    std::optional<NotificationRecord> m_nextNotification;
 
     std::string m_appURI;
     std::string m_launcherPath;
+    std::vector<GVariant*> m_launcherUpdatesToSend; // made while the bus was connecting
     double m_progress = 0;
     bool m_progressVisible = false;
     bool m_urgent = false;
@@ -333,26 +357,8 @@ private:
 CDesktopBackend* g_itemOwner = nullptr;
 int g_itemCounter = 0;
 
-CDesktopBackend::CDesktopBackend(const zil::String& desktopFileId)
+CDesktopBackend::CDesktopBackend(const zil::String& desktopFileId) : m_cancellable(g_cancellable_new())
 {
-    GError* error = nullptr;
-    m_bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    ErrorPtr guard(error);
-    if (!m_bus) {
-        logOnce("bus", L"No session bus (" + errorText(error) +
-                           L"): the icon uses the XEmbed tray; notifications and the launcher entry are off. "
-                           L"Ignoring.");
-    } else {
-        // The shared connection would end the process when the bus goes.
-        g_dbus_connection_set_exit_on_close(m_bus, FALSE);
-        m_notificationSubscription = g_dbus_connection_signal_subscribe(
-            m_bus, nullptr, kNotificationsName, nullptr, kNotificationsPath, nullptr,
-            G_DBUS_SIGNAL_FLAGS_NONE, &CDesktopBackend::onNotificationSignal, this, nullptr);
-        m_watcherWatch = g_bus_watch_name_on_connection(m_bus, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
-                                                        &CDesktopBackend::onWatcherAppeared,
-                                                        &CDesktopBackend::onWatcherVanished, this, nullptr);
-    }
-
     std::string id = utf8(desktopFileId);
     if (id.empty()) {
         if (const char* launched = g_getenv("GIO_LAUNCHED_DESKTOP_FILE")) {
@@ -365,15 +371,73 @@ CDesktopBackend::CDesktopBackend(const zil::String& desktopFileId)
     }
     m_appURI = "application://" + id;
     m_launcherPath = "/com/canonical/unity/launcherentry/" + std::to_string(g_str_hash(m_appURI.c_str()));
+
+    struct Request {
+        CDesktopBackend* self;
+        GCancellable* cancellable;
+    };
+    // Not cancelled with the backend: every caller shares the one connection being made, and
+    // a cancellation would fail it for all of them. The callback checks instead.
+    g_bus_get(
+        G_BUS_TYPE_SESSION, nullptr,
+        [](GObject*, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Request> request(static_cast<Request*>(data));
+            GError* e = nullptr;
+            GDBusConnection* bus = g_bus_get_finish(result, &e);
+            ErrorPtr error(e);
+            if (!g_cancellable_is_cancelled(request->cancellable))
+                request->self->onBusConnected(bus, e);
+            else if (bus)
+                g_object_unref(bus);
+            g_object_unref(request->cancellable);
+        },
+        new Request{this, G_CANCELLABLE(g_object_ref(m_cancellable))});
+}
+
+void CDesktopBackend::onBusConnected(GDBusConnection* bus, const GError* error)
+{
+    m_bus = bus;
+    if (!m_bus) {
+        m_busFailed = true;
+        logOnce("bus", L"No session bus (" + errorText(error) +
+                           L"): the icon uses the XEmbed tray; notifications and the launcher entry are off. "
+                           L"Ignoring.");
+        for (GVariant* update : m_launcherUpdatesToSend)
+            g_variant_unref(update);
+        m_launcherUpdatesToSend.clear();
+        m_nextNotification.reset();
+        if (m_mode == Mode::pending)
+            showXEmbed();
+        return;
+    }
+    // The shared connection would end the process when the bus goes.
+    g_dbus_connection_set_exit_on_close(m_bus, FALSE);
+    m_notificationSubscription = g_dbus_connection_signal_subscribe(
+        m_bus, nullptr, kNotificationsName, nullptr, kNotificationsPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        &CDesktopBackend::onNotificationSignal, this, nullptr);
+    m_watcherWatch = g_bus_watch_name_on_connection(m_bus, kWatcherName, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                                    &CDesktopBackend::onWatcherAppeared,
+                                                    &CDesktopBackend::onWatcherVanished, this, nullptr);
+    for (GVariant* update : m_launcherUpdatesToSend) {
+        g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface, "Update",
+                                      update, nullptr);
+        g_variant_unref(update);
+    }
+    m_launcherUpdatesToSend.clear();
+    sendNextNotification();
 }
 
 CDesktopBackend::~CDesktopBackend()
 {
     m_listener = nullptr;
+    g_cancellable_cancel(m_cancellable);
+    g_object_unref(m_cancellable);
     unregisterItem();
     m_xembed.reset();
     if (m_badgedWindow)
         m_badgedWindow->SetIcons(m_originalIcons);
+    for (GVariant* update : m_launcherUpdatesToSend)
+        g_variant_unref(update);
     if (m_bus) {
         if (m_watcherWatch)
             g_bus_unwatch_name(m_watcherWatch);
@@ -402,15 +466,32 @@ bool CDesktopBackend::busUsable()
     return true;
 }
 
-GVariant* CDesktopBackend::callSync(const char* name, const char* path, const char* interface,
-                                    const char* method, GVariant* parameters, const GVariantType* replyType,
-                                    ErrorPtr& error)
+void CDesktopBackend::callAsync(const char* name, const char* path, const char* interface, const char* method,
+                                GVariant* parameters, const GVariantType* replyType,
+                                GCancellable* cancellable, Done done)
 {
-    GError* e = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(m_bus, name, path, interface, method, parameters, replyType,
-                                                  G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, &e);
-    error.reset(e);
-    return reply;
+    struct Call {
+        Done done;
+        GCancellable* cancellable;
+    };
+    auto* call = new Call{std::move(done), G_CANCELLABLE(g_object_ref(cancellable))};
+    // GIO runs the callback in the caller's thread-default context: the GUI thread's.
+    g_dbus_connection_call(
+        m_bus, name, path, interface, method, parameters, replyType, G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs,
+        cancellable,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Call> call(static_cast<Call*>(data));
+            GError* e = nullptr;
+            GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &e);
+            ErrorPtr error(e);
+            // An answer that arrives just after the cancellation still counts as cancelled.
+            if (!g_cancellable_is_cancelled(call->cancellable))
+                call->done(reply, e);
+            if (reply)
+                g_variant_unref(reply);
+            g_object_unref(call->cancellable);
+        },
+        call);
 }
 
 void CDesktopBackend::queue(std::function<void(IListener&)> call)
@@ -427,11 +508,16 @@ void CDesktopBackend::queue(std::function<void(IListener&)> call)
 bool CDesktopBackend::addIcon(const IconRecord& record)
 {
     m_record = record;
+    if (m_busFailed)
+        return showXEmbed();
     if (m_bus && !busUsable())
         return false;
-    if (m_bus && registerItem())
+    if (!m_watcherKnown) {
+        // The bus and its name watch answer soon, and place the icon then.
+        m_mode = Mode::pending;
         return true;
-    return showXEmbed();
+    }
+    return registerItem() || showXEmbed();
 }
 
 bool CDesktopBackend::modifyIcon(const IconRecord& record)
@@ -444,10 +530,15 @@ bool CDesktopBackend::modifyIcon(const IconRecord& record)
         emitItemSignal("NewIcon");
         emitItemSignal("NewToolTip");
         exportMenu();
+        // The tray keeps the icon until the watcher has answered.
+        if (m_xembed)
+            m_xembed->SetIcon(trayPicture(), toWX(m_record.toolTip));
         return true;
     case Mode::xembed:
     case Mode::waiting:
         return showXEmbed();
+    case Mode::pending:
+        return true;
     case Mode::none:
         break;
     }
@@ -464,22 +555,15 @@ bool CDesktopBackend::deleteIcon()
     return true;
 }
 
+// Exports the item and asks the watcher to show it; true while that is under way. Until the
+// watcher answers, an icon already in the tray stays there; a refusal, or no answer within the
+// call's timeout, moves it back to the tray.
 bool CDesktopBackend::registerItem()
 {
     if (m_mode == Mode::statusNotifierItem)
         return true;
-    if (g_itemOwner && g_itemOwner != this)
+    if (m_watcherOwner.empty() || (g_itemOwner && g_itemOwner != this))
         return false;
-    ErrorPtr error;
-    GVariant* owner =
-        callSync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
-                 g_variant_new("(s)", kWatcherName), G_VARIANT_TYPE("(s)"), error);
-    if (!owner)
-        return false; // no watcher
-    const gchar* watcher = nullptr;
-    g_variant_get(owner, "(&s)", &watcher);
-    m_watcherOwner = watcher;
-    g_variant_unref(owner);
 
     static const GDBusInterfaceVTable vtable = {
         &CDesktopBackend::onItemMethod, &CDesktopBackend::onItemProperty, nullptr, {}};
@@ -496,36 +580,69 @@ bool CDesktopBackend::registerItem()
     }
     g_itemOwner = this;
     m_mode = Mode::statusNotifierItem;
+    m_itemWatcher = m_watcherOwner;
     m_itemName =
         "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(++g_itemCounter);
     exportMenu();
 
-    GVariant* reply =
-        callSync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-                 g_variant_new("(su)", m_itemName.c_str(), 4u), G_VARIANT_TYPE("(u)"), error);
-    guint32 nameResult = 0;
-    if (reply) {
-        g_variant_get(reply, "(u)", &nameResult);
-        g_variant_unref(reply);
-        reply = nullptr;
-    }
-    if (nameResult == 1) { // the primary owner
-        reply = callSync(kWatcherName, kWatcherPath, kWatcherName, "RegisterStatusNotifierItem",
-                         g_variant_new("(s)", m_itemName.c_str()), nullptr, error);
-    }
-    if (!reply) {
-        logOnce("register", L"The StatusNotifierWatcher refused the icon: " + errorText(error.get()) +
-                                L". Using the XEmbed tray.");
-        unregisterItem();
-        return false;
-    }
-    g_variant_unref(reply);
-    m_xembed.reset();
+    // Cancelled when the item goes, so an answer that comes after it registers nothing.
+    m_itemCancellable = g_cancellable_new();
+    callAsync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+              g_variant_new("(su)", m_itemName.c_str(), 4u), G_VARIANT_TYPE("(u)"), m_itemCancellable,
+              [this](GVariant* reply, const GError* error) {
+                  guint32 nameResult = 0;
+                  if (reply)
+                      g_variant_get(reply, "(u)", &nameResult);
+                  if (nameResult != 1) { // not the primary owner
+                      failRegistration(L"The session bus did not give the icon its name (" +
+                                       (reply ? zil::String(L"taken") : errorText(error)) + L")");
+                      return;
+                  }
+                  callAsync(kWatcherName, kWatcherPath, kWatcherName, "RegisterStatusNotifierItem",
+                            g_variant_new("(s)", m_itemName.c_str()), nullptr, m_itemCancellable,
+                            [this](GVariant* reply, const GError* error) {
+                                if (reply)
+                                    m_xembed.reset();
+                                else if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT))
+                                    failRegistration(
+                                        L"The StatusNotifierWatcher did not answer within " +
+                                        zil::toString(static_cast<int64_t>(kCallTimeoutMs / 1000)) + L" s");
+                                else
+                                    failRegistration(L"The StatusNotifierWatcher refused the icon: " +
+                                                     errorText(error));
+                            });
+              });
     return true;
+}
+
+// `what` says what went wrong; the line goes on to say where the icon goes instead. A gone
+// bus has said so already.
+void CDesktopBackend::failRegistration(zil::String what)
+{
+    if (busUsable()) {
+        const bool x11 = wxGetDisplayInfo().type == wxDisplayX11;
+        zil::String text = std::move(what);
+        // One line says where the icon went; the fallback's own line would repeat it.
+        if (x11) {
+            text += L". Using the XEmbed tray.";
+        } else {
+            text += L"; the XEmbed tray exists only on X11: the notification-area icon shows when a host "
+                    L"appears. Ignoring.";
+            m_logged.insert("xembed");
+        }
+        logOnce("register", text);
+    }
+    unregisterItem();
+    showXEmbed();
 }
 
 void CDesktopBackend::unregisterItem()
 {
+    if (m_itemCancellable) {
+        g_cancellable_cancel(m_itemCancellable);
+        g_object_unref(m_itemCancellable);
+        m_itemCancellable = nullptr;
+    }
     if (m_itemRegistration) {
         if (!g_dbus_connection_is_closed(m_bus)) {
             g_dbus_connection_unregister_object(m_bus, m_itemRegistration);
@@ -568,6 +685,11 @@ bool CDesktopBackend::showXEmbed()
         }));
     }
     m_mode = Mode::xembed;
+    return m_xembed->SetIcon(trayPicture(), toWX(m_record.toolTip));
+}
+
+wxIcon CDesktopBackend::trayPicture() const
+{
     wxIcon icon = m_record.icon;
     if (!icon.IsOk()) {
         // A tray slot needs a picture; a clear one shows nothing.
@@ -576,7 +698,7 @@ bool CDesktopBackend::showXEmbed()
         std::fill_n(clear.GetAlpha(), 16 * 16, 0);
         icon.CopyFromBitmap(wxBitmap(clear));
     }
-    return m_xembed->SetIcon(icon, toWX(m_record.toolTip));
+    return icon;
 }
 
 void CDesktopBackend::emitItemSignal(const char* name)
@@ -740,22 +862,53 @@ bool CDesktopBackend::popupMenu(wxMenu& menu, wxEvtHandler& commandTarget)
 
 bool CDesktopBackend::showNotification(const NotificationRecord& record)
 {
-    if (!busUsable()) {
+    if (!busConnecting() && !busUsable()) {
         if (!m_bus)
             logOnce("bus", L"No session bus: notifications are off. Ignoring.");
         return false;
     }
-    ErrorPtr error;
+    // Nothing to withdraw: none shown, none on its way.
+    if (record.text.empty() && !m_lastNotificationId && !m_notificationCallBusy &&
+        !(m_nextNotification && !m_nextNotification->text.empty()))
+        return false;
+    m_nextNotification = record;
+    sendNextNotification();
+    return true;
+}
+
+void CDesktopBackend::sendNextNotification()
+{
+    if (m_notificationCallBusy || !m_nextNotification || !busUsable())
+        return;
+    // A server that reads markup would drop a text with a stray '<' or '&'.
+    if (m_bodyMarkup < 0) {
+        m_notificationCallBusy = true;
+        callAsync(kNotificationsName, kNotificationsPath, kNotificationsName, "GetCapabilities", nullptr,
+                  G_VARIANT_TYPE("(as)"), m_cancellable, [this](GVariant* caps, const GError*) {
+                      m_notificationCallBusy = false;
+                      m_bodyMarkup = 0;
+                      if (caps) {
+                          GVariant* list = g_variant_get_child_value(caps, 0);
+                          const gchar** names = g_variant_get_strv(list, nullptr);
+                          for (const gchar** n = names; n && *n; ++n)
+                              m_bodyMarkup |= std::string(*n) == "body-markup";
+                          g_free(names);
+                          g_variant_unref(list);
+                      }
+                      sendNextNotification();
+                  });
+        return;
+    }
+    const NotificationRecord record = std::move(*m_nextNotification);
+    m_nextNotification.reset();
     if (record.text.empty()) {
-        if (!m_lastNotificationId)
-            return false;
-        GVariant* reply =
-            callSync(kNotificationsName, kNotificationsPath, kNotificationsName, "CloseNotification",
-                     g_variant_new("(u)", m_lastNotificationId), nullptr, error);
-        m_lastNotificationId = 0;
-        if (reply)
-            g_variant_unref(reply);
-        return reply != nullptr;
+        if (m_lastNotificationId) {
+            callAsync(kNotificationsName, kNotificationsPath, kNotificationsName, "CloseNotification",
+                      g_variant_new("(u)", m_lastNotificationId), nullptr, m_cancellable,
+                      [](GVariant*, const GError*) {});
+            m_lastNotificationId = 0;
+        }
+        return;
     }
     const char* iconName = "";
     switch (record.icon & 0xF) {
@@ -779,20 +932,6 @@ bool CDesktopBackend::showNotification(const NotificationRecord& record)
         g_variant_builder_add(&hints, "{sv}", "image-data", makeImageData(record.userIcon));
     if (record.icon & NIIF_NOSOUND)
         g_variant_builder_add(&hints, "{sv}", "suppress-sound", g_variant_new_boolean(TRUE));
-    // A server that reads markup would drop a text with a stray '<' or '&'.
-    if (m_bodyMarkup < 0) {
-        m_bodyMarkup = 0;
-        if (GVariant* caps = callSync(kNotificationsName, kNotificationsPath, kNotificationsName,
-                                      "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"), error)) {
-            GVariant* list = g_variant_get_child_value(caps, 0);
-            const gchar** names = g_variant_get_strv(list, nullptr);
-            for (const gchar** n = names; n && *n; ++n)
-                m_bodyMarkup |= std::string(*n) == "body-markup";
-            g_free(names);
-            g_variant_unref(list);
-            g_variant_unref(caps);
-        }
-    }
     std::string body = utf8(record.text);
     if (m_bodyMarkup > 0) {
         gchar* escaped = g_markup_escape_text(body.c_str(), -1);
@@ -802,23 +941,22 @@ bool CDesktopBackend::showNotification(const NotificationRecord& record)
     const char* actions[] = {"default", "", nullptr};
     const std::string appName = wxTheApp ? wxTheApp->GetAppDisplayName().utf8_string() : std::string();
     // A new balloon replaces the previous one, as in the Windows notification area.
-    GVariant* reply =
-        callSync(kNotificationsName, kNotificationsPath, kNotificationsName, "Notify",
-                 g_variant_new("(susss^as@a{sv}i)", appName.c_str(), m_lastNotificationId, iconName,
-                               utf8(record.title).c_str(), body.c_str(), actions,
-                               g_variant_builder_end(&hints), record.timeoutMs > 0 ? record.timeoutMs : -1),
-                 G_VARIANT_TYPE("(u)"), error);
-    if (!reply) {
-        busUsable(); // names the gone bus rather than the failed call
-        if (!g_dbus_connection_is_closed(m_bus))
-            logOnce("notify", L"No notification server answers (" + errorText(error.get()) +
-                                  L"); notifications are not shown. Ignoring.");
-        return false;
-    }
-    g_variant_get(reply, "(u)", &m_lastNotificationId);
-    g_variant_unref(reply);
-    m_notificationIds.insert(m_lastNotificationId);
-    return true;
+    m_notificationCallBusy = true;
+    callAsync(kNotificationsName, kNotificationsPath, kNotificationsName, "Notify",
+              g_variant_new("(susss^as@a{sv}i)", appName.c_str(), m_lastNotificationId, iconName,
+                            utf8(record.title).c_str(), body.c_str(), actions, g_variant_builder_end(&hints),
+                            record.timeoutMs > 0 ? record.timeoutMs : -1),
+              G_VARIANT_TYPE("(u)"), m_cancellable, [this](GVariant* reply, const GError* error) {
+                  m_notificationCallBusy = false;
+                  if (reply) {
+                      g_variant_get(reply, "(u)", &m_lastNotificationId);
+                      m_notificationIds.insert(m_lastNotificationId);
+                  } else if (busUsable()) { // else the gone bus is named instead of the failed call
+                      logOnce("notify", L"No notification server answers (" + errorText(error) +
+                                            L"); notifications are not shown. Ignoring.");
+                  }
+                  sendNextNotification();
+              });
 }
 
 void CDesktopBackend::onNotificationSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
@@ -844,8 +982,10 @@ void CDesktopBackend::onWatcherAppeared(GDBusConnection*, const gchar*, const gc
     // has forgotten it.
     zil::P<CDesktopBackend> keep(static_cast<CDesktopBackend*>(self));
     callAfter([keep, owner = std::string(owner)] {
+        keep->m_watcherKnown = true;
+        keep->m_watcherOwner = owner;
         if (keep->m_mode == Mode::none ||
-            (keep->m_mode == Mode::statusNotifierItem && owner == keep->m_watcherOwner))
+            (keep->m_mode == Mode::statusNotifierItem && owner == keep->m_itemWatcher))
             return;
         keep->unregisterItem();
         if (!keep->registerItem())
@@ -863,19 +1003,20 @@ void CDesktopBackend::onWatcherVanished(GDBusConnection* bus, const gchar*, gpoi
         return;
     zil::P<CDesktopBackend> keep(backend);
     callAfter([keep] {
+        keep->m_watcherKnown = true;
+        keep->m_watcherOwner.clear();
+        if (keep->m_mode == Mode::pending) { // never shown by a watcher: nothing to wait out
+            keep->showXEmbed();
+            return;
+        }
         if (!keep->m_fallbackTimer) {
             keep->m_fallbackTimer = std::make_unique<wxTimer>();
             CDesktopBackend* owner = keep.get(); // the timer goes with the backend
             keep->m_fallbackTimer->Bind(wxEVT_TIMER, [owner](wxTimerEvent&) {
-                if (owner->m_mode != Mode::statusNotifierItem || !owner->busUsable())
+                // A watcher back meanwhile has registered the icon again.
+                if (owner->m_mode != Mode::statusNotifierItem || !owner->busUsable() ||
+                    !owner->m_watcherOwner.empty())
                     return;
-                ErrorPtr error;
-                if (GVariant* watcher = owner->callSync("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                        "org.freedesktop.DBus", "GetNameOwner",
-                                                        g_variant_new("(s)", kWatcherName), nullptr, error)) {
-                    g_variant_unref(watcher);
-                    return; // back already; the appearance re-registers the icon
-                }
                 owner->unregisterItem();
                 owner->showXEmbed();
             });
@@ -890,7 +1031,7 @@ bool CDesktopBackend::initTaskBar(wxWindow* window)
 {
     if (!window || !wxGetTopLevelParent(window))
         return false;
-    if (!busUsable()) {
+    if (!busConnecting() && !busUsable()) {
         if (!m_bus)
             logOnce("bus", L"No session bus: the launcher entry is off. Ignoring.");
         return false;
@@ -900,17 +1041,21 @@ bool CDesktopBackend::initTaskBar(wxWindow* window)
 
 bool CDesktopBackend::emitLauncherUpdate()
 {
-    if (!busUsable())
+    if (!busConnecting() && !busUsable())
         return false;
     GVariantBuilder props;
     g_variant_builder_init(&props, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&props, "{sv}", "progress", g_variant_new_double(m_progress));
     g_variant_builder_add(&props, "{sv}", "progress-visible", g_variant_new_boolean(m_progressVisible));
     g_variant_builder_add(&props, "{sv}", "urgent", g_variant_new_boolean(m_urgent));
+    GVariant* update = g_variant_new("(sa{sv})", m_appURI.c_str(), &props);
+    if (busConnecting()) {
+        m_launcherUpdatesToSend.push_back(g_variant_ref_sink(update));
+        return true;
+    }
     GError* e = nullptr;
-    const bool ok =
-        g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface, "Update",
-                                      g_variant_new("(sa{sv})", m_appURI.c_str(), &props), &e);
+    const bool ok = g_dbus_connection_emit_signal(m_bus, nullptr, m_launcherPath.c_str(), kLauncherInterface,
+                                                  "Update", update, &e);
     ErrorPtr error(e);
     if (!ok)
         logOnce("launcher", L"Cannot send the launcher entry update: " + errorText(e) + L". Ignoring.");

@@ -85,9 +85,12 @@ public:
     // `listener` is not owned; null detaches it.
     virtual void setListenerWeak(IListener* listener) = 0;
 
-    // How the icon is shown now: "StatusNotifierItem", "XEmbed", or empty while it is not.
+    // How the icon is shown now: "StatusNotifierItem", "XEmbed", or empty while it is not,
+    // or while the backend is still finding out where it can go.
     virtual zil::String getIconProtocol() const = 0;
 
+    // A backend whose desktop answers later returns true once the icon is on its way, and
+    // moves it to a fallback itself if the desktop then refuses it.
     virtual bool addIcon(const IconRecord& record) = 0;
     virtual bool modifyIcon(const IconRecord& record) = 0;
     virtual bool deleteIcon() = 0;
