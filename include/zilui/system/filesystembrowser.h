@@ -95,8 +95,9 @@ public:
     // or stopped: when the control is gone, the result is simply dropped.
     class CSubItemLoadThread : public zil::CThread {
     public:
+        // `previous`: the folder's items before a refresh; those unchanged are taken over.
         CSubItemLoadThread(zil::IFileSystem* fileSystem, CUpdateForwarder* forwarder, const zil::CURI& folder,
-                           int64_t loadId);
+                           int64_t loadId, zil::TMap<zil::String, zil::P<CItem>> previous = {});
 
     protected:
         void run() override;
@@ -106,6 +107,7 @@ public:
         zil::P<CUpdateForwarder> m_forwarder;
         zil::CURI m_folder;
         int64_t m_loadId;
+        zil::TMap<zil::String, zil::P<CItem>> m_previous;
     };
 
     static constexpr int kBackId = 13776;
@@ -163,7 +165,8 @@ private:
 
     void deinit();
     void createChildren();
-    void updateListItems();
+    // `previous` goes to the load that the rebuild starts, if it starts one.
+    void updateListItems(zil::TMap<zil::String, zil::P<CItem>>* previous = nullptr);
     void updateButtons();
     void updateSubItems(const zil::CURI& folder, int64_t loadId, CUpdateForwarder::CResult& result);
     void pushBack(const zil::CURI& uri);
