@@ -117,7 +117,7 @@ constexpr size_t kDisposeInline = 4096; // rows; fewer are freed where they are
 
 void dispose(std::shared_ptr<void> what, size_t rows)
 {
-    if (rows < kDisposeInline)
+    if (!what || rows < kDisposeInline)
         return;
     try {
         zil::P<CDisposalThread> thread(new CDisposalThread(std::move(what)));
@@ -245,7 +245,6 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
         zil::logError(e, L"CFileSystemBrowserControl: Error loading the contents of '" + m_folder.toString() +
                              L"'. Ignoring.");
     }
-    m_previous.clear(); // entries gone since the last load: freed here, not on the GUI thread
     try {
         zil::P<CAction>(new CUpdateForwarder::CUpdateSubItemsAction(m_forwarder.get(), m_folder, m_loadId,
                                                                      std::move(result)))
@@ -254,6 +253,10 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
         zil::logError(e, L"CFileSystemBrowserControl: Cannot deliver the contents of '" + m_folder.toString() +
                              L"'. Ignoring.");
     }
+    // Entries gone since the last load, and what the control dropped: freed here, after the
+    // result is on its way, not on the GUI thread.
+    m_previous.clear();
+    m_garbage.reset();
 }
 
 // CFileSystemBrowserControl
@@ -370,7 +373,7 @@ void CFileSystemBrowserControl::createChildren()
     SetSizer(sizer);
 }
 
-void CFileSystemBrowserControl::deinit()
+void CFileSystemBrowserControl::deinit(bool forNextLoad)
 {
     if (m_forwarder) {
         m_forwarder->unlink();
@@ -384,8 +387,13 @@ void CFileSystemBrowserControl::deinit()
     size_t rows = 0;
     for (const auto& [key, cached] : m_itemCache)
         rows += cached->subItems.size();
-    dispose(std::make_shared<decltype(m_itemCache)>(std::move(m_itemCache)), rows);
+    auto cache = std::make_shared<decltype(m_itemCache)>(std::move(m_itemCache));
     m_itemCache.clear();
+    dispose(std::move(m_garbage), kDisposeInline);
+    if (forNextLoad && rows >= kDisposeInline)
+        m_garbage = std::move(cache);
+    else
+        dispose(std::move(cache), rows);
     m_backHistory.clear();
     m_forwardHistory.clear();
 }
@@ -402,7 +410,7 @@ void CFileSystemBrowserControl::onDestroy(wxWindowDestroyEvent& event)
 void CFileSystemBrowserControl::init(zil::IFileSystem* fileSystem, const zil::CURI& root,
                                      const zil::CURI& initialFolder)
 {
-    deinit();
+    deinit(true);
     m_fileSystem = fileSystem;
     m_forwarder = new CUpdateForwarder(this);
     m_root = root.normalize();
@@ -412,6 +420,7 @@ void CFileSystemBrowserControl::init(zil::IFileSystem* fileSystem, const zil::CU
     m_itemCache[m_root.toString()] = rootItem;
     setActiveFolder(initialFolder);
     updateButtons();
+    dispose(std::move(m_garbage), kDisposeInline); // no load took it
 }
 
 void CFileSystemBrowserControl::setActiveFolder(const zil::CURI& folder)
@@ -472,6 +481,7 @@ void CFileSystemBrowserControl::updateListItems(zil::TMap<zil::String, zil::P<CI
                 zil::P<CSubItemLoadThread> thread(new CSubItemLoadThread(
                     m_fileSystem.get(), m_forwarder.get(), m_activeItem->uri, id,
                     previous ? std::move(*previous) : zil::TMap<zil::String, zil::P<CItem>>()));
+                thread->freeAfterDelivery(std::move(m_garbage));
                 thread->start();
                 thread->detach();
             } catch (const zil::CError& e) {

@@ -14,12 +14,16 @@
 #include <numeric>
 #include <string>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 
 namespace zilui {
 
 namespace {
 
 using Control = CFileSystemBrowserControl;
+
+constexpr size_t kTwoThreadsFrom = 4096; // rows; fewer are not worth starting a thread
 
 // `what` names the failed step and ends in the quote before the path.
 zil::CIOError localError(const wchar_t* what, const zil::Path& path, const zil::CURI& uri, int error)
@@ -117,52 +121,96 @@ void CFolderListing::finish(const zil::CURI& folder, Items& previous, CResult& r
         return c != 0 ? c < 0 : nameOf(x) < nameOf(y);
     });
 
-    result.listOrder.reserve(order.size());
-    // Case-blind order is the map's order for most names, so each insertion is placed right
-    // after the one before at no search.
-    auto hint = result.items.end();
-    zil::String probe;
-    for (const uint32_t index : order) {
-        Entry& entry = m_entries[index];
-        const std::wstring_view name = nameOf(entry);
-        try {
-            Items::iterator placed = result.items.end();
-            bool added = false;
-            if (!previous.empty()) {
-                probe.assign(name.data(), name.size());
-                const auto found = previous.find(probe);
-                if (found != previous.end() && found->second && found->second->type == entry.type &&
-                    (entry.type != Control::typeFile || found->second->size == entry.size)) {
-                    auto node = previous.extract(found);
-                    placed = result.items.insert(hint, std::move(node));
-                    added = !node;
-                }
-            }
-            if (placed == result.items.end()) {
-                zil::String key(name);
+    // Rows of a refresh that did not change are taken over with their map nodes. The previous
+    // map is in the same order for most names, so the entry after the last one taken is tried
+    // before a search.
+    const size_t count = order.size();
+    std::vector<Items::node_type> kept(count);
+    if (!previous.empty()) {
+        zil::String probe;
+        auto next = previous.begin();
+        for (size_t i = 0; i < count; ++i) {
+            const Entry& entry = m_entries[order[i]];
+            probe.assign(nameOf(entry));
+            const auto found = next != previous.end() && next->first == probe ? next : previous.find(probe);
+            if (found == previous.end())
+                continue;
+            next = std::next(found);
+            if (found->second && found->second->type == entry.type &&
+                (entry.type != Control::typeFile || found->second->size == entry.size))
+                kept[i] = previous.extract(found);
+        }
+    }
+
+    // The other rows are made before they are placed, a big listing's on two threads: making
+    // the URI is most of what a row costs, and the rows do not depend on each other.
+    std::vector<std::pair<zil::String, zil::P<CItem>>> made(count);
+    const auto make = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            if (kept[i])
+                continue;
+            const Entry& entry = m_entries[order[i]];
+            try {
+                zil::String key(nameOf(entry));
                 zil::P<CItem> item(new CItem);
                 item->type = entry.type;
                 if (entry.type == Control::typeFile)
                     item->size = entry.size;
                 item->uri = entry.uri == kNoURI ? folder.join(key) : std::move(m_uris[entry.uri]);
-                const size_t before = result.items.size();
-                placed = result.items.emplace_hint(hint, std::move(key), std::move(item));
-                added = result.items.size() != before;
+                made[i] = {std::move(key), std::move(item)};
+            } catch (const std::exception& e) {
+                logSkipped(e, folder.toString() + L"/" + zil::String(nameOf(entry)));
             }
-            if (!added)
-                continue; // a file system that lists a name twice
-            hint = std::next(placed);
-            const CItem& item = *placed->second;
-            // A device, FIFO or socket has nothing to open or show a size for.
-            if (item.type != Control::typeFile && item.type != Control::typeFolder) {
-                zil::logInfo(L"CFileSystemBrowserControl: '" + item.uri.toString() +
-                             L"' is neither a folder nor a file. Not listing it.");
-                continue;
-            }
-            result.listOrder.emplace_back(placed->second);
-        } catch (const std::exception& e) {
-            logSkipped(e, folder.toString() + L"/" + zil::String(name));
         }
+    };
+    std::thread helper;
+    size_t half = count;
+    if (count >= kTwoThreadsFrom) {
+        try {
+            half = count / 2;
+            helper = std::thread([&make, half, count] {
+                try {
+                    make(half, count);
+                } catch (...) {
+                    // Only the log can fail here; the rows it was about are left out.
+                }
+            });
+        } catch (const std::system_error&) {
+            half = count; // no second thread: all of them here
+        }
+    }
+    make(0, half);
+    if (helper.joinable())
+        helper.join();
+
+    result.listOrder.reserve(count);
+    // Case-blind order is the map's order for most names, so each row is placed right after
+    // the one before, at no search.
+    auto hint = result.items.end();
+    for (size_t i = 0; i < count; ++i) {
+        Items::iterator placed;
+        bool added;
+        if (kept[i]) {
+            placed = result.items.insert(hint, std::move(kept[i]));
+            added = !kept[i];
+        } else if (made[i].second) {
+            const size_t before = result.items.size();
+            placed = result.items.emplace_hint(hint, std::move(made[i].first), std::move(made[i].second));
+            added = result.items.size() != before;
+        } else {
+            continue; // logged when it could not be made
+        }
+        if (!added)
+            continue; // a file system that lists a name twice
+        hint = std::next(placed);
+        const CItem& item = *placed->second;
+        // A device, FIFO or socket has nothing to open or show a size for.
+        if (item.type != Control::typeFile && item.type != Control::typeFolder) {
+            zil::logInfo(L"CFileSystemBrowserControl: '" + item.uri.toString() +
+                         L"' is neither a folder nor a file. Not listing it.");
+            continue;
+        }
+        result.listOrder.emplace_back(placed->second);
     }
 }
 

@@ -335,6 +335,54 @@ TEST_F(FileSystemBrowser, LocalRowsAreSortedCaseBlindAndLeadBackToTheirEntries)
     }
 }
 
+// A listing big enough to be made on two threads: every entry becomes one row, in the
+// list's order, with its own URI, on the first load and on a refresh that removes one entry
+// and adds another, where the two halves meet.
+TEST_F(FileSystemBrowser, BigListingsGiveEveryEntryOneRowInOrder)
+{
+    std::map<zil::String, bool> entries;
+    for (int i = 0; i < 6000; ++i)
+        entries[(i % 3 == 0 ? L"Entry" : L"entry") + zil::toString(static_cast<int64_t>(i * 7919 % 6000))] =
+            i % 10 == 0;
+    const auto expectedRows = [&] {
+        std::vector<std::pair<bool, zil::String>> sorted;
+        for (const auto& [name, isFolder] : entries)
+            sorted.emplace_back(isFolder, name);
+        std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+            if (a.first != b.first)
+                return a.first;
+            const int c = a.second.CmpNoCase(b.second);
+            return c != 0 ? c < 0 : a.second < b.second;
+        });
+        std::vector<wxString> rows;
+        for (const auto& entry : sorted)
+            rows.push_back(toWX(entry.second));
+        return rows;
+    };
+    for (size_t i = 0; i < 16; ++i)
+        fs->open(i);
+    fs->setFolder(L"/big", entries);
+    control->init(fs.get(), L"smb://h/big", L"smb://h/big");
+    for (const char* step : {"first load", "refresh"}) {
+        SCOPED_TRACE(step);
+        ASSERT_TRUE(runLoopUntil([&] { return !shows("Loading. Please wait..."); }, 10000));
+        EXPECT_EQ(rows(), expectedRows());
+        const auto& items = control->getRowItems();
+        std::set<const Control::CItem*> distinct;
+        for (size_t row = 0; row < items.size(); ++row) {
+            distinct.insert(items[row].get());
+            if (toWX(items[row]->uri.getName()) != control->getList()->GetItemText(static_cast<long>(row)))
+                ADD_FAILURE() << "row " << row << " has the URI " << items[row]->uri.toString().toUTF8();
+        }
+        EXPECT_EQ(distinct.size(), entries.size());
+
+        entries.erase(expectedRows()[entries.size() / 2].ToStdWstring());
+        entries[L"entry3000x"] = false;
+        fs->setFolder(L"/big", entries);
+        control->refreshActiveFolder();
+    }
+}
+
 // A refresh keeps the objects of entries that did not change, and only those: a grown file or
 // a file that became a folder must not show what it was, and a visited folder keeps what was
 // loaded in it.

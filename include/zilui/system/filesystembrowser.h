@@ -12,6 +12,7 @@
 #include <wx/panel.h>
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -98,6 +99,9 @@ public:
         // `previous`: the folder's items before a refresh; those unchanged are taken over.
         CSubItemLoadThread(zil::IFileSystem* fileSystem, CUpdateForwarder* forwarder, const zil::CURI& folder,
                            int64_t loadId, zil::TMap<zil::String, zil::P<CItem>> previous = {});
+        // Released by the thread once its result is posted: freed on another thread meanwhile,
+        // it would compete with the load for the processor and the heap.
+        void freeAfterDelivery(std::shared_ptr<void> garbage) { m_garbage = std::move(garbage); }
 
     protected:
         void run() override;
@@ -108,6 +112,7 @@ public:
         zil::CURI m_folder;
         int64_t m_loadId;
         zil::TMap<zil::String, zil::P<CItem>> m_previous;
+        std::shared_ptr<void> m_garbage;
     };
 
     static constexpr int kBackId = 13776;
@@ -163,7 +168,8 @@ protected:
 private:
     friend class CFileSystemBrowserList;
 
-    void deinit();
+    // `forNextLoad`: what is dropped is freed by the next load rather than at once.
+    void deinit(bool forNextLoad = false);
     void createChildren();
     // `previous` goes to the load that the rebuild starts, if it starts one.
     void updateListItems(zil::TMap<zil::String, zil::P<CItem>>* previous = nullptr);
@@ -189,6 +195,7 @@ private:
     IListener* m_listener = nullptr;
     zil::P<IButtonCreator> m_buttonCreator;
     zil::P<CUpdateForwarder> m_forwarder;
+    std::shared_ptr<void> m_garbage; // for the next load to free; see deinit()
 
     wxButton* m_backButton = nullptr;
     wxButton* m_forwardButton = nullptr;
