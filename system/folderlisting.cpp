@@ -164,6 +164,16 @@ void CFolderListing::finish(const zil::CURI& folder, Items& previous, CResult& r
         }
     };
     std::thread helper;
+    // Joined however this function is left: a thread still running when it goes would end
+    // the process.
+    const struct Joiner {
+        std::thread& thread;
+        ~Joiner()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joiner{helper};
     size_t half = count;
     if (count >= kTwoThreadsFrom) {
         try {
