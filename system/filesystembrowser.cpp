@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/system/filesystembrowser.h>
 
+#include "folderlisting.h"
+
 #include <zilui/app/datafolder.h>
 #include <zilui/app/language.h>
 #include <zilui/app/strings.h>
@@ -17,10 +19,9 @@
 #include <wx/xrc/xmlres.h>
 
 #include <algorithm>
-#include <memory>
 #include <cmath>
-#include <zil/thread.h>
-
+#include <memory>
+#include <typeinfo>
 #include <utility>
 
 namespace zilui {
@@ -116,7 +117,7 @@ constexpr size_t kDisposeInline = 4096; // rows; fewer are freed where they are
 
 void dispose(std::shared_ptr<void> what, size_t rows)
 {
-    if (rows < kDisposeInline)
+    if (!what || rows < kDisposeInline)
         return;
     try {
         zil::P<CDisposalThread> thread(new CDisposalThread(std::move(what)));
@@ -178,17 +179,23 @@ CFileSystemBrowserControl::CUpdateForwarder::CUpdateSubItemsAction::CUpdateSubIt
 
 void CFileSystemBrowserControl::CUpdateForwarder::CUpdateSubItemsAction::performAction()
 {
-    zil::CMutexLock lock(m_forwarder->m_mutex);
-    if (m_forwarder->m_control)
-        m_forwarder->m_control->updateSubItems(m_folder, m_loadId, m_result);
+    {
+        zil::CMutexLock lock(m_forwarder->m_mutex);
+        if (m_forwarder->m_control)
+            m_forwarder->m_control->updateSubItems(m_folder, m_loadId, m_result);
+    }
+    // A result that was dropped (superseded, or the control gone) is freed elsewhere when big.
+    const size_t rows = std::max(m_result.items.size(), m_result.listOrder.size());
+    dispose(std::make_shared<CResult>(std::move(m_result)), rows);
 }
 
 // CSubItemLoadThread
 
-CFileSystemBrowserControl::CSubItemLoadThread::CSubItemLoadThread(zil::IFileSystem* fileSystem,
-                                                                  CUpdateForwarder* forwarder,
-                                                                  const zil::CURI& folder, int64_t loadId)
-    : m_fileSystem(fileSystem), m_forwarder(forwarder), m_folder(folder), m_loadId(loadId)
+CFileSystemBrowserControl::CSubItemLoadThread::CSubItemLoadThread(
+    zil::IFileSystem* fileSystem, CUpdateForwarder* forwarder, const zil::CURI& folder, int64_t loadId,
+    zil::TMap<zil::String, zil::P<CItem>> previous)
+    : m_fileSystem(fileSystem), m_forwarder(forwarder), m_folder(folder), m_loadId(loadId),
+      m_previous(std::move(previous))
 {
     setName(L"zilui-fsbrowser");
 }
@@ -197,17 +204,21 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
 {
     CUpdateForwarder::CResult result;
     try {
+        CFolderListing listing;
         zil::TArray<zil::IFileSystem::EntryInfo> entries;
         try {
-            m_fileSystem->listFolder(m_folder, entries);
+            // The local disk is read straight into the listing, without an entry record and
+            // URI per name on the way. Only the process's own instance: a class derived from
+            // it may list differently.
+            if (m_folder.isLocal() && typeid(*m_fileSystem) == typeid(zil::CLocalFileSystem))
+                readLocalFolder(m_folder, listing);
+            else
+                m_fileSystem->listFolder(m_folder, entries);
         } catch (const std::exception& e) {
             // What was read before the failure is still shown.
             zil::logError(e, L"CFileSystemBrowserControl: Error loading the contents of '" + m_folder.toString() +
                                  L"'. Ignoring.");
         }
-        // The names as the map holds them, beside the rows, for sorting without copies.
-        std::vector<std::pair<const zil::String*, CItem*>> order;
-        order.reserve(entries.size());
         for (auto& entry : entries) {
             try {
                 if (entry.uri.isEmpty())
@@ -218,21 +229,7 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
                     entry.type = info.type;
                     entry.size = info.size;
                 }
-                zil::P<CItem> item(new CItem);
-                item->type = static_cast<int>(entry.type);
-                if (item->type == typeFile)
-                    item->size = entry.size;
-                item->uri = std::move(entry.uri);
-                auto [it, added] = result.items.emplace(std::move(entry.name), item);
-                if (!added)
-                    continue; // a file system that lists a name twice
-                // A device, FIFO or socket has nothing to open or show a size for.
-                if (item->type != typeFile && item->type != typeFolder) {
-                    zil::logInfo(L"CFileSystemBrowserControl: '" + item->uri.toString() +
-                                 L"' is neither a folder nor a file. Not listing it.");
-                    continue;
-                }
-                order.emplace_back(&it->first, item.get());
+                listing.add(entry.name, static_cast<int>(entry.type), entry.size, std::move(entry.uri));
             } catch (const std::exception& e) {
                 zil::logError(e, L"Error initializing item from '" +
                                      (entry.uri.isEmpty() ? m_folder.toString() + L"/" + entry.name
@@ -240,36 +237,8 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
                                      L"' in CFileSystemBrowserControl. Ignoring.");
             }
         }
-        // A file system that lists in the list's order (the local one does) is not sorted
-        // again; otherwise each name is folded once.
-        const auto inOrder = [](const std::pair<const zil::String*, CItem*>& a,
-                                const std::pair<const zil::String*, CItem*>& b) {
-            if (a.second->type != b.second->type)
-                return a.second->type == typeFolder;
-            const int c = a.first->CmpNoCase(*b.first);
-            return c != 0 ? c < 0 : *a.first < *b.first;
-        };
-        if (!std::is_sorted(order.begin(), order.end(), inOrder)) {
-            std::vector<std::pair<zil::String, size_t>> keys;
-            keys.reserve(order.size());
-            for (size_t i = 0; i < order.size(); ++i)
-                keys.emplace_back(order[i].first->Lower(), i);
-            std::sort(keys.begin(), keys.end(), [&order](const auto& a, const auto& b) {
-                const auto& x = order[a.second];
-                const auto& y = order[b.second];
-                if (x.second->type != y.second->type)
-                    return x.second->type == typeFolder;
-                const int c = a.first.compare(b.first);
-                return c != 0 ? c < 0 : *x.first < *y.first;
-            });
-            result.listOrder.reserve(order.size());
-            for (const auto& key : keys)
-                result.listOrder.emplace_back(order[key.second].second);
-        } else {
-            result.listOrder.reserve(order.size());
-            for (const auto& [name, item] : order)
-                result.listOrder.emplace_back(item);
-        }
+        entries = {};
+        listing.finish(m_folder, m_previous, result);
     } catch (const std::exception& e) {
         // Out of memory and the like: deliver what there is, so the folder does not stay
         // "Loading" for ever.
@@ -284,6 +253,10 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
         zil::logError(e, L"CFileSystemBrowserControl: Cannot deliver the contents of '" + m_folder.toString() +
                              L"'. Ignoring.");
     }
+    // Entries gone since the last load, and what the control dropped: freed here, after the
+    // result is on its way, not on the GUI thread.
+    m_previous.clear();
+    m_garbage.reset();
 }
 
 // CFileSystemBrowserControl
@@ -400,7 +373,7 @@ void CFileSystemBrowserControl::createChildren()
     SetSizer(sizer);
 }
 
-void CFileSystemBrowserControl::deinit()
+void CFileSystemBrowserControl::deinit(bool forNextLoad)
 {
     if (m_forwarder) {
         m_forwarder->unlink();
@@ -414,8 +387,13 @@ void CFileSystemBrowserControl::deinit()
     size_t rows = 0;
     for (const auto& [key, cached] : m_itemCache)
         rows += cached->subItems.size();
-    dispose(std::make_shared<decltype(m_itemCache)>(std::move(m_itemCache)), rows);
+    auto cache = std::make_shared<decltype(m_itemCache)>(std::move(m_itemCache));
     m_itemCache.clear();
+    dispose(std::move(m_garbage), kDisposeInline);
+    if (forNextLoad && rows >= kDisposeInline)
+        m_garbage = std::move(cache);
+    else
+        dispose(std::move(cache), rows);
     m_backHistory.clear();
     m_forwardHistory.clear();
 }
@@ -432,7 +410,7 @@ void CFileSystemBrowserControl::onDestroy(wxWindowDestroyEvent& event)
 void CFileSystemBrowserControl::init(zil::IFileSystem* fileSystem, const zil::CURI& root,
                                      const zil::CURI& initialFolder)
 {
-    deinit();
+    deinit(true);
     m_fileSystem = fileSystem;
     m_forwarder = new CUpdateForwarder(this);
     m_root = root.normalize();
@@ -442,6 +420,7 @@ void CFileSystemBrowserControl::init(zil::IFileSystem* fileSystem, const zil::CU
     m_itemCache[m_root.toString()] = rootItem;
     setActiveFolder(initialFolder);
     updateButtons();
+    dispose(std::move(m_garbage), kDisposeInline); // no load took it
 }
 
 void CFileSystemBrowserControl::setActiveFolder(const zil::CURI& folder)
@@ -487,7 +466,7 @@ zil::CURI CFileSystemBrowserControl::getParentURI(const zil::CURI& folder)
     return folder.getParent();
 }
 
-void CFileSystemBrowserControl::updateListItems()
+void CFileSystemBrowserControl::updateListItems(zil::TMap<zil::String, zil::P<CItem>>* previous)
 {
     if (!m_list)
         return;
@@ -499,8 +478,10 @@ void CFileSystemBrowserControl::updateListItems()
             const int64_t id = m_nextLoadId++;
             m_activeItem->loadId = id;
             try {
-                zil::P<CSubItemLoadThread> thread(
-                    new CSubItemLoadThread(m_fileSystem.get(), m_forwarder.get(), m_activeItem->uri, id));
+                zil::P<CSubItemLoadThread> thread(new CSubItemLoadThread(
+                    m_fileSystem.get(), m_forwarder.get(), m_activeItem->uri, id,
+                    previous ? std::move(*previous) : zil::TMap<zil::String, zil::P<CItem>>()));
+                thread->freeAfterDelivery(std::move(m_garbage));
                 thread->start();
                 thread->detach();
             } catch (const zil::CError& e) {
@@ -545,8 +526,11 @@ void CFileSystemBrowserControl::updateSubItems(const zil::CURI& folder, int64_t 
         const auto child = result.items.find(cached->second->uri.getName());
         if (child == result.items.end() || child->second == cached->second)
             continue;
-        cached->second->type = child->second->type;
-        cached->second->size = child->second->size;
+        // Kind and size of an item are never written once it is shared: a load running for a
+        // refresh reads them. What changed kind or size is a new row.
+        if (child->second->type != cached->second->type ||
+            (child->second->type == typeFile && child->second->size != cached->second->size))
+            continue;
         std::replace(result.listOrder.begin(), result.listOrder.end(), child->second, cached->second);
         child->second = cached->second;
     }
@@ -567,10 +551,14 @@ void CFileSystemBrowserControl::refreshActiveFolder()
         return;
     if (m_list)
         m_list->show(nullptr, wxString(), -1); // no row may point into what goes
+    // The load takes the entries over, so that those still there keep their objects.
+    zil::TMap<zil::String, zil::P<CItem>> previous = std::move(m_activeItem->subItems);
     disposeContents(*m_activeItem);
     m_activeItem->loaded = false;
     m_activeItem->loadId = -1;
-    updateListItems();
+    updateListItems(&previous);
+    const size_t rows = previous.size();
+    dispose(std::make_shared<decltype(previous)>(std::move(previous)), rows); // no load took them
 }
 
 void CFileSystemBrowserControl::pushBack(const zil::CURI& uri)

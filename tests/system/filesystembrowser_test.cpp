@@ -297,6 +297,186 @@ TEST_F(FileSystemBrowser, LateResultsOfARefreshedOrDestroyedLoadAreDropped)
     EXPECT_EQ(listener.contents, rebuilds);
 }
 
+// Rows of the local disk come in the list's order whatever the directory's order, and each
+// row's URI leads back to its entry, also where the name needs escaping or is not ASCII.
+TEST_F(FileSystemBrowser, LocalRowsAreSortedCaseBlindAndLeadBackToTheirEntries)
+{
+    const struct {
+        const char* what;
+        std::vector<const char*> files, folders;
+        std::vector<wxString> rows;
+    } cases[] = {
+        {"case and punctuation",
+         {"b.txt", "B.txt", "_x", "a b%.txt", "A"},
+         {"Zeta", "alpha"},
+         {"alpha", "Zeta", "_x", "A", "a b%.txt", "B.txt", "b.txt"}},
+        {"beyond ASCII",
+         {"\xc3\xa9lan", "\xc3\x89lan", "eclair", "zeta"},
+         {},
+         {"eclair", "zeta", wxString::FromUTF8("\xc3\x89lan"), wxString::FromUTF8("\xc3\xa9lan")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        zil::test::CTempFolder disk;
+        for (const char* name : c.files)
+            disk.writeFile(zil::String(name), "1");
+        for (const char* name : c.folders)
+            ::mkdir(disk.api(zil::String(name)).c_str(), 0755);
+        control->init(zil::CLocalFileSystem::get().get(), disk.path().str(), disk.path().str());
+        ASSERT_TRUE(runLoopUntil([&] { return !shows("Loading. Please wait..."); }, 10000));
+        EXPECT_EQ(rows(), c.rows);
+        for (const auto& item : control->getRowItems()) {
+            SCOPED_TRACE(item->uri.toString().toUTF8());
+            EXPECT_EQ(item->uri.getLocalPath().str(), (disk / item->uri.getName()).str());
+            EXPECT_EQ(zil::CLocalFileSystem::get()->getEntryInfo(item->uri).type,
+                      item->type == Control::typeFolder ? zil::IFileSystem::EntryType::folder
+                                                        : zil::IFileSystem::EntryType::file);
+        }
+    }
+}
+
+// A listing big enough to be made on two threads: every entry becomes one row, in the
+// list's order, with its own URI, on the first load and on a refresh that removes one entry
+// and adds another, where the two halves meet.
+TEST_F(FileSystemBrowser, BigListingsGiveEveryEntryOneRowInOrder)
+{
+    std::map<zil::String, bool> entries;
+    for (int i = 0; i < 6000; ++i)
+        entries[(i % 3 == 0 ? L"Entry" : L"entry") + zil::toString(static_cast<int64_t>(i * 7919 % 6000))] =
+            i % 10 == 0;
+    const auto expectedRows = [&] {
+        std::vector<std::pair<bool, zil::String>> sorted;
+        for (const auto& [name, isFolder] : entries)
+            sorted.emplace_back(isFolder, name);
+        std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+            if (a.first != b.first)
+                return a.first;
+            const int c = a.second.CmpNoCase(b.second);
+            return c != 0 ? c < 0 : a.second < b.second;
+        });
+        std::vector<wxString> rows;
+        for (const auto& entry : sorted)
+            rows.push_back(toWX(entry.second));
+        return rows;
+    };
+    for (size_t i = 0; i < 16; ++i)
+        fs->open(i);
+    fs->setFolder(L"/big", entries);
+    control->init(fs.get(), L"smb://h/big", L"smb://h/big");
+    for (const bool refresh : {false, true}) {
+        SCOPED_TRACE(refresh ? "refresh" : "first load");
+        if (refresh) {
+            entries.erase(expectedRows()[entries.size() / 2].ToStdWstring());
+            entries[L"entry3000x"] = false;
+            fs->setFolder(L"/big", entries);
+            control->refreshActiveFolder();
+        }
+        ASSERT_TRUE(runLoopUntil([&] { return !shows("Loading. Please wait..."); }, 10000));
+        EXPECT_EQ(rows(), expectedRows());
+        const auto& items = control->getRowItems();
+        std::set<const Control::CItem*> distinct;
+        for (size_t row = 0; row < items.size(); ++row) {
+            distinct.insert(items[row].get());
+            if (toWX(items[row]->uri.getName()) != control->getList()->GetItemText(static_cast<long>(row)))
+                ADD_FAILURE() << "row " << row << " has the URI " << items[row]->uri.toString().toUTF8();
+        }
+        EXPECT_EQ(distinct.size(), entries.size());
+    }
+}
+
+// A refresh keeps the objects of entries that did not change, and only those: a grown file or
+// a file that became a folder must not show what it was, and a visited folder keeps what was
+// loaded in it.
+TEST_F(FileSystemBrowser, RefreshKeepsTheRowsOfUnchangedEntriesOnly)
+{
+    zil::test::CTempFolder disk;
+    disk.writeFile(L"same.txt", "abc");
+    disk.writeFile(L"grows.txt", "a");
+    disk.writeFile(L"becomesDir", "a");
+    disk.writeFile(L"gone.txt", "a");
+    ::mkdir(disk.api(L"sub").c_str(), 0755);
+    disk.writeFile(L"sub/x", "");
+    const zil::String root = disk.path().str();
+    control->init(zil::CLocalFileSystem::get().get(), root, root);
+    ASSERT_TRUE(runLoopUntil([&] { return shows("sub"); }, 10000));
+    control->setActiveFolder((disk / L"sub").str());
+    ASSERT_TRUE(runLoopUntil([&] { return shows("x"); }, 10000));
+    control->setActiveFolder(root);
+    std::map<wxString, zil::P<Control::CItem>> before;
+    for (const auto& item : control->getRowItems())
+        before[toWX(item->uri.getName())] = item;
+
+    disk.writeFile(L"grows.txt", std::string(5000, 'x'));
+    ::unlink(disk.api(L"becomesDir").c_str());
+    ::mkdir(disk.api(L"becomesDir").c_str(), 0755);
+    ::unlink(disk.api(L"gone.txt").c_str());
+    disk.writeFile(L"new.txt", "");
+    control->refreshActiveFolder();
+    ASSERT_TRUE(runLoopUntil([&] { return !shows("Loading. Please wait..."); }, 10000));
+    EXPECT_EQ(rows(), (std::vector<wxString>{"becomesDir", "sub", "grows.txt", "new.txt", "same.txt"}));
+
+    const struct {
+        const char* name;
+        bool sameObject;
+        const char* size;
+    } expected[] = {
+        {"becomesDir", false, ""}, {"sub", true, ""}, {"grows.txt", false, "4.9 KiB"},
+        {"new.txt", false, "0 bytes"}, {"same.txt", true, "3 bytes"},
+    };
+    const auto& items = control->getRowItems();
+    for (size_t row = 0; row < std::size(expected) && row < items.size(); ++row) {
+        const auto& e = expected[row];
+        SCOPED_TRACE(e.name);
+        EXPECT_EQ(items[row].get() == before[e.name].get(), e.sameObject);
+        EXPECT_EQ(control->getList()->GetItemText(static_cast<long>(row), 1), e.size);
+    }
+    EXPECT_EQ(items[1].get(), control->getCachedItem((disk / L"sub").str()).get());
+    // What was loaded in the visited folder is still there: no second load, no placeholder.
+    control->setActiveFolder((disk / L"sub").str());
+    EXPECT_EQ(rows(), std::vector<wxString>{"x"});
+}
+
+// Two refreshes in a row: the first load took the rows over and is superseded. Whichever
+// finishes first, the second load's rows are shown and the visited sub-folder stays the
+// object that holds its loaded contents.
+TEST_F(FileSystemBrowser, RefreshWhileARefreshIsLoadingKeepsTheVisitedFolder)
+{
+    const size_t otherThreads = zil::CThreadList::get()->getCount();
+    size_t next = 0; // the file system numbers its calls
+    const auto load = [&](const std::function<void()>& start, const wchar_t* folder) {
+        const int before = fs->calls(folder);
+        start();
+        EXPECT_TRUE(runLoopUntil([&] { return fs->calls(folder) == before + 1; }));
+        return next++;
+    };
+    for (const bool secondFirst : {false, true}) {
+        SCOPED_TRACE(secondFirst ? "second load finishes first" : "first load finishes first");
+        fs->open(load([&] { control->init(fs.get(), L"smb://h/r", L"smb://h/r"); }, L"/r"));
+        ASSERT_TRUE(runLoopUntil([&] { return shows("sub"); }, 10000));
+        fs->open(load([&] { control->setActiveFolder(L"smb://h/r/sub"); }, L"/r/sub"));
+        ASSERT_TRUE(runLoopUntil([&] { return shows("x"); }, 10000));
+        control->setActiveFolder(L"smb://h/r");
+        const int subLoads = fs->calls(L"/r/sub");
+        const size_t first = load([&] { control->refreshActiveFolder(); }, L"/r");
+        const size_t second = load([&] { control->refreshActiveFolder(); }, L"/r");
+        fs->open(secondFirst ? second : first);
+        if (secondFirst)
+            ASSERT_TRUE(runLoopUntil([&] { return shows("sub"); }, 10000));
+        else
+            ASSERT_TRUE(runLoopUntil([&] { return fs->finished(first); }, 10000));
+        fs->open(secondFirst ? first : second);
+        // Once the loads' threads are gone and what they posted has run, nothing more comes.
+        ASSERT_TRUE(runLoopUntil([&] { return zil::CThreadList::get()->getCount() <= otherThreads; }, 10000));
+        ASSERT_TRUE(drainActions());
+        EXPECT_EQ(rows(), (std::vector<wxString>{"sub", "A.txt", "b.txt"}));
+        const zil::P<Control::CItem> sub = control->getCachedItem(L"smb://h/r/sub");
+        EXPECT_EQ(control->getRowItems()[0].get(), sub.get());
+        control->setActiveFolder(L"smb://h/r/sub");
+        EXPECT_EQ(rows(), std::vector<wxString>{"x"});
+        EXPECT_EQ(fs->calls(L"/r/sub"), subLoads);
+    }
+}
+
 // Up stops at the root; Back and Forward follow activation, by Enter and by double click.
 TEST_F(FileSystemBrowser, NavigationByKeyboardMouseAndButtons)
 {

@@ -12,6 +12,7 @@
 #include <wx/panel.h>
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -95,8 +96,12 @@ public:
     // or stopped: when the control is gone, the result is simply dropped.
     class CSubItemLoadThread : public zil::CThread {
     public:
+        // `previous`: the folder's items before a refresh; those unchanged are taken over.
         CSubItemLoadThread(zil::IFileSystem* fileSystem, CUpdateForwarder* forwarder, const zil::CURI& folder,
-                           int64_t loadId);
+                           int64_t loadId, zil::TMap<zil::String, zil::P<CItem>> previous = {});
+        // Released by the thread once its result is posted: freed on another thread meanwhile,
+        // it would compete with the load for the processor and the heap.
+        void freeAfterDelivery(std::shared_ptr<void> garbage) { m_garbage = std::move(garbage); }
 
     protected:
         void run() override;
@@ -106,6 +111,8 @@ public:
         zil::P<CUpdateForwarder> m_forwarder;
         zil::CURI m_folder;
         int64_t m_loadId;
+        zil::TMap<zil::String, zil::P<CItem>> m_previous;
+        std::shared_ptr<void> m_garbage;
     };
 
     static constexpr int kBackId = 13776;
@@ -161,9 +168,11 @@ protected:
 private:
     friend class CFileSystemBrowserList;
 
-    void deinit();
+    // `forNextLoad`: what is dropped is freed by the next load rather than at once.
+    void deinit(bool forNextLoad = false);
     void createChildren();
-    void updateListItems();
+    // `previous` goes to the load that the rebuild starts, if it starts one.
+    void updateListItems(zil::TMap<zil::String, zil::P<CItem>>* previous = nullptr);
     void updateButtons();
     void updateSubItems(const zil::CURI& folder, int64_t loadId, CUpdateForwarder::CResult& result);
     void pushBack(const zil::CURI& uri);
@@ -186,6 +195,7 @@ private:
     IListener* m_listener = nullptr;
     zil::P<IButtonCreator> m_buttonCreator;
     zil::P<CUpdateForwarder> m_forwarder;
+    std::shared_ptr<void> m_garbage; // for the next load to free; see deinit()
 
     wxButton* m_backButton = nullptr;
     wxButton* m_forwardButton = nullptr;
