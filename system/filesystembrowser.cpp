@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/system/filesystembrowser.h>
 
-#include "folderlisting.h"
+#include "browserlisting.h"
 
 #include <zilui/app/datafolder.h>
 #include <zilui/app/language.h>
@@ -204,7 +204,7 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
 {
     CUpdateForwarder::CResult result;
     try {
-        CFolderListing listing;
+        CBrowserListing listing;
         zil::TArray<zil::IFileSystem::EntryInfo> entries;
         try {
             // The local disk is read straight into the listing, without an entry record and

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "folderlisting.h"
+#include "browserlisting.h"
 
 #include <zil/error.h>
 #include <zil/log.h>
@@ -72,7 +72,7 @@ int statEntry(int folderFd, const char* name, int& type, int64_t& size)
 
 } // namespace
 
-void CFolderListing::add(std::wstring_view name, int type, int64_t size, zil::CURI&& uri)
+void CBrowserListing::add(std::wstring_view name, int type, int64_t size, zil::CURI&& uri)
 {
     Entry entry;
     entry.name = static_cast<uint32_t>(m_text.size());
@@ -105,7 +105,7 @@ void CFolderListing::add(std::wstring_view name, int type, int64_t size, zil::CU
     m_entries.push_back(entry);
 }
 
-void CFolderListing::finish(const zil::CURI& folder, Items& previous, CResult& result)
+void CBrowserListing::finish(const zil::CURI& folder, Items& previous, CResult& result)
 {
     std::vector<uint32_t> order(m_entries.size());
     std::iota(order.begin(), order.end(), 0u);
@@ -224,7 +224,7 @@ void CFolderListing::finish(const zil::CURI& folder, Items& previous, CResult& r
     }
 }
 
-void readLocalFolder(const zil::CURI& folder, CFolderListing& listing)
+void readLocalFolder(const zil::CURI& folder, CBrowserListing& listing)
 {
     const zil::Path path = folder.getLocalPath();
     const auto fail = [&](int error) { return localError(L"Cannot list folder '", path, folder, error); };

@@ -12,7 +12,7 @@ namespace zilui {
 // One folder's entries as a load thread collects them. Names and their case-folded sort keys
 // go into one shared buffer, so an entry costs no allocation of its own until it becomes a
 // row; the entries are sorted once, in the list's order, and only then made into items.
-class CFolderListing {
+class CBrowserListing {
 public:
     using CItem = CFileSystemBrowserControl::CItem;
     using Items = zil::TMap<zil::String, zil::P<CItem>>;
@@ -55,6 +55,6 @@ private:
 // (their size is shown) and for links and entries of unknown kind. An entry that cannot be
 // read is logged and left out. Throws zil::CIOError (codeCannotOpen, "path", "uri") when the
 // folder cannot be listed; what was read before stays in `listing`.
-void readLocalFolder(const zil::CURI& folder, CFolderListing& listing);
+void readLocalFolder(const zil::CURI& folder, CBrowserListing& listing);
 
 } // namespace zilui
