@@ -496,8 +496,9 @@ TEST(SlickPopupMenu, OpensUnderItsButtonAndHidesWhenThePointerLeaves)
     // button's hover, moving the pointer a little further.
     for (int attempt = 0; attempt < 3 && !menu->IsShown(); ++attempt) {
         ASSERT_TRUE(pointerTo(button, wxPoint(10 + attempt, 10)));
-        if (runLoopUntil([&] { return button->getSharedHover(); }, 3000))
+        if (runLoopUntil([&] { return button->getSharedHover(); }, 3000)) {
             ASSERT_TRUE(pointerClick());
+        }
         runLoopUntil([&] { return menu->IsShown(); }, 3000);
     }
     ASSERT_TRUE(runLoopUntil([&] { return menu->IsShown() && !menu->isAnimating(); }, 5000));
