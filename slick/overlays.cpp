@@ -89,6 +89,7 @@ void CSlickOverlay::updatePosSizeAndVisibility()
     const wxRect client = owner->GetClientRect();
     SetSize(wxRect(owner->ClientToScreen(client.GetTopLeft()), client.GetSize()));
     Show();
+    gtk::syncPopupSize(*this);
     // Kept above the owner also where no window manager keeps transient windows on top.
     Raise();
 }

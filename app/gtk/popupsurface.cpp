@@ -18,6 +18,17 @@ void makePopupSurface(wxTopLevelWindow& window)
     g_object_ref(window.m_widget);
 }
 
+void syncPopupSize(wxTopLevelWindow& window)
+{
+    if (!GTK_IS_WINDOW(window.m_widget))
+        return;
+    const wxSize size = window.GetSize();
+    int width = 0, height = 0;
+    gtk_window_get_size(GTK_WINDOW(window.m_widget), &width, &height);
+    if (width != size.x || height != size.y)
+        gtk_window_resize(GTK_WINDOW(window.m_widget), size.x, size.y);
+}
+
 void letPointerThrough(wxWindow& window)
 {
     if (!window.m_widget)

@@ -29,6 +29,12 @@ bool isMapped(const wxWindow& window);
 // otherwise, which the compositor places anywhere.
 bool canPlacePopupOver(const wxWindow* parent);
 
+// Gives the native popup of `window` the size wxWidgets has for it. wxWidgets resizes the
+// native window only when its own idea of the size changes, so a resize that GTK did not carry
+// out never comes again: seen about once in twenty runs on X11, a popup following an owner
+// whose frame had been resized, hidden and shown kept its earlier size in GTK.
+void syncPopupSize(wxTopLevelWindow& window);
+
 // Calls `changed` right after `window`'s native widget is mapped or unmapped (when the window
 // or any ancestor is shown or hidden, and when a notebook shows another page), and when the
 // display server reports a top-level `window` mapped. The watch ends

@@ -69,6 +69,16 @@ Surface drawWindow(const wxWindow& window, int scale)
     GtkWidget* top = gtk_widget_get_toplevel(widget);
     if (GTK_IS_CONTAINER(top))
         gtk_container_check_resize(GTK_CONTAINER(top));
+    // A top-level window's new size waits for the display server's answer; until it comes,
+    // GTK keeps the old allocation and refuses to draw, while wxWidgets has the new size
+    // already: nothing to picture yet.
+    const wxWindow* topWindow = wxGetTopLevelParent(const_cast<wxWindow*>(&window));
+    if (topWindow && topWindow->m_wxwindow) {
+        const wxSize client = topWindow->GetClientSize();
+        if (client.x != gtk_widget_get_allocated_width(topWindow->m_wxwindow) ||
+            client.y != gtk_widget_get_allocated_height(topWindow->m_wxwindow))
+            return nullptr;
+    }
     const int width = gtk_widget_get_allocated_width(widget);
     const int height = gtk_widget_get_allocated_height(widget);
     if (width <= 0 || height <= 0)

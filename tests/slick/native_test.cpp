@@ -10,6 +10,8 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
+
 using namespace zilui;
 using namespace zilui::test;
 
@@ -115,12 +117,64 @@ TEST(SlickNative, AccessibleNameRoleAndStates)
     EXPECT_FALSE(hasState(box, ATK_STATE_CHECKED));
 }
 
-// The test main turns what GTK logs into failures of the running test, also GTK's own
-// structured messages.
+// The test main turns what the toolkit and the accessibility bridge log into failures of the
+// running test, also GTK's own structured messages and a critical a real call provokes; what
+// is not a warning, or comes from elsewhere, is left alone. The messages say they are
+// provoked: they reach the run's log.
 TEST(SlickNative, ToolkitWarningsFailTheTest)
 {
-    EXPECT_NONFATAL_FAILURE(g_log("Gtk", G_LOG_LEVEL_CRITICAL, "assertion 'size >= 0' failed"),
-                            "Gtk printed: assertion 'size >= 0' failed");
-    EXPECT_NONFATAL_FAILURE(g_log_structured("Gtk", G_LOG_LEVEL_WARNING, "MESSAGE", "Negative content width"),
-                            "Gtk printed: Negative content width");
+    const auto failuresOf = [](const std::function<void()>& log) {
+        testing::TestPartResultArray results;
+        testing::ScopedFakeTestPartResultReporter reporter(
+            testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &results);
+        log();
+        return results.size();
+    };
+    const struct {
+        const char* domain; // null: none, as the accessibility bridge logs
+        const char* message;
+        GLogLevelFlags level;
+        bool structured, fails;
+    } cases[] = {
+        {"Gtk", "provoked by a test", G_LOG_LEVEL_CRITICAL, false, true},
+        {"Gtk", "provoked by a test", G_LOG_LEVEL_WARNING, true, true},
+        {"Gdk", "provoked by a test", G_LOG_LEVEL_WARNING, false, true},
+        {"GLib-GObject", "provoked by a test", G_LOG_LEVEL_CRITICAL, false, true},
+        {"Atk", "provoked by a test", G_LOG_LEVEL_CRITICAL, false, true},
+        {nullptr, "AT-SPI: provoked by a test", G_LOG_LEVEL_WARNING, false, true},
+        {nullptr, "atk-bridge: provoked by a test", G_LOG_LEVEL_WARNING, true, true},
+        {"Gtk", "provoked by a test", G_LOG_LEVEL_MESSAGE, false, false},
+        {"Gtk", "provoked by a test", G_LOG_LEVEL_DEBUG, true, false},
+        {"zilui-elsewhere", "provoked by a test", G_LOG_LEVEL_WARNING, false, false},
+        {nullptr, "provoked by a test, of no toolkit", G_LOG_LEVEL_WARNING, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.domain ? c.domain : "") + ": " + c.message + (c.structured ? ", structured" : ""));
+        const auto log = [&] {
+            if (c.structured)
+                g_log_structured(c.domain, c.level, "MESSAGE", "%s", c.message);
+            else
+                g_log(c.domain, c.level, "%s", c.message);
+        };
+        if (c.fails) {
+            const std::string source = c.domain ? c.domain : "the accessibility bridge";
+            EXPECT_NONFATAL_FAILURE(log(), source + " printed: " + c.message);
+        } else {
+            EXPECT_EQ(failuresOf(log), 0);
+        }
+    }
+    // A toolkit defect a test tolerates fails no test while tolerated, and again afterwards.
+    const auto critical = [] { g_log("Gtk", G_LOG_LEVEL_CRITICAL, "provoked by a test: tolerated"); };
+    {
+        CToleratedToolkitWarnings outer({"tolerated"});
+        CToleratedToolkitWarnings inner({"something else"});
+        EXPECT_EQ(failuresOf(critical), 0);
+    }
+    EXPECT_NONFATAL_FAILURE(critical(), "Gtk printed: provoked by a test: tolerated");
+
+    // A control's widget given a size GTK refuses: GTK's own check logs the critical.
+    CTestPanel holder;
+    auto* button = new CSlickButton(holder.panel, wxID_ANY, "Refused");
+    EXPECT_NONFATAL_FAILURE(gtk_widget_set_size_request(widgetOf(button), -5, 10),
+                            "Gtk printed: gtk_widget_set_size_request: assertion 'width >= -1' failed");
 }

@@ -185,6 +185,16 @@ TEST(SlickScreen, WindowPictureShowsWhatTheWindowShows)
         }, 30000);
         EXPECT_EQ(different, 0) << "pixels of the window's picture that differ from the X server's";
     }
+    // Right after a resize, before the display server has answered: no picture, rather than
+    // one of the old size and a critical from GTK; then one of the new size.
+    const wxSize resized(300, 160);
+    frame->SetClientSize(resized);
+    const wxImage between = renderWindow(*frame);
+    EXPECT_TRUE(!between.IsOk() || between.GetSize() == resized * scale) << between.GetWidth();
+    EXPECT_TRUE(runLoopUntil([&] {
+        const wxImage picture = renderWindow(*frame);
+        return picture.IsOk() && picture.GetSize() == resized * scale;
+    }, 5000));
     frame->Destroy();
     processPendingEvents();
 }

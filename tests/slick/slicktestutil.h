@@ -121,9 +121,10 @@ struct CInputFrame {
     wxPanel* panel;
 };
 
-// Reads the screen under `window`'s client area until `check` accepts it, spaced out so that
-// the timer of runLoopUntil does not starve GTK's redraw.
-inline bool screenShows(wxWindow* window, const std::function<bool(const wxImage&)>& check, int timeoutMs = 5000)
+// Reads the screen under `rect` of `window`'s client area (all of it by default) until `check`
+// accepts it, spaced out so that the timer of runLoopUntil does not starve GTK's redraw.
+inline bool screenShows(wxWindow* window, const wxRect& rect, const std::function<bool(const wxImage&)>& check,
+                        int timeoutMs = 5000)
 {
     auto last = std::chrono::steady_clock::now() - std::chrono::milliseconds(50);
     bool shown = false;
@@ -131,11 +132,16 @@ inline bool screenShows(wxWindow* window, const std::function<bool(const wxImage
         const auto now = std::chrono::steady_clock::now();
         if (!shown && now - last >= std::chrono::milliseconds(50)) {
             last = now;
-            const wxImage shot = screenUnder(window);
+            const wxImage shot = screenUnder(window, rect);
             shown = shot.IsOk() && check(shot);
         }
         return shown;
     }, timeoutMs);
+}
+
+inline bool screenShows(wxWindow* window, const std::function<bool(const wxImage&)>& check, int timeoutMs = 5000)
+{
+    return screenShows(window, wxRect(window->GetClientSize()), check, timeoutMs);
 }
 
 } // namespace zilui::test

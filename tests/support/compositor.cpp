@@ -312,10 +312,15 @@ std::string inputLockPath()
 
 wxImage screenUnder(const wxWindow* window)
 {
+    return screenUnder(window, wxRect(window->GetClientSize()));
+}
+
+wxImage screenUnder(const wxWindow* window, const wxRect& rect)
+{
     if (!onWayland())
-        return readScreen(wxRect(window->ClientToScreen(wxPoint(0, 0)), window->GetClientSize()));
-    const auto origin = compositorPoint(window);
-    return origin ? compositorPicture(wxRect(*origin, window->GetClientSize())) : wxImage();
+        return readScreen(wxRect(window->ClientToScreen(rect.GetTopLeft()), rect.GetSize()));
+    const auto origin = compositorPoint(window, rect.GetTopLeft());
+    return origin ? compositorPicture(wxRect(*origin, rect.GetSize())) : wxImage();
 }
 
 } // namespace zilui::test

@@ -44,6 +44,9 @@ std::string inputLockPath();
 
 // What the screen shows under `window`'s client area, from the X server or the compositor.
 wxImage screenUnder(const wxWindow* window);
+// The same for `rect` in `window`'s client coordinates, which may reach past the window: where
+// its popups lie beside it.
+wxImage screenUnder(const wxWindow* window, const wxRect& rect);
 
 } // namespace zilui::test
 

@@ -2,9 +2,11 @@
 // What a screen reader reads from the skinned controls, through the accessibility bus as a
 // separate program (tests/a11y/atspiread.c): this process answers from its main loop.
 #include "app/apptestutil.h"
+#include "modules/modulefakes.h"
 #include "support/guitest.h"
 
 #include <zilui/controls/timectrl.h>
+#include <zilui/modules/moduledialog.h>
 #include <zilui/slick/controls.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <wx/frame.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
+#include <wx/timer.h>
 
 #include <glib.h>
 
@@ -43,6 +46,14 @@ std::vector<Read> readWindow(const wxString& title, std::string& error)
         g_clear_error(&spawnError);
         return {};
     }
+    // GTK's entry and spin button accessibles answer no state set and count children of no
+    // widget once their widget is gone, and the bridge keeps them: when a reader first looks at
+    // this program, the bridge lists what it keeps, and ATK, GTK and GObject complain about
+    // those that earlier tests left behind.
+    const CToleratedToolkitWarnings staleAccessibles(
+        {"atk_state_set_contains_state: assertion 'ATK_IS_STATE_SET (set)' failed",
+         "gtk_container_forall: assertion 'GTK_IS_CONTAINER (container)' failed",
+         "g_object_unref: assertion 'G_IS_OBJECT (object)' failed"});
     struct State {
         bool done = false;
         int status = 0;
@@ -81,6 +92,45 @@ std::vector<Read> readWindow(const wxString& title, std::string& error)
     return result;
 }
 
+const Read* findRead(const std::vector<Read>& tree, const std::string& role, const std::string& name)
+{
+    for (const Read& r : tree)
+        if (r.role == role && r.name == name)
+            return &r;
+    return nullptr;
+}
+
+// The module dialog as a program runs it, with skinned buttons, on its first page of three,
+// read while its modal loop runs.
+std::vector<Read> readWizard(bool nextEnabled, std::string& error)
+{
+    Journal journal;
+    zil::P<CFakeModule> module(new CFakeModule(journal, "", 3));
+    module->shapeInfo = [nextEnabled](CUIPageInfo& info, int) { info.enableNext = nextEnabled; };
+    zil::P<CSlickButtonCreator> buttons(new CSlickButtonCreator());
+    const wxString title = wxString::Format("zilui wizard %d", int(getpid()));
+    CUIModuleDialog dialog(&sharedFrame(), zil::String::fromUTF8(title.utf8_string()), wxDefaultSize, buttons.get());
+    dialog.setModule(module.get());
+    std::vector<Read> tree;
+    wxTimer reader;
+    reader.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        runLoopUntil([&] { return dialog.IsShownOnScreen(); }, 5000);
+        tree = readWindow(title, error);
+        dialog.EndModal(wxID_CANCEL);
+    });
+    reader.StartOnce(10);
+    dialog.ShowModal();
+    return tree;
+}
+
+std::string dump(const std::vector<Read>& tree)
+{
+    std::string text;
+    for (const Read& r : tree)
+        text += r.role + " '" + r.name + "' " + r.states + "\n";
+    return text;
+}
+
 TEST(Accessibility, ScreenReaderReadsSkinnedControls)
 {
     // The run's own accessibility bus is bare: a reader needs the registry, which only the
@@ -114,28 +164,31 @@ TEST(Accessibility, ScreenReaderReadsSkinnedControls)
     frame->Destroy();
     processPendingEvents();
     ASSERT_FALSE(tree.empty()) << error;
-    const auto find = [&](const std::string& role, const std::string& name) -> const Read* {
-        for (const Read& r : tree)
-            if (r.role == role && r.name == name)
-                return &r;
-        return nullptr;
-    };
+    const std::vector<Read> nextDisabled = readWizard(false, error);
+    ASSERT_FALSE(nextDisabled.empty()) << error;
+    const std::vector<Read> nextEnabled = readWizard(true, error);
+    ASSERT_FALSE(nextEnabled.empty()) << error;
     const struct {
+        const std::vector<Read>& window;
         const char* role;
         const char* name;
         std::vector<const char*> states, absent;
     } cases[] = {
-        {"push button", "Save & Close", {"enabled", "sensitive", "focusable"}, {"checked"}},
-        {"check box", "Checked", {"checked", "enabled"}, {"indeterminate"}},
-        {"check box", "Mixed", {"indeterminate"}, {}}, // GTK keeps it active too; readers say "partially checked"
-        {"radio button", "Radio", {"checked"}, {}},
-        {"link", "A link", {"enabled"}, {}},
-        {"push button", "Next", {}, {"enabled", "sensitive"}},
+        {tree, "push button", "Save & Close", {"enabled", "sensitive", "focusable"}, {"checked"}},
+        {tree, "check box", "Checked", {"checked", "enabled"}, {"indeterminate"}},
+        {tree, "check box", "Mixed", {"indeterminate"}, {}}, // GTK keeps it active too; readers say "partially checked"
+        {tree, "radio button", "Radio", {"checked"}, {}},
+        {tree, "link", "A link", {"enabled"}, {}},
+        {tree, "push button", "Next", {}, {"enabled", "sensitive"}},
+        // The wizard's own skinned buttons follow the module's page info.
+        {nextDisabled, "push button", "Next", {"focusable"}, {"enabled", "sensitive"}},
+        {nextDisabled, "push button", "Cancel", {"enabled", "sensitive"}, {}},
+        {nextEnabled, "push button", "Next", {"enabled", "sensitive"}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Read* read = find(c.role, c.name);
-        ASSERT_NE(read, nullptr) << "no " << c.role << " named '" << c.name << "'";
+        const Read* read = findRead(c.window, c.role, c.name);
+        ASSERT_NE(read, nullptr) << "no " << c.role << " named '" << c.name << "' in\n" << dump(c.window);
         for (const char* s : c.states)
             EXPECT_TRUE(read->has(s)) << s << " in " << read->states;
         for (const char* s : c.absent)
