@@ -780,10 +780,11 @@ bool CDesktopBackend::showNotification(const NotificationRecord& record)
     if (record.icon & NIIF_NOSOUND)
         g_variant_builder_add(&hints, "{sv}", "suppress-sound", g_variant_new_boolean(TRUE));
     // A server that reads markup would drop a text with a stray '<' or '&'.
+    // Asked until a server answers: one that starts after the first notification may read markup.
     if (m_bodyMarkup < 0) {
-        m_bodyMarkup = 0;
         if (GVariant* caps = callSync(kNotificationsName, kNotificationsPath, kNotificationsName,
                                       "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"), error)) {
+            m_bodyMarkup = 0;
             GVariant* list = g_variant_get_child_value(caps, 0);
             const gchar** names = g_variant_get_strv(list, nullptr);
             for (const gchar** n = names; n && *n; ++n)
