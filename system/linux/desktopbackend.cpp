@@ -208,24 +208,30 @@ class CDesktopBackend;
 // The fallback where no StatusNotifierWatcher runs: wxWidgets' tray icon.
 class CXEmbedIcon : public wxTaskBarIcon {
 public:
+    // GTK's tray icon reports a click by its press alone: the release is reported with it, so
+    // that handlers acting on the release, and the context menu that follows the right one,
+    // see the click as on the other hosts.
     explicit CXEmbedIcon(std::function<void(TaskBarEvent)> report) : m_report(std::move(report))
     {
         const struct {
             wxEventType type;
             TaskBarEvent event;
+            bool withRelease;
         } map[] = {
-            {wxEVT_TASKBAR_LEFT_DOWN, TaskBarLeftButtonDown},
-            {wxEVT_TASKBAR_LEFT_UP, TaskBarLeftButtonUp},
-            {wxEVT_TASKBAR_LEFT_DCLICK, TaskBarLeftDoubleClick},
-            {wxEVT_TASKBAR_RIGHT_DOWN, TaskBarRightButtonDown},
-            {wxEVT_TASKBAR_RIGHT_UP, TaskBarRightButtonUp},
-            {wxEVT_TASKBAR_RIGHT_DCLICK, TaskBarRightDoubleClick},
+            {wxEVT_TASKBAR_LEFT_DOWN, TaskBarLeftButtonDown, true},
+            {wxEVT_TASKBAR_LEFT_DCLICK, TaskBarLeftDoubleClick, false},
+            {wxEVT_TASKBAR_RIGHT_DOWN, TaskBarRightButtonDown, true},
+            {wxEVT_TASKBAR_RIGHT_DCLICK, TaskBarRightDoubleClick, false},
         };
         for (const auto& m : map) {
             const TaskBarEvent event = m.event;
-            Bind(wxEventTypeTag<wxTaskBarIconEvent>(m.type), [this, event](wxTaskBarIconEvent&) {
+            const bool withRelease = m.withRelease;
+            Bind(wxEventTypeTag<wxTaskBarIconEvent>(m.type), [this, event, withRelease](wxTaskBarIconEvent&) {
                 if (m_report)
                     m_report(event);
+                // The report may have hidden the icon, which clears m_report.
+                if (withRelease && m_report)
+                    m_report(TaskBarEvent(event + 1));
             });
         }
     }
