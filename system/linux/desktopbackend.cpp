@@ -289,7 +289,7 @@ private:
     void unregisterItem();
     bool showXEmbed();
     void exportMenu();
-    void addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu);
+    void addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu, int& nextId);
     void emitItemSignal(const char* name);
     bool emitLauncherUpdate();
 
@@ -600,17 +600,20 @@ void CDesktopBackend::exportMenu()
     DbusmenuMenuitem* root = dbusmenu_menuitem_new();
     g_signal_connect(root, DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
                      G_CALLBACK(&CDesktopBackend::onMenuAboutToShow), this);
+    // Items are numbered in menu order, so a menu made anew keeps the ids of the one the host
+    // shows: a click on it that reaches us after the rebuild still finds its item.
+    int nextId = 1;
     if (menu)
-        addMenuItems(root, *menu);
+        addMenuItems(root, *menu, nextId);
     dbusmenu_server_set_root(m_menuServer, root);
     g_object_unref(root);
     m_exportedMenu = std::move(menu);
 }
 
-void CDesktopBackend::addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu)
+void CDesktopBackend::addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu, int& nextId)
 {
     for (wxMenuItem* item : menu.GetMenuItems()) {
-        DbusmenuMenuitem* d = dbusmenu_menuitem_new();
+        DbusmenuMenuitem* d = dbusmenu_menuitem_new_with_id(nextId++);
         if (item->IsSeparator()) {
             dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
         } else {
@@ -629,7 +632,7 @@ void CDesktopBackend::addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu)
             if (wxMenu* sub = item->GetSubMenu()) {
                 dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY,
                                                DBUSMENU_MENUITEM_CHILD_DISPLAY_SUBMENU);
-                addMenuItems(d, *sub);
+                addMenuItems(d, *sub, nextId);
             } else {
                 g_object_set_data(G_OBJECT(d), kWxIdKey, GINT_TO_POINTER(item->GetId()));
                 g_object_set_data(G_OBJECT(d), "zilui-wx-menu", item->GetMenu());
@@ -654,16 +657,18 @@ void CDesktopBackend::onMenuItemActivated(DbusmenuMenuitem* item, guint, gpointe
     const bool checked =
         wxItem && wxItem->IsCheckable() ? (wxItem->IsRadio() || !wxItem->IsChecked()) : false;
     zil::P<CDesktopBackend> keep(backend);
-    callAfter([keep, owner, id, checked] {
-        // The menu may have been rebuilt meanwhile; a command of a menu that went is dropped.
+    callAfter([keep, id, checked] {
+        // The menu may have been rebuilt meanwhile: a host asks for it anew as it opens, and the
+        // click on the menu it shows can come before that rebuild has run. The command goes to
+        // the item of the same id in the current menu; with none there, it is dropped.
         if (!keep->m_listener || !keep->m_exportedMenu)
             return;
         wxMenuItem* now = keep->m_exportedMenu->FindItem(id);
-        if (!now || now->GetMenu() != owner)
+        if (!now)
             return;
         if (now->IsCheckable())
             now->Check(checked);
-        keep->m_listener->onBackendMenuCommand(*owner, id, checked);
+        keep->m_listener->onBackendMenuCommand(*now->GetMenu(), id, checked);
     });
 }
 
