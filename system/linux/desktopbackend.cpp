@@ -164,6 +164,65 @@ std::string menuLabel(const wxString& text)
     return out;
 }
 
+// Whether `parent`'s children stand for `menu`'s items one to one: the same kinds in the same
+// order, with submenus of the same shape, so that they can take the menu's state in place.
+bool sameMenuShape(DbusmenuMenuitem* parent, const wxMenu& menu)
+{
+    GList* child = dbusmenu_menuitem_get_children(parent);
+    for (const wxMenuItem* item : menu.GetMenuItems()) {
+        if (!child)
+            return false;
+        auto* d = static_cast<DbusmenuMenuitem*>(child->data);
+        child = child->next;
+        const bool separator =
+            g_strcmp0(dbusmenu_menuitem_property_get(d, DBUSMENU_MENUITEM_PROP_TYPE), "separator") == 0;
+        const bool submenu =
+            dbusmenu_menuitem_property_get(d, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY) != nullptr;
+        if (separator != item->IsSeparator() || submenu != (item->GetSubMenu() != nullptr) ||
+            (submenu && !sameMenuShape(d, *item->GetSubMenu())))
+            return false;
+    }
+    return child == nullptr;
+}
+
+// The label and state of `item` on its D-Bus twin, and for a command the wxWidgets item it
+// stands for. A property that keeps its value sends nothing to the host.
+void setMenuItemState(DbusmenuMenuitem* d, const wxMenuItem& item)
+{
+    dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_LABEL, menuLabel(item.GetItemLabel()).c_str());
+    dbusmenu_menuitem_property_set_bool(d, DBUSMENU_MENUITEM_PROP_ENABLED, item.IsEnabled());
+    if (item.IsCheckable()) {
+        dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
+                                       item.IsRadio() ? DBUSMENU_MENUITEM_TOGGLE_RADIO
+                                                      : DBUSMENU_MENUITEM_TOGGLE_CHECK);
+        dbusmenu_menuitem_property_set_int(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
+                                           item.IsChecked() ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
+                                                            : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
+    } else {
+        dbusmenu_menuitem_property_remove(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE);
+        dbusmenu_menuitem_property_remove(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE);
+    }
+    if (!item.GetSubMenu()) {
+        g_object_set_data(G_OBJECT(d), kWxIdKey, GINT_TO_POINTER(item.GetId()));
+        g_object_set_data(G_OBJECT(d), "zilui-wx-menu", item.GetMenu());
+    }
+}
+
+// `menu`'s state on the D-Bus items of the same shape under `parent`.
+void updateMenuItems(DbusmenuMenuitem* parent, const wxMenu& menu)
+{
+    GList* child = dbusmenu_menuitem_get_children(parent);
+    for (const wxMenuItem* item : menu.GetMenuItems()) {
+        auto* d = static_cast<DbusmenuMenuitem*>(child->data);
+        child = child->next;
+        if (item->IsSeparator())
+            continue;
+        setMenuItemState(d, *item);
+        if (const wxMenu* sub = item->GetSubMenu())
+            updateMenuItems(d, *sub);
+    }
+}
+
 // The badge: `overlay` at half the picture's size in its bottom-right corner, blended over
 // `base` by alpha, so the icon keeps its own look around it.
 wxIcon compositeBadge(const wxIcon& base, const wxIcon& overlay)
@@ -597,6 +656,20 @@ void CDesktopBackend::exportMenu()
     std::unique_ptr<wxMenu> menu(m_listener->createBackendMenu());
     if (!m_menuServer)
         m_menuServer = dbusmenu_server_new(kMenuPath);
+    // Items of the same shape as those exported take the new state in place, and the host gets
+    // the changed properties alone: a new layout makes it refill a menu it may be showing, and
+    // waybar now and then left that one empty.
+    DbusmenuMenuitem* exported = nullptr;
+    g_object_get(m_menuServer, DBUSMENU_SERVER_PROP_ROOT_NODE, &exported, nullptr);
+    const bool inPlace = exported && menu && sameMenuShape(exported, *menu);
+    if (inPlace)
+        updateMenuItems(exported, *menu);
+    if (exported)
+        g_object_unref(exported);
+    if (inPlace) {
+        m_exportedMenu = std::move(menu);
+        return;
+    }
     DbusmenuMenuitem* root = dbusmenu_menuitem_new();
     g_signal_connect(root, DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
                      G_CALLBACK(&CDesktopBackend::onMenuAboutToShow), this);
@@ -617,25 +690,12 @@ void CDesktopBackend::addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu, int& 
         if (item->IsSeparator()) {
             dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
         } else {
-            dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_LABEL,
-                                           menuLabel(item->GetItemLabel()).c_str());
-            dbusmenu_menuitem_property_set_bool(d, DBUSMENU_MENUITEM_PROP_ENABLED, item->IsEnabled());
-            if (item->IsCheckable()) {
-                dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
-                                               item->IsRadio() ? DBUSMENU_MENUITEM_TOGGLE_RADIO
-                                                               : DBUSMENU_MENUITEM_TOGGLE_CHECK);
-                dbusmenu_menuitem_property_set_int(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
-                                                   item->IsChecked()
-                                                       ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
-                                                       : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
-            }
+            setMenuItemState(d, *item);
             if (wxMenu* sub = item->GetSubMenu()) {
                 dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY,
                                                DBUSMENU_MENUITEM_CHILD_DISPLAY_SUBMENU);
                 addMenuItems(d, *sub, nextId);
             } else {
-                g_object_set_data(G_OBJECT(d), kWxIdKey, GINT_TO_POINTER(item->GetId()));
-                g_object_set_data(G_OBJECT(d), "zilui-wx-menu", item->GetMenu());
                 g_signal_connect(d, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED,
                                  G_CALLBACK(&CDesktopBackend::onMenuItemActivated), this);
             }
