@@ -25,6 +25,7 @@
 #endif
 
 #include <csignal>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -409,6 +410,7 @@ TEST(RealDesktop, StatusNotifierHostShowsTheIconAndOpensItsMenu)
     CInputLock lock;
     zil::test::CTempFolder folder;
     constexpr int kBarHeight = 28;
+    constexpr int kMenuRowHeight = 20; // at least, in GTK's default theme
     const zil::Path config =
         folder.writeFile(zil::Path(L"waybar.json"),
                          R"({"layer": "top", "position": "top", "height": 28, "modules-right": ["tray"],
@@ -461,6 +463,19 @@ TEST(RealDesktop, StatusNotifierHostShowsTheIconAndOpensItsMenu)
         {wxMOUSE_BTN_RIGHT, 0, {}, {wxID_OPEN}},
         {wxMOUSE_BTN_RIGHT, 1, {}, {wxID_EXIT}},
     };
+    // The menu keeps its shape, so opening it gives the host no new layout: one makes it refill
+    // the menu it shows, which waybar now and then leaves empty.
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    ASSERT_TRUE(bus);
+    int layouts = 0;
+    const guint layoutWatch = g_dbus_connection_signal_subscribe(
+        bus, nullptr, "com.canonical.dbusmenu", "LayoutUpdated", nullptr, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
+           gpointer count) { ++*static_cast<int*>(count); },
+        &layouts, nullptr);
+    // The layout the icon exported as it showed comes back to us too; it is not counted.
+    drainSignalsOf(g_dbus_connection_get_unique_name(bus));
+    const int exportedLayouts = layouts;
     // waybar opens the menu beside the icon, white as GTK's default theme draws menus.
     const wxRect besideIcon = wxRect(shown.x - 300, 0, 600, 200).Intersect(wxRect(wxGetDisplaySize()));
     for (const auto& c : clicks) {
@@ -475,16 +490,17 @@ TEST(RealDesktop, StatusNotifierHostShowsTheIconAndOpensItsMenu)
             ASSERT_TRUE(
                 runLoopUntil([&] { return !(menu = compositorArea(besideIcon, *wxWHITE)).IsEmpty(); }, 10000))
                 << waybar.log();
-            // The host asks for the menu anew as it opens; once the icon made it and the host
-            // shows it unchanged, the item is picked by its row. GTK's menu takes an item under
-            // the pointer only once the pointer moves over it.
+            // The host asks for the menu anew as it opens, and shows it empty for a moment while
+            // it puts the new items in; once it shows both items, still, the item is picked by
+            // its row. GTK's menu takes an item under the pointer only once the pointer moves
+            // over it.
             EXPECT_TRUE(runLoopUntil([&] { return icon->menusMade > menusBefore; }, 10000));
             wxRect previous;
             EXPECT_TRUE(runLoopUntil(
                 [&] {
                     previous = menu;
                     menu = compositorArea(besideIcon, *wxWHITE);
-                    return menu == previous && !menu.IsEmpty();
+                    return menu == previous && menu.height >= 2 * kMenuRowHeight;
                 },
                 10000));
             const wxPoint item(menu.x + menu.width / 2, menu.y + menu.height * (2 * c.item + 1) / 4);
@@ -503,6 +519,9 @@ TEST(RealDesktop, StatusNotifierHostShowsTheIconAndOpensItsMenu)
         EXPECT_EQ(icon->events, c.events);
         EXPECT_EQ(icon->commands, c.commands);
     }
+    g_dbus_connection_signal_unsubscribe(bus, layoutWatch);
+    g_object_unref(bus);
+    EXPECT_EQ(layouts, exportedLayouts);
 
     // Hidden, the icon leaves the bar.
     EXPECT_TRUE(icon->hide());
