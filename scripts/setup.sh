@@ -18,6 +18,9 @@ packages=(
     xvfb xauth x11-utils
     sway grim libwayland-dev libjson-glib-dev libxkbcommon-dev
     at-spi2-core libatspi2.0-dev
+    # The desktop programs the tray and notification tests run against: a notification server,
+    # a StatusNotifierItem host (under sway) and an XEmbed tray (on X11).
+    dunst waybar trayer libx11-dev
     fonts-dejavu-core
     dpkg-dev file
     clang-14 libclang-rt-14-dev llvm-14

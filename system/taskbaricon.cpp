@@ -85,14 +85,14 @@ bool CTaskBarIcon::update(bool withNotification)
     }
     record.toolTip = cut(m_toolTip, kMaxToolTipLength);
 
-    // A notification belongs to the icon, as a balloon does: a hidden icon shows none, and
-    // one that cannot be shown carries none.
+    // A notification belongs to the icon, as a balloon does: a hidden icon shows none. One the
+    // notification area cannot show yet still carries it: the desktop's notification server
+    // does not need a tray (GNOME on Wayland, sway without a bar have none).
     if (withNotification) {
         if (!m_visible)
             return false;
-        if (!(m_added ? m_backend->modifyIcon(record) : m_backend->addIcon(record)))
-            return false;
-        m_added = true;
+        if (m_added ? m_backend->modifyIcon(record) : m_backend->addIcon(record))
+            m_added = true;
         INotificationAreaBackend::NotificationRecord notification;
         notification.title = cut(m_notificationTitle, kMaxNotificationTitleLength);
         notification.text = cut(m_notificationText, kMaxNotificationTextLength);

@@ -167,6 +167,65 @@ std::string menuLabel(const wxString& text)
     return out;
 }
 
+// Whether `parent`'s children stand for `menu`'s items one to one: the same kinds in the same
+// order, with submenus of the same shape, so that they can take the menu's state in place.
+bool sameMenuShape(DbusmenuMenuitem* parent, const wxMenu& menu)
+{
+    GList* child = dbusmenu_menuitem_get_children(parent);
+    for (const wxMenuItem* item : menu.GetMenuItems()) {
+        if (!child)
+            return false;
+        auto* d = static_cast<DbusmenuMenuitem*>(child->data);
+        child = child->next;
+        const bool separator =
+            g_strcmp0(dbusmenu_menuitem_property_get(d, DBUSMENU_MENUITEM_PROP_TYPE), "separator") == 0;
+        const bool submenu =
+            dbusmenu_menuitem_property_get(d, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY) != nullptr;
+        if (separator != item->IsSeparator() || submenu != (item->GetSubMenu() != nullptr) ||
+            (submenu && !sameMenuShape(d, *item->GetSubMenu())))
+            return false;
+    }
+    return child == nullptr;
+}
+
+// The label and state of `item` on its D-Bus twin, and for a command the wxWidgets item it
+// stands for. A property that keeps its value sends nothing to the host.
+void setMenuItemState(DbusmenuMenuitem* d, const wxMenuItem& item)
+{
+    dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_LABEL, menuLabel(item.GetItemLabel()).c_str());
+    dbusmenu_menuitem_property_set_bool(d, DBUSMENU_MENUITEM_PROP_ENABLED, item.IsEnabled());
+    if (item.IsCheckable()) {
+        dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
+                                       item.IsRadio() ? DBUSMENU_MENUITEM_TOGGLE_RADIO
+                                                      : DBUSMENU_MENUITEM_TOGGLE_CHECK);
+        dbusmenu_menuitem_property_set_int(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
+                                           item.IsChecked() ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
+                                                            : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
+    } else {
+        dbusmenu_menuitem_property_remove(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE);
+        dbusmenu_menuitem_property_remove(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE);
+    }
+    if (!item.GetSubMenu()) {
+        g_object_set_data(G_OBJECT(d), kWxIdKey, GINT_TO_POINTER(item.GetId()));
+        g_object_set_data(G_OBJECT(d), "zilui-wx-menu", item.GetMenu());
+    }
+}
+
+// `menu`'s state on the D-Bus items of the same shape under `parent`.
+void updateMenuItems(DbusmenuMenuitem* parent, const wxMenu& menu)
+{
+    GList* child = dbusmenu_menuitem_get_children(parent);
+    for (const wxMenuItem* item : menu.GetMenuItems()) {
+        auto* d = static_cast<DbusmenuMenuitem*>(child->data);
+        child = child->next;
+        if (item->IsSeparator())
+            continue;
+        setMenuItemState(d, *item);
+        if (const wxMenu* sub = item->GetSubMenu())
+            updateMenuItems(d, *sub);
+    }
+}
+
 // The badge: `overlay` at half the picture's size in its bottom-right corner, blended over
 // `base` by alpha, so the icon keeps its own look around it.
 wxIcon compositeBadge(const wxIcon& base, const wxIcon& overlay)
@@ -211,24 +270,30 @@ class CDesktopBackend;
 // The fallback where no StatusNotifierWatcher runs: wxWidgets' tray icon.
 class CXEmbedIcon : public wxTaskBarIcon {
 public:
+    // GTK's tray icon reports a click by its press alone: the release is reported with it, so
+    // that handlers acting on the release, and the context menu that follows the right one,
+    // see the click as on the other hosts.
     explicit CXEmbedIcon(std::function<void(TaskBarEvent)> report) : m_report(std::move(report))
     {
         const struct {
             wxEventType type;
             TaskBarEvent event;
+            bool withRelease;
         } map[] = {
-            {wxEVT_TASKBAR_LEFT_DOWN, TaskBarLeftButtonDown},
-            {wxEVT_TASKBAR_LEFT_UP, TaskBarLeftButtonUp},
-            {wxEVT_TASKBAR_LEFT_DCLICK, TaskBarLeftDoubleClick},
-            {wxEVT_TASKBAR_RIGHT_DOWN, TaskBarRightButtonDown},
-            {wxEVT_TASKBAR_RIGHT_UP, TaskBarRightButtonUp},
-            {wxEVT_TASKBAR_RIGHT_DCLICK, TaskBarRightDoubleClick},
+            {wxEVT_TASKBAR_LEFT_DOWN, TaskBarLeftButtonDown, true},
+            {wxEVT_TASKBAR_LEFT_DCLICK, TaskBarLeftDoubleClick, false},
+            {wxEVT_TASKBAR_RIGHT_DOWN, TaskBarRightButtonDown, true},
+            {wxEVT_TASKBAR_RIGHT_DCLICK, TaskBarRightDoubleClick, false},
         };
         for (const auto& m : map) {
             const TaskBarEvent event = m.event;
-            Bind(wxEventTypeTag<wxTaskBarIconEvent>(m.type), [this, event](wxTaskBarIconEvent&) {
+            const bool withRelease = m.withRelease;
+            Bind(wxEventTypeTag<wxTaskBarIconEvent>(m.type), [this, event, withRelease](wxTaskBarIconEvent&) {
                 if (m_report)
                     m_report(event);
+                // The report may have hidden the icon, which clears m_report.
+                if (withRelease && m_report)
+                    m_report(TaskBarEvent(event + 1));
             });
         }
     }
@@ -297,7 +362,7 @@ private:
     wxIcon trayPicture() const;
     void sendNextNotification();
     void exportMenu();
-    void addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu);
+    void addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu, int& nextId);
     void emitItemSignal(const char* name);
     bool emitLauncherUpdate();
 
@@ -334,7 +399,9 @@ private:
     guint m_notificationSubscription = 0;
     std::set<guint32> m_notificationIds;
     guint32 m_lastNotificationId = 0;
-    int m_bodyMarkup = -1; // whether the server reads the text as markup; -1: not asked yet
+    // Whether the server reads the text as markup; -1: not asked yet.
+    static constexpr int kMarkupUnknown = -2;
+    int m_bodyMarkup = -1;
     // One call to the server at a time, so that each balloon replaces the one before by its id;
     // of those asked for meanwhile only the last is still worth sending.
     bool m_notificationCallBusy = false;
@@ -713,42 +780,46 @@ void CDesktopBackend::exportMenu()
     std::unique_ptr<wxMenu> menu(m_listener->createBackendMenu());
     if (!m_menuServer)
         m_menuServer = dbusmenu_server_new(kMenuPath);
+    // Items of the same shape as those exported take the new state in place, and the host gets
+    // the changed properties alone: a new layout makes it refill a menu it may be showing, and
+    // waybar now and then left that one empty.
+    DbusmenuMenuitem* exported = nullptr;
+    g_object_get(m_menuServer, DBUSMENU_SERVER_PROP_ROOT_NODE, &exported, nullptr);
+    const bool inPlace = exported && menu && sameMenuShape(exported, *menu);
+    if (inPlace)
+        updateMenuItems(exported, *menu);
+    if (exported)
+        g_object_unref(exported);
+    if (inPlace) {
+        m_exportedMenu = std::move(menu);
+        return;
+    }
     DbusmenuMenuitem* root = dbusmenu_menuitem_new();
     g_signal_connect(root, DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
                      G_CALLBACK(&CDesktopBackend::onMenuAboutToShow), this);
+    // Items are numbered in menu order, so a menu made anew keeps the ids of the one the host
+    // shows: a click on it that reaches us after the rebuild still finds its item.
+    int nextId = 1;
     if (menu)
-        addMenuItems(root, *menu);
+        addMenuItems(root, *menu, nextId);
     dbusmenu_server_set_root(m_menuServer, root);
     g_object_unref(root);
     m_exportedMenu = std::move(menu);
 }
 
-void CDesktopBackend::addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu)
+void CDesktopBackend::addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu, int& nextId)
 {
     for (wxMenuItem* item : menu.GetMenuItems()) {
-        DbusmenuMenuitem* d = dbusmenu_menuitem_new();
+        DbusmenuMenuitem* d = dbusmenu_menuitem_new_with_id(nextId++);
         if (item->IsSeparator()) {
             dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
         } else {
-            dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_LABEL,
-                                           menuLabel(item->GetItemLabel()).c_str());
-            dbusmenu_menuitem_property_set_bool(d, DBUSMENU_MENUITEM_PROP_ENABLED, item->IsEnabled());
-            if (item->IsCheckable()) {
-                dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
-                                               item->IsRadio() ? DBUSMENU_MENUITEM_TOGGLE_RADIO
-                                                               : DBUSMENU_MENUITEM_TOGGLE_CHECK);
-                dbusmenu_menuitem_property_set_int(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
-                                                   item->IsChecked()
-                                                       ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
-                                                       : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
-            }
+            setMenuItemState(d, *item);
             if (wxMenu* sub = item->GetSubMenu()) {
                 dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY,
                                                DBUSMENU_MENUITEM_CHILD_DISPLAY_SUBMENU);
-                addMenuItems(d, *sub);
+                addMenuItems(d, *sub, nextId);
             } else {
-                g_object_set_data(G_OBJECT(d), kWxIdKey, GINT_TO_POINTER(item->GetId()));
-                g_object_set_data(G_OBJECT(d), "zilui-wx-menu", item->GetMenu());
                 g_signal_connect(d, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED,
                                  G_CALLBACK(&CDesktopBackend::onMenuItemActivated), this);
             }
@@ -770,16 +841,18 @@ void CDesktopBackend::onMenuItemActivated(DbusmenuMenuitem* item, guint, gpointe
     const bool checked =
         wxItem && wxItem->IsCheckable() ? (wxItem->IsRadio() || !wxItem->IsChecked()) : false;
     zil::P<CDesktopBackend> keep(backend);
-    callAfter([keep, owner, id, checked] {
-        // The menu may have been rebuilt meanwhile; a command of a menu that went is dropped.
+    callAfter([keep, id, checked] {
+        // The menu may have been rebuilt meanwhile: a host asks for it anew as it opens, and the
+        // click on the menu it shows can come before that rebuild has run. The command goes to
+        // the item of the same id in the current menu; with none there, it is dropped.
         if (!keep->m_listener || !keep->m_exportedMenu)
             return;
         wxMenuItem* now = keep->m_exportedMenu->FindItem(id);
-        if (!now || now->GetMenu() != owner)
+        if (!now)
             return;
         if (now->IsCheckable())
             now->Check(checked);
-        keep->m_listener->onBackendMenuCommand(*owner, id, checked);
+        keep->m_listener->onBackendMenuCommand(*now->GetMenu(), id, checked);
     });
 }
 
@@ -886,7 +959,9 @@ void CDesktopBackend::sendNextNotification()
         callAsync(kNotificationsName, kNotificationsPath, kNotificationsName, "GetCapabilities", nullptr,
                   G_VARIANT_TYPE("(as)"), m_cancellable, [this](GVariant* caps, const GError*) {
                       m_notificationCallBusy = false;
-                      m_bodyMarkup = 0;
+                      // No answer: this one goes as plain text, and the next asks again, as a
+                      // server that starts later may read markup.
+                      m_bodyMarkup = caps ? 0 : kMarkupUnknown;
                       if (caps) {
                           GVariant* list = g_variant_get_child_value(caps, 0);
                           const gchar** names = g_variant_get_strv(list, nullptr);
@@ -938,6 +1013,8 @@ void CDesktopBackend::sendNextNotification()
         body = escaped;
         g_free(escaped);
     }
+    if (m_bodyMarkup == kMarkupUnknown)
+        m_bodyMarkup = -1;
     const char* actions[] = {"default", "", nullptr};
     const std::string appName = wxTheApp ? wxTheApp->GetAppDisplayName().utf8_string() : std::string();
     // A new balloon replaces the previous one, as in the Windows notification area.

@@ -261,11 +261,18 @@ bool pointerTo(const wxWindow* window, const wxPoint& point)
     return target && CVirtualPointer::get().send(wxString::Format("move %d %d", target->x, target->y).utf8_string());
 }
 
-bool pointerClick()
+bool pointerToScreen(const wxPoint& point)
 {
     if (!onWayland())
-        return wxUIActionSimulator().MouseClick();
-    return CVirtualPointer::get().send("click");
+        return wxUIActionSimulator().MouseMove(point);
+    return CVirtualPointer::get().send(wxString::Format("move %d %d", point.x, point.y).utf8_string());
+}
+
+bool pointerClick(int button)
+{
+    if (!onWayland())
+        return wxUIActionSimulator().MouseClick(button);
+    return CVirtualPointer::get().send(button == wxMOUSE_BTN_RIGHT ? "click right" : "click");
 }
 
 bool pointerDoubleClick()

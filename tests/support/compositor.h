@@ -34,7 +34,11 @@ wxImage compositorPicture(const wxRect& rect);
 // Real pointer and keys, through XTest or through the compositor. Each returns false when the
 // input could not be delivered (no pointer tool, window not mapped).
 bool pointerTo(const wxWindow* window, const wxPoint& point);
-bool pointerClick();
+// `point` on the whole screen: the X screen's, or the compositor's layout, where other
+// programs' surfaces (a panel) lie.
+bool pointerToScreen(const wxPoint& point);
+// `button`: wxMOUSE_BTN_LEFT or wxMOUSE_BTN_RIGHT.
+bool pointerClick(int button = wxMOUSE_BTN_LEFT);
 bool pointerDoubleClick();
 bool typeKey(int keyCode);
 
