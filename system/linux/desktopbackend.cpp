@@ -954,7 +954,7 @@ void CDesktopBackend::sendNextNotification()
     if (m_notificationCallBusy || !m_nextNotification || !busUsable())
         return;
     // A server that reads markup would drop a text with a stray '<' or '&'.
-    if (m_bodyMarkup < 0) {
+    if (m_bodyMarkup == -1) {
         m_notificationCallBusy = true;
         callAsync(kNotificationsName, kNotificationsPath, kNotificationsName, "GetCapabilities", nullptr,
                   G_VARIANT_TYPE("(as)"), m_cancellable, [this](GVariant* caps, const GError*) {
