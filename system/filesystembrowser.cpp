@@ -210,7 +210,8 @@ void CFileSystemBrowserControl::CSubItemLoadThread::run()
             // The local disk is read straight into the listing, without an entry record and
             // URI per name on the way. Only the process's own instance: a class derived from
             // it may list differently.
-            if (m_folder.isLocal() && typeid(*m_fileSystem) == typeid(zil::CLocalFileSystem))
+            const zil::IFileSystem& fileSystem = *m_fileSystem;
+            if (m_folder.isLocal() && typeid(fileSystem) == typeid(zil::CLocalFileSystem))
                 readLocalFolder(m_folder, listing);
             else
                 m_fileSystem->listFolder(m_folder, entries);

@@ -29,6 +29,11 @@ bool isMapped(const wxWindow& window);
 // otherwise, which the compositor places anywhere.
 bool canPlacePopupOver(const wxWindow* parent);
 
+// Lays `window`'s top-level window out now, as GTK's next layout phase would, so that it can be
+// drawn outside a paint. False while the top-level's new size waits for the display server:
+// GTK keeps the old allocation until it comes and refuses to draw (a critical, no pixels).
+bool readyToDraw(const wxWindow& window);
+
 // Gives the native popup of `window` the size wxWidgets has for it. wxWidgets resizes the
 // native window only when its own idea of the size changes, so a resize that GTK did not carry
 // out never comes again: seen about once in twenty runs on X11, a popup following an owner

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/app/screen.h>
 
+#include "popupsurface.h"
+
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 #include <wx/window.h>
@@ -64,21 +66,8 @@ Surface drawWindow(const wxWindow& window, int scale)
     // elsewhere before its first picture, a window can stay black on the display.
     if (wxWindow* topWindow = wxGetTopLevelParent(const_cast<wxWindow*>(&window)))
         topWindow->Update();
-    // A size change waits for GTK's next layout phase, and GTK refuses to draw a widget
-    // before its allocation: the layout is done now, as that phase would do it.
-    GtkWidget* top = gtk_widget_get_toplevel(widget);
-    if (GTK_IS_CONTAINER(top))
-        gtk_container_check_resize(GTK_CONTAINER(top));
-    // A top-level window's new size waits for the display server's answer; until it comes,
-    // GTK keeps the old allocation and refuses to draw, while wxWidgets has the new size
-    // already: nothing to picture yet.
-    const wxWindow* topWindow = wxGetTopLevelParent(const_cast<wxWindow*>(&window));
-    if (topWindow && topWindow->m_wxwindow) {
-        const wxSize client = topWindow->GetClientSize();
-        if (client.x != gtk_widget_get_allocated_width(topWindow->m_wxwindow) ||
-            client.y != gtk_widget_get_allocated_height(topWindow->m_wxwindow))
-            return nullptr;
-    }
+    if (!gtk::readyToDraw(window))
+        return nullptr;
     const int width = gtk_widget_get_allocated_width(widget);
     const int height = gtk_widget_get_allocated_height(widget);
     if (width <= 0 || height <= 0)
@@ -96,6 +85,32 @@ Surface drawWindow(const wxWindow& window, int scale)
 }
 
 } // namespace
+
+namespace gtk {
+
+bool readyToDraw(const wxWindow& window)
+{
+    GtkWidget* widget = window.m_wxwindow ? window.m_wxwindow : window.m_widget;
+    if (!widget)
+        return false;
+    // A size change waits for GTK's next layout phase, and GTK refuses to draw a widget
+    // before its allocation: the layout is done now, as that phase would do it.
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    if (GTK_IS_CONTAINER(top))
+        gtk_container_check_resize(GTK_CONTAINER(top));
+    // wxWidgets has the top-level's new size already, GTK its old allocation until the
+    // display server answers.
+    const wxWindow* topWindow = wxGetTopLevelParent(const_cast<wxWindow*>(&window));
+    if (topWindow && topWindow->m_wxwindow) {
+        const wxSize client = topWindow->GetClientSize();
+        if (client.x != gtk_widget_get_allocated_width(topWindow->m_wxwindow) ||
+            client.y != gtk_widget_get_allocated_height(topWindow->m_wxwindow))
+            return false;
+    }
+    return true;
+}
+
+} // namespace gtk
 
 bool isX11Display()
 {

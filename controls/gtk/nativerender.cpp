@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "zilui/controls/wrappers.h"
 
+#include "../../app/gtk/popupsurface.h"
+
 #include <wx/dc.h>
 #include <wx/image.h>
 
@@ -51,7 +53,7 @@ bool renderControlInto(wxWindow& control, wxDC& dc, const wxPoint& at)
         return false;
     if (!control.IsShown())
         return true;
-    if (!gtk_widget_get_realized(widget))
+    if (!gtk_widget_get_realized(widget) || !gtk::readyToDraw(control))
         return false;
     const int width = gtk_widget_get_allocated_width(widget);
     const int height = gtk_widget_get_allocated_height(widget);

@@ -46,9 +46,10 @@ TEST(Wrappers, RenderIntoADCShowsFrameAndText)
     ASSERT_TRUE(runLoopUntil([&] { return text->IsShownOnScreen() && radio->IsShownOnScreen(); }, 5000));
     processPendingEvents();
 
+    // Until the display server has confirmed the frame's size, nothing can be drawn.
     bool rendered = false;
-    const wxImage entry = render(text, &rendered);
-    ASSERT_TRUE(rendered);
+    wxImage entry;
+    ASSERT_TRUE(runLoopUntil([&] { return entry = render(text, &rendered), rendered; }, 5000));
     const int w = entry.GetWidth(), h = entry.GetHeight();
     EXPECT_EQ(countPixels(entry, wxRect(3, 3, w - 6, h - 6), isFill), 0) << "a hole in the entry";
     // The frame: the outermost column differs from the field's inside next to it.
@@ -62,8 +63,8 @@ TEST(Wrappers, RenderIntoADCShowsFrameAndText)
         << "no text";
 
     // The custom text colour shows in the label.
-    const wxImage label = render(radio, &rendered);
-    ASSERT_TRUE(rendered);
+    wxImage label;
+    ASSERT_TRUE(runLoopUntil([&] { return label = render(radio, &rendered), rendered; }, 5000));
     EXPECT_GT(countPixels(label, wxRect(0, 0, label.GetWidth(), label.GetHeight()),
                           [](int r, int g, int b) { return r > 150 && g < 80 && b < 80; }),
               10);

@@ -21,7 +21,8 @@ namespace zilui {
 // on screen right now, frame and text included, at the window's logical size, with the
 // toolkit's transparency kept (what lies under a see-through part is what `dc` held). A
 // hidden control draws nothing and counts as rendered; a control that has no native window
-// yet (not realised) draws nothing and gives false.
+// yet (not realised), or whose window's new size the display server has not confirmed yet,
+// draws nothing and gives false.
 bool renderControlInto(wxWindow& control, wxDC& dc, const wxPoint& at = wxPoint(0, 0));
 
 class CCheckBox : public wxCheckBox {
