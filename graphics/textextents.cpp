@@ -93,7 +93,8 @@ bool agreesWithDC(wxDC& dc, const wxFont& font, const std::vector<std::wstring_v
     for (size_t i = 0; i < std::min<size_t>(texts.size(), 4); ++i) {
         wxCoord width = 0;
         wxCoord height = 0;
-        dc.GetTextExtent(wxString(texts[i].data(), texts[i].size()), &width, &height, nullptr, nullptr, &font);
+        dc.GetTextExtent(wxString(texts[i].data(), texts[i].size()), &width, &height, nullptr, nullptr,
+                         &font);
         if (wxSize(width, height) != sizes[i])
             return false;
     }
@@ -120,7 +121,8 @@ bool measureTrusted(wxDC& dc, const wxFont& font, const std::vector<std::wstring
         return false;
     }
     if (batch == CTextExtents::Batch::Unknown)
-        batch = agreesWithDC(dc, font, unknown, sizes) ? CTextExtents::Batch::Trusted : CTextExtents::Batch::Refused;
+        batch = agreesWithDC(dc, font, unknown, sizes) ? CTextExtents::Batch::Trusted
+                                                       : CTextExtents::Batch::Refused;
     return batch == CTextExtents::Batch::Trusted;
 }
 
@@ -151,7 +153,8 @@ CExtentTable& lookUpTextExtents(wxDC& dc, const wxFont& font, const std::vector<
         if (texts[i].empty())
             continue;
         out[i] = extents.find(texts[i], hashes[i]);
-        if (out[i] == wxDefaultSize && !breaksLayoutLine(texts[i]) && missing.emplace(texts[i], unknown.size()).second)
+        if (out[i] == wxDefaultSize && !breaksLayoutLine(texts[i]) &&
+            missing.emplace(texts[i], unknown.size()).second)
             unknown.push_back(texts[i]);
     }
     std::vector<wxSize> sizes;

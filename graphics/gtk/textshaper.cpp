@@ -41,10 +41,12 @@ void freeItems(GList* items)
 class CPangoShaper {
 public:
     CPangoShaper(cairo_t* cr, const PangoFontDescription* description)
-        : m_context(pango_cairo_create_context(cr)), m_attrs(pango_attr_list_new()), m_glyphs(pango_glyph_string_new())
+        : m_context(pango_cairo_create_context(cr)), m_attrs(pango_attr_list_new()),
+          m_glyphs(pango_glyph_string_new())
     {
         pango_context_set_font_description(m_context, description);
-        m_flags = pango_context_get_round_glyph_positions(m_context) ? PANGO_SHAPE_ROUND_POSITIONS : PANGO_SHAPE_NONE;
+        m_flags = pango_context_get_round_glyph_positions(m_context) ? PANGO_SHAPE_ROUND_POSITIONS
+                                                                     : PANGO_SHAPE_NONE;
     }
     ~CPangoShaper()
     {
@@ -82,7 +84,8 @@ private:
         G_GNUC_END_IGNORE_DEPRECATIONS
         if (direction == PANGO_DIRECTION_NEUTRAL)
             direction = pango_context_get_base_dir(m_context);
-        return pango_itemize_with_base_dir(m_context, direction, text.data(), 0, int(text.size()), m_attrs, nullptr);
+        return pango_itemize_with_base_dir(m_context, direction, text.data(), 0, int(text.size()), m_attrs,
+                                           nullptr);
     }
 
     // Itemizing (direction, script, font per character) costs about half of the shaping. Where
@@ -127,7 +130,8 @@ private:
             PangoRectangle logical;
             pango_glyph_string_extents(m_glyphs, pangoItem->analysis.font, nullptr, &logical);
             top = item == items ? logical.y : std::min(top, logical.y);
-            bottom = item == items ? logical.y + logical.height : std::max(bottom, logical.y + logical.height);
+            bottom =
+                item == items ? logical.y + logical.height : std::max(bottom, logical.y + logical.height);
             width += logical.width;
         }
         PangoRectangle extent{0, 0, width, bottom - top};

@@ -155,7 +155,8 @@ TEST(TextPieces, ShaperRefusesWhatItCannotMeasure)
         ASSERT_EQ(c.measured, out.size()) << c.name;
         for (size_t i = 0; i < out.size(); ++i) {
             wxCoord w = 0, h = 0;
-            dc.GetTextExtent(wxString(c.texts[i].data(), c.texts[i].size()), &w, &h, nullptr, nullptr, &c.font);
+            dc.GetTextExtent(wxString(c.texts[i].data(), c.texts[i].size()), &w, &h, nullptr, nullptr,
+                             &c.font);
             EXPECT_EQ(wxSize(w, h), out[i]) << c.name << ": " << i;
         }
     }
