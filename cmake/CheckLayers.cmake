@@ -2,7 +2,9 @@
 # The picture of the layers in docs/architecture.md (its ```mermaid block, one "a --> b" line
 # an arrow: a may include b) must show every include from one family of the library into
 # another. An include the picture lacks fails the check, so an arrow against the grain has to
-# be drawn, with its reason, before it can land. The base layer includes no wxWidgets header.
+# be drawn, with its reason, before it can land. The base layer includes no wxWidgets header,
+# and only files in a gtk/ or linux/ folder include GTK, GDK or Pango (wxGTK's own headers too):
+# platform code stays behind a seam that the rest calls.
 cmake_minimum_required(VERSION 3.25)
 set(families zil app graphics controls slick system modules xrc)
 
@@ -41,6 +43,14 @@ endforeach()
 set(failures 0)
 foreach(file ${sources})
     family_of(${file} from)
+    file(RELATIVE_PATH name ${ROOT} ${file})
+    if(NOT name MATCHES "/(gtk|linux)/")
+        file(STRINGS ${file} native REGEX "^[ \t]*#[ \t]*include[ \t]*<(gtk|gdk|gdk-pixbuf|pango|wx/gtk)/")
+        foreach(line ${native})
+            message(SEND_ERROR "${name}: includes GTK, GDK or Pango outside a gtk/ or linux/ folder, which only a seam may: ${line}")
+            math(EXPR failures "${failures} + 1")
+        endforeach()
+    endif()
     file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](zil(ui/[a-z]+)?|wx)/")
     foreach(line ${includes})
         if(line MATCHES "[<\"]zilui/([a-z]+)/")
@@ -57,12 +67,11 @@ foreach(file ${sources})
         if(to STREQUAL from OR "${from}>${to}" IN_LIST allowed)
             continue()
         endif()
-        file(RELATIVE_PATH name ${ROOT} ${file})
         message(SEND_ERROR "${name}: includes ${to} from ${from}, an arrow docs/architecture.md does not show: ${line}")
         math(EXPR failures "${failures} + 1")
     endforeach()
 endforeach()
 list(LENGTH sources count)
 if(failures EQUAL 0)
-    message(STATUS "${count} files: every include between families is in the picture")
+    message(STATUS "${count} files: every include between families is in the picture, GTK only in gtk/ and linux/")
 endif()
