@@ -288,9 +288,9 @@ bool pointerDoubleClick()
 {
     if (!onWayland())
         return wxUIActionSimulator().MouseDblClick();
-    // Two clicks within GTK's double-click time: each command returns as soon as the
-    // compositor took it.
-    return CVirtualPointer::get().send("click") && CVirtualPointer::get().send("click");
+    // In one command: two would take the clicks' times from when the tool ran, which a busy
+    // machine can space out beyond GTK's double-click time.
+    return CVirtualPointer::get().send("doubleclick");
 }
 
 bool typeKey(int keyCode)
