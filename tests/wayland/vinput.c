@@ -180,11 +180,13 @@ int main(void)
             } else {
                 for (int click = command[0] == 'd' ? 2 : 1; click > 0; --click) {
                     if (command[0] != 'r')
-                        zwlr_virtual_pointer_v1_button(pointer, now(), (uint32_t)button, WL_POINTER_BUTTON_STATE_PRESSED);
+                        zwlr_virtual_pointer_v1_button(pointer, now(), (uint32_t)button,
+                                                       WL_POINTER_BUTTON_STATE_PRESSED);
                     if (command[0] == 'c' || command[0] == 'd')
                         zwlr_virtual_pointer_v1_frame(pointer);
                     if (command[0] != 'p')
-                        zwlr_virtual_pointer_v1_button(pointer, now(), (uint32_t)button, WL_POINTER_BUTTON_STATE_RELEASED);
+                        zwlr_virtual_pointer_v1_button(pointer, now(), (uint32_t)button,
+                                                       WL_POINTER_BUTTON_STATE_RELEASED);
                     if (click > 1)
                         zwlr_virtual_pointer_v1_frame(pointer);
                 }
