@@ -11,6 +11,7 @@
 #include <wx/window.h>
 
 #include <gdk/gdk.h>
+#include <gtk/gtk.h>
 #ifdef GDK_WINDOWING_WAYLAND
 #include <gdk/gdkwayland.h>
 #endif
@@ -174,6 +175,19 @@ std::optional<wxPoint> surfaceOrigin(JsonObject* node, const std::string& title)
     return std::nullopt;
 }
 
+// GDK has taken the pointer's arrival at `point` of `window`. Until then a click goes where GDK
+// last saw the pointer: on Wayland, before the entry into a new surface, to no window at all.
+bool pointerSeenAt(const wxWindow* window, const wxPoint& point)
+{
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+    GdkWindow* under = pointer ? gdk_device_get_window_at_position(pointer, nullptr, nullptr) : nullptr;
+    GdkWindow* own = gtk_widget_get_window(window->GetHandle());
+    wxPoint at;
+    return under && own && gdk_window_get_toplevel(under) == gdk_window_get_toplevel(own) &&
+           getPointerPosition(at) && at == window->ClientToScreen(point);
+}
+
 } // namespace
 
 bool onWayland()
@@ -258,7 +272,9 @@ bool pointerTo(const wxWindow* window, const wxPoint& point)
         }
         return target.has_value();
     }, 5000);
-    return target && CVirtualPointer::get().send(wxString::Format("move %d %d", target->x, target->y).utf8_string());
+    return target &&
+           CVirtualPointer::get().send(wxString::Format("move %d %d", target->x, target->y).utf8_string()) &&
+           runLoopUntil([&] { return pointerSeenAt(window, point); }, 5000);
 }
 
 bool pointerToScreen(const wxPoint& point)
@@ -279,9 +295,9 @@ bool pointerDoubleClick()
 {
     if (!onWayland())
         return wxUIActionSimulator().MouseDblClick();
-    // Two clicks within GTK's double-click time: each command returns as soon as the
-    // compositor took it.
-    return CVirtualPointer::get().send("click") && CVirtualPointer::get().send("click");
+    // In one command: two would take the clicks' times from when the tool ran, which a busy
+    // machine can space out beyond GTK's double-click time.
+    return CVirtualPointer::get().send("doubleclick");
 }
 
 bool typeKey(int keyCode)

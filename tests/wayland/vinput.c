@@ -9,6 +9,8 @@
 //   press [BUTTON]    BUTTON: left (default), right, middle
 //   release [BUTTON]
 //   click [BUTTON]    press and release
+//   doubleclick [BUTTON]  two clicks in one go: their times cannot drift apart when this tool
+//                     waits for the processor between two commands
 //   scroll STEPS      vertical wheel steps, positive downwards
 //   key CODE          press and release the key of that evdev code (US layout)
 #define _GNU_SOURCE
@@ -170,17 +172,24 @@ int main(void)
             else
                 zwlr_virtual_pointer_v1_motion_absolute(pointer, now(), (uint32_t)x, (uint32_t)y, (uint32_t)s.width,
                                                         (uint32_t)s.height);
-        } else if (strcmp(command, "press") == 0 || strcmp(command, "release") == 0 || strcmp(command, "click") == 0) {
+        } else if (strcmp(command, "press") == 0 || strcmp(command, "release") == 0 || strcmp(command, "click") == 0 ||
+                   strcmp(command, "doubleclick") == 0) {
             const int button = buttonCode(words > 1 ? argument : NULL);
             if (button < 0) {
                 error = "unknown button (left, right or middle)";
             } else {
-                if (command[0] != 'r')
-                    zwlr_virtual_pointer_v1_button(pointer, now(), (uint32_t)button, WL_POINTER_BUTTON_STATE_PRESSED);
-                if (command[0] == 'c')
-                    zwlr_virtual_pointer_v1_frame(pointer);
-                if (command[0] != 'p')
-                    zwlr_virtual_pointer_v1_button(pointer, now(), (uint32_t)button, WL_POINTER_BUTTON_STATE_RELEASED);
+                for (int click = command[0] == 'd' ? 2 : 1; click > 0; --click) {
+                    if (command[0] != 'r')
+                        zwlr_virtual_pointer_v1_button(pointer, now(), (uint32_t)button,
+                                                       WL_POINTER_BUTTON_STATE_PRESSED);
+                    if (command[0] == 'c' || command[0] == 'd')
+                        zwlr_virtual_pointer_v1_frame(pointer);
+                    if (command[0] != 'p')
+                        zwlr_virtual_pointer_v1_button(pointer, now(), (uint32_t)button,
+                                                       WL_POINTER_BUTTON_STATE_RELEASED);
+                    if (click > 1)
+                        zwlr_virtual_pointer_v1_frame(pointer);
+                }
             }
         } else if (strcmp(command, "scroll") == 0) {
             if (sscanf(line, "%*s %d", &y) != 1) {
@@ -200,7 +209,7 @@ int main(void)
                 zwp_virtual_keyboard_v1_key(keyboard, now(), (uint32_t)x, WL_KEYBOARD_KEY_STATE_RELEASED);
             }
         } else {
-            error = "unknown command (move, press, release, click, scroll, key)";
+            error = "unknown command (move, press, release, click, doubleclick, scroll, key)";
         }
         if (!error && command[0] != 'k')
             zwlr_virtual_pointer_v1_frame(pointer);

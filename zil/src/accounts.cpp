@@ -445,12 +445,12 @@ public:
     {
         m_password.assign(password.data(), password.size());
     }
-    ~CSuConversation() { ::close(m_master); }
+    ~CSuConversation() { hangUp(); }
 
     // Runs until su and everything holding the terminal is gone or `process` ended and the
     // terminal went quiet. Sets `askedAgain` when a prompt came that was not expected (a
     // refused password asked again, an expired one asking for a new one): the process is
-    // then ended, since nobody can answer.
+    // then ended, since nobody can answer, and the terminal hung up.
     void run(CProcess& process)
     {
         bool echoWasOff = false;
@@ -476,6 +476,8 @@ public:
                             askAgain(process);
                         }
                     }
+                    if (askedAgain)
+                        break;
                     if (m_seen.size() >= marker.size())
                         m_seen.erase(0, m_seen.size() - marker.size() + 1);
                     if (m_answered > 0 && m_forward)
@@ -492,6 +494,7 @@ public:
                         sendPassword();
                     } else if (echoPhases > m_echoPhases) {
                         askAgain(process);
+                        break;
                     }
                 }
                 echoWasOff = echoOff;
@@ -526,8 +529,17 @@ private:
         try {
             process.kill(SIGTERM);
         } catch (const CError&) {
-            // it has ended already; closing the terminal hangs up what is left
+            // it has ended already; the hang-up below ends what is left
         }
+        // The prompter may catch or hold off the signal (sudo does around its password read)
+        // and then wait at its prompt for good: with the terminal gone, its read fails.
+        hangUp();
+    }
+    void hangUp()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
     }
     // The command's output after the prompts goes to our standard error, without the prompt.
     static void forward(const char* chunk, size_t size, const std::string& marker)
