@@ -196,4 +196,19 @@ zil::String toString(wxRect r)
     return zil::CStringFormat(L"(%1,%2,%3,%4)").arg(r.x).arg(r.y).arg(r.width).arg(r.height);
 }
 
+wxSizer* wrapInMargins(wxSizer* content, const zil::CMargins& margins, wxBoxSizer** inner)
+{
+    auto* outer = new wxBoxSizer(wxHORIZONTAL);
+    auto* vertical = new wxBoxSizer(wxVERTICAL);
+    outer->AddSpacer(margins.left);
+    outer->Add(vertical, 1, wxEXPAND);
+    outer->AddSpacer(margins.right);
+    vertical->AddSpacer(margins.top);
+    vertical->Add(content, 1, wxEXPAND);
+    vertical->AddSpacer(margins.bottom);
+    if (inner)
+        *inner = vertical;
+    return outer;
+}
+
 } // namespace zilui

@@ -304,20 +304,17 @@ double CImageAndTextPanel::getUICoordScaleFactor() const
 
 double CImageAndTextPanel::queryUICoordScaleFactor() const
 {
-    // Identity where the toolkit already works in resolution-independent pixels, as GTK does.
-    constexpr int kProbe = 1000;
-    return static_cast<double>(FromDIP(kProbe)) / kProbe;
+    return zilui::queryUICoordScaleFactor(*this);
 }
 
 int CImageAndTextPanel::scaleInt(int value, double factor)
 {
-    return static_cast<int>(std::ceil(value * factor));
+    return scaleLength(value, factor);
 }
 
 wxSize CImageAndTextPanel::getBitmapSize(const wxBitmap& bitmap)
 {
-    // In window coordinates: a bitmap made for a 200 % screen has twice the pixels.
-    return bitmap.IsOk() ? wxSize(wxRound(bitmap.GetLogicalWidth()), wxRound(bitmap.GetLogicalHeight())) : wxSize(0, 0);
+    return getLogicalBitmapSize(bitmap);
 }
 
 wxSize CImageAndTextPanel::DoGetBestSize() const

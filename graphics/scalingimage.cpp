@@ -10,6 +10,7 @@
 #include <wx/fileconf.h>
 #include <wx/filefn.h>
 #include <wx/log.h>
+#include <wx/window.h>
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +27,22 @@ bool isPaintableSize(const wxSize& size)
 wxSize toPhysicalSize(const wxSize& logical, double scale)
 {
     return wxSize(static_cast<int>(std::ceil(logical.x * scale)), static_cast<int>(std::ceil(logical.y * scale)));
+}
+
+int scaleLength(int logical, double factor)
+{
+    return static_cast<int>(std::ceil(logical * factor));
+}
+
+double queryUICoordScaleFactor(const wxWindow& window)
+{
+    constexpr int kProbe = 1000;
+    return static_cast<double>(window.FromDIP(kProbe)) / kProbe;
+}
+
+wxSize getLogicalBitmapSize(const wxBitmap& bitmap)
+{
+    return bitmap.IsOk() ? wxSize(wxRound(bitmap.GetLogicalWidth()), wxRound(bitmap.GetLogicalHeight())) : wxSize(0, 0);
 }
 
 // ---- CScalingImage ----

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include <zilui/slick/composedlayers.h>
+#include "composedlayers.h"
 
 #include <wx/dcmemory.h>
 #include <wx/graphics.h>

@@ -68,23 +68,50 @@ void finishCreate(Control* control)
     nameForAccessibility(control);
 }
 
+// The members every skinned native control repeats: the constructor that creates, the draw
+// hook let go with the window, the accessible name and the native widget's minimum.
+#define ZILUI_SLICK_NATIVE_CONTROL_MEMBERS(cls)                                                              \
+    cls::cls(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos, const wxSize& size,   \
+             long style, const wxValidator& validator, const wxString& name)                                  \
+        : cls()                                                                                               \
+    {                                                                                                         \
+        Create(parent, id, label, pos, size, style, validator, name);                                        \
+    }                                                                                                         \
+    cls::~cls()                                                                                               \
+    {                                                                                                         \
+        gtk::disconnectDrawHook(this);                                                                        \
+    }                                                                                                         \
+    void cls::labelChanged()                                                                                  \
+    {                                                                                                         \
+        nameForAccessibility(this);                                                                           \
+    }                                                                                                         \
+    wxSize cls::getNativeMinSize() const                                                                      \
+    {                                                                                                         \
+        return gtk::getNativeMinSize(const_cast<cls*>(this));                                                 \
+    }
+
+// Create() of a control that passes everything to the native one.
+#define ZILUI_SLICK_NATIVE_CONTROL_CREATE(cls, native)                                                        \
+    bool cls::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,              \
+                     const wxSize& size, long style, const wxValidator& validator, const wxString& name)      \
+    {                                                                                                         \
+        if (!native::Create(parent, id, label, pos, size, style, validator, name))                            \
+            return false;                                                                                     \
+        finishCreate(this);                                                                                   \
+        return true;                                                                                          \
+    }
+
 } // namespace
+
+ZILUI_SLICK_NATIVE_CONTROL_MEMBERS(CSlickButton)
+ZILUI_SLICK_NATIVE_CONTROL_MEMBERS(CSlickCheckBox)
+ZILUI_SLICK_NATIVE_CONTROL_CREATE(CSlickCheckBox, CSlickCheckBoxIntermediate)
+ZILUI_SLICK_NATIVE_CONTROL_MEMBERS(CSlickRadioButton)
+ZILUI_SLICK_NATIVE_CONTROL_CREATE(CSlickRadioButton, CSlickRadioButtonIntermediate)
 
 // ---- CSlickButton
 
 CSlickButton::CSlickButton() : Base(wxSYS_COLOUR_BTNFACE, wxSYS_COLOUR_BTNTEXT) {}
-
-CSlickButton::CSlickButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
-                           const wxSize& size, long style, const wxValidator& validator, const wxString& name)
-    : CSlickButton()
-{
-    Create(parent, id, label, pos, size, style, validator, name);
-}
-
-CSlickButton::~CSlickButton()
-{
-    gtk::disconnectDrawHook(this);
-}
 
 bool CSlickButton::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
                           const wxSize& size, long style, const wxValidator& validator, const wxString& name)
@@ -158,16 +185,6 @@ void CSlickButton::DoSetBitmap(const wxBitmapBundle& bundle, wxAnyButtonBase::St
         Refresh();
 }
 
-void CSlickButton::labelChanged()
-{
-    nameForAccessibility(this);
-}
-
-wxSize CSlickButton::getNativeMinSize() const
-{
-    return gtk::getNativeMinSize(const_cast<CSlickButton*>(this));
-}
-
 // ---- CLinkButton
 
 CLinkButton::CLinkButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
@@ -218,27 +235,6 @@ void CLinkButton::onClicked()
 
 CSlickCheckBox::CSlickCheckBox() : Base(wxSYS_COLOUR_WINDOW, wxSYS_COLOUR_WINDOWTEXT) {}
 
-CSlickCheckBox::CSlickCheckBox(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
-                               const wxSize& size, long style, const wxValidator& validator, const wxString& name)
-    : CSlickCheckBox()
-{
-    Create(parent, id, label, pos, size, style, validator, name);
-}
-
-CSlickCheckBox::~CSlickCheckBox()
-{
-    gtk::disconnectDrawHook(this);
-}
-
-bool CSlickCheckBox::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
-                            const wxSize& size, long style, const wxValidator& validator, const wxString& name)
-{
-    if (!CSlickCheckBoxIntermediate::Create(parent, id, label, pos, size, style, validator, name))
-        return false;
-    finishCreate(this);
-    return true;
-}
-
 CSlickCheckBox::State CSlickCheckBox::getState() const
 {
     // GTK reports an undetermined box as checked; it is drawn unchecked.
@@ -248,41 +244,9 @@ CSlickCheckBox::State CSlickCheckBox::getState() const
     return static_cast<State>((getSharedHover() ? UncheckedHover : UncheckedNormal) + checked);
 }
 
-void CSlickCheckBox::labelChanged()
-{
-    nameForAccessibility(this);
-}
-
-wxSize CSlickCheckBox::getNativeMinSize() const
-{
-    return gtk::getNativeMinSize(const_cast<CSlickCheckBox*>(this));
-}
-
 // ---- CSlickRadioButton
 
 CSlickRadioButton::CSlickRadioButton() : Base(wxSYS_COLOUR_WINDOW, wxSYS_COLOUR_WINDOWTEXT) {}
-
-CSlickRadioButton::CSlickRadioButton(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
-                                     const wxSize& size, long style, const wxValidator& validator,
-                                     const wxString& name)
-    : CSlickRadioButton()
-{
-    Create(parent, id, label, pos, size, style, validator, name);
-}
-
-CSlickRadioButton::~CSlickRadioButton()
-{
-    gtk::disconnectDrawHook(this);
-}
-
-bool CSlickRadioButton::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,
-                               const wxSize& size, long style, const wxValidator& validator, const wxString& name)
-{
-    if (!CSlickRadioButtonIntermediate::Create(parent, id, label, pos, size, style, validator, name))
-        return false;
-    finishCreate(this);
-    return true;
-}
 
 CSlickRadioButton::State CSlickRadioButton::getState() const
 {
@@ -290,16 +254,6 @@ CSlickRadioButton::State CSlickRadioButton::getState() const
     if (!IsThisEnabled())
         return static_cast<State>(UnselectedDisabled + selected);
     return static_cast<State>((getSharedHover() ? UnselectedHover : UnselectedNormal) + selected);
-}
-
-void CSlickRadioButton::labelChanged()
-{
-    nameForAccessibility(this);
-}
-
-wxSize CSlickRadioButton::getNativeMinSize() const
-{
-    return gtk::getNativeMinSize(const_cast<CSlickRadioButton*>(this));
 }
 
 // ---- CSlickButtonCreator

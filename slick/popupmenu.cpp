@@ -6,9 +6,11 @@
 #include <zilui/app/screen.h>
 
 #include <zilui/app/strings.h>
+#include <zilui/app/windowhelpers.h>
 #include <zilui/graphics/gradients.h>
 #include <zilui/graphics/resourcemanager.h>
 
+#include <zil/error.h>
 #include <zil/log.h>
 
 #include <wx/utils.h>
@@ -57,16 +59,8 @@ CSlickPopupMenu::CSlickPopupMenu(wxWindow* parent, const zil::String& background
         m_contentParent->addOverlay(image.get());
     }
 
-    auto* vertical = new wxBoxSizer(wxVERTICAL);
-    auto* horizontal = new wxBoxSizer(wxHORIZONTAL);
     m_contentSizer = new wxBoxSizer(wxVERTICAL);
-    vertical->AddSpacer(margins.top);
-    vertical->Add(horizontal, 1, wxEXPAND);
-    vertical->AddSpacer(margins.bottom);
-    horizontal->AddSpacer(margins.left);
-    horizontal->Add(m_contentSizer, 1, wxEXPAND);
-    horizontal->AddSpacer(margins.right);
-    m_contentParent->SetSizer(vertical);
+    m_contentParent->SetSizer(wrapInMargins(m_contentSizer, margins));
 }
 
 CSlickPopupMenu::~CSlickPopupMenu()

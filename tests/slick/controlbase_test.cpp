@@ -25,47 +25,6 @@ void expectColourAt(const wxImage& image, const wxColour& colour, std::initializ
 
 } // namespace
 
-TEST(SlickControlBase, LayoutPlacesTextAndImage)
-{
-    // Content margins 3 and space 4 (the defaults); client 100 x 40, so 94 x 34 available.
-    struct Case {
-        Skin::ImagePos pos;
-        double hA, vA;
-        wxSize client, text, image;
-        wxRect expectedText, expectedImage;
-        wxSize content;
-        int maxTextWidth;
-    } cases[] = {
-        {Skin::ImageLeft, 0, 0, {100, 40}, {30, 10}, {16, 16}, {23, 3, 30, 10}, {3, 3, 16, 16}, {50, 16}, 74},
-        {Skin::ImageLeft, 1, 1, {100, 40}, {30, 10}, {16, 16}, {67, 27, 30, 10}, {47, 21, 16, 16}, {50, 16}, 74},
-        {Skin::ImageRight, 0.5, 0.5, {100, 40}, {30, 10}, {16, 16}, {25, 15, 30, 10}, {59, 12, 16, 16}, {50, 16}, 74},
-        {Skin::ImageTop, 0, 0, {100, 40}, {30, 10}, {16, 16}, {3, 23, 30, 10}, {3, 3, 16, 16}, {30, 30}, 94},
-        {Skin::ImageBottom, 1, 1, {100, 40}, {30, 10}, {16, 16}, {67, 7, 30, 10}, {81, 21, 16, 16}, {30, 30}, 94},
-        // Without an image the space still counts.
-        {Skin::ImageLeft, 0, 0, {100, 40}, {30, 10}, {0, 0}, {7, 3, 30, 10}, {3, 3, 0, 0}, {34, 10}, 90},
-        {Skin::ImageBottom, 0, 0, {100, 40}, {10, 10}, {0, 0}, {3, 3, 10, 10}, {3, 17, 0, 0}, {10, 14}, 94},
-        // Too narrow: (14 - 35) * 0.5 = -10.5 truncates towards zero to -10.
-        {Skin::ImageLeft, 0.5, 0, {20, 40}, {31, 10}, {0, 0}, {-3, 3, 31, 10}, {-7, 3, 0, 0}, {35, 10}, 10},
-    };
-    CTestPanel holder;
-    auto* button = new CSlickButton(holder.panel, wxID_ANY, "");
-    ASSERT_EQ(button->getUICoordScaleFactor(), 1.0);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.pos << " " << c.hA << " " << c.client.x << " " << c.image.x);
-        zil::P<Skin> skin(new Skin());
-        skin->setImagePos(c.pos);
-        skin->setContentHorzAlign(c.hA);
-        skin->setContentVertAlign(c.vA);
-        button->setSkin(skin.get());
-        wxRect text, image;
-        button->layoutContents(text, image, c.client, c.text, c.image);
-        EXPECT_EQ(text, c.expectedText);
-        EXPECT_EQ(image, c.expectedImage);
-        EXPECT_EQ(button->getContentSize(c.text, c.image), c.content);
-        EXPECT_EQ(button->getMaxAvailableTextWidth(c.client, c.image), c.maxTextWidth);
-    }
-}
-
 TEST(SlickControlBase, BestSizeFromLabelBitmapAndMargins)
 {
     CTestPanel holder;

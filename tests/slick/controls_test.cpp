@@ -2,6 +2,7 @@
 #include "app/apptestutil.h"
 #include "slick/slicktestutil.h"
 #include "zil/temp_folder.h"
+#include "../../slick/composedlayers.h"
 
 #include <zilui/system/externalcommands.h>
 

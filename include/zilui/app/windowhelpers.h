@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <zil/margins.h>
 #include <zil/string.h>
 
 #include <wx/gdicmn.h>
 
 class wxBitmap;
+class wxBoxSizer;
 class wxSizer;
 class wxSizerItem;
 class wxWindow;
@@ -65,5 +67,10 @@ void setReserveSpaceIfHiddenFlagForDirectChildren(wxSizer* sizer, bool on);
 zil::String toString(wxPoint p);
 zil::String toString(wxSize s);
 zil::String toString(wxRect r);
+
+// `content` expanded between spaces of `margins` pixels: a horizontal box holds the left space,
+// a vertical box (top space, `content`, bottom space) and the right space. Returns the
+// horizontal box, owning the rest; `inner`, when given, receives the vertical one.
+wxSizer* wrapInMargins(wxSizer* content, const zil::CMargins& margins, wxBoxSizer** inner = nullptr);
 
 } // namespace zilui

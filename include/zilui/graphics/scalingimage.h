@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+class wxWindow;
+
 namespace zilui {
 
 // The largest picture the library makes: cairo refuses a side above 32,767 pixels, and one
@@ -27,6 +29,18 @@ bool isPaintableSize(const wxSize& size);
 
 // The device pixels that cover `logical` pixels at content scale `scale`, rounded up.
 wxSize toPhysicalSize(const wxSize& logical, double scale);
+
+// A length of logical pixels in window coordinates at `factor` (see queryUICoordScaleFactor),
+// rounded up.
+int scaleLength(int logical, double factor);
+
+// Window coordinates per logical pixel of `window`: 1 where the toolkit already works in
+// device-independent pixels, as GTK does also on a 200 % screen. Asks the window each time.
+double queryUICoordScaleFactor(const wxWindow& window);
+
+// The size of `bitmap` in window coordinates: a bitmap made for a 200 % screen has twice the
+// pixels. 0 x 0 for an invalid bitmap.
+wxSize getLogicalBitmapSize(const wxBitmap& bitmap);
 
 // A picture of fixed size.
 class IImage : public virtual zil::IBase {
