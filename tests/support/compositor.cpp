@@ -175,17 +175,16 @@ std::optional<wxPoint> surfaceOrigin(JsonObject* node, const std::string& title)
     return std::nullopt;
 }
 
-// GDK has taken the pointer's arrival at `point` of `window`. Until then a click goes where GDK
-// last saw the pointer: on Wayland, before the entry into a new surface, to no window at all.
+// GDK has taken the pointer's arrival at `point` of `window`, over a window of this program:
+// `window`'s own, or one lying over it there (a popup). Until then a click goes where GDK last
+// saw the pointer: on Wayland, before the entry into a new surface, to no window at all.
 bool pointerSeenAt(const wxWindow* window, const wxPoint& point)
 {
     GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
     GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
     GdkWindow* under = pointer ? gdk_device_get_window_at_position(pointer, nullptr, nullptr) : nullptr;
-    GdkWindow* own = gtk_widget_get_window(window->GetHandle());
     wxPoint at;
-    return under && own && gdk_window_get_toplevel(under) == gdk_window_get_toplevel(own) &&
-           getPointerPosition(at) && at == window->ClientToScreen(point);
+    return under && getPointerPosition(at) && at == window->ClientToScreen(point);
 }
 
 } // namespace
