@@ -358,29 +358,12 @@ void listingAgainstPlainThread(benchmark::State& state, int count, bool refresh)
     wxTheApp->ProcessPendingEvents();
 }
 
-void BM_BrowserListing20000VsPlainThread(benchmark::State& state)
-{
-    listingAgainstPlainThread(state, 20000, false);
-}
-BENCHMARK(BM_BrowserListing20000VsPlainThread)->Iterations(1);
-
-void BM_BrowserListing100000VsPlainThread(benchmark::State& state)
-{
-    listingAgainstPlainThread(state, 100000, false);
-}
-BENCHMARK(BM_BrowserListing100000VsPlainThread)->Iterations(1);
-
-void BM_BrowserRefreshListing20000VsPlainThread(benchmark::State& state)
-{
-    listingAgainstPlainThread(state, 20000, true);
-}
-BENCHMARK(BM_BrowserRefreshListing20000VsPlainThread)->Iterations(1);
-
-void BM_BrowserRefreshListing100000VsPlainThread(benchmark::State& state)
-{
-    listingAgainstPlainThread(state, 100000, true);
-}
-BENCHMARK(BM_BrowserRefreshListing100000VsPlainThread)->Iterations(1);
+// First listings and refreshes, of 20,000 and 100,000 entries.
+BENCHMARK_CAPTURE(listingAgainstPlainThread, BrowserListing20000VsPlainThread, 20000, false)->Iterations(1);
+BENCHMARK_CAPTURE(listingAgainstPlainThread, BrowserListing100000VsPlainThread, 100000, false)->Iterations(1);
+BENCHMARK_CAPTURE(listingAgainstPlainThread, BrowserRefreshListing20000VsPlainThread, 20000, true)->Iterations(1);
+BENCHMARK_CAPTURE(listingAgainstPlainThread, BrowserRefreshListing100000VsPlainThread, 100000, true)
+    ->Iterations(1);
 
 // A million entries: listed, shown, scrolled to the end and back, refreshed (sorted again),
 // left for another folder and the control destroyed. The GUI thread's longest busy stretch
