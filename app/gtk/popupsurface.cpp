@@ -93,4 +93,27 @@ CMappingWatch::~CMappingWatch()
     g_object_unref(m_widget);
 }
 
+bool readyToDraw(const wxWindow& window)
+{
+    GtkWidget* widget = window.m_wxwindow ? window.m_wxwindow : window.m_widget;
+    if (!widget)
+        return false;
+    // A size change waits for GTK's next layout phase, and GTK refuses to draw a widget
+    // before its allocation: the layout is done now, as that phase would do it.
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    if (GTK_IS_CONTAINER(top))
+        gtk_container_check_resize(GTK_CONTAINER(top));
+    // wxWidgets has the top-level's new size already, GTK its old allocation until the
+    // display server answers.
+    const wxWindow* topWindow = wxGetTopLevelParent(const_cast<wxWindow*>(&window));
+    if (topWindow && topWindow->m_wxwindow) {
+        const wxSize client = topWindow->GetClientSize();
+        if (client.x != gtk_widget_get_allocated_width(topWindow->m_wxwindow) ||
+            client.y != gtk_widget_get_allocated_height(topWindow->m_wxwindow))
+            return false;
+    }
+    return true;
+}
+
+
 } // namespace zilui::gtk
