@@ -27,8 +27,8 @@ using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 
 // The window's drawing in its client area's logical coordinates, with the top-level children
 // that lie over it painted on top in creation order (as they were shown). Null when nothing
-// can be drawn.
-Surface drawWindow(const wxWindow& window, int scale);
+// can be drawn. `withBackground`: the background of a managed top-level window first.
+Surface drawWindow(const wxWindow& window, int scale, bool withBackground = false);
 
 void drawTopLevelChildren(const wxWindow& origin, const wxWindow& window, cairo_t* cr, int scale)
 {
@@ -57,7 +57,7 @@ void drawTopLevelChildren(const wxWindow& origin, const wxWindow& window, cairo_
     }
 }
 
-Surface drawWindow(const wxWindow& window, int scale)
+Surface drawWindow(const wxWindow& window, int scale, bool withBackground)
 {
     GtkWidget* widget = window.m_wxwindow ? window.m_wxwindow : window.m_widget;
     if (!widget || !window.IsShown() || !gtk_widget_get_mapped(widget))
@@ -77,6 +77,12 @@ Surface drawWindow(const wxWindow& window, int scale)
         return nullptr;
     cairo_surface_set_device_scale(surface.get(), scale, scale);
     cairo_t* cr = cairo_create(surface.get());
+    // The client widget draws only its children: the theme's background under them is the
+    // GTK window's, which a dialog shows wherever no child covers it. Not for popups, whose
+    // see-through parts must stay so.
+    if (withBackground && widget != window.m_widget && GTK_IS_WINDOW(window.m_widget) &&
+        gtk_window_get_window_type(GTK_WINDOW(window.m_widget)) != GTK_WINDOW_POPUP)
+        gtk_render_background(gtk_widget_get_style_context(window.m_widget), cr, 0, 0, width, height);
     gtk_widget_draw(widget, cr);
     drawTopLevelChildren(window, window, cr, scale);
     cairo_destroy(cr);
@@ -129,7 +135,7 @@ wxImage renderWindow(const wxWindow& window)
     if (!widget)
         return wxImage();
     const int scale = gtk_widget_get_scale_factor(widget);
-    Surface surface = drawWindow(window, scale);
+    Surface surface = drawWindow(window, scale, true);
     if (!surface)
         return wxImage();
     // A window paints its whole client area; what little stays transparent (a corner the
