@@ -72,16 +72,29 @@ zil::Path makeManyFiles(int count)
     return zil::Path(pattern);
 }
 
-} // namespace
-
-wxWindow* makeFilesPage(wxWindow* parent)
+zilui::CFileSystemBrowserControl* makeBrowser(wxWindow* parent, const wxSize& size)
 {
-    auto* page = new wxPanel(parent);
     zil::P<zilui::CSlickButtonSkin> skin(new zilui::CSlickButtonSkin());
     skin->loadResource(zil::Path(L"skins/glossy/button.ini"), -1.0);
     auto* browser = new zilui::CFileSystemBrowserControl();
     browser->setButtonCreator(new zilui::CSlickButtonCreator(skin.get()));
-    browser->Create(page, wxID_ANY, wxDefaultPosition, page->FromDIP(wxSize(560, 300)));
+    browser->Create(parent, wxID_ANY, wxDefaultPosition, size);
+    return browser;
+}
+
+} // namespace
+
+wxWindow* makeSmallBrowser(wxWindow* parent, const zil::Path& folder, const wxSize& size)
+{
+    zilui::CFileSystemBrowserControl* browser = makeBrowser(parent, size);
+    browser->init(zil::CLocalFileSystem::get().get(), zil::CURI::fromPath(zil::Path(L"/")), zil::CURI::fromPath(folder));
+    return browser;
+}
+
+wxWindow* makeFilesPage(wxWindow* parent)
+{
+    auto* page = new wxPanel(parent);
+    zilui::CFileSystemBrowserControl* browser = makeBrowser(page, page->FromDIP(wxSize(560, 300)));
 
     auto* selection = new wxTextCtrl(page, wxID_ANY, wxString(), wxDefaultPosition, page->FromDIP(wxSize(-1, 70)),
                                      wxTE_MULTILINE | wxTE_READONLY);

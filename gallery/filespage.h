@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <zil/path.h>
+
+class wxSize;
 class wxWindow;
 
 namespace gallery {
@@ -9,5 +12,8 @@ namespace gallery {
 // under it, "Choose folder..." with the folder selector, and a button that fills a temporary
 // folder with 100,000 files to browse.
 wxWindow* makeFilesPage(wxWindow* parent);
+
+// A browser of `size` with glossy buttons, showing `folder` of the local file system.
+wxWindow* makeSmallBrowser(wxWindow* parent, const zil::Path& folder, const wxSize& size);
 
 } // namespace gallery

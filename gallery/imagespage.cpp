@@ -200,6 +200,13 @@ wxSizer* makeCell(wxWindow* parent, wxWindow* picture, const zil::String& captio
 
 } // namespace
 
+wxWindow* makeNinePartPicture(wxWindow* parent, const wxSize& size)
+{
+    zil::P<CCompositeScalingImage> image(
+        new CCompositeScalingImage(makeNinePartSource(), zil::CMargins(kNinePartMargin), CCompositeScalingImage::center));
+    return new CFixedImagePanel(parent, image.get(), size);
+}
+
 wxWindow* makeImagesPage(wxWindow* parent)
 {
     constexpr int kGap = 8;      // pixels between items

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+class wxSize;
 class wxWindow;
 
 namespace gallery {
@@ -9,5 +10,8 @@ namespace gallery {
 // whole-picture image at several factors, the resolution variants the resource manager picks
 // from res/gallery and a nine-part image that follows its panel's size.
 wxWindow* makeImagesPage(wxWindow* parent);
+
+// The page's nine-part picture with its middle stretched to `size`.
+wxWindow* makeNinePartPicture(wxWindow* parent, const wxSize& size);
 
 } // namespace gallery

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 // The gallery: one window that shows what zilui offers, a page per capability.
 //
-//   zilui-gallery [--language=NAME] [--page=NAME] [--screenshot FILE.png]
+//   zilui-gallery [--language=NAME] [--page=NAME] [--open=NAME] [--screenshot FILE.png]
 //
 // With --screenshot the gallery saves its main window as PNG once it has been shown and
 // painted, prints the file's path and exits; that is how it runs without a person.
 // --language stores the language for this and later starts, as the language dialog does;
 // an empty name goes back to the system's language. --page opens the gallery on the named page
-// (the names in kPageNames), so a screenshot can show any of them.
+// (the names in kPageNames), so a screenshot can show any of them. --open opens a window
+// that a page's button opens (the names in kOpenTargets) on that page; with --screenshot the
+// picture shows that window: a dialog alone, a popup menu over the main window.
 
 #include "desktoppage.h"
 #include "filespage.h"
@@ -18,6 +20,7 @@
 #include "slickpage.h"
 #include "systempage.h"
 #include "textpage.h"
+#include "welcomepage.h"
 #include "wizardpage.h"
 
 #include <zilui/app/appbase.h>
@@ -25,6 +28,7 @@
 #include <zilui/app/strings.h>
 
 #include <wx/cmdline.h>
+#include <wx/dialog.h>
 #include <wx/frame.h>
 #include <wx/listctrl.h>
 #include <wx/menu.h>
@@ -36,6 +40,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -48,12 +53,30 @@ using zilui::toWX;
 const char* const kPageNames[] = {"welcome", "application", "images", "text", "skinned", "wizard", "resources",
                                    "overlays", "system", "desktop", "files"};
 
-// "welcome, application, ..." for the command line's help.
-wxString pageNameList()
+// Names that --open accepts, the page whose button opens each, and whether it is a dialog
+// (a picture of its own) or a popup (a picture of the main window with the popup over it).
+const struct {
+    const char* name;
+    const char* page;
+    bool dialog;
+} kOpenTargets[] = {{"wizard", "wizard", true}, {"xrc", "resources", true}, {"menu", "overlays", false}};
+
+// The dialog whose modal loop runs now, if any.
+wxDialog* findModalDialog()
+{
+    for (wxWindow* window : wxTopLevelWindows)
+        if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal() && dialog->IsShown())
+            return dialog;
+    return nullptr;
+}
+
+// "welcome, application, ..." for the command line's help: the names `name` gives `table`.
+template <class Table, class Name>
+wxString nameList(const Table& table, Name name)
 {
     wxString list;
-    for (const char* name : kPageNames)
-        list += (list.empty() ? "" : ", ") + wxString(name);
+    for (const auto& entry : table)
+        list += (list.empty() ? "" : ", ") + wxString(name(entry));
     return list;
 }
 
@@ -62,6 +85,15 @@ int findPage(const wxString& name)
 {
     for (size_t i = 0; i < std::size(kPageNames); ++i)
         if (name.IsSameAs(kPageNames[i], false))
+            return static_cast<int>(i);
+    return -1;
+}
+
+// Index into kOpenTargets, or -1.
+int findOpenTarget(const wxString& name)
+{
+    for (size_t i = 0; i < std::size(kOpenTargets); ++i)
+        if (name.IsSameAs(kOpenTargets[i].name, false))
             return static_cast<int>(i);
     return -1;
 }
@@ -87,14 +119,19 @@ public:
     {
         makeMenuBar();
         auto* book = new wxNotebook(this, wxID_ANY);
-        book->AddPage(makeWelcomePage(book), toWX(ZILUI_TR("Welcome")));
+        const auto showPage = [book](const char* name) {
+            const int index = findPage(name);
+            if (index >= 0)
+                book->SetSelection(static_cast<size_t>(index));
+        };
+        book->AddPage(gallery::makeWelcomePage(book, showPage), toWX(ZILUI_TR("Welcome")));
         book->AddPage(makeApplicationPage(book), toWX(ZILUI_TR("Application")));
         book->AddPage(gallery::makeImagesPage(book), toWX(ZILUI_TR("Images")));
         book->AddPage(gallery::makeTextPage(book), toWX(ZILUI_TR("Text and gradients")));
         book->AddPage(gallery::makeSlickPage(book), toWX(ZILUI_TR("Skinned controls")));
-        book->AddPage(gallery::makeWizardPage(book), toWX(ZILUI_TR("Wizard")));
-        book->AddPage(gallery::makeResourcesPage(book), toWX(ZILUI_TR("Resources")));
-        book->AddPage(gallery::makeOverlaysPage(book), toWX(ZILUI_TR("Overlays and menus")));
+        book->AddPage(gallery::makeWizardPage(book, &m_open[0]), toWX(ZILUI_TR("Wizard")));
+        book->AddPage(gallery::makeResourcesPage(book, &m_open[1]), toWX(ZILUI_TR("Resources")));
+        book->AddPage(gallery::makeOverlaysPage(book, &m_open[2]), toWX(ZILUI_TR("Overlays and menus")));
         book->AddPage(gallery::makeSystemPage(book), toWX(ZILUI_TR("System")));
         book->AddPage(gallery::makeDesktopPage(book), toWX(ZILUI_TR("Desktop")));
         book->AddPage(gallery::makeFilesPage(book), toWX(ZILUI_TR("Files")));
@@ -103,6 +140,10 @@ public:
         sizer->Add(book, 1, wxEXPAND);
         SetSizer(sizer);
     }
+
+    // Opens the window of kOpenTargets[target] as its page's button does; returns when a dialog
+    // has been closed, at once for a menu.
+    void open(int target) { m_open[target](); }
 
 private:
     void makeMenuBar()
@@ -118,21 +159,6 @@ private:
         SetMenuBar(bar);
         Bind(wxEVT_MENU, [this](wxCommandEvent&) { m_app.scheduleExit(false); }, wxID_EXIT);
         Bind(wxEVT_MENU, [this](wxCommandEvent&) { m_app.doLanguageDialog(this); }, languageID);
-    }
-
-    wxWindow* makeWelcomePage(wxWindow* parent)
-    {
-        auto* page = new wxPanel(parent);
-        auto* sizer = new wxBoxSizer(wxVERTICAL);
-        auto* title = new wxStaticText(page, wxID_ANY, "zilui " + wxString(zilui::getVersionString()));
-        title->SetFont(title->GetFont().Scaled(2.0f).Bold());
-        sizer->Add(title, 0, wxALL, 16);
-        sizer->Add(new wxStaticText(page, wxID_ANY,
-                                    toWX(ZILUI_TR("User-interface building blocks for wxWidgets applications.\n"
-                                                  "Each page of this gallery shows one capability of the library."))),
-                   0, wxLEFT | wxRIGHT, 16);
-        page->SetSizer(sizer);
-        return page;
     }
 
     // What the application base worked out at start-up, one row per item.
@@ -182,6 +208,7 @@ private:
     }
 
     zilui::CAppBase& m_app;
+    std::function<void()> m_open[std::size(kOpenTargets)]; // set by the pages
 };
 
 class GalleryApp : public zilui::CAppBase {
@@ -200,7 +227,11 @@ public:
         CAppBase::OnInitCmdLine(parser);
         parser.AddOption("", "screenshot", toWX(ZILUI_TR("save the main window as PNG to this file and exit")));
         parser.AddOption("", "page",
-                         toWX(ZILUI_TR("open on this page:")) + " " + pageNameList());
+                         toWX(ZILUI_TR("open on this page:")) + " " +
+                             nameList(kPageNames, [](const char* name) { return name; }));
+        parser.AddOption("", "open",
+                         toWX(ZILUI_TR("open this window on its page:")) + " " +
+                             nameList(kOpenTargets, [](const auto& target) { return target.name; }));
         parser.AddOption("", "language",
                          toWX(ZILUI_TR("use this language from now on, e.g. \"de\"; empty for the system's")));
     }
@@ -224,6 +255,19 @@ public:
                 return false;
             }
         }
+        wxString target;
+        if (parser.Found("open", &target)) {
+            m_open = findOpenTarget(target);
+            if (m_open < 0) {
+                zil::String message = ZILUI_TR("unknown window \"%NAME%\" for --open; known: %LIST%");
+                message.Replace(L"%NAME%", fromWX(target));
+                message.Replace(L"%LIST%",
+                                fromWX(nameList(kOpenTargets, [](const auto& entry) { return entry.name; })));
+                std::fprintf(stderr, "zilui-gallery: %s\n", message.toUTF8().c_str());
+                return false;
+            }
+            m_page = findPage(kOpenTargets[m_open].page);
+        }
         wxString language;
         if (parser.Found("language", &language) && !storeLanguage(language))
             return false;
@@ -238,7 +282,9 @@ protected:
         auto* frame = new GalleryFrame(*this, m_page);
         SetTopWindow(frame);
         frame->Show();
-        if (!m_screenshotPath.empty())
+        if (m_open >= 0)
+            scheduleOpen(frame);
+        else if (!m_screenshotPath.empty())
             scheduleScreenshot(frame);
     }
 
@@ -277,27 +323,80 @@ private:
         return true;
     }
 
+    // A popup needs its owner on the display first. A dialog's modal loop runs inside open(),
+    // and the screenshot is taken from within it; the frame closes only after open() has
+    // returned, never under a dialog it owns.
+    void scheduleOpen(GalleryFrame* frame)
+    {
+        m_openTimer.Bind(wxEVT_TIMER, [this, frame](wxTimerEvent&) {
+            CallAfter([this, frame] {
+                if (!m_screenshotPath.empty())
+                    scheduleScreenshot(frame);
+                m_opening = true;
+                try {
+                    frame->open(m_open);
+                } catch (...) {
+                    m_opening = false;
+                    throw;
+                }
+                m_opening = false;
+                if (m_screenshotDone)
+                    frame->Close(true);
+            });
+        });
+        m_openTimer.StartOnce(300);
+    }
+
     // Without a window manager the frame is mapped at once, but GTK paints in idle time;
     // waiting a little after the first idle lets every page control draw itself.
     void scheduleScreenshot(wxFrame* frame)
     {
-        m_timer.Bind(wxEVT_TIMER, [this, frame](wxTimerEvent&) {
-            wxString error;
-            if (gallery::saveWindowScreenshot(*frame, m_screenshotPath, error)) {
-                std::printf("%s\n", static_cast<const char*>(m_screenshotPath.utf8_str()));
-            } else {
-                std::fprintf(stderr, "zilui-gallery: %s\n", static_cast<const char*>(error.utf8_str()));
-                setOverrideExitCode(1);
-            }
-            std::fflush(stdout);
-            frame->Close(true);
-        });
-        m_timer.StartOnce(800);
+        m_screenshotTimer.Bind(wxEVT_TIMER, [this, frame](wxTimerEvent&) { takeScreenshot(frame); });
+        m_screenshotTimer.StartOnce(800);
     }
 
+    void takeScreenshot(wxFrame* frame)
+    {
+        wxDialog* dialog = findModalDialog();
+        wxString error;
+        bool notReady = false;
+        bool saved = false;
+        if (m_open >= 0 && kOpenTargets[m_open].dialog && !dialog) {
+            error = toWX(ZILUI_TR("the window to open did not appear"));
+            notReady = true;
+        } else {
+            saved = gallery::saveWindowScreenshot(dialog ? *static_cast<wxWindow*>(dialog) : *frame,
+                                                  m_screenshotPath, error, &notReady);
+        }
+        // A display server may take its time to map a window or confirm its size.
+        if (!saved && notReady && ++m_screenshotAttempts < kScreenshotAttempts) {
+            m_screenshotTimer.StartOnce(100);
+            return;
+        }
+        if (saved) {
+            std::printf("%s\n", static_cast<const char*>(m_screenshotPath.utf8_str()));
+        } else {
+            std::fprintf(stderr, "zilui-gallery: %s\n", static_cast<const char*>(error.utf8_str()));
+            setOverrideExitCode(1);
+        }
+        std::fflush(stdout);
+        m_screenshotDone = true;
+        if (dialog)
+            dialog->EndModal(wxID_CANCEL);
+        else if (!m_opening)
+            frame->Close(true);
+    }
+
+    static constexpr int kScreenshotAttempts = 50; // 100 ms apart
+
     wxString m_screenshotPath;
-    int m_page = 0; // into kPageNames
-    wxTimer m_timer;
+    int m_page = 0;  // into kPageNames
+    int m_open = -1; // into kOpenTargets
+    bool m_opening = false;
+    bool m_screenshotDone = false;
+    int m_screenshotAttempts = 0;
+    wxTimer m_openTimer;
+    wxTimer m_screenshotTimer;
 };
 
 } // namespace

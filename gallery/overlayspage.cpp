@@ -17,6 +17,8 @@
 #include <wx/stattext.h>
 #include <wx/weakref.h>
 
+#include <functional>
+
 namespace gallery {
 
 namespace {
@@ -51,23 +53,10 @@ zil::P<zilui::CSlickButtonSkin> loadButtonSkin()
 
 } // namespace
 
-wxWindow* makeOverlaysPage(wxWindow* parent)
+wxWindow* makeOverlaySample(wxWindow* parent, wxWindow* page, const wxSize& size)
 {
-    auto* page = new wxPanel(parent, wxID_ANY);
-    auto* sizer = new wxBoxSizer(wxVERTICAL);
-    auto* intro = new wxStaticText(
-        page, wxID_ANY,
-        toWX(ZILUI_TR("Left, a gradient panel under an overlay: a window of its own whose see-through skin shows "
-                      "the panel. Right, a non-overlay: the same look as a panel with controls inside. Below, "
-                      "the skinned popup menu; it hides when the pointer leaves it.")));
-    intro->Wrap(700);
-    sizer->Add(intro, 0, wxALL, 8);
-
-    auto* row = new wxBoxSizer(wxHORIZONTAL);
-    auto* owner = new zilui::CGradientPanel(page, wxID_ANY, wxDefaultPosition, wxSize(300, 160));
+    auto* owner = new zilui::CGradientPanel(parent, wxID_ANY, wxDefaultPosition, size);
     owner->setGradient(new zilui::CLinearGradient(wxColour(40, 90, 160), wxColour(140, 200, 240)));
-    row->Add(owner, 1, wxEXPAND | wxALL, 8);
-
     auto* overlay = new zilui::CSlickOverlay(owner, wxID_ANY, toWX(ZILUI_TR("Overlay")), false);
     zil::P<zilui::CSlickOverlaySkin> overlaySkin(new zilui::CSlickOverlaySkin());
     overlaySkin->setBorderType(zilui::CSlickOverlaySkin::BorderNone);
@@ -85,11 +74,28 @@ wxWindow* makeOverlaysPage(wxWindow* parent)
             weak->updatePosSizeAndVisibility();
     };
     page->Bind(wxEVT_SHOW, follow);
-    parent->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, follow);
-    wxWindow* frame = wxGetTopLevelParent(parent);
+    page->GetParent()->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, follow);
+    wxWindow* frame = wxGetTopLevelParent(page);
     frame->Bind(wxEVT_MOVE, follow);
     frame->Bind(wxEVT_SIZE, follow);
     frame->Bind(wxEVT_SHOW, follow);
+    return owner;
+}
+
+wxWindow* makeOverlaysPage(wxWindow* parent, std::function<void()>* openMenu)
+{
+    auto* page = new wxPanel(parent, wxID_ANY);
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    auto* intro = new wxStaticText(
+        page, wxID_ANY,
+        toWX(ZILUI_TR("Left, a gradient panel under an overlay: a window of its own whose see-through skin shows "
+                      "the panel. Right, a non-overlay: the same look as a panel with controls inside. Below, "
+                      "the skinned popup menu; it hides when the pointer leaves it.")));
+    intro->Wrap(700);
+    sizer->Add(intro, 0, wxALL, 8);
+
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    row->Add(makeOverlaySample(page, page, wxSize(300, 160)), 1, wxEXPAND | wxALL, 8);
 
     auto* holder = new zilui::CSlickNonOverlay(page, wxID_ANY, toWX(ZILUI_TR("Non-overlay")));
     zil::P<zilui::CSlickOverlaySkin> holderSkin(new zilui::CSlickOverlaySkin());
@@ -139,6 +145,13 @@ wxWindow* makeOverlaysPage(wxWindow* parent)
             menu->activateAutoHide(anim, {opener}, {});
         });
         buttons->Add(opener, 0, wxALL, 8);
+        // Without the slide and the pointer watch, so that the menu stays open for a picture
+        // wherever the pointer is.
+        if (openMenu && !*openMenu)
+            *openMenu = [menu, opener] {
+                menu->Move(opener->ClientToScreen(wxPoint(0, opener->GetSize().y)));
+                menu->show(zilui::CSlickPopupMenu::AnimNone);
+            };
     }
     sizer->Add(buttons, 0);
     page->SetSizer(sizer);

@@ -108,7 +108,7 @@ void redirectGalleryBitmaps()
                                                           resourcesFolder() / zil::Path(L"gallery/brand"));
 }
 
-wxWindow* makeResourcesPage(wxWindow* parent)
+wxWindow* makeResourcesPage(wxWindow* parent, std::function<void()>* openDialog)
 {
     auto* page = new wxPanel(parent);
     auto* sizer = new wxBoxSizer(wxVERTICAL);
@@ -123,7 +123,10 @@ wxWindow* makeResourcesPage(wxWindow* parent)
     auto* open = new wxButton(page, wxID_ANY, toWX(ZILUI_TR("Open the XRC dialog")));
     sizer->Add(open, 0, wxLEFT | wxRIGHT, 16);
     page->SetSizer(sizer);
-    open->Bind(wxEVT_BUTTON, [page, skinned](wxCommandEvent&) { showResourcesDialog(page, skinned->GetValue()); });
+    const auto show = [page, skinned] { showResourcesDialog(page, skinned->GetValue()); };
+    open->Bind(wxEVT_BUTTON, [show](wxCommandEvent&) { show(); });
+    if (openDialog)
+        *openDialog = show;
     return page;
 }
 

@@ -11,12 +11,16 @@
 
 namespace gallery {
 
-bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& error)
+bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& error, bool* notReady)
 {
+    if (notReady)
+        *notReady = false;
     window.Update();
     const wxRect area(window.ClientToScreen(wxPoint(0, 0)), window.GetClientSize());
     if (area.IsEmpty()) {
         error = zilui::toWX(ZILUI_TR("the window has no visible area"));
+        if (notReady)
+            *notReady = true;
         return false;
     }
     // Drawn by the toolkit, native controls and overlays included, so that it works where
@@ -24,6 +28,8 @@ bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& erro
     const wxImage shot = zilui::renderWindow(window);
     if (!shot.IsOk()) {
         error = zilui::toWX(ZILUI_TR("cannot draw the window"));
+        if (notReady)
+            *notReady = true;
         return false;
     }
     wxInitAllImageHandlers();
@@ -34,7 +40,10 @@ bool saveWindowScreenshot(wxWindow& window, const wxString& path, wxString& erro
         error.Replace("%PATH%", path);
         return false;
     }
-    if (!shot.SaveFile(path, wxBITMAP_TYPE_PNG)) {
+    // Small enough to keep in a repository; saving takes a little longer.
+    wxImage packed = shot;
+    packed.SetOption(wxIMAGE_OPTION_PNG_COMPRESSION_LEVEL, 9);
+    if (!packed.SaveFile(path, wxBITMAP_TYPE_PNG)) {
         error = zilui::toWX(ZILUI_TR("cannot write %PATH%"));
         error.Replace("%PATH%", path);
         return false;

@@ -98,7 +98,39 @@ wxSizer* makeLookColumn(wxWindow* parent, LookControls& controls, const wxString
     return box;
 }
 
+wxString lookCaption(size_t look)
+{
+    return look == 0 ? toWX(ZILUI_TR("Glossy sample skin")) : toWX(ZILUI_TR("Flat sample skin"));
+}
+
 } // namespace
+
+wxSizer* makeSkinSamples(wxWindow* parent)
+{
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    for (size_t i = 0; i < std::size(kLooks); ++i) {
+        LookControls controls;
+        controls.look = kLooks[i];
+        auto* button = new zilui::CSlickButton(parent, wxID_ANY, lookCaption(i));
+        auto* checkBox = new zilui::CSlickCheckBox(parent, wxID_ANY, toWX(ZILUI_TR("Checked")));
+        checkBox->SetValue(true);
+        auto* radio = new zilui::CSlickRadioButton(parent, wxID_ANY, toWX(ZILUI_TR("Medium")), wxDefaultPosition,
+                                                   wxDefaultSize, wxRB_SINGLE);
+        radio->SetValue(true);
+        controls.buttons = {button};
+        controls.checkBoxes = {checkBox};
+        controls.radioButtons = {radio};
+        try {
+            controls.applySkins(kFactors[0]);
+        } catch (const zil::CError& e) {
+            zil::logError(e, ZILUI_TR("The sample skins could not be loaded."));
+        }
+        sizer->Add(button, 0, wxEXPAND | wxBOTTOM, 4);
+        sizer->Add(checkBox, 0, wxBOTTOM, 4);
+        sizer->Add(radio, 0, wxBOTTOM, 12);
+    }
+    return sizer;
+}
 
 wxWindow* makeSlickPage(wxWindow* parent)
 {
@@ -128,8 +160,7 @@ wxWindow* makeSlickPage(wxWindow* parent)
     auto* columns = new wxBoxSizer(wxHORIZONTAL);
     for (size_t i = 0; i < std::size(kLooks); ++i) {
         (*looks)[i].look = kLooks[i];
-        const wxString caption = i == 0 ? toWX(ZILUI_TR("Glossy sample skin")) : toWX(ZILUI_TR("Flat sample skin"));
-        columns->Add(makeLookColumn(page, (*looks)[i], caption), 1, wxEXPAND | wxALL, 8);
+        columns->Add(makeLookColumn(page, (*looks)[i], lookCaption(i)), 1, wxEXPAND | wxALL, 8);
     }
     sizer->Add(columns, 0, wxEXPAND);
 

@@ -274,6 +274,11 @@ wxBitmap loadDragPicture()
 
 } // namespace
 
+wxWindow* makeStyledParagraph(wxWindow* parent, const zil::String& text)
+{
+    return new CStyledLabelPanel(parent, text, 0.0, true);
+}
+
 wxWindow* makeTextPage(wxWindow* parent)
 {
     auto* page = new wxPanel(parent);

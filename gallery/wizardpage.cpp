@@ -357,7 +357,7 @@ void runWizard(wxWindow* parent, wxStaticText* result)
 
 } // namespace
 
-wxWindow* makeWizardPage(wxWindow* parent)
+wxWindow* makeWizardPage(wxWindow* parent, std::function<void()>* openWizard)
 {
     auto* page = new wxPanel(parent);
     auto* sizer = new wxBoxSizer(wxVERTICAL);
@@ -372,10 +372,13 @@ wxWindow* makeWizardPage(wxWindow* parent)
     auto* result = new wxStaticText(page, wxID_ANY, wxEmptyString);
     sizer->Add(result, 0, wxALL, 16);
     page->SetSizer(sizer);
-    button->Bind(wxEVT_BUTTON, [page, result](wxCommandEvent&) {
+    const auto run = [page, result] {
         runWizard(page, result);
         page->Layout();
-    });
+    };
+    button->Bind(wxEVT_BUTTON, [run](wxCommandEvent&) { run(); });
+    if (openWizard)
+        *openWizard = run;
     return page;
 }
 
