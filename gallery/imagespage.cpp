@@ -207,6 +207,13 @@ wxWindow* makeNinePartPicture(wxWindow* parent, const wxSize& size)
     return new CFixedImagePanel(parent, image.get(), size);
 }
 
+wxWindow* makeFollowingNinePart(wxWindow* parent)
+{
+    zil::P<CCompositeScalingImage> image(
+        new CCompositeScalingImage(makeNinePartSource(), zil::CMargins(kNinePartMargin), CCompositeScalingImage::center));
+    return new CFollowingImagePanel(parent, image.get());
+}
+
 wxWindow* makeImagesPage(wxWindow* parent)
 {
     constexpr int kGap = 8;      // pixels between items

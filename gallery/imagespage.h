@@ -14,4 +14,7 @@ wxWindow* makeImagesPage(wxWindow* parent);
 // The page's nine-part picture with its middle stretched to `size`.
 wxWindow* makeNinePartPicture(wxWindow* parent, const wxSize& size);
 
+// The page's nine-part picture at whatever size the returned panel gets, its size written on it.
+wxWindow* makeFollowingNinePart(wxWindow* parent);
+
 } // namespace gallery

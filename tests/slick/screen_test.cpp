@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
+#include <wx/dialog.h>
+#include <wx/frame.h>
 
 #include <gtk/gtk.h>
 
@@ -197,6 +199,52 @@ TEST(SlickScreen, WindowPictureShowsWhatTheWindowShows)
     }, 5000));
     frame->Destroy();
     processPendingEvents();
+}
+
+// Where no child covers a top-level window, its picture shows the theme's background, as the
+// display does, not the black of a surface nobody drew on: a dialog's client widget draws
+// only its children.
+TEST(SlickScreen, WindowPictureHasTheBackgroundAroundTheChildren)
+{
+    const struct {
+        const char* name;
+        bool dialog;
+    } cases[] = {{"dialog", true}, {"frame", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        wxTopLevelWindow* window = nullptr;
+        if (c.dialog)
+            window = new wxDialog(nullptr, wxID_ANY, "picture", wxPoint(40, 40), wxSize(320, 180));
+        else
+            window = new wxFrame(nullptr, wxID_ANY, "picture", wxPoint(40, 40), wxSize(320, 180));
+        // Two children: a frame stretches a single one over its whole client area.
+        new wxButton(window, wxID_ANY, "One", wxPoint(10, 10), wxSize(90, 34));
+        new wxButton(window, wxID_ANY, "Two", wxPoint(110, 10), wxSize(90, 34));
+        window->Show();
+        runLoopUntil([&] { return gtk_widget_get_mapped(static_cast<GtkWidget*>(window->GetHandle())); }, 5000);
+        const double scale = window->GetContentScaleFactor();
+        wxImage picture;
+        runLoopUntil([&] {
+            picture = renderWindow(*window);
+            return picture.IsOk() && picture.GetSize() == window->GetClientSize() * scale;
+        }, 5000);
+        ASSERT_TRUE(picture.IsOk());
+        // Far from both buttons.
+        const wxPoint spot(window->GetClientSize().x - 10, window->GetClientSize().y - 10);
+        const wxColour seen = pixelAt(picture, static_cast<int>(spot.x * scale), static_cast<int>(spot.y * scale));
+        EXPECT_FALSE(isNear(seen, *wxBLACK, 24)) << seen.GetAsString(wxC2S_HTML_SYNTAX);
+        if (isX11Display()) {
+            wxColour shown;
+            screenShows(window, wxRect(spot, wxSize(1, 1)), [&](const wxImage& shot) {
+                shown = pixelAt(shot, 0, 0);
+                return isNear(shown, seen, 2);
+            }, 30000);
+            EXPECT_TRUE(isNear(shown, seen, 2)) << shown.GetAsString(wxC2S_HTML_SYNTAX) << " on the screen, "
+                                                << seen.GetAsString(wxC2S_HTML_SYNTAX) << " in the picture";
+        }
+        window->Destroy();
+        processPendingEvents();
+    }
 }
 
 // A border of one logical pixel covers the outermost `scale` physical pixels of every side, a
