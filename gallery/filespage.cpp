@@ -18,10 +18,13 @@
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/weakref.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace gallery {
@@ -72,6 +75,13 @@ zil::Path makeManyFiles(int count)
     return zil::Path(pattern);
 }
 
+// GUI thread only.
+std::vector<wxWeakRef<zilui::CFileSystemBrowserControl>>& smallBrowsers()
+{
+    static std::vector<wxWeakRef<zilui::CFileSystemBrowserControl>> browsers;
+    return browsers;
+}
+
 zilui::CFileSystemBrowserControl* makeBrowser(wxWindow* parent, const wxSize& size)
 {
     zil::P<zilui::CSlickButtonSkin> skin(new zilui::CSlickButtonSkin());
@@ -88,7 +98,14 @@ wxWindow* makeSmallBrowser(wxWindow* parent, const zil::Path& folder, const wxSi
 {
     zilui::CFileSystemBrowserControl* browser = makeBrowser(parent, size);
     browser->init(zil::CLocalFileSystem::get().get(), zil::CURI::fromPath(zil::Path(L"/")), zil::CURI::fromPath(folder));
+    smallBrowsers().emplace_back(browser);
     return browser;
+}
+
+bool smallBrowsersListed()
+{
+    return std::all_of(smallBrowsers().begin(), smallBrowsers().end(),
+                       [](const auto& browser) { return !browser || browser->getList()->GetItemCount() > 1; });
 }
 
 wxWindow* makeFilesPage(wxWindow* parent)

@@ -16,4 +16,9 @@ wxWindow* makeFilesPage(wxWindow* parent);
 // A browser of `size` with glossy buttons, showing `folder` of the local file system.
 wxWindow* makeSmallBrowser(wxWindow* parent, const zil::Path& folder, const wxSize& size);
 
+// Whether every small browser lists its folder's rows rather than one placeholder row: folders
+// are read on a worker thread, and a picture taken before shows "Loading. Please wait...". A
+// folder of a single entry never counts as listed.
+bool smallBrowsersListed();
+
 } // namespace gallery

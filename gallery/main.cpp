@@ -357,6 +357,11 @@ private:
 
     void takeScreenshot(wxFrame* frame)
     {
+        // Not an error when it never comes: the picture shows what there is.
+        if (!gallery::smallBrowsersListed() && ++m_listingWaits < kScreenshotAttempts) {
+            m_screenshotTimer.StartOnce(100);
+            return;
+        }
         wxDialog* dialog = findModalDialog();
         wxString error;
         bool notReady = false;
@@ -395,6 +400,7 @@ private:
     bool m_opening = false;
     bool m_screenshotDone = false;
     int m_screenshotAttempts = 0;
+    int m_listingWaits = 0;
     wxTimer m_openTimer;
     wxTimer m_screenshotTimer;
 };
