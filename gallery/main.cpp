@@ -129,9 +129,9 @@ public:
         book->AddPage(gallery::makeImagesPage(book), toWX(ZILUI_TR("Images")));
         book->AddPage(gallery::makeTextPage(book), toWX(ZILUI_TR("Text and gradients")));
         book->AddPage(gallery::makeSlickPage(book), toWX(ZILUI_TR("Skinned controls")));
-        book->AddPage(gallery::makeWizardPage(book, &m_open[0]), toWX(ZILUI_TR("Wizard")));
-        book->AddPage(gallery::makeResourcesPage(book, &m_open[1]), toWX(ZILUI_TR("Resources")));
-        book->AddPage(gallery::makeOverlaysPage(book, &m_open[2]), toWX(ZILUI_TR("Overlays and menus")));
+        book->AddPage(gallery::makeWizardPage(book, &m_openers[0]), toWX(ZILUI_TR("Wizard")));
+        book->AddPage(gallery::makeResourcesPage(book, &m_openers[1]), toWX(ZILUI_TR("Resources")));
+        book->AddPage(gallery::makeOverlaysPage(book, &m_openers[2]), toWX(ZILUI_TR("Overlays and menus")));
         book->AddPage(gallery::makeSystemPage(book), toWX(ZILUI_TR("System")));
         book->AddPage(gallery::makeDesktopPage(book), toWX(ZILUI_TR("Desktop")));
         book->AddPage(gallery::makeFilesPage(book), toWX(ZILUI_TR("Files")));
@@ -143,7 +143,7 @@ public:
 
     // Opens the window of kOpenTargets[target] as its page's button does; returns when a dialog
     // has been closed, at once for a menu.
-    void open(int target) { m_open[target](); }
+    void open(int target) { m_openers[target](); }
 
 private:
     void makeMenuBar()
@@ -208,7 +208,7 @@ private:
     }
 
     zilui::CAppBase& m_app;
-    std::function<void()> m_open[std::size(kOpenTargets)]; // set by the pages
+    std::function<void()> m_openers[std::size(kOpenTargets)]; // in its order, set by the pages
 };
 
 class GalleryApp : public zilui::CAppBase {
