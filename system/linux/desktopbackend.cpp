@@ -8,6 +8,8 @@
 // frame of GLib.
 #include <zilui/system/taskbaricon.h>
 
+#include "iconpixels.h"
+
 #include <zilui/app/strings.h>
 
 #include <zil/log.h>
@@ -95,52 +97,27 @@ zil::String errorText(const GError* error)
     return error ? zil::String::fromUTF8(error->message) : zil::String(L"unknown error");
 }
 
-// The icon as the StatusNotifierItem pixmap list: one ARGB32 picture in network byte order;
-// empty for an icon that is not valid.
+// The icon as the StatusNotifierItem pixmap list: one picture; empty for an icon that is not
+// valid.
 GVariant* makePixmaps(const wxIcon& icon)
 {
     GVariantBuilder list;
     g_variant_builder_init(&list, G_VARIANT_TYPE("a(iiay)"));
-    if (icon.IsOk()) {
-        wxBitmap bitmap;
-        bitmap.CopyFromIcon(icon);
-        const wxImage image = bitmap.ConvertToImage();
-        if (image.IsOk()) {
-            const int w = image.GetWidth(), h = image.GetHeight();
-            std::string bytes(static_cast<size_t>(w) * h * 4, '\0');
-            for (int y = 0; y < h; ++y) {
-                for (int x = 0; x < w; ++x) {
-                    char* p = &bytes[(static_cast<size_t>(y) * w + x) * 4];
-                    p[0] = static_cast<char>(image.HasAlpha() ? image.GetAlpha(x, y) : 255);
-                    p[1] = static_cast<char>(image.GetRed(x, y));
-                    p[2] = static_cast<char>(image.GetGreen(x, y));
-                    p[3] = static_cast<char>(image.GetBlue(x, y));
-                }
-            }
-            GVariant* data = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, bytes.data(), bytes.size(), 1);
-            g_variant_builder_add(&list, "(ii@ay)", w, h, data);
-        }
+    const wxImage image = desktop::iconImage(icon);
+    if (image.IsOk()) {
+        const std::string bytes = desktop::toNetworkArgb32(desktop::viewOf(image));
+        GVariant* data = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, bytes.data(), bytes.size(), 1);
+        g_variant_builder_add(&list, "(ii@ay)", image.GetWidth(), image.GetHeight(), data);
     }
     return g_variant_builder_end(&list);
 }
 
-// The notification's "image-data" hint: RGBA rows.
+// The notification's "image-data" hint.
 GVariant* makeImageData(const wxIcon& icon)
 {
-    wxBitmap bitmap;
-    bitmap.CopyFromIcon(icon);
-    const wxImage image = bitmap.ConvertToImage();
+    const wxImage image = desktop::iconImage(icon);
     const int w = image.GetWidth(), h = image.GetHeight();
-    std::string bytes(static_cast<size_t>(w) * h * 4, '\0');
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            char* p = &bytes[(static_cast<size_t>(y) * w + x) * 4];
-            p[0] = static_cast<char>(image.GetRed(x, y));
-            p[1] = static_cast<char>(image.GetGreen(x, y));
-            p[2] = static_cast<char>(image.GetBlue(x, y));
-            p[3] = static_cast<char>(image.HasAlpha() ? image.GetAlpha(x, y) : 255);
-        }
-    }
+    const std::string bytes = desktop::toRgba32(desktop::viewOf(image));
     GVariant* data = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, bytes.data(), bytes.size(), 1);
     return g_variant_new("(iiibii@ay)", w, h, w * 4, TRUE, 8, 4, data);
 }
@@ -224,37 +201,6 @@ void updateMenuItems(DbusmenuMenuitem* parent, const wxMenu& menu)
         if (const wxMenu* sub = item->GetSubMenu())
             updateMenuItems(d, *sub);
     }
-}
-
-// The badge: `overlay` at half the picture's size in its bottom-right corner, blended over
-// `base` by alpha, so the icon keeps its own look around it.
-wxIcon compositeBadge(const wxIcon& base, const wxIcon& overlay)
-{
-    wxBitmap baseBitmap, overlayBitmap;
-    baseBitmap.CopyFromIcon(base);
-    overlayBitmap.CopyFromIcon(overlay);
-    wxImage image = baseBitmap.ConvertToImage();
-    if (!image.HasAlpha())
-        image.InitAlpha();
-    const int size = std::max(1, std::min(image.GetWidth(), image.GetHeight()) / 2);
-    wxImage badge = overlayBitmap.ConvertToImage().Scale(size, size, wxIMAGE_QUALITY_HIGH);
-    const int x0 = image.GetWidth() - size, y0 = image.GetHeight() - size;
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            const double a = badge.HasAlpha() ? badge.GetAlpha(x, y) / 255.0 : 1.0;
-            const int tx = x0 + x, ty = y0 + y;
-            auto blend = [a](unsigned char over, unsigned char under) {
-                return static_cast<unsigned char>(over * a + under * (1 - a) + 0.5);
-            };
-            image.SetRGB(tx, ty, blend(badge.GetRed(x, y), image.GetRed(tx, ty)),
-                         blend(badge.GetGreen(x, y), image.GetGreen(tx, ty)),
-                         blend(badge.GetBlue(x, y), image.GetBlue(tx, ty)));
-            image.SetAlpha(tx, ty, blend(255, image.GetAlpha(tx, ty)));
-        }
-    }
-    wxIcon result;
-    result.CopyFromBitmap(wxBitmap(image));
-    return result;
 }
 
 // GLib's callbacks hand their work to the main loop through here; without an application
@@ -1199,10 +1145,10 @@ bool CDesktopBackend::setOverlayIcon(wxWindow* window, const wxIcon* overlay, co
     wxIconBundle badged;
     if (m_originalIcons.IsEmpty()) {
         // A window without icons of its own gets the tray icon, or the badge alone.
-        badged.AddIcon(m_record.icon.IsOk() ? compositeBadge(m_record.icon, *overlay) : *overlay);
+        badged.AddIcon(m_record.icon.IsOk() ? desktop::compositeBadge(m_record.icon, *overlay) : *overlay);
     } else {
         for (size_t i = 0; i < m_originalIcons.GetIconCount(); ++i)
-            badged.AddIcon(compositeBadge(m_originalIcons.GetIconByIndex(i), *overlay));
+            badged.AddIcon(desktop::compositeBadge(m_originalIcons.GetIconByIndex(i), *overlay));
     }
     top->SetIcons(badged);
     return true;
