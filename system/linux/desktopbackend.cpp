@@ -9,6 +9,7 @@
 #include <zilui/system/taskbaricon.h>
 
 #include "iconpixels.h"
+#include "xembedicon.h"
 
 #include <zilui/app/strings.h>
 
@@ -19,7 +20,6 @@
 #include <wx/iconbndl.h>
 #include <wx/image.h>
 #include <wx/menu.h>
-#include <wx/taskbar.h>
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 #include <wx/utils.h>
@@ -211,54 +211,6 @@ void callAfter(std::function<void()> work)
         wxTheApp->CallAfter(std::move(work));
 }
 
-class CDesktopBackend;
-
-// The fallback where no StatusNotifierWatcher runs: wxWidgets' tray icon.
-class CXEmbedIcon : public wxTaskBarIcon {
-public:
-    // GTK's tray icon reports a click by its press alone: the release is reported with it, so
-    // that handlers acting on the release, and the context menu that follows the right one,
-    // see the click as on the other hosts.
-    explicit CXEmbedIcon(std::function<void(TaskBarEvent)> report) : m_report(std::move(report))
-    {
-        const struct {
-            wxEventType type;
-            TaskBarEvent event;
-            bool withRelease;
-        } map[] = {
-            {wxEVT_TASKBAR_LEFT_DOWN, TaskBarLeftButtonDown, true},
-            {wxEVT_TASKBAR_LEFT_DCLICK, TaskBarLeftDoubleClick, false},
-            {wxEVT_TASKBAR_RIGHT_DOWN, TaskBarRightButtonDown, true},
-            {wxEVT_TASKBAR_RIGHT_DCLICK, TaskBarRightDoubleClick, false},
-        };
-        for (const auto& m : map) {
-            const TaskBarEvent event = m.event;
-            const bool withRelease = m.withRelease;
-            Bind(wxEventTypeTag<wxTaskBarIconEvent>(m.type), [this, event, withRelease](wxTaskBarIconEvent&) {
-                if (m_report)
-                    m_report(event);
-                // The report may have hidden the icon, which clears m_report.
-                if (withRelease && m_report)
-                    m_report(TaskBarEvent(event + 1));
-            });
-        }
-    }
-
-    // Hiding may come from a command of the menu that one of our handlers opened, so the
-    // object goes later, and reports nothing meanwhile.
-    struct Deleter {
-        void operator()(CXEmbedIcon* icon) const
-        {
-            icon->m_report = nullptr;
-            icon->RemoveIcon();
-            icon->Destroy();
-        }
-    };
-
-private:
-    std::function<void(TaskBarEvent)> m_report;
-};
-
 class CDesktopBackend : public zil::CBase, public INotificationAreaBackend {
 public:
     explicit CDesktopBackend(const zil::String& desktopFileId);
@@ -305,7 +257,6 @@ private:
     void failRegistration(zil::String what);
     void unregisterItem();
     bool showXEmbed();
-    wxIcon trayPicture() const;
     void sendNextNotification();
     void exportMenu();
     void addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu, int& nextId);
@@ -331,7 +282,7 @@ private:
     std::set<std::string> m_logged;
     IconRecord m_record;
     Mode m_mode = Mode::none;
-    std::unique_ptr<CXEmbedIcon, CXEmbedIcon::Deleter> m_xembed;
+    desktop::XEmbedIconPtr m_xembed;
 
     guint m_itemRegistration = 0;
     std::string m_itemName;
@@ -545,7 +496,7 @@ bool CDesktopBackend::modifyIcon(const IconRecord& record)
         exportMenu();
         // The tray keeps the icon until the watcher has answered.
         if (m_xembed)
-            m_xembed->SetIcon(trayPicture(), toWX(m_record.toolTip));
+            m_xembed->SetIcon(desktop::trayPicture(m_record.icon), toWX(m_record.toolTip));
         return true;
     case Mode::xembed:
     case Mode::waiting:
@@ -689,7 +640,7 @@ bool CDesktopBackend::showXEmbed()
         return false;
     }
     if (!m_xembed) {
-        m_xembed.reset(new CXEmbedIcon([this](TaskBarEvent event) {
+        m_xembed.reset(new desktop::CXEmbedIcon([this](TaskBarEvent event) {
             if (!m_listener)
                 return;
             m_listener->onBackendEvent(event);
@@ -698,20 +649,7 @@ bool CDesktopBackend::showXEmbed()
         }));
     }
     m_mode = Mode::xembed;
-    return m_xembed->SetIcon(trayPicture(), toWX(m_record.toolTip));
-}
-
-wxIcon CDesktopBackend::trayPicture() const
-{
-    wxIcon icon = m_record.icon;
-    if (!icon.IsOk()) {
-        // A tray slot needs a picture; a clear one shows nothing.
-        wxImage clear(16, 16);
-        clear.InitAlpha();
-        std::fill_n(clear.GetAlpha(), 16 * 16, 0);
-        icon.CopyFromBitmap(wxBitmap(clear));
-    }
-    return icon;
+    return m_xembed->SetIcon(desktop::trayPicture(m_record.icon), toWX(m_record.toolTip));
 }
 
 void CDesktopBackend::emitItemSignal(const char* name)
