@@ -8,7 +8,9 @@
 // frame of GLib.
 #include <zilui/system/taskbaricon.h>
 
+#include "dbusmenuexport.h"
 #include "iconpixels.h"
+#include "sessionbus.h"
 #include "xembedicon.h"
 
 #include <zilui/app/strings.h>
@@ -25,7 +27,6 @@
 #include <wx/utils.h>
 
 #include <gio/gio.h>
-#include <libdbusmenu-glib/dbusmenu-glib.h>
 
 #include <unistd.h>
 
@@ -40,18 +41,16 @@ namespace zilui {
 
 namespace {
 
-constexpr int kCallTimeoutMs = 3000;
+using namespace desktop;
+
 constexpr int kWatcherGraceMs = 1000;
 constexpr const char* kItemPath = "/StatusNotifierItem";
-constexpr const char* kMenuPath = "/StatusNotifierItem/Menu";
 constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* kWatcherName = "org.kde.StatusNotifierWatcher";
 constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
 constexpr const char* kNotificationsName = "org.freedesktop.Notifications";
 constexpr const char* kNotificationsPath = "/org/freedesktop/Notifications";
 constexpr const char* kLauncherInterface = "com.canonical.Unity.LauncherEntry";
-// Where a wxMenu item's id is kept on its D-Bus twin.
-constexpr const char* kWxIdKey = "zilui-wx-id";
 
 const char* const kItemIntrospection = R"xml(<node>
   <interface name="org.kde.StatusNotifierItem">
@@ -82,21 +81,6 @@ const char* const kItemIntrospection = R"xml(<node>
   </interface>
 </node>)xml";
 
-std::string utf8(const zil::String& text)
-{
-    return text.toUTF8();
-}
-
-struct GErrorDeleter {
-    void operator()(GError* e) const { g_error_free(e); }
-};
-using ErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
-
-zil::String errorText(const GError* error)
-{
-    return error ? zil::String::fromUTF8(error->message) : zil::String(L"unknown error");
-}
-
 // The icon as the StatusNotifierItem pixmap list: one picture; empty for an icon that is not
 // valid.
 GVariant* makePixmaps(const wxIcon& icon)
@@ -120,95 +104,6 @@ GVariant* makeImageData(const wxIcon& icon)
     const std::string bytes = desktop::toRgba32(desktop::viewOf(image));
     GVariant* data = g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, bytes.data(), bytes.size(), 1);
     return g_variant_new("(iiibii@ay)", w, h, w * 4, TRUE, 8, 4, data);
-}
-
-// wxWidgets marks mnemonics with '&' ("&&" for a literal one), D-Bus menus with '_'.
-std::string menuLabel(const wxString& text)
-{
-    std::string out;
-    const std::string in = text.utf8_string();
-    for (size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == '&') {
-            if (i + 1 < in.size() && in[i + 1] == '&') {
-                out += '&';
-                ++i;
-            } else {
-                out += '_';
-            }
-        } else if (in[i] == '_') {
-            out += "__";
-        } else {
-            out += in[i];
-        }
-    }
-    return out;
-}
-
-// Whether `parent`'s children stand for `menu`'s items one to one: the same kinds in the same
-// order, with submenus of the same shape, so that they can take the menu's state in place.
-bool sameMenuShape(DbusmenuMenuitem* parent, const wxMenu& menu)
-{
-    GList* child = dbusmenu_menuitem_get_children(parent);
-    for (const wxMenuItem* item : menu.GetMenuItems()) {
-        if (!child)
-            return false;
-        auto* d = static_cast<DbusmenuMenuitem*>(child->data);
-        child = child->next;
-        const bool separator =
-            g_strcmp0(dbusmenu_menuitem_property_get(d, DBUSMENU_MENUITEM_PROP_TYPE), "separator") == 0;
-        const bool submenu =
-            dbusmenu_menuitem_property_get(d, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY) != nullptr;
-        if (separator != item->IsSeparator() || submenu != (item->GetSubMenu() != nullptr) ||
-            (submenu && !sameMenuShape(d, *item->GetSubMenu())))
-            return false;
-    }
-    return child == nullptr;
-}
-
-// The label and state of `item` on its D-Bus twin, and for a command the wxWidgets item it
-// stands for. A property that keeps its value sends nothing to the host.
-void setMenuItemState(DbusmenuMenuitem* d, const wxMenuItem& item)
-{
-    dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_LABEL, menuLabel(item.GetItemLabel()).c_str());
-    dbusmenu_menuitem_property_set_bool(d, DBUSMENU_MENUITEM_PROP_ENABLED, item.IsEnabled());
-    if (item.IsCheckable()) {
-        dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE,
-                                       item.IsRadio() ? DBUSMENU_MENUITEM_TOGGLE_RADIO
-                                                      : DBUSMENU_MENUITEM_TOGGLE_CHECK);
-        dbusmenu_menuitem_property_set_int(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE,
-                                           item.IsChecked() ? DBUSMENU_MENUITEM_TOGGLE_STATE_CHECKED
-                                                            : DBUSMENU_MENUITEM_TOGGLE_STATE_UNCHECKED);
-    } else {
-        dbusmenu_menuitem_property_remove(d, DBUSMENU_MENUITEM_PROP_TOGGLE_TYPE);
-        dbusmenu_menuitem_property_remove(d, DBUSMENU_MENUITEM_PROP_TOGGLE_STATE);
-    }
-    if (!item.GetSubMenu()) {
-        g_object_set_data(G_OBJECT(d), kWxIdKey, GINT_TO_POINTER(item.GetId()));
-        g_object_set_data(G_OBJECT(d), "zilui-wx-menu", item.GetMenu());
-    }
-}
-
-// `menu`'s state on the D-Bus items of the same shape under `parent`.
-void updateMenuItems(DbusmenuMenuitem* parent, const wxMenu& menu)
-{
-    GList* child = dbusmenu_menuitem_get_children(parent);
-    for (const wxMenuItem* item : menu.GetMenuItems()) {
-        auto* d = static_cast<DbusmenuMenuitem*>(child->data);
-        child = child->next;
-        if (item->IsSeparator())
-            continue;
-        setMenuItemState(d, *item);
-        if (const wxMenu* sub = item->GetSubMenu())
-            updateMenuItems(d, *sub);
-    }
-}
-
-// GLib's callbacks hand their work to the main loop through here; without an application
-// object there is no loop to run it, and the work is dropped.
-void callAfter(std::function<void()> work)
-{
-    if (wxTheApp)
-        wxTheApp->CallAfter(std::move(work));
 }
 
 class CDesktopBackend : public zil::CBase, public INotificationAreaBackend {
@@ -258,8 +153,6 @@ private:
     void unregisterItem();
     bool showXEmbed();
     void sendNextNotification();
-    void exportMenu();
-    void addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu, int& nextId);
     void emitItemSignal(const char* name);
     bool emitLauncherUpdate();
 
@@ -271,8 +164,6 @@ private:
                                      const gchar* signal, GVariant* parameters, gpointer self);
     static void onWatcherAppeared(GDBusConnection*, const gchar*, const gchar* owner, gpointer self);
     static void onWatcherVanished(GDBusConnection*, const gchar*, gpointer self);
-    static void onMenuItemActivated(DbusmenuMenuitem* item, guint, gpointer self);
-    static gboolean onMenuAboutToShow(DbusmenuMenuitem*, gpointer self);
 
     IListener* m_listener = nullptr;
     GDBusConnection* m_bus = nullptr;
@@ -290,8 +181,7 @@ private:
     std::string m_watcherOwner;  // the watcher on the bus now; empty: none
     std::string m_itemWatcher;   // the watcher that was asked to show the item
     guint m_watcherWatch = 0;
-    DbusmenuServer* m_menuServer = nullptr;
-    std::unique_ptr<wxMenu> m_exportedMenu;
+    desktop::CDbusMenuExport m_menu;
 
     guint m_notificationSubscription = 0;
     std::set<guint32> m_notificationIds;
@@ -321,7 +211,7 @@ private:
 CDesktopBackend* g_itemOwner = nullptr;
 int g_itemCounter = 0;
 
-CDesktopBackend::CDesktopBackend(const zil::String& desktopFileId) : m_cancellable(g_cancellable_new())
+CDesktopBackend::CDesktopBackend(const zil::String& desktopFileId) : m_cancellable(g_cancellable_new()), m_menu(*this, [this] { return m_listener; })
 {
     std::string id = utf8(desktopFileId);
     if (id.empty()) {
@@ -493,7 +383,7 @@ bool CDesktopBackend::modifyIcon(const IconRecord& record)
             return false;
         emitItemSignal("NewIcon");
         emitItemSignal("NewToolTip");
-        exportMenu();
+        m_menu.publish();
         // The tray keeps the icon until the watcher has answered.
         if (m_xembed)
             m_xembed->SetIcon(desktop::trayPicture(m_record.icon), toWX(m_record.toolTip));
@@ -547,7 +437,7 @@ bool CDesktopBackend::registerItem()
     m_itemWatcher = m_watcherOwner;
     m_itemName =
         "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(++g_itemCounter);
-    exportMenu();
+    m_menu.publish();
 
     // Cancelled when the item goes, so an answer that comes after it registers nothing.
     m_itemCancellable = g_cancellable_new();
@@ -620,11 +510,7 @@ void CDesktopBackend::unregisterItem()
     }
     if (g_itemOwner == this)
         g_itemOwner = nullptr;
-    if (m_menuServer) {
-        g_object_unref(m_menuServer);
-        m_menuServer = nullptr;
-    }
-    m_exportedMenu.reset();
+    m_menu.withdraw();
     if (m_mode == Mode::statusNotifierItem)
         m_mode = Mode::none;
 }
@@ -655,98 +541,6 @@ bool CDesktopBackend::showXEmbed()
 void CDesktopBackend::emitItemSignal(const char* name)
 {
     g_dbus_connection_emit_signal(m_bus, nullptr, kItemPath, kItemInterface, name, nullptr, nullptr);
-}
-
-void CDesktopBackend::exportMenu()
-{
-    if (!m_listener || m_mode != Mode::statusNotifierItem)
-        return;
-    std::unique_ptr<wxMenu> menu(m_listener->createBackendMenu());
-    if (!m_menuServer)
-        m_menuServer = dbusmenu_server_new(kMenuPath);
-    // Items of the same shape as those exported take the new state in place, and the host gets
-    // the changed properties alone: a new layout makes it refill a menu it may be showing, and
-    // waybar now and then left that one empty.
-    DbusmenuMenuitem* exported = nullptr;
-    g_object_get(m_menuServer, DBUSMENU_SERVER_PROP_ROOT_NODE, &exported, nullptr);
-    const bool inPlace = exported && menu && sameMenuShape(exported, *menu);
-    if (inPlace)
-        updateMenuItems(exported, *menu);
-    if (exported)
-        g_object_unref(exported);
-    if (inPlace) {
-        m_exportedMenu = std::move(menu);
-        return;
-    }
-    DbusmenuMenuitem* root = dbusmenu_menuitem_new();
-    g_signal_connect(root, DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
-                     G_CALLBACK(&CDesktopBackend::onMenuAboutToShow), this);
-    // Items are numbered in menu order, so a menu made anew keeps the ids of the one the host
-    // shows: a click on it that reaches us after the rebuild still finds its item.
-    int nextId = 1;
-    if (menu)
-        addMenuItems(root, *menu, nextId);
-    dbusmenu_server_set_root(m_menuServer, root);
-    g_object_unref(root);
-    m_exportedMenu = std::move(menu);
-}
-
-void CDesktopBackend::addMenuItems(DbusmenuMenuitem* parent, wxMenu& menu, int& nextId)
-{
-    for (wxMenuItem* item : menu.GetMenuItems()) {
-        DbusmenuMenuitem* d = dbusmenu_menuitem_new_with_id(nextId++);
-        if (item->IsSeparator()) {
-            dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_TYPE, "separator");
-        } else {
-            setMenuItemState(d, *item);
-            if (wxMenu* sub = item->GetSubMenu()) {
-                dbusmenu_menuitem_property_set(d, DBUSMENU_MENUITEM_PROP_CHILD_DISPLAY,
-                                               DBUSMENU_MENUITEM_CHILD_DISPLAY_SUBMENU);
-                addMenuItems(d, *sub, nextId);
-            } else {
-                g_signal_connect(d, DBUSMENU_MENUITEM_SIGNAL_ITEM_ACTIVATED,
-                                 G_CALLBACK(&CDesktopBackend::onMenuItemActivated), this);
-            }
-        }
-        dbusmenu_menuitem_child_append(parent, d);
-        g_object_unref(d);
-    }
-}
-
-void CDesktopBackend::onMenuItemActivated(DbusmenuMenuitem* item, guint, gpointer self)
-{
-    auto* backend = static_cast<CDesktopBackend*>(self);
-    const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(item), kWxIdKey));
-    auto* owner = static_cast<wxMenu*>(g_object_get_data(G_OBJECT(item), "zilui-wx-menu"));
-    if (!owner)
-        return;
-    // A check item toggles when chosen, as in a popup menu; a radio item becomes checked.
-    const wxMenuItem* wxItem = owner->FindItem(id);
-    const bool checked =
-        wxItem && wxItem->IsCheckable() ? (wxItem->IsRadio() || !wxItem->IsChecked()) : false;
-    zil::P<CDesktopBackend> keep(backend);
-    callAfter([keep, id, checked] {
-        // The menu may have been rebuilt meanwhile: a host asks for it anew as it opens, and the
-        // click on the menu it shows can come before that rebuild has run. The command goes to
-        // the item of the same id in the current menu; with none there, it is dropped.
-        if (!keep->m_listener || !keep->m_exportedMenu)
-            return;
-        wxMenuItem* now = keep->m_exportedMenu->FindItem(id);
-        if (!now)
-            return;
-        if (now->IsCheckable())
-            now->Check(checked);
-        keep->m_listener->onBackendMenuCommand(*now->GetMenu(), id, checked);
-    });
-}
-
-gboolean CDesktopBackend::onMenuAboutToShow(DbusmenuMenuitem*, gpointer self)
-{
-    // The menu is made anew each time it opens, so its labels and states are current.
-    auto* backend = static_cast<CDesktopBackend*>(self);
-    zil::P<CDesktopBackend> keep(backend);
-    callAfter([keep] { keep->exportMenu(); });
-    return TRUE;
 }
 
 void CDesktopBackend::onItemMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*,
