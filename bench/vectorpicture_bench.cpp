@@ -106,7 +106,7 @@ void BM_VectorPictureAtNewFactor(benchmark::State& state)
         state.SkipWithError("the pictures did not load at 84 pixels");
         return;
     }
-    // The render costs a few times the resample; what matters is that it happens once.
+    // No goal: the render costs more than the resample; what matters is that it happens once.
     bench::compare(state, {"SVG rendered at 1.75", loadFresh(L"icon")},
                    {"PNG @2 read and resampled to 1.75", loadFresh(L"photo")}, 0.0);
 }
