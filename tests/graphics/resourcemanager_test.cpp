@@ -472,3 +472,37 @@ TEST(ResourceManager, NinePartVectorPictureKeepsCrispCorners)
         }
     }
 }
+
+// Workers ask for pictures too: renders at several factors at once must each get their own
+// size, and a refused picture falls back for every thread while being logged once.
+TEST(ResourceManager, ConcurrentVectorLoads)
+{
+    CTempFolder folder;
+    folder.writeFile(L"line.svg", kLineSvg);
+    folder.writeFile(L"bad.svg", R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4"><script/></svg>)svg");
+    writePicture(folder / L"bad.png", 1.0);
+    auto manager = managerFor(folder.path());
+    CGlobalLogCapture log;
+    const double factors[] = {1.0, 1.25, 1.5, 2.0, 2.5, 3.0};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([&, t] {
+            for (int i = 0; i < 60; ++i) {
+                const double factor = factors[(i + t) % std::size(factors)];
+                const wxSize size(int(std::ceil(8 * factor)), int(std::ceil(4 * factor)));
+                const wxImage line = manager->loadImageByTitle(L"line", nullptr, factor);
+                const wxImage bad = manager->loadImageByTitle(L"bad", nullptr, factor);
+                wrong += line.GetSize() != size || bad.GetSize() != size ||
+                         line.GetRed(int(std::floor(2.5 * factor)), 0) >= 128 || bad.HasAlpha();
+            }
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    EXPECT_EQ(wrong, 0);
+    const std::string text = log.text();
+    const std::string refused = "Using the raster variants of '" + (folder / L"bad.svg").str().toUTF8();
+    const size_t first = text.find(refused);
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_EQ(text.find(refused, first + 1), std::string::npos) << text;
+}
