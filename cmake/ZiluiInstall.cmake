@@ -94,7 +94,7 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libzilui-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 # The headers include wxWidgets'; zilui.pc names gtk+-3.0, and the CMake package checks it.
 # zilui_add_catalogues() compiles catalogues with msgfmt.
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libwxgtk3.2-dev, libgtk-3-dev, libdbusmenu-glib-dev, pkg-config, gettext")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libwxgtk3.2-dev, libgtk-3-dev, libdbusmenu-glib-dev, librsvg2-dev, pkg-config, gettext")
 # dpkg-shlibdeps cannot see the runtime package's libraries from here; zilui-skinview needs
 # exactly those (a dependency of their own version) and wxWidgets' (through libwxgtk3.2-dev).
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SHLIBDEPS OFF)

@@ -4,6 +4,9 @@
 #include <zil/error.h>
 #include <zil/folderlisting.h>
 
+#include <algorithm>
+#include <cwctype>
+
 namespace zilui::variants {
 
 size_t titleLength(std::wstring_view name)
@@ -103,6 +106,26 @@ const zil::String* pickByTitle(const zil::TArray<zil::String>& sortedNames, std:
             current = &name;
     });
     return current;
+}
+
+bool isVector(std::wstring_view name)
+{
+    constexpr std::wstring_view kExtension = L".svg";
+    if (name.size() <= kExtension.size())
+        return false;
+    const std::wstring_view tail = name.substr(name.size() - kExtension.size());
+    return std::equal(tail.begin(), tail.end(), kExtension.begin(),
+                      [](wchar_t a, wchar_t b) { return std::towlower(wint_t(a)) == wint_t(b); });
+}
+
+const zil::String* pickKindByTitle(const zil::TArray<zil::String>& sortedNames, std::wstring_view title, bool vector)
+{
+    const zil::String* found = nullptr;
+    zil::forEachWithPrefix(sortedNames, title, [&](const zil::String& name) {
+        if (!found && titleLength(name) == title.size() && isVector(name) == vector)
+            found = &name;
+    });
+    return found;
 }
 
 } // namespace zilui::variants

@@ -42,5 +42,10 @@ Variant pickBest(const zil::TArray<zil::String>& sortedNames, std::wstring_view 
 // before, is kept unless this list has the preferred extension and it has not.
 const zil::String* pickByTitle(const zil::TArray<zil::String>& sortedNames, std::wstring_view title,
                                std::wstring_view preferredExtension, const zil::String* current);
+// Whether `name` is a vector picture (".svg", any case), which serves every factor exactly.
+bool isVector(std::wstring_view name);
+// The first entry of `sortedNames` whose title is `title` and that is a vector picture
+// (`vector`) or is not; null when there is none.
+const zil::String* pickKindByTitle(const zil::TArray<zil::String>& sortedNames, std::wstring_view title, bool vector);
 
 } // namespace zilui::variants

@@ -2,6 +2,7 @@
 #include <zilui/graphics/resourcemanager.h>
 
 #include "resolutionvariants.h"
+#include "svgpicture.h"
 
 #include <zilui/app/datafolder.h>
 #include <zilui/app/strings.h>
@@ -89,6 +90,12 @@ public:
 
     // The image cache's entry for (path, factor), loaded on a miss; called with the mutex held.
     const wxImage& imageLocked(const zil::Path& path, double foundFactor, double factor);
+    void refuseVector(const zil::Path& path, const zil::CError& error);
+    // The image cache's entry for `path` that `manager` found by `title`; a vector picture that
+    // cannot be rendered is logged, passed over from now on, and `path` and `found` move to the
+    // raster variant found instead. Called with the mutex held.
+    const wxImage& pictureLocked(CResourceManager& manager, const zil::String& title, zil::Path& path,
+                                 double& found, double factor, bool* watched);
     void clear();
 
     zil::CMutex mutex;
@@ -99,13 +106,19 @@ public:
     std::map<OwnedTitleKey, TitledBitmap, TitleLess> bitmapsByTitle;
     zil::TMap<CachedImageKey, wxImage> images;
     zil::TMap<zil::String, wxIcon> icons;
+    // Vector pictures that could not be rendered, by path: lookups pass them over for the
+    // raster variants beside them, and the reason is logged once.
+    zil::TSet<zil::String> refusedVectors;
 };
 
 namespace {
 
-// Loads and rescales as loadImageByTitle does.
+// Loads and rescales as loadImageByTitle does; a vector picture is rendered at `factor` and
+// throws zil::CError when it cannot be.
 wxImage loadImageFile(const zil::Path& path, double foundFactor, double factor)
 {
+    if (variants::isVector(path.str()))
+        return svg::renderFile(path, factor);
     wxImage image;
     if (!path.isEmpty() && image.LoadFile(toWX(path.str()), wxBITMAP_TYPE_ANY, -1) &&
         variants::needToScale(foundFactor, factor)) {
@@ -152,8 +165,20 @@ static_assert(CResourceManager::kMinResolutionFactor == variants::kMinFactor &&
 
 const wxImage& CResourceManager::CCaches::imageLocked(const zil::Path& path, double foundFactor, double factor)
 {
-    return cachedEntry(images, CachedImageKey(path.str(), factor),
-                       [&] { return loadImageFile(path, foundFactor, factor); });
+    return cachedEntry(images, CachedImageKey(path.str(), factor), [&] {
+        try {
+            return loadImageFile(path, foundFactor, factor);
+        } catch (const zil::CError& e) {
+            refuseVector(path, e);
+            return wxImage();
+        }
+    });
+}
+
+void CResourceManager::CCaches::refuseVector(const zil::Path& path, const zil::CError& error)
+{
+    if (refusedVectors.insert(path.str()).second)
+        zil::logError(error, L"Using the raster variants of '" + path.str() + L"' instead, if there are any.");
 }
 
 void CResourceManager::CCaches::clear()
@@ -164,6 +189,7 @@ void CResourceManager::CCaches::clear()
     bitmapsByTitle.clear();
     images.clear();
     icons.clear();
+    refusedVectors.clear();
 }
 
 CResourceManager::CResourceManager() : m_caches(new CCaches())
@@ -352,7 +378,28 @@ zil::Path CResourceManager::findResourceByTitle(const zil::String& title, const 
     }
     // The folder was listed just now; its listing serves the variant search as well.
     const std::wstring_view extension = std::wstring_view(*result).substr(variants::titleLength(*result));
-    return findBestVariantIn(*resultListing, resultFolder, name, extension, factor, foundFactor);
+    if (!preferredExtension.isEmpty() && !variants::isVector(*result))
+        return findBestVariantIn(*resultListing, resultFolder, name, extension, factor, foundFactor);
+
+    // A vector picture serves every factor exactly; a raster variant drawn for exactly this
+    // factor is kept, being what its author made for it.
+    const zil::String* vector = variants::pickKindByTitle(resultListing->names, name, true);
+    zil::Path vectorPath;
+    if (vector) {
+        vectorPath = resultListing->entryPath(resultFolder, *vector);
+        if (m_caches->refusedVectors.count(vectorPath.str()))
+            vectorPath = zil::Path();
+    }
+    zil::Path rasterPath;
+    double rasterFactor = -1.0;
+    if (const zil::String* raster = variants::pickKindByTitle(resultListing->names, name, false))
+        rasterPath = findBestVariantIn(*resultListing, resultFolder, name,
+                                       std::wstring_view(*raster).substr(variants::titleLength(*raster)), factor,
+                                       &rasterFactor);
+    const bool useVector = !vectorPath.isEmpty() && (rasterPath.isEmpty() || rasterFactor != factor);
+    if (foundFactor)
+        *foundFactor = useVector ? factor : rasterFactor;
+    return useVector ? vectorPath : rasterPath;
 }
 
 // Paths from the find operations are normalised already (every entry path is), so the load
@@ -372,9 +419,22 @@ zil::Path CResourceManager::findForLoad(const zil::String& title, double& factor
 wxImage CResourceManager::loadImageByTitle(const zil::String& title, zil::Path* foundPath, double factor)
 {
     double found;
-    const zil::Path path = findForLoad(title, factor, found, foundPath);
+    zil::Path path = findForLoad(title, factor, found, foundPath);
     zil::CMutexLock lock(m_caches->mutex);
-    return handOut(m_caches->imageLocked(path, found, factor));
+    const wxImage& image = m_caches->pictureLocked(*this, title, path, found, factor, nullptr);
+    if (foundPath)
+        *foundPath = path;
+    return handOut(image);
+}
+
+const wxImage& CResourceManager::CCaches::pictureLocked(CResourceManager& manager, const zil::String& title,
+                                                        zil::Path& path, double& found, double factor, bool* watched)
+{
+    const wxImage& image = imageLocked(path, found, factor);
+    if (image.IsOk() || !refusedVectors.count(path.str()))
+        return image;
+    path = manager.findResourceByTitle(title, zil::String(), factor, &found, watched);
+    return imageLocked(path, found, factor);
 }
 
 wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path* foundPath, double factor)
@@ -392,13 +452,22 @@ wxBitmap CResourceManager::loadBitmapByTitle(const zil::String& title, zil::Path
     const uint64_t generation = zil::CFolderWatch::getNoticeCount();
     bool watched = true;
     double found = -1.0;
-    const zil::Path path = findResourceByTitle(title, zil::String(), factor, &found, &watched);
+    zil::Path path = findResourceByTitle(title, zil::String(), factor, &found, &watched);
+    auto cached = m_caches->bitmaps.find(CachedImageKey(path.str(), factor));
+    if (cached == m_caches->bitmaps.end()) {
+        // A vector picture that cannot be rendered gives way to the raster variants: the
+        // bitmap is cached under the path finally used.
+        const wxImage& image = m_caches->pictureLocked(*this, title, path, found, factor, &watched);
+        cached = m_caches->bitmaps.find(CachedImageKey(path.str(), factor));
+        if (cached == m_caches->bitmaps.end())
+            cached = m_caches->bitmaps
+                         .emplace(CachedImageKey(path.str(), factor),
+                                  image.IsOk() ? wxBitmap(image, -1, getBitmapScaleFactor(factor)) : wxBitmap())
+                         .first;
+    }
     if (foundPath)
         *foundPath = path;
-    const wxBitmap bitmap = cachedEntry(m_caches->bitmaps, CachedImageKey(path.str(), factor), [&] {
-        const wxImage& image = m_caches->imageLocked(path, found, factor);
-        return image.IsOk() ? wxBitmap(image, -1, getBitmapScaleFactor(factor)) : wxBitmap();
-    });
+    const wxBitmap bitmap = cached->second;
     if (watched)
         byTitle[CCaches::TitleKey{title, factor}] = CCaches::TitledBitmap{generation, path, bitmap};
     else if (hit != byTitle.end())
@@ -442,19 +511,30 @@ wxAnimation CResourceManager::loadAnimationByTitle(const zil::String& title, zil
 zil::P<IScalingImage> CResourceManager::loadScalingImageByTitle(const zil::String& title, double factor)
 {
     double found;
-    const zil::Path path = findForLoad(title, factor, found, nullptr);
+    zil::Path path = findForLoad(title, factor, found, nullptr);
     if (path.isEmpty())
         return nullptr;
     zil::CMutexLock lock(m_caches->mutex);
     return cachedEntry(m_caches->scalingImages, CachedImageKey(path.str(), factor), [&] {
-        const double target = needToScaleImage(found, factor) ? factor : found;
         zil::P<IScalingImage> image;
-        try {
-            image = CCompositeScalingImage::load(path, found, target);
-        } catch (const zil::CError& e) {
-            // Like the other loads, a damaged file gives an empty result that is cached, so a
-            // skin layer naming it stays empty instead of the whole skin failing.
-            zil::logError(e, L"Cannot load scaling image '" + path.str() + L"'. Ignoring.");
+        // A vector picture is rendered whole at `factor` and then cut, so its corners are drawn
+        // for this screen; one that cannot be rendered gives way to the raster variants.
+        for (int attempt = 0; attempt < 2 && !path.isEmpty(); ++attempt) {
+            const double target = needToScaleImage(found, factor) ? factor : found;
+            try {
+                image = CCompositeScalingImage::load(path, found, target);
+                break;
+            } catch (const zil::CError& e) {
+                if (!variants::isVector(path.str())) {
+                    // Like the other loads, a damaged file gives an empty result that is
+                    // cached, so a skin layer naming it stays empty instead of the whole skin
+                    // failing.
+                    zil::logError(e, L"Cannot load scaling image '" + path.str() + L"'. Ignoring.");
+                    break;
+                }
+                m_caches->refuseVector(path, e);
+                path = findResourceByTitle(title, zil::String(), factor, &found, nullptr);
+            }
         }
         return image;
     });

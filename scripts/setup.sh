@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config gettext ccache
     libwxgtk3.2-dev libgtk-3-dev
+    # Vector pictures (title.svg) render through librsvg.
+    librsvg2-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libexpat1-dev
     libpam0g-dev

@@ -324,3 +324,185 @@ TEST(ResourceManager, CachedLookupMakesNoSystemCall)
         EXPECT_TRUE(watched ? calls == 0 && found == 200 : calls >= 100) << calls << " calls, " << found << " found";
     }
 }
+
+namespace {
+
+// 8x4 units: a 1-unit black line down x = 2 on white, so that the size tells the factor and the
+// line shows how the picture was scaled.
+const char kLineSvg[] = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4" viewBox="0 0 8 4">)svg"
+                        R"svg(<rect width="8" height="4" fill="#fff"/><path d="M2.5 0V4" stroke="#000"/></svg>)svg";
+
+} // namespace
+
+// The picture is rendered for the screen, not resampled: the size is what the factor asks, and
+// a line drawn on whole units stays solid, exactly `factor` pixels wide, with no blurred
+// neighbours, as a resampled raster would show.
+TEST(ResourceManager, VectorPicturesRenderAtTheAskedSize)
+{
+    CTempFolder folder;
+    folder.writeFile(L"line.svg", kLineSvg);
+    auto manager = managerFor(folder.path());
+    struct Case { double factor; wxSize size; };
+    for (const Case& c : {Case{1.0, {8, 4}}, Case{1.25, {10, 5}}, Case{1.75, {14, 7}}, Case{2.0, {16, 8}},
+                          Case{3.0, {24, 12}}}) {
+        SCOPED_TRACE(c.factor);
+        Path found;
+        const wxImage image = manager->loadImageByTitle(L"line", &found, c.factor);
+        EXPECT_EQ(found, folder / L"line.svg");
+        ASSERT_EQ(image.GetSize(), c.size);
+        const wxBitmap bitmap = manager->loadBitmapByTitle(L"line", nullptr, c.factor);
+        EXPECT_EQ(bitmap.GetSize(), c.size);
+        EXPECT_EQ(manager->loadScalingImageByTitle(L"line", c.factor)->getBaseSize(), c.size);
+        if (c.factor != std::floor(c.factor))
+            continue;
+        const int factor = int(c.factor);
+        for (int x = 0; x < c.size.x; ++x) {
+            SCOPED_TRACE(x);
+            const bool inLine = x >= 2 * factor && x < 3 * factor;
+            EXPECT_EQ(image.GetRed(x, c.size.y / 2), inLine ? 0 : 255);
+            EXPECT_EQ(image.GetAlpha(x, c.size.y / 2), 255);
+        }
+    }
+}
+
+TEST(ResourceManager, RasterVariantWinsOnlyAtItsExactFactor)
+{
+    CTempFolder folder;
+    writePicture(folder / L"ok.png", 1.0);
+    writePicture(folder / L"ok@2.png", 2.0);
+    folder.writeFile(L"ok.svg", kLineSvg);
+    folder.writeFile(L"only.svg", kLineSvg);
+    writePicture(folder / L"only@2.png", 2.0); // a variant without its base file is not one
+    auto manager = managerFor(folder.path());
+    // Either way the file found serves the factor exactly.
+    struct Case { const wchar_t* title; double factor; const wchar_t* file; };
+    const Case cases[] = {
+        {L"ok", 1.0, L"ok.png"},   {L"ok", 2.0, L"ok@2.png"}, {L"ok", 1.1, L"ok.svg"},
+        {L"ok", 1.96, L"ok.svg"}, {L"ok", 3.0, L"ok.svg"},   {L"only", 2.0, L"only.svg"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << zil::String(c.title).toUTF8() << " at " << c.factor);
+        double found = 0;
+        EXPECT_EQ(manager->findResourceByTitle(c.title, L"", c.factor, &found), folder / c.file);
+        EXPECT_EQ(found, c.factor);
+        Path used;
+        manager->loadBitmapByTitle(c.title, &used, c.factor);
+        EXPECT_EQ(used, folder / c.file);
+    }
+    // Asked for by extension, the raster file is what the caller gets.
+    EXPECT_EQ(manager->findResourceByTitle(L"ok", L".png", 1.5), folder / L"ok@2.png");
+}
+
+// A picture that is damaged, or that would make the renderer read something else, gives way to
+// the raster variants beside it; the reason is logged once per file, not once per paint.
+TEST(ResourceManager, RefusedVectorPicturesFallBackToRaster)
+{
+    struct Case { const char* text; const char* logged; };
+    const Case cases[] = {
+        {R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4"><rect width=)svg", "damaged"},
+        {R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4"><image href="/etc/passwd"/></svg>)svg",
+         "refused: it contains an"},
+        {R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4"><script>x()</script></svg>)svg",
+         "contains a script"},
+        {R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4"><use href="a.svg#b"/></svg>)svg",
+         "refers to 'a.svg#b'"},
+        {R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32767" height="32767"/>)svg", "beyond the picture limit"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.logged);
+        CTempFolder folder;
+        writePicture(folder / L"ok.png", 1.0);
+        folder.writeFile(L"ok.svg", c.text);
+        folder.writeFile(L"lone.svg", c.text);
+        auto manager = managerFor(folder.path());
+        CGlobalLogCapture log;
+
+        Path used;
+        EXPECT_EQ(manager->loadImageByTitle(L"ok", &used, 1.5).GetSize(), wxSize(12, 6));
+        EXPECT_EQ(used, folder / L"ok.png");
+        EXPECT_EQ(manager->loadBitmapByTitle(L"ok", &used, 1.25).GetSize(), wxSize(10, 5));
+        EXPECT_EQ(used, folder / L"ok.png");
+        zil::P<IScalingImage> scaling = manager->loadScalingImageByTitle(L"ok", 3.0);
+        ASSERT_FALSE(scaling.isNull());
+        EXPECT_EQ(scaling->getBaseSize(), wxSize(24, 12));
+        EXPECT_EQ(manager->findResourceByTitle(L"ok", L"", 1.5), folder / L"ok.png");
+        // Nothing to fall back to: nothing at all, as for a missing file.
+        EXPECT_FALSE(manager->loadImageByTitle(L"lone", &used, 2.0).IsOk());
+        EXPECT_TRUE(manager->loadScalingImageByTitle(L"lone", 3.0).isNull());
+
+        const std::string text = log.text();
+        EXPECT_NE(text.find(c.logged), std::string::npos) << text;
+        const std::string name = (folder / L"ok.svg").str().toUTF8();
+        size_t count = 0;
+        for (size_t at = text.find("Using the raster variants of '" + name); at != std::string::npos;
+             at = text.find("Using the raster variants of '" + name, at + 1))
+            ++count;
+        EXPECT_EQ(count, 1u) << text;
+    }
+}
+
+// A nine-part vector picture is rendered whole for the screen and then cut: a 1-unit frame at
+// its edge stays exactly `factor` solid pixels in every corner and edge of any version.
+TEST(ResourceManager, NinePartVectorPictureKeepsCrispCorners)
+{
+    CTempFolder folder;
+    folder.writeFile(L"frame.svg",
+                     R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="30" height="30" viewBox="0 0 30 30">)svg"
+                     R"svg(<rect width="30" height="30" fill="#fff"/>)svg"
+                     R"svg(<rect x="0.5" y="0.5" width="29" height="29" fill="none" stroke="#000"/></svg>)svg");
+    folder.writeFile(L"frame_params.ini", "scaleMargins=10,10,10,10\nscaleFocus=center\n");
+    auto manager = managerFor(folder.path());
+    for (const int factor : {1, 2, 3}) {
+        SCOPED_TRACE(factor);
+        zil::P<IScalingImage> image = manager->loadScalingImageByTitle(L"frame", factor);
+        ASSERT_FALSE(image.isNull());
+        ASSERT_EQ(image->getBaseSize(), wxSize(30 * factor, 30 * factor));
+        const wxSize size(100 * factor, 40 * factor);
+        const wxImage version = image->getScaledVersion(size)->getBitmap().ConvertToImage();
+        ASSERT_EQ(version.GetSize(), size);
+        // Across the left edge in the top corner and the middle, and down the top edge.
+        const struct { wxPoint start; wxPoint step; } probes[] = {
+            {{0, 5 * factor}, {1, 0}}, {{0, size.y / 2}, {1, 0}}, {{size.x / 2, 0}, {0, 1}}, {{5 * factor, 0}, {0, 1}}};
+        for (const auto& probe : probes) {
+            for (int i = 0; i < factor + 2; ++i) {
+                const wxPoint p = probe.start + wxPoint(probe.step.x * i, probe.step.y * i);
+                SCOPED_TRACE(::testing::Message() << p.x << "," << p.y);
+                EXPECT_EQ(version.GetRed(p.x, p.y), i < factor ? 0 : 255);
+            }
+        }
+    }
+}
+
+// Workers ask for pictures too: renders at several factors at once must each get their own
+// size, and a refused picture falls back for every thread while being logged once.
+TEST(ResourceManager, ConcurrentVectorLoads)
+{
+    CTempFolder folder;
+    folder.writeFile(L"line.svg", kLineSvg);
+    folder.writeFile(L"bad.svg", R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4"><script/></svg>)svg");
+    writePicture(folder / L"bad.png", 1.0);
+    auto manager = managerFor(folder.path());
+    CGlobalLogCapture log;
+    const double factors[] = {1.0, 1.25, 1.5, 2.0, 2.5, 3.0};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([&, t] {
+            for (int i = 0; i < 60; ++i) {
+                const double factor = factors[(i + t) % std::size(factors)];
+                const wxSize size(int(std::ceil(8 * factor)), int(std::ceil(4 * factor)));
+                const wxImage line = manager->loadImageByTitle(L"line", nullptr, factor);
+                const wxImage bad = manager->loadImageByTitle(L"bad", nullptr, factor);
+                wrong += line.GetSize() != size || bad.GetSize() != size ||
+                         line.GetRed(int(std::floor(2.5 * factor)), 0) >= 128 || bad.HasAlpha();
+            }
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    EXPECT_EQ(wrong, 0);
+    const std::string text = log.text();
+    const std::string refused = "Using the raster variants of '" + (folder / L"bad.svg").str().toUTF8();
+    const size_t first = text.find(refused);
+    EXPECT_NE(first, std::string::npos) << text;
+    EXPECT_EQ(text.find(refused, first + 1), std::string::npos) << text;
+}

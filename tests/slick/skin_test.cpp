@@ -10,6 +10,7 @@
 #include <wx/image.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ protected:
         for (const wchar_t* name : {L"frame.png", L"frame@2.png", L"bild-\u00e4.png"})
             ASSERT_TRUE(wxImage(8, 4).SaveFile(toWX((*s_folder / name).str()), wxBITMAP_TYPE_PNG));
         s_folder->writeFile(L"damaged.png", "\x89PNG\r\n\x1a\nnot a picture");
+        // 8x4 units, red left half, blue right half.
+        s_folder->writeFile(L"vector.svg", R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="8" height="4">)svg"
+                                           R"svg(<rect width="4" height="4" fill="#f00"/>)svg"
+                                           R"svg(<rect x="4" width="4" height="4" fill="#00f"/></svg>)svg");
         CResourceManager::get()->addResourceFolder(s_folder->path());
     }
     static void TearDownTestSuite()
@@ -286,6 +291,29 @@ TEST_F(SlickSkin, ImagesComeFromTheResourceFoldersAndTheFileMayBeUtf16)
     zil::P<CSlickButtonSkin> broken(new CSlickButtonSkin());
     EXPECT_THROW(broken->loadResource(writeSkin(utf16LeWithBom(L"imagePos=top") + "x")), zil::CParseError);
     EXPECT_FALSE(broken->getLoadSuccessful());
+}
+
+// A skin's SVG picture is rendered for the factor the skin is loaded at, not resampled from a
+// picture made for another one.
+TEST_F(SlickSkin, VectorPicturesAtTheSkinsFactor)
+{
+    using B = CSlickButtonIntermediate;
+    for (const double factor : {1.0, 1.75, 3.0}) {
+        SCOPED_TRACE(factor);
+        zil::P<CSlickButtonSkin> skin(new CSlickButtonSkin());
+        ASSERT_TRUE(skin->loadResource(writeSkin("all.underlay=vector\n"), factor));
+        const zil::P<IScalingImage> underlay = skin->getStateSkin(B::Normal).getUnderlayImage();
+        ASSERT_FALSE(underlay.isNull());
+        const wxSize size(int(std::ceil(8 * factor)), int(std::ceil(4 * factor)));
+        ASSERT_EQ(underlay->getBaseSize(), size);
+        const wxImage picture = underlay->getScaledVersion(size)->getBitmap().ConvertToImage();
+        // The halves meet at 4 units: whole pixels at whole factors, one mixed column at 1.75.
+        const int left = int(std::floor(4 * factor)) - 1, right = int(std::ceil(4 * factor));
+        EXPECT_EQ(picture.GetRed(left, 1), 255);
+        EXPECT_EQ(picture.GetBlue(left, 1), 0);
+        EXPECT_EQ(picture.GetRed(right, 1), 0);
+        EXPECT_EQ(picture.GetBlue(right, 1), 255);
+    }
 }
 
 TEST_F(SlickSkin, CacheKeysByThePathTextAsWritten)

@@ -178,8 +178,8 @@ public:
 
     // Loads `path` scaled by targetFactor / fileFactor, with the margins and focus of the
     // "<title>_params.ini" beside it (title before any "@", shared by resolution variants).
-    // Margins in that file are in pixels of factor 1.0. Throws zil::CError for an unloadable
-    // picture or an unknown scaleFocus; margin parse errors propagate.
+    // Margins in that file are in pixels of factor 1.0; an ".svg" is rendered at targetFactor.
+    // Throws zil::CError for an unloadable picture or unknown scaleFocus; margin errors propagate.
     static zil::P<CCompositeScalingImage> load(const zil::Path& path, double fileFactor,
                                                double targetFactor);
     // The params file that load() reads for `path`.
