@@ -12,6 +12,7 @@
 #include "desktoppage.h"
 #include "filespage.h"
 #include "imagespage.h"
+#include "notebook.h"
 #include "overlayspage.h"
 #include "resourcespage.h"
 #include "screenshot.h"
@@ -86,7 +87,7 @@ public:
           m_app(app)
     {
         makeMenuBar();
-        auto* book = new wxNotebook(this, wxID_ANY);
+        auto* book = gallery::makeNotebook(this);
         book->AddPage(makeWelcomePage(book), toWX(ZILUI_TR("Welcome")));
         book->AddPage(makeApplicationPage(book), toWX(ZILUI_TR("Application")));
         book->AddPage(gallery::makeImagesPage(book), toWX(ZILUI_TR("Images")));
