@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -145,6 +146,58 @@ TEST(GalleryAccessibility, ClosesWithoutCriticalsAfterAScreenReaderReadIt)
         const std::string printed((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         EXPECT_EQ(printed.find("CRITICAL"), std::string::npos) << printed;
         EXPECT_EQ(printed.find("-WARNING"), std::string::npos) << printed;
+    }
+}
+
+// The bridge loaded, as in every GNOME session, but no accessibility bus to be had: one line says
+// so, and the gallery shows its window and ends as usual. Runs on either display, any stage.
+TEST(GalleryAccessibility, WithoutAnAccessibilityBusTheGallerySaysSoOnceAndGoesOn)
+{
+    if (!*kGalleryProgram)
+        GTEST_SKIP() << "the gallery is not built";
+    zil::test::CTempFolder home;
+    const std::string root = home.path().toAPIPath();
+    const struct {
+        const char* name;
+        std::string address;
+    } cases[] = {
+        {"nobody listens", "unix:path=" + root + "/no-bus"},
+        {"not an address", "nonsense"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gchar** env = g_get_environ();
+        env = g_environ_unsetenv(env, "NO_AT_BRIDGE");
+        for (const auto& [name, value] : {std::pair<const char*, std::string>{"HOME", root},
+                                          {"XDG_CONFIG_HOME", root + "/config"},
+                                          {"XDG_STATE_HOME", root + "/state"},
+                                          {"XDG_CACHE_HOME", root + "/cache"},
+                                          {"GSETTINGS_BACKEND", "memory"},
+                                          {"GTK_MODULES", "gail:atk-bridge"},
+                                          {"AT_SPI_BUS_ADDRESS", c.address}})
+            env = g_environ_setenv(env, name, value.c_str(), TRUE);
+        const std::string shot = root + "/shot.png";
+        std::remove(shot.c_str());
+        std::vector<std::string> args = {kGalleryProgram, "--page=overlays", "--screenshot", shot};
+        std::vector<char*> argv = argvOf(args);
+        gchar* printed = nullptr;
+        gint status = 0;
+        GError* spawnError = nullptr;
+        const bool ran = g_spawn_sync(root.c_str(), argv.data(), env, G_SPAWN_STDOUT_TO_DEV_NULL, nullptr, nullptr,
+                                      nullptr, &printed, &status, &spawnError);
+        g_strfreev(env);
+        ASSERT_TRUE(ran) << spawnError->message;
+        const std::string errors = printed ? printed : "";
+        g_free(printed);
+        EXPECT_TRUE(g_spawn_check_wait_status(status, nullptr)) << errors;
+        EXPECT_TRUE(g_file_test(shot.c_str(), G_FILE_TEST_EXISTS)) << errors;
+        std::vector<std::string> lines;
+        std::istringstream text(errors);
+        for (std::string line; std::getline(text, line);)
+            if (!line.empty())
+                lines.push_back(line);
+        ASSERT_EQ(lines.size(), 1u) << errors;
+        EXPECT_NE(lines[0].find("accessibility bus"), std::string::npos) << errors;
     }
 }
 
