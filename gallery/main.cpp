@@ -14,6 +14,7 @@
 #include "desktoppage.h"
 #include "filespage.h"
 #include "imagespage.h"
+#include "notebook.h"
 #include "overlayspage.h"
 #include "resourcespage.h"
 #include "screenshot.h"
@@ -118,7 +119,7 @@ public:
           m_app(app)
     {
         makeMenuBar();
-        auto* book = new wxNotebook(this, wxID_ANY);
+        auto* book = gallery::makeNotebook(this);
         const auto showPage = [book](const char* name) {
             const int index = findPage(name);
             if (index >= 0)

@@ -2,12 +2,18 @@
 // Reads a window of another program as a screen reader does, through AT-SPI: each object under
 // the window named TITLE of process PID, one a line: depth, role, name and states, separated by
 // tabs. It must run as a process of its own: the program being read answers from its main loop.
-//   zilui-atspiread PID TITLE
+//   zilui-atspiread [--stay] PID TITLE
+// With --stay it then follows the window's events as a screen reader does, having printed a
+// line "." after the window, until its standard input closes: a program quitting under a
+// reader meets a listener and a reader holding every object it was given.
 #include <atspi/atspi.h>
+
+#include <glib-unix.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 static void print(AtspiAccessible* object, int depth)
 {
@@ -40,10 +46,30 @@ static void print(AtspiAccessible* object, int depth)
     }
 }
 
+static void ignoreEvent(AtspiEvent* event, void* data)
+{
+    (void)data;
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
+}
+
+static gboolean stopOnEnd(gint fd, GIOCondition condition, gpointer data)
+{
+    (void)condition;
+    (void)data;
+    char byte;
+    if (read(fd, &byte, 1) > 0)
+        return G_SOURCE_CONTINUE;
+    atspi_event_quit();
+    return G_SOURCE_REMOVE;
+}
+
 int main(int argc, char** argv)
 {
+    const int stay = argc == 4 && strcmp(argv[1], "--stay") == 0;
+    argv += stay;
+    argc -= stay;
     if (argc != 3) {
-        fprintf(stderr, "usage: zilui-atspiread PID TITLE\n");
+        fprintf(stderr, "usage: zilui-atspiread [--stay] PID TITLE\n");
         return 2;
     }
     if (atspi_init() > 1) {
@@ -76,7 +102,19 @@ int main(int argc, char** argv)
         g_object_unref(app);
     }
     g_object_unref(desktop);
-    if (!found)
+    if (!found) {
         fprintf(stderr, "zilui-atspiread: process %u shows no window '%s' on the accessibility bus\n", pid, argv[2]);
-    return found ? 0 : 1;
+        return 1;
+    }
+    if (stay) {
+        AtspiEventListener* listener = atspi_event_listener_new(ignoreEvent, NULL, NULL);
+        for (const char* const* type = (const char* const[]){"object:", "window:", "focus:", NULL}; *type; ++type)
+            atspi_event_listener_register(listener, *type, NULL);
+        printf(".\n");
+        fflush(stdout);
+        g_unix_fd_add(STDIN_FILENO, G_IO_IN | G_IO_HUP, stopOnEnd, NULL);
+        atspi_event_main();
+        g_object_unref(listener);
+    }
+    return 0;
 }

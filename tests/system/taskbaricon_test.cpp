@@ -582,6 +582,13 @@ TEST_F(TaskBarIconTest, WithoutWatcherTheTrayIsUsedAndTheIconFollowsWatchersAndT
         const wchar_t* protocol = watcher ? L"StatusNotifierItem" : fallback;
         EXPECT_TRUE(runLoopUntil([&] { return m_icon->getBackend()->getIconProtocol() == protocol; }, 5000));
     }
+    // Hosts coming and going say nothing more: one line tells that the icon waits for a host.
+    // (A watcher that goes while the icon registers is another matter, named on a line of its own.)
+    size_t waitingLines = 0;
+    for (size_t at = m_log.text().find("No StatusNotifierItem host"); at != std::string::npos;
+         at = m_log.text().find("No StatusNotifierItem host", at + 1))
+        ++waitingLines;
+    EXPECT_EQ(waitingLines, onWayland() ? 1u : 0u) << m_log.text();
     EXPECT_TRUE(runLoopUntil([&] { return m_desktop->locked(m_desktop->items).size() == 1; }, 5000));
     // Held as a client holds it: the icon goes with the last reference, not the first.
     zil::P<CTaskBarIcon> held(m_icon.get());
