@@ -9,6 +9,7 @@
 #include <wx/bmpbndl.h>
 #include <wx/icon.h>
 #include <wx/image.h>
+#include <wx/taskbar.h>
 #include <wx/utils.h>
 
 #include <unistd.h>
@@ -269,6 +270,10 @@ bool CStatusNotifierItem::showXEmbed()
         m_mode = Mode::waiting;
         return false;
     }
+    // The icon is made anyway: GTK embeds it when a tray starts later.
+    if (!wxTaskBarIcon::IsAvailable())
+        m_bus.logOnce("xembed", L"No StatusNotifierItem host on the session bus and no XEmbed tray on the X display: "
+                                L"the notification-area icon shows when either appears.");
     if (!m_xembed) {
         m_xembed.reset(new CXEmbedIcon([this](TaskBarEvent event) {
             Listener* listener = m_listener();
