@@ -16,6 +16,7 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 
 namespace {
@@ -189,7 +190,16 @@ void CSlickPopupMenu::onAutoHideCheckTimer(wxTimerEvent&)
     // A pointer the display server does not report is over none of our windows.
     wxPoint mouse;
     if (!getPointerPosition(mouse)) {
-        hide(m_autoHideAnim);
+        if (hasPointer()) {
+            hide(m_autoHideAnim);
+            return;
+        }
+        // Nothing could bring a pointer back over the menu: it stays until it is dismissed.
+        static bool told = false;
+        if (!std::exchange(told, true))
+            zil::logWarning(L"The display has no pointer: popup menus stay open instead of hiding when the pointer "
+                            L"leaves. Ignoring.");
+        m_autoHideActive = false;
         return;
     }
     // While sliding, the popup's own rectangle is only part of where it is going.

@@ -158,13 +158,21 @@ wxImage renderWindow(const wxWindow& window)
     return image;
 }
 
-bool getPointerPosition(wxPoint& position)
+static GdkDevice* seatPointer()
 {
     GdkDisplay* display = gdk_display_get_default();
-    if (!display)
-        return false;
-    GdkSeat* seat = gdk_display_get_default_seat(display);
-    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
+    GdkSeat* seat = display ? gdk_display_get_default_seat(display) : nullptr;
+    return seat ? gdk_seat_get_pointer(seat) : nullptr;
+}
+
+bool hasPointer()
+{
+    return seatPointer() != nullptr;
+}
+
+bool getPointerPosition(wxPoint& position)
+{
+    GdkDevice* pointer = seatPointer();
     if (!pointer)
         return false;
     // An X server tells where the pointer is anywhere on the screen; a Wayland compositor

@@ -33,4 +33,8 @@ wxImage renderWindow(const wxWindow& window);
 // program's windows.
 bool getPointerPosition(wxPoint& position);
 
+// Whether the display has a pointer at all. A seat without one (keyboard or touch only) never
+// tells a position, which is not the same as a pointer away from this program's windows.
+bool hasPointer();
+
 } // namespace zilui
