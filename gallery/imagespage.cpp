@@ -309,6 +309,26 @@ wxWindow* makeImagesPage(wxWindow* parent)
     }
     sizer->Add(resourceRow, 0, wxLEFT | wxRIGHT, kGap);
 
+    // A vector nine-part picture: rendered whole for the screen, then cut, so its corners stay
+    // sharp at every size and factor.
+    sizer->AddSpacer(kSection);
+    sizer->Add(makeHeading(page, ZILUI_TR("Vector nine-part picture (SVG) at three sizes")), 0, wxLEFT | wxRIGHT,
+               kGap);
+    sizer->AddSpacer(kGap);
+    auto* vectorRow = new wxBoxSizer(wxHORIZONTAL);
+    try {
+        const zil::P<zilui::IScalingImage> vector = manager->loadScalingImageByTitle(L"gallery/vectorframe");
+        if (!vector)
+            throw zil::CError(ZILUI_TR("The picture 'gallery/vectorframe' was not found."));
+        for (const wxSize& size : {wxSize(48, 48), wxSize(160, 64), wxSize(240, 120)})
+            vectorRow->Add(makeCell(page, new CFixedImagePanel(page, vector.get(), size),
+                                    withSize(ZILUI_TR("%WIDTH% x %HEIGHT% pixels"), size)),
+                           0, wxALIGN_BOTTOM | wxRIGHT, 2 * kGap);
+    } catch (const zil::CError& e) {
+        vectorRow->Add(new wxStaticText(page, wxID_ANY, toWX(e.getMessage())));
+    }
+    sizer->Add(vectorRow, 0, wxLEFT | wxRIGHT, kGap);
+
     // Grows with the page, so resizing the window resizes the picture.
     sizer->AddSpacer(kSection);
     sizer->Add(
