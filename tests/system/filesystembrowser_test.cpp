@@ -660,6 +660,22 @@ TEST_F(FileSystemBrowser, ScreenReaderReadsRowsSelectionAndButtonNames)
     EXPECT_TRUE(atk_selection_clear_selection(ATK_SELECTION(table)));
     EXPECT_EQ(list->GetSelectedItemCount(), 0);
 
+    // The focused row is the table's active descendant: readers follow the keyboard by it.
+    struct Moved {
+        AtkObject* row = nullptr;
+        int count = 0;
+    } moved;
+    const gulong handler = g_signal_connect(table, "active-descendant-changed",
+                                            G_CALLBACK(+[](AtkObject*, gpointer row, gpointer data) {
+                                                static_cast<Moved*>(data)->row = ATK_OBJECT(row);
+                                                ++static_cast<Moved*>(data)->count;
+                                            }),
+                                            &moved);
+    list->Focus(2);
+    g_signal_handler_disconnect(table, handler);
+    ASSERT_EQ(moved.count, 1);
+    EXPECT_EQ(atk_object_get_index_in_parent(moved.row), 2);
+
     // Buttons: their names, whether they show pictures or texts, native or skinned.
     zil::P<CSlickButtonCreator> skinned(new CSlickButtonCreator());
     const struct {
