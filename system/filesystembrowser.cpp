@@ -2,6 +2,9 @@
 #include <zilui/system/filesystembrowser.h>
 
 #include "browserlisting.h"
+#include "gtk/listaccessible.h"
+
+#include "../slick/gtk/accessible.h"
 
 #include <zilui/app/datafolder.h>
 #include <zilui/app/language.h>
@@ -41,6 +44,7 @@ public:
         m_placeholder = placeholder;
         m_placeholderImage = placeholderImage;
         SetItemCount(rows ? static_cast<long>(rows->size()) : 1);
+        gtk::listRowsReplaced(*this);
         Refresh();
     }
     const zil::TArray<zil::P<CFileSystemBrowserControl::CItem>>* rows() const { return m_rows; }
@@ -114,6 +118,7 @@ private:
 };
 
 constexpr size_t kDisposeInline = 4096; // rows; fewer are freed where they are
+constexpr int kListMinLength = 60;        // logical pixels
 
 void dispose(std::shared_ptr<void> what, size_t rows)
 {
@@ -328,11 +333,15 @@ void CFileSystemBrowserControl::createChildren()
             button->SetBitmapDisabled(bitmap.ConvertToDisabled());
         }
         button->SetToolTip(toWX(b.tip));
+        // A picture has no name a screen reader could say.
+        gtk::setAccessibleName(button, toWX(b.tip));
         button->Bind(wxEVT_BUTTON, &CFileSystemBrowserControl::onButton, this);
         *b.button = button;
     }
     m_folderText = new wxStaticText(this, kFolderTextId, wxString(), wxDefaultPosition, wxDefaultSize,
                                     wxST_ELLIPSIZE_MIDDLE);
+    // Shortened to what is left beside the buttons, down to nothing; never what widens the toolbar.
+    m_folderText->SetMinSize(wxSize(0, -1));
 
     auto* toolbar = new wxBoxSizer(wxHORIZONTAL);
     toolbar->Add(m_backButton);
@@ -350,6 +359,7 @@ void CFileSystemBrowserControl::createChildren()
                    wxLC_REPORT | wxLC_VIRTUAL | (m_singleSelection ? wxLC_SINGLE_SEL : 0));
     m_list->AppendColumn(toWX(ZILUI_TR("Name")), wxLIST_FORMAT_LEFT);
     m_list->AppendColumn(toWX(ZILUI_TR("Size")), wxLIST_FORMAT_RIGHT);
+    gtk::installListAccessible(*m_list);
     const wxBitmap images[] = {loadBrowserBitmap("fileSystemBrowser_folder"),
                                loadBrowserBitmap("fileSystemBrowser_file"),
                                loadBrowserBitmap("fileSystemBrowser_loading"),
@@ -367,11 +377,34 @@ void CFileSystemBrowserControl::createChildren()
         m_list->AssignImageList(m_imageList, wxIMAGE_LIST_SMALL);
     }
     m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, &CFileSystemBrowserControl::onItemActivated, this);
+    // Room for its scroll bars: less is what GTK refuses.
+    m_list->SetMinSize(FromDIP(wxSize(kListMinLength, kListMinLength)));
 
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(toolbar, 0, wxEXPAND);
     sizer->Add(m_list, 1, wxEXPAND);
     SetSizer(sizer);
+}
+
+// A sizer squeezes its items below their minimum when the window is smaller than they are
+// together, and GTK warns of every widget given less than its borders or scroll bars need (a
+// browser narrower than its toolbar, more so with texts for pictures that did not load). The
+// toolbar and the list keep their minimum and are cut off at the edge instead; the list still
+// fits the window when the window is wide enough for it alone.
+bool CFileSystemBrowserControl::Layout()
+{
+    wxSizer* sizer = GetSizer();
+    if (!sizer || sizer->GetItemCount() < 2 || !sizer->GetItem(size_t(0))->IsSizer())
+        return wxPanel::Layout();
+    const wxSize client = GetClientSize();
+    const wxSize min = sizer->CalcMin();
+    wxSizer* toolbar = sizer->GetItem(size_t(0))->GetSizer();
+    const wxSize toolbarMin = toolbar->CalcMin();
+    const int listWidth = std::max(client.x, m_list ? m_list->GetMinSize().x : 0);
+    sizer->SetDimension(wxPoint(0, 0), wxSize(listWidth, std::max(client.y, min.y)));
+    if (toolbarMin.x > listWidth)
+        toolbar->SetDimension(toolbar->GetPosition(), wxSize(toolbarMin.x, toolbar->GetSize().y));
+    return true;
 }
 
 void CFileSystemBrowserControl::deinit(bool forNextLoad)

@@ -8,10 +8,14 @@
 #include <zilui/controls/timectrl.h>
 #include <zilui/modules/moduledialog.h>
 #include <zilui/slick/controls.h>
+#include <zilui/system/filesystembrowser.h>
+
+#include "zil/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <wx/frame.h>
+#include <wx/listctrl.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
 #include <wx/timer.h>
@@ -139,7 +143,7 @@ TEST(Accessibility, ScreenReaderReadsSkinnedControls)
         GTEST_SKIP() << "the accessibility bridge is off or has no registry (NO_AT_BRIDGE, or no "
                         "ZILUI_TEST_AT_SPI_BUS_ADDRESS from scripts/test.sh's Wayland stage)";
     const wxString title = wxString::Format("zilui accessibility %d", int(getpid()));
-    auto* frame = new wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(500, 300));
+    auto* frame = new wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxSize(500, 500));
     auto* panel = new wxPanel(frame);
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     auto* save = new CSlickButton(panel, wxID_ANY, "Save && &Close");
@@ -151,6 +155,15 @@ TEST(Accessibility, ScreenReaderReadsSkinnedControls)
     auto* time = new CTimeCtrl(panel, wxID_ANY, 754);
     for (wxWindow* w : std::initializer_list<wxWindow*>{save, checked, mixed, radio, link, next, time})
         sizer->Add(w);
+    // The file browser's list is drawn by wxWidgets: its table, rows and cells are the library's.
+    zil::test::CTempFolder disk;
+    disk.writeFile(L"b.txt", std::string(3000, 'x'));
+    disk.writeFile(L"c.txt", "");
+    auto* browser = new CFileSystemBrowserControl(panel, nullptr);
+    sizer->Add(browser, 1, wxEXPAND);
+    browser->init(zil::CLocalFileSystem::get().get(), disk.path().str(), disk.path().str());
+    ASSERT_TRUE(runLoopUntil([&] { return browser->getRowItems().size() == 2; }, 10000));
+    browser->getList()->Select(0);
     panel->SetSizer(sizer);
     checked->SetValue(true);
     mixed->Set3StateValue(wxCHK_UNDETERMINED);
@@ -180,6 +193,14 @@ TEST(Accessibility, ScreenReaderReadsSkinnedControls)
         {tree, "radio button", "Radio", {"checked"}, {}},
         {tree, "link", "A link", {"enabled"}, {}},
         {tree, "push button", "Next", {}, {"enabled", "sensitive"}},
+        {tree, "table", "", {"manages-descendants", "multiselectable"}, {}},
+        {tree, "table row", "b.txt", {"selectable", "selected", "showing"}, {"defunct"}},
+        {tree, "table row", "c.txt", {"selectable"}, {"selected"}},
+        {tree, "table cell", "2.9 KiB", {"showing"}, {}},
+        {tree, "push button", "Back", {}, {"enabled"}}, // nowhere to go back to yet
+        {tree, "push button", "Forward", {}, {}},
+        {tree, "push button", "Up", {}, {}},
+        {tree, "push button", "Refresh", {"enabled"}, {}},
         // The wizard's own skinned buttons follow the module's page info.
         {nextDisabled, "push button", "Next", {"focusable"}, {"enabled", "sensitive"}},
         {nextDisabled, "push button", "Cancel", {"enabled", "sensitive"}, {}},

@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 #include <wx/listctrl.h>
+#include <wx/sizer.h>
+
+#include <gtk/gtk.h>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -528,6 +531,231 @@ TEST_F(FileSystemBrowser, NavigationByKeyboardMouseAndButtons)
     }
     control->goForward();
     EXPECT_EQ(control->getActiveFolder(), zil::CURI(L"smb://h/r/sub"));
+}
+
+// What a screen reader finds under `window`, as it walks: the first object of `role`, not looking
+// into objects that manage their descendants (a table's rows are asked for one by one).
+AtkObject* findAccessible(AtkObject* root, AtkRole role, int depth = 0)
+{
+    if (!root || depth > 12)
+        return nullptr;
+    if (atk_object_get_role(root) == role)
+        return root;
+    AtkStateSet* states = atk_object_ref_state_set(root);
+    const bool manages = atk_state_set_contains_state(states, ATK_STATE_MANAGES_DESCENDANTS);
+    g_object_unref(states);
+    for (gint i = 0, n = manages ? 0 : atk_object_get_n_accessible_children(root); i < n; ++i) {
+        AtkObject* child = atk_object_ref_accessible_child(root, i);
+        AtkObject* found = findAccessible(child, role, depth + 1);
+        if (child)
+            g_object_unref(child);
+        if (found)
+            return found; // owned by its widget or parent, which the test keeps
+    }
+    return nullptr;
+}
+
+AtkObject* accessibleOf(wxWindow* window)
+{
+    return gtk_widget_get_accessible(static_cast<GtkWidget*>(window->GetHandle()));
+}
+
+bool hasState(AtkObject* object, AtkStateType state)
+{
+    AtkStateSet* states = atk_object_ref_state_set(object);
+    const bool result = atk_state_set_contains_state(states, state);
+    g_object_unref(states);
+    return result;
+}
+
+// A reference that a reader holds, given back at the end of the test.
+struct Held {
+    explicit Held(AtkObject* o = nullptr) : object(o) {}
+    ~Held()
+    {
+        if (object)
+            g_object_unref(object);
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    AtkObject* object;
+};
+
+// The list is drawn by wxWidgets, not by GTK: without an object of its own a screen reader
+// finds an empty panel. Its rows, cells, selection and focus are read, rows a reader holds
+// die with the rows they stood for, and the toolbar's picture buttons say what they do.
+TEST_F(FileSystemBrowser, ScreenReaderReadsRowsSelectionAndButtonNames)
+{
+    control->init(fs.get(), L"smb://h/r", L"smb://h/r");
+    // Before the folder is read, the placeholder is the one row.
+    AtkObject* table = findAccessible(accessibleOf(control), ATK_ROLE_TABLE);
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(hasState(table, ATK_STATE_MANAGES_DESCENDANTS));
+    EXPECT_TRUE(hasState(table, ATK_STATE_MULTISELECTABLE));
+    {
+        Held placeholder(atk_object_ref_accessible_child(table, 0));
+        ASSERT_TRUE(placeholder.object);
+        EXPECT_STREQ(atk_object_get_name(placeholder.object), "Loading. Please wait...");
+        for (size_t i = 0; i < 16; ++i)
+            fs->open(i);
+        ASSERT_TRUE(runLoopUntil([&] { return shows("sub"); }, 10000));
+        // Replaced: what the reader held is gone, not a row of the new listing.
+        EXPECT_TRUE(hasState(placeholder.object, ATK_STATE_DEFUNCT));
+        EXPECT_EQ(atk_object_get_index_in_parent(placeholder.object), -1);
+    }
+    wxListView* list = control->getList();
+    ASSERT_EQ(atk_object_get_n_accessible_children(table), 3);
+    EXPECT_EQ(atk_table_get_n_rows(ATK_TABLE(table)), 3);
+    EXPECT_EQ(atk_table_get_n_columns(ATK_TABLE(table)), 2);
+    EXPECT_STREQ(atk_table_get_column_description(ATK_TABLE(table), 1), "Size");
+    list->Select(1);
+    for (gint row = 0; row < 3; ++row) {
+        SCOPED_TRACE(row);
+        Held read(atk_object_ref_accessible_child(table, row));
+        ASSERT_TRUE(read.object);
+        EXPECT_EQ(atk_object_get_role(read.object), ATK_ROLE_TABLE_ROW);
+        EXPECT_EQ(atk_object_get_name(read.object), list->GetItemText(row).utf8_string());
+        EXPECT_EQ(atk_object_get_parent(read.object), table);
+        EXPECT_EQ(atk_object_get_index_in_parent(read.object), row);
+        EXPECT_EQ(hasState(read.object, ATK_STATE_SELECTED), row == 1);
+        ASSERT_EQ(atk_object_get_n_accessible_children(read.object), 2);
+        for (gint column = 0; column < 2; ++column) {
+            Held cell(atk_table_ref_at(ATK_TABLE(table), row, column));
+            ASSERT_TRUE(cell.object);
+            EXPECT_EQ(atk_object_get_role(cell.object), ATK_ROLE_TABLE_CELL);
+            EXPECT_EQ(atk_object_get_name(cell.object), list->GetItemText(row, column).utf8_string());
+            EXPECT_EQ(atk_object_get_parent(cell.object), read.object);
+        }
+    }
+    const struct {
+        const char* what;
+        AtkObject* object;
+    } outside[] = {
+        {"row past the end", atk_object_ref_accessible_child(table, 3)},
+        {"negative row", atk_object_ref_accessible_child(table, -1)},
+        {"cell past the columns", atk_table_ref_at(ATK_TABLE(table), 0, 2)},
+        {"cell past the rows", atk_table_ref_at(ATK_TABLE(table), 3, 0)},
+        {"second of one selected", atk_selection_ref_selection(ATK_SELECTION(table), 1)},
+    };
+    for (const auto& o : outside) {
+        EXPECT_EQ(o.object, nullptr) << o.what;
+        Held given(o.object);
+    }
+
+    // Selection asked for by the reader is the list's, and the other way round.
+    EXPECT_EQ(atk_selection_get_selection_count(ATK_SELECTION(table)), 1);
+    EXPECT_TRUE(atk_selection_is_child_selected(ATK_SELECTION(table), 1));
+    EXPECT_TRUE(atk_selection_add_selection(ATK_SELECTION(table), 2));
+    EXPECT_TRUE(list->IsSelected(1) && list->IsSelected(2));
+    EXPECT_FALSE(atk_selection_add_selection(ATK_SELECTION(table), 3));
+    {
+        Held second(atk_selection_ref_selection(ATK_SELECTION(table), 1));
+        ASSERT_TRUE(second.object);
+        EXPECT_EQ(atk_object_get_index_in_parent(second.object), 2);
+    }
+    gint* selected = nullptr;
+    EXPECT_EQ(atk_table_get_selected_rows(ATK_TABLE(table), &selected), 2);
+    EXPECT_TRUE(selected && selected[0] == 1 && selected[1] == 2);
+    g_free(selected);
+    EXPECT_TRUE(atk_selection_clear_selection(ATK_SELECTION(table)));
+    EXPECT_EQ(list->GetSelectedItemCount(), 0);
+
+    // The focused row is the table's active descendant: readers follow the keyboard by it.
+    struct Moved {
+        AtkObject* row = nullptr;
+        int count = 0;
+    } moved;
+    const gulong handler = g_signal_connect(table, "active-descendant-changed",
+                                            G_CALLBACK(+[](AtkObject*, gpointer row, gpointer data) {
+                                                static_cast<Moved*>(data)->row = ATK_OBJECT(row);
+                                                ++static_cast<Moved*>(data)->count;
+                                            }),
+                                            &moved);
+    list->Focus(2);
+    g_signal_handler_disconnect(table, handler);
+    ASSERT_EQ(moved.count, 1);
+    EXPECT_EQ(atk_object_get_index_in_parent(moved.row), 2);
+
+    // Buttons: their names, whether they show pictures or texts, native or skinned.
+    zil::P<CSlickButtonCreator> skinned(new CSlickButtonCreator());
+    const struct {
+        const char* what;
+        IButtonCreator* creator;
+        wxWindow* browser;
+    } browsers[] = {
+        {"native buttons with pictures", nullptr, control},
+        {"skinned buttons", skinned.get(), nullptr},
+    };
+    for (const auto& b : browsers) {
+        SCOPED_TRACE(b.what);
+        Control* browser = b.browser ? control.get() : new Control(&sharedFrame(), b.creator);
+        const struct { int id; const char* name; } buttons[] = {
+            {Control::kBackId, "Back"}, {Control::kForwardId, "Forward"},
+            {Control::kUpId, "Up"}, {Control::kRefreshId, "Refresh"}};
+        for (const auto& button : buttons) {
+            AtkObject* read = accessibleOf(browser->FindWindow(button.id));
+            EXPECT_EQ(atk_object_get_role(read), ATK_ROLE_PUSH_BUTTON) << button.name;
+            EXPECT_STREQ(atk_object_get_name(read), button.name);
+        }
+        if (browser != control)
+            browser->Destroy();
+    }
+
+    // A row held while the control goes says it is gone, and answers no more than that.
+    Held kept(atk_object_ref_accessible_child(table, 0));
+    Held cell(atk_object_ref_accessible_child(kept.object, 1));
+    control->Destroy();
+    processPendingEvents();
+    EXPECT_TRUE(hasState(kept.object, ATK_STATE_DEFUNCT));
+    EXPECT_TRUE(hasState(cell.object, ATK_STATE_DEFUNCT));
+    EXPECT_EQ(atk_object_get_n_accessible_children(kept.object), 0);
+    EXPECT_STREQ(atk_object_get_name(kept.object), "sub");
+}
+
+// The toolbar of a browser narrower than its buttons: GTK warns of a negative content width
+// when a button is given less than its borders need, which a user sees as a run of warnings
+// on standard error. Texts stand in for pictures that cannot be loaded, and are wider.
+TEST_F(FileSystemBrowser, NarrowBrowserGivesNoToolkitWarning)
+{
+    zil::test::CTempFolder folder;
+    std::string missing = "<?xml version=\"1.0\"?><resource xmlns=\"http://www.wxwidgets.org/wxxrc\">";
+    for (const char* name : {"back", "forward", "up", "refresh", "folder", "file", "loading", "folderEmpty"})
+        missing += std::string("<object class=\"wxBitmap\" name=\"fileSystemBrowser_") + name +
+                   "\">gone/" + name + ".png</object>";
+    missing += "</resource>";
+    wxXmlResource unloadable{wxXRC_USE_LOCALE};
+    unloadable.InitAllHandlers();
+    ASSERT_TRUE(unloadable.Load(toWX(folder.writeFile(L"missing.xrc", missing).str())));
+    zil::P<CSlickButtonCreator> skinned(new CSlickButtonCreator());
+    const struct {
+        bool pictures;
+        IButtonCreator* creator;
+        int width;
+    } cases[] = {
+        {false, nullptr, 1},   {false, nullptr, 20},  {false, nullptr, 90}, {false, skinned.get(), 20},
+        {false, skinned.get(), 90}, {true, nullptr, 1}, {true, nullptr, 30}, {true, skinned.get(), 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.pictures ? "pictures" : "texts") + (c.creator ? ", skinned" : "") +
+                     ", width " + std::to_string(c.width));
+        wxXmlResource::Set(c.pictures ? &resources : &unloadable);
+        auto* frame = new wxFrame(&sharedFrame(), wxID_ANY, "narrow");
+        auto* browser = new Control(frame, c.creator);
+        wxXmlResource::Set(&resources);
+        EXPECT_EQ(browser->FindWindow(Control::kBackId)->GetLabel().empty(), c.pictures);
+        auto* sizer = new wxBoxSizer(wxVERTICAL);
+        sizer->Add(browser, 1, wxEXPAND);
+        frame->SetSizer(sizer);
+        frame->SetClientSize(c.width, 200);
+        frame->Show();
+        runLoopUntil([&] { return frame->IsShownOnScreen(); }, 5000);
+        // Narrower still once shown, as a user drags the frame's edge.
+        browser->SetSize(c.width, 200);
+        frame->Update();
+        processPendingEvents();
+        frame->Destroy();
+        processPendingEvents();
+    }
 }
 
 // From XRC: buttons from the skinned button creator, pictures from the library's resources.

@@ -131,6 +131,9 @@ public:
                 const wxSize& size = wxDefaultSize, long style = wxTAB_TRAVERSAL | wxNO_BORDER,
                 const wxString& name = wxASCII_STR(wxPanelNameStr));
 
+    // wxWindow
+    bool Layout() override;
+
     // Forgets every cache and history, then shows `initialFolder`; Up stops at `root`.
     void init(zil::IFileSystem* fileSystem, const zil::CURI& root, const zil::CURI& initialFolder);
     void setActiveFolder(const zil::CURI& folder);
