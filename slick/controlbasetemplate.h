@@ -423,23 +423,17 @@ ZILUI_TEMPLATE void ZILUI_BASE::prepareStateBitmap(State state)
 
 ZILUI_TEMPLATE wxColour ZILUI_BASE::getWindowBackgroundColour() const
 {
-    if (this->m_backgroundColour.IsOk())
-        return this->m_backgroundColour;
-    return getThemeAttributes().colBg;
+    return this->m_backgroundColour.IsOk() ? this->m_backgroundColour : getThemeAttributes().colBg;
 }
 
 ZILUI_TEMPLATE wxColour ZILUI_BASE::getWindowForegroundColour() const
 {
-    if (this->m_foregroundColour.IsOk())
-        return this->m_foregroundColour;
-    return getThemeAttributes().colFg;
+    return this->m_foregroundColour.IsOk() ? this->m_foregroundColour : getThemeAttributes().colFg;
 }
 
 ZILUI_TEMPLATE wxFont ZILUI_BASE::getWindowFont() const
 {
-    if (this->m_font.IsOk())
-        return this->m_font;
-    return getThemeAttributes().font;
+    return this->m_font.IsOk() ? this->m_font : getThemeAttributes().font;
 }
 
 ZILUI_TEMPLATE void ZILUI_BASE::updateDefaultColours()
