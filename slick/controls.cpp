@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/slick/controls.h>
 
-#include "controlevents.h"
-#include "gtk/accessible.h"
-#include "gtk/drawhook.h"
+#include "skinnedcontrol.h"
 
-#include <zilui/app/strings.h>
 #include <zilui/system/externalcommands.h>
 
 #include <zil/error.h>
@@ -16,23 +13,12 @@
 #include <wx/font.h>
 
 // Registered under their qualified names, so that XRC and wxCreateDynamicObject find them.
-wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickButton, wxButton);
+ZILUI_SLICK_NATIVE_CONTROL(CSlickButton, wxButton)
+ZILUI_SLICK_NATIVE_CONTROL(CSlickCheckBox, wxCheckBox)
+ZILUI_SLICK_NATIVE_CONTROL_CREATE(CSlickCheckBox)
+ZILUI_SLICK_NATIVE_CONTROL(CSlickRadioButton, wxRadioButton)
+ZILUI_SLICK_NATIVE_CONTROL_CREATE(CSlickRadioButton)
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CLinkButton, zilui::CSlickButton);
-wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickCheckBox, wxCheckBox);
-wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickRadioButton, wxRadioButton);
-
-
-wxBEGIN_EVENT_TABLE(zilui::CSlickButton, zilui::CSlickButton::Base)
-    ZILUI_SLICK_CONTROL_EVENTS(zilui::CSlickButton)
-wxEND_EVENT_TABLE()
-
-wxBEGIN_EVENT_TABLE(zilui::CSlickCheckBox, zilui::CSlickCheckBox::Base)
-    ZILUI_SLICK_CONTROL_EVENTS(zilui::CSlickCheckBox)
-wxEND_EVENT_TABLE()
-
-wxBEGIN_EVENT_TABLE(zilui::CSlickRadioButton, zilui::CSlickRadioButton::Base)
-    ZILUI_SLICK_CONTROL_EVENTS(zilui::CSlickRadioButton)
-wxEND_EVENT_TABLE()
 
 namespace zilui {
 
@@ -41,73 +27,7 @@ namespace {
 // wxBU_LEFT | wxBU_TOP | wxBU_RIGHT | wxBU_BOTTOM: the skin places the content.
 constexpr long kButtonAlignmentStyles = 0x3C0;
 
-// The label as a screen reader should say it.
-void nameForAccessibility(wxWindow* window)
-{
-    gtk::setAccessibleName(window, toWX(CSlickButton::removeMnemonics(fromWX(window->GetLabel()))));
-}
-
-template <class Control>
-void paintThroughHook(wxWindow* window, wxDC& dc)
-{
-    static_cast<Control*>(window)->paintCurrent(dc);
-}
-
-template <class Control>
-void nativeStyleChanged(wxWindow* window)
-{
-    static_cast<Control*>(window)->nativeMinSizeChanged();
-}
-
-// What every control does after its native window exists.
-template <class Control>
-void finishCreate(Control* control)
-{
-    control->createBase();
-    gtk::connectDrawHook(control, &paintThroughHook<Control>, &nativeStyleChanged<Control>);
-    nameForAccessibility(control);
-}
-
-// The members every skinned native control repeats: the constructor that creates, the draw
-// hook let go with the window, the accessible name and the native widget's minimum.
-#define ZILUI_SLICK_NATIVE_CONTROL_MEMBERS(cls)                                                              \
-    cls::cls(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos, const wxSize& size,   \
-             long style, const wxValidator& validator, const wxString& name)                                  \
-        : cls()                                                                                               \
-    {                                                                                                         \
-        Create(parent, id, label, pos, size, style, validator, name);                                        \
-    }                                                                                                         \
-    cls::~cls()                                                                                               \
-    {                                                                                                         \
-        gtk::disconnectDrawHook(this);                                                                        \
-    }                                                                                                         \
-    void cls::labelChanged()                                                                                  \
-    {                                                                                                         \
-        nameForAccessibility(this);                                                                           \
-    }                                                                                                         \
-    wxSize cls::getNativeMinSize() const                                                                      \
-    {                                                                                                         \
-        return gtk::getNativeMinSize(const_cast<cls*>(this));                                                 \
-    }
-
-// Create() of a control that passes everything to the native one.
-#define ZILUI_SLICK_NATIVE_CONTROL_CREATE(cls, native)                                                        \
-    bool cls::Create(wxWindow* parent, wxWindowID id, const wxString& label, const wxPoint& pos,              \
-                     const wxSize& size, long style, const wxValidator& validator, const wxString& name)      \
-    {                                                                                                         \
-        if (!native::Create(parent, id, label, pos, size, style, validator, name))                            \
-            return false;                                                                                     \
-        finishCreate(this);                                                                                   \
-        return true;                                                                                          \
-    }
-
 } // namespace
-
-ZILUI_SLICK_NATIVE_CONTROL_MEMBERS(CSlickButton)
-ZILUI_SLICK_NATIVE_CONTROL_MEMBERS(CSlickCheckBox)
-ZILUI_SLICK_NATIVE_CONTROL_CREATE(CSlickCheckBox, CSlickCheckBoxIntermediate)
-ZILUI_SLICK_NATIVE_CONTROL_MEMBERS(CSlickRadioButton)
-ZILUI_SLICK_NATIVE_CONTROL_CREATE(CSlickRadioButton, CSlickRadioButtonIntermediate)
 
 // ---- CSlickButton
 
@@ -120,7 +40,7 @@ bool CSlickButton::Create(wxWindow* parent, wxWindowID id, const wxString& label
                                           name))
         return false;
     SetLabel(label);
-    finishCreate(this);
+    skinnedcontrol::finishCreate(this);
     return true;
 }
 
@@ -238,10 +158,8 @@ CSlickCheckBox::CSlickCheckBox() : Base(wxSYS_COLOUR_WINDOW, wxSYS_COLOUR_WINDOW
 CSlickCheckBox::State CSlickCheckBox::getState() const
 {
     // GTK reports an undetermined box as checked; it is drawn unchecked.
-    const int checked = Get3StateValue() == wxCHK_CHECKED ? 1 : 0;
-    if (!IsThisEnabled())
-        return static_cast<State>(UncheckedDisabled + checked);
-    return static_cast<State>((getSharedHover() ? UncheckedHover : UncheckedNormal) + checked);
+    return skinnedcontrol::twoValueState<State>(Get3StateValue() == wxCHK_CHECKED, getSharedHover(),
+                                                IsThisEnabled());
 }
 
 // ---- CSlickRadioButton
@@ -250,10 +168,7 @@ CSlickRadioButton::CSlickRadioButton() : Base(wxSYS_COLOUR_WINDOW, wxSYS_COLOUR_
 
 CSlickRadioButton::State CSlickRadioButton::getState() const
 {
-    const int selected = GetValue() ? 1 : 0;
-    if (!IsThisEnabled())
-        return static_cast<State>(UnselectedDisabled + selected);
-    return static_cast<State>((getSharedHover() ? UnselectedHover : UnselectedNormal) + selected);
+    return skinnedcontrol::twoValueState<State>(GetValue(), getSharedHover(), IsThisEnabled());
 }
 
 // ---- CSlickButtonCreator

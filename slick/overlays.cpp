@@ -2,11 +2,16 @@
 #include <zilui/slick/overlays.h>
 
 #include "../app/gtk/popupsurface.h"
+#include "controlbasetemplate.h"
 #include "controlevents.h"
 
 #include <zilui/app/windowhelpers.h>
 
 #include <zil/log.h>
+
+// One skin class serves both.
+template class zilui::TSlickControlBase<zilui::CSlickOverlayIntermediate, zilui::CSlickOverlaySkin>;
+template class zilui::TSlickControlBase<zilui::CSlickNonOverlayIntermediate, zilui::CSlickOverlaySkin>;
 
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickOverlay, wxFrame);
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CSlickNonOverlay, wxPanel);

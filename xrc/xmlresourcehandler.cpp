@@ -20,8 +20,10 @@
 #include <wx/log.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
+#include <wx/tglbtn.h>
 
 #include <mutex>
+#include <type_traits>
 
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CZilXMLResourceHandler, wxXmlResourceHandler);
 wxIMPLEMENT_DYNAMIC_CLASS(zilui::CZilXMLResourceHandler_ListCtrl, wxListCtrlXmlHandler);
@@ -110,10 +112,10 @@ const std::vector<CZilXMLResourceHandler::ClassRule>& CZilXMLResourceHandler::ge
         {L"zil::CLinkButton", &H::createLinkButton},
         {L"zil::CSlickButton", &H::createSlickButton},
         {L"zil::CImageAndTextPanel", &H::createImageAndTextPanel},
-        {L"zil::CSlickCheckBox", &H::createSlickCheckBox},
-        {L"zil::CSlickRadioButton", &H::createSlickRadioButton},
+        {L"zil::CSlickCheckBox", &H::createLabelled<CSlickCheckBox>},
+        {L"zil::CSlickRadioButton", &H::createLabelled<CSlickRadioButton>},
         {L"zil::CRadioButton", &H::createRadioButton},
-        {L"zil::CCheckBox", &H::createCheckBox},
+        {L"zil::CCheckBox", &H::createLabelled<CCheckBox, wxCheckBox>},
         {L"zil::CTextCtrl", &H::createTextCtrl},
         {L"zil::CSpinCtrl", &H::createSpinCtrl},
         {L"zil::CListBox", &H::createListBox},
@@ -124,7 +126,7 @@ const std::vector<CZilXMLResourceHandler::ClassRule>& CZilXMLResourceHandler::ge
         {L"zil::CTimeCtrl", &H::createTimeCtrl},
         {L"zilui::CTimeCtrl", &H::createTimeCtrl},
         {L"wxRadioButton", &H::createRadioButton},
-        {L"wxCheckBox", &H::createCheckBox},
+        {L"wxCheckBox", &H::createLabelled<CCheckBox, wxCheckBox>},
         {L"wxTextCtrl", &H::createTextCtrl},
         {L"wxSpinCtrl", &H::createSpinCtrl},
         {L"wxListBox", &H::createListBox},
@@ -234,19 +236,15 @@ wxObject* CZilXMLResourceHandler::createImageAndTextPanel()
     return panel;
 }
 
-wxObject* CZilXMLResourceHandler::createSlickCheckBox()
+template <class T, class Base>
+wxObject* CZilXMLResourceHandler::createLabelled()
 {
-    auto* box = createStandard(makeInstance<CSlickCheckBox>(), wxS("label"));
-    box->SetValue(GetBool(wxS("checked")));
-    SetupWindow(box);
-    return box;
-}
-
-wxObject* CZilXMLResourceHandler::createSlickRadioButton()
-{
-    auto* button = createStandard(makeInstance<CSlickRadioButton>(), wxS("label"));
-    SetupWindow(button);
-    return button;
+    Base* control = createStandard(makeInstance<T, Base>(), wxS("label"));
+    // A radio button's value is its group's business (createRadioButton).
+    if constexpr (std::is_base_of_v<wxCheckBox, Base> || std::is_base_of_v<wxToggleButtonBase, Base>)
+        control->SetValue(GetBool(wxS("checked")));
+    SetupWindow(control);
+    return control;
 }
 
 wxObject* CZilXMLResourceHandler::createRadioButton()
@@ -262,14 +260,6 @@ wxObject* CZilXMLResourceHandler::createRadioButton()
         button->SetValue(GetBool(wxS("value")));
     SetupWindow(button);
     return button;
-}
-
-wxObject* CZilXMLResourceHandler::createCheckBox()
-{
-    wxCheckBox* box = createStandard(makeInstance<CCheckBox, wxCheckBox>(), wxS("label"));
-    box->SetValue(GetBool(wxS("checked")));
-    SetupWindow(box);
-    return box;
 }
 
 wxObject* CZilXMLResourceHandler::createTextCtrl()

@@ -23,28 +23,9 @@
 
 namespace zilui {
 
-// Lays `window` out once, after the events queued now; asking again before then adds nothing.
-// A window destroyed meanwhile is left alone. GUI thread only.
-void layoutSoon(wxWindow* window);
-
-// Measures text as a window's client DC does (the toolkit's measuring context of the screen),
-// without the client DC's look-up of the window's theme font and colours: a GTK style
-// computation each, three per best size, were most of what creating a skinned control cost.
-// Set the font before measuring. GUI thread only.
-class CTextMeasuringDC {
-public:
-    CTextMeasuringDC();
-    ~CTextMeasuringDC();
-    CTextMeasuringDC(const CTextMeasuringDC&) = delete;
-    CTextMeasuringDC& operator=(const CTextMeasuringDC&) = delete;
-
-    wxDC& get() { return *m_dc; }
-
-private:
-    std::unique_ptr<wxDC> m_dc;
-};
-
 class CSkinPainter;
+class CHoverMember;
+class CHoverMembers;
 
 // Turns the wxWidgets window class of `Intermediate` (its direct base, which also supplies
 // the State enum and StateCount) into a control that paints itself entirely from a `Skin`:
@@ -61,19 +42,25 @@ class TSlickControlBase : public Intermediate, private CSlickSkinUser {
 public:
     using State = typename Intermediate::State;
     static constexpr int StateCount = Intermediate::StateCount;
+    using IntermediateType = Intermediate;
+    using SkinType = Skin;
 
     // Controls that are drawn hovered together while the mouse is over any of them. Holds
     // plain pointers: a control leaves its group when it is destroyed.
     class CHoverGroup : public zil::CBase {
     public:
+        CHoverGroup();
+        ~CHoverGroup() override;
+
         // Moves `control` into this group (out of any other); null is ignored.
         void add(TSlickControlBase* control);
         void remove(TSlickControlBase* control);
-        const zil::TArray<TSlickControlBase*>& getControls() const { return m_controls; }
+        // In the order they joined.
+        zil::TArray<TSlickControlBase*> getControls() const;
 
     private:
         friend class TSlickControlBase;
-        zil::TArray<TSlickControlBase*> m_controls;
+        std::unique_ptr<CHoverMembers> m_members;
     };
 
     TSlickControlBase(wxSystemColour defaultBackground, wxSystemColour defaultText);
@@ -105,9 +92,9 @@ public:
     void updateCursor();
 
     void setOwnHover(bool hover);
-    bool getOwnHover() const { return m_ownHover; }
+    bool getOwnHover() const;
     // Drawn as hovered: by its own hover or that of its hover group.
-    bool getSharedHover() const { return m_sharedHover; }
+    bool getSharedHover() const;
 
     void setFocus(bool focus);
     bool getFocus() const { return m_hasFocus; }
@@ -201,16 +188,15 @@ private:
     wxSize getPlainTextSize(wxDC& dc, const zil::String& text);
     void initClientSizerStuff();
     bool isSizedByBest() const { return this->GetHandle() && this->GetSize() == this->GetBestSize(); }
-    void removeFromGroup();
-    void updateSharedHover();
+    // Made when the hover first changes or a group is joined: most controls never hover.
+    CHoverMember& hover();
 
     wxSystemColour m_defaultBackgroundSysColour;
     wxSystemColour m_defaultTextSysColour;
     zil::P<Skin> m_skin;
     std::unique_ptr<CSkinPainter> m_painter;
     wxCursor m_hoverCursor;
-    bool m_ownHover = false;
-    bool m_sharedHover = false;
+    std::unique_ptr<CHoverMember> m_hover;
     bool m_hasFocus = false;
     bool m_drawFocusRect = true;
     zil::P<CLineBasedStyledTextPainter> m_ownTextPainter;

@@ -19,21 +19,36 @@ namespace zilui {
 // native widget keeps keyboard handling, default button, radio groups, the value and the
 // command events; only the drawing, the best size and the hover state are the skin's.
 
+// Declares what ZILUI_SLICK_NATIVE_CONTROL and ZILUI_SLICK_NATIVE_CONTROL_CREATE define for a
+// skinned native control `cls` whose windows are named `defaultName` by default: the default
+// constructor, the constructor that creates, the destructor and Create(), which is false,
+// before any skin work, when the native control cannot be made. Leaves the access public.
+#define ZILUI_SLICK_NATIVE_CONTROL_DECLARE(cls, defaultName)                                                   \
+public:                                                                                                        \
+    cls();                                                                                                     \
+    cls(wxWindow* parent, wxWindowID id, const wxString& label = wxEmptyString,                                \
+        const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize, long style = 0,             \
+        const wxValidator& validator = wxDefaultValidator, const wxString& name = defaultName);                \
+    ~cls() override;                                                                                           \
+    bool Create(wxWindow* parent, wxWindowID id, const wxString& label = wxEmptyString,                        \
+                const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize, long style = 0,     \
+                const wxValidator& validator = wxDefaultValidator, const wxString& name = defaultName);        \
+                                                                                                               \
+protected:                                                                                                     \
+    wxSize getNativeMinSize() const override;                                                                  \
+    void labelChanged() override;                                                                              \
+                                                                                                               \
+private:                                                                                                       \
+    wxDECLARE_DYNAMIC_CLASS(cls);                                                                              \
+    wxDECLARE_EVENT_TABLE();                                                                                   \
+                                                                                                               \
+public:
+
 // A push button. Mnemonic markers of the label are not shown ("&&" shows one "&").
 class CSlickButton : public TSlickControlBase<CSlickButtonIntermediate, CSlickButtonSkin> {
 public:
     using Base = TSlickControlBase<CSlickButtonIntermediate, CSlickButtonSkin>;
-
-    CSlickButton();
-    CSlickButton(wxWindow* parent, wxWindowID id, const wxString& label = wxEmptyString,
-                 const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize, long style = 0,
-                 const wxValidator& validator = wxDefaultValidator, const wxString& name = wxButtonNameStr);
-    ~CSlickButton() override;
-
-    // False, before any skin work, when the native button cannot be made.
-    bool Create(wxWindow* parent, wxWindowID id, const wxString& label = wxEmptyString,
-                const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize, long style = 0,
-                const wxValidator& validator = wxDefaultValidator, const wxString& name = wxButtonNameStr);
+    ZILUI_SLICK_NATIVE_CONTROL_DECLARE(CSlickButton, wxButtonNameStr)
 
     zil::String getDisplayText() const override;
     State getState() const override;
@@ -47,12 +62,6 @@ protected:
     // Normal, current and disabled bitmaps become the Normal, Hover and Disabled state
     // bitmaps; a focused one stands in for a missing current one.
     void DoSetBitmap(const wxBitmapBundle& bitmap, wxAnyButtonBase::State which) override;
-    wxSize getNativeMinSize() const override;
-    void labelChanged() override;
-
-private:
-    wxDECLARE_DYNAMIC_CLASS(CSlickButton);
-    wxDECLARE_EVENT_TABLE();
 };
 
 // A button drawn as a hyperlink that opens its URL when clicked, besides sending its
@@ -96,53 +105,18 @@ private:
 class CSlickCheckBox : public TSlickControlBase<CSlickCheckBoxIntermediate, CSlickCheckBoxSkin> {
 public:
     using Base = TSlickControlBase<CSlickCheckBoxIntermediate, CSlickCheckBoxSkin>;
-
-    CSlickCheckBox();
-    CSlickCheckBox(wxWindow* parent, wxWindowID id, const wxString& label = wxEmptyString,
-                   const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize, long style = 0,
-                   const wxValidator& validator = wxDefaultValidator, const wxString& name = wxCheckBoxNameStr);
-    ~CSlickCheckBox() override;
-
-    bool Create(wxWindow* parent, wxWindowID id, const wxString& label = wxEmptyString,
-                const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize, long style = 0,
-                const wxValidator& validator = wxDefaultValidator, const wxString& name = wxCheckBoxNameStr);
+    ZILUI_SLICK_NATIVE_CONTROL_DECLARE(CSlickCheckBox, wxCheckBoxNameStr)
 
     State getState() const override;
-
-protected:
-    wxSize getNativeMinSize() const override;
-    void labelChanged() override;
-
-private:
-    wxDECLARE_DYNAMIC_CLASS(CSlickCheckBox);
-    wxDECLARE_EVENT_TABLE();
 };
 
 // A radio button; its group is the native one (wxRB_GROUP, wxRB_SINGLE).
 class CSlickRadioButton : public TSlickControlBase<CSlickRadioButtonIntermediate, CSlickRadioButtonSkin> {
 public:
     using Base = TSlickControlBase<CSlickRadioButtonIntermediate, CSlickRadioButtonSkin>;
-
-    CSlickRadioButton();
-    CSlickRadioButton(wxWindow* parent, wxWindowID id, const wxString& label = wxEmptyString,
-                      const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize, long style = 0,
-                      const wxValidator& validator = wxDefaultValidator,
-                      const wxString& name = wxRadioButtonNameStr);
-    ~CSlickRadioButton() override;
-
-    bool Create(wxWindow* parent, wxWindowID id, const wxString& label = wxEmptyString,
-                const wxPoint& pos = wxDefaultPosition, const wxSize& size = wxDefaultSize, long style = 0,
-                const wxValidator& validator = wxDefaultValidator, const wxString& name = wxRadioButtonNameStr);
+    ZILUI_SLICK_NATIVE_CONTROL_DECLARE(CSlickRadioButton, wxRadioButtonNameStr)
 
     State getState() const override;
-
-protected:
-    wxSize getNativeMinSize() const override;
-    void labelChanged() override;
-
-private:
-    wxDECLARE_DYNAMIC_CLASS(CSlickRadioButton);
-    wxDECLARE_EVENT_TABLE();
 };
 
 // Creates skinned buttons with one skin (the default skin when none is given).

@@ -71,10 +71,11 @@ private:
     wxObject* createLinkButton();
     wxObject* createSlickButton();
     wxObject* createImageAndTextPanel();
-    wxObject* createSlickCheckBox();
-    wxObject* createSlickRadioButton();
+    // A control made from the common parameters and a label; one with a two-state value
+    // (check box, toggle button) reads "checked".
+    template <class T, class Base = T>
+    wxObject* createLabelled();
     wxObject* createRadioButton();
-    wxObject* createCheckBox();
     wxObject* createTextCtrl();
     wxObject* createSpinCtrl();
     wxObject* createListBox();

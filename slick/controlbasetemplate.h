@@ -1,74 +1,55 @@
 // SPDX-License-Identifier: MIT
+// The definitions of TSlickControlBase, for the one source file of each control that
+// instantiates it (see skinnedcontrol.h); nothing else includes this.
+#pragma once
+
 #include <zilui/slick/controlbase.h>
 
 #include "contentlayout.h"
+#include "hovergroup.h"
 #include "skinpainter.h"
 
 #include <zil/error.h>
 
-#include <wx/app.h>
 #include <wx/dcbuffer.h>
 #include <wx/dcmemory.h>
-#include <wx/dcgraph.h>
-#include <wx/graphics.h>
-#include <wx/weakref.h>
 
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
-#include <unordered_map>
 #include <utility>
+
+#include <memory>
 
 namespace zilui {
 
-namespace {
+// Lays `window` out once, after the events queued now; asking again before then adds nothing.
+// A window destroyed meanwhile is left alone. GUI thread only.
+void layoutSoon(wxWindow* window);
 
-// Keyed by address; the weak reference tells a window destroyed meanwhile (or a new one at
-// its address) from one still waiting.
-using PendingLayouts = std::unordered_map<wxWindow*, wxWeakRef<wxWindow>>;
+// Measures text as a window's client DC does (the toolkit's measuring context of the screen),
+// without the client DC's look-up of the window's theme font and colours: a GTK style
+// computation each, three per best size, were most of what creating a skinned control cost.
+// Set the font before measuring. GUI thread only.
+class CTextMeasuringDC {
+public:
+    CTextMeasuringDC();
+    ~CTextMeasuringDC();
+    CTextMeasuringDC(const CTextMeasuringDC&) = delete;
+    CTextMeasuringDC& operator=(const CTextMeasuringDC&) = delete;
 
-PendingLayouts& pendingLayouts()
-{
-    static PendingLayouts pending;
-    return pending;
-}
+    wxDC& get() { return *m_dc; }
 
-} // namespace
-
-CTextMeasuringDC::CTextMeasuringDC() : m_dc(new wxGCDC(wxGraphicsContext::Create())) {}
-
-CTextMeasuringDC::~CTextMeasuringDC() = default;
-
-void layoutSoon(wxWindow* window)
-{
-    if (!window)
-        return;
-    if (!wxTheApp) {
-        window->Layout();
-        return;
-    }
-    PendingLayouts& pending = pendingLayouts();
-    wxWeakRef<wxWindow>& entry = pending[window];
-    if (entry)
-        return;
-    entry = window;
-    if (pending.size() > 1)
-        return;
-    // The first request since the last run schedules the run for all.
-    wxTheApp->CallAfter([] {
-        const PendingLayouts windows = std::move(pendingLayouts());
-        pendingLayouts().clear();
-        for (const auto& [key, alive] : windows)
-            if (alive)
-                alive->Layout();
-    });
-}
-
-
-// ---- TSlickControlBase
+private:
+    std::unique_ptr<wxDC> m_dc;
+};
 
 #define ZILUI_TEMPLATE template <class Intermediate, class Skin>
 #define ZILUI_BASE TSlickControlBase<Intermediate, Skin>
+
+ZILUI_TEMPLATE ZILUI_BASE::CHoverGroup::CHoverGroup() : m_members(new CHoverMembers()) {}
+
+ZILUI_TEMPLATE ZILUI_BASE::CHoverGroup::~CHoverGroup() = default;
 
 ZILUI_TEMPLATE void ZILUI_BASE::CHoverGroup::add(TSlickControlBase* control)
 {
@@ -80,6 +61,15 @@ ZILUI_TEMPLATE void ZILUI_BASE::CHoverGroup::remove(TSlickControlBase* control)
 {
     if (control && control->m_hoverGroup.get() == this)
         control->setHoverGroup(nullptr);
+}
+
+ZILUI_TEMPLATE zil::TArray<ZILUI_BASE*> ZILUI_BASE::CHoverGroup::getControls() const
+{
+    zil::TArray<TSlickControlBase*> controls;
+    controls.reserve(m_members->get().size());
+    for (const CHoverMember* member : m_members->get())
+        controls.push_back(static_cast<TSlickControlBase*>(member->getOwner()));
+    return controls;
 }
 
 ZILUI_TEMPLATE ZILUI_BASE::TSlickControlBase(wxSystemColour defaultBackground, wxSystemColour defaultText)
@@ -95,11 +85,8 @@ ZILUI_TEMPLATE ZILUI_BASE::TSlickControlBase(wxSystemColour defaultBackground, w
 ZILUI_TEMPLATE ZILUI_BASE::~TSlickControlBase()
 {
     m_skin->getUsers().remove(this);
-    if (zil::P<CHoverGroup> group = m_hoverGroup) {
-        removeFromGroup();
-        for (TSlickControlBase* control : zil::TArray<TSlickControlBase*>(group->m_controls))
-            control->updateSharedHover();
-    }
+    // Out of the group while the group is still held.
+    m_hover.reset();
 }
 
 ZILUI_TEMPLATE void ZILUI_BASE::createBase()
@@ -168,21 +155,40 @@ ZILUI_TEMPLATE void ZILUI_BASE::SetLabelLineStyles(const zil::TArray<zil::P<CTex
 ZILUI_TEMPLATE void ZILUI_BASE::setHoverCursor(const wxCursor& cursor)
 {
     m_hoverCursor = cursor;
-    if (m_sharedHover)
+    if (getSharedHover())
         updateCursor();
 }
 
 ZILUI_TEMPLATE void ZILUI_BASE::updateCursor()
 {
-    this->SetCursor(m_sharedHover && m_hoverCursor.IsOk() ? m_hoverCursor : wxNullCursor);
+    this->SetCursor(getSharedHover() && m_hoverCursor.IsOk() ? m_hoverCursor : wxNullCursor);
 }
 
 ZILUI_TEMPLATE void ZILUI_BASE::setOwnHover(bool hover)
 {
-    if (m_ownHover == hover)
-        return;
-    m_ownHover = hover;
-    updateSharedHover();
+    if (m_hover || hover)
+        this->hover().setOwnHover(hover);
+}
+
+ZILUI_TEMPLATE bool ZILUI_BASE::getOwnHover() const
+{
+    return m_hover && m_hover->getOwnHover();
+}
+
+ZILUI_TEMPLATE bool ZILUI_BASE::getSharedHover() const
+{
+    return m_hover && m_hover->getSharedHover();
+}
+
+ZILUI_TEMPLATE CHoverMember& ZILUI_BASE::hover()
+{
+    if (!m_hover)
+        m_hover.reset(new CHoverMember(this, [](void* owner) {
+            auto* control = static_cast<TSlickControlBase*>(owner);
+            control->updateCursor();
+            control->Refresh();
+        }));
+    return *m_hover;
 }
 
 ZILUI_TEMPLATE void ZILUI_BASE::setFocus(bool focus)
@@ -417,23 +423,17 @@ ZILUI_TEMPLATE void ZILUI_BASE::prepareStateBitmap(State state)
 
 ZILUI_TEMPLATE wxColour ZILUI_BASE::getWindowBackgroundColour() const
 {
-    if (this->m_backgroundColour.IsOk())
-        return this->m_backgroundColour;
-    return getThemeAttributes().colBg;
+    return this->m_backgroundColour.IsOk() ? this->m_backgroundColour : getThemeAttributes().colBg;
 }
 
 ZILUI_TEMPLATE wxColour ZILUI_BASE::getWindowForegroundColour() const
 {
-    if (this->m_foregroundColour.IsOk())
-        return this->m_foregroundColour;
-    return getThemeAttributes().colFg;
+    return this->m_foregroundColour.IsOk() ? this->m_foregroundColour : getThemeAttributes().colFg;
 }
 
 ZILUI_TEMPLATE wxFont ZILUI_BASE::getWindowFont() const
 {
-    if (this->m_font.IsOk())
-        return this->m_font;
-    return getThemeAttributes().font;
+    return this->m_font.IsOk() ? this->m_font : getThemeAttributes().font;
 }
 
 ZILUI_TEMPLATE void ZILUI_BASE::updateDefaultColours()
@@ -493,33 +493,10 @@ ZILUI_TEMPLATE void ZILUI_BASE::setHoverGroup(CHoverGroup* group)
 {
     if (m_hoverGroup.get() == group)
         return;
-    zil::P<CHoverGroup> old = m_hoverGroup;
-    removeFromGroup();
+    // The old group lives until its members are told this control left.
+    const zil::P<CHoverGroup> old = m_hoverGroup;
     m_hoverGroup = group;
-    if (group)
-        group->m_controls.push_back(this);
-    // The group that lost this control may have lost its only hovered member.
-    if (old)
-        for (TSlickControlBase* control : zil::TArray<TSlickControlBase*>(old->m_controls))
-            control->updateSharedHover();
-    updateSharedHover();
-}
-
-ZILUI_TEMPLATE void ZILUI_BASE::updateSharedHover()
-{
-    bool hovered = m_ownHover;
-    if (m_hoverGroup)
-        hovered = std::any_of(m_hoverGroup->m_controls.begin(), m_hoverGroup->m_controls.end(),
-                              [](const TSlickControlBase* control) { return control->m_ownHover; });
-    if (hovered == m_sharedHover)
-        return;
-    m_sharedHover = hovered;
-    updateCursor();
-    this->Refresh();
-    if (m_hoverGroup)
-        for (TSlickControlBase* control : zil::TArray<TSlickControlBase*>(m_hoverGroup->m_controls))
-            if (control != this)
-                control->updateSharedHover();
+    hover().join(group ? group->m_members.get() : nullptr);
 }
 
 ZILUI_TEMPLATE wxSize ZILUI_BASE::DoGetBestSize() const
@@ -609,15 +586,6 @@ ZILUI_TEMPLATE void ZILUI_BASE::updateBestSize(bool sizedByBest, LayoutWhen when
     this->Refresh();
 }
 
-ZILUI_TEMPLATE void ZILUI_BASE::removeFromGroup()
-{
-    if (!m_hoverGroup)
-        return;
-    auto& controls = m_hoverGroup->m_controls;
-    controls.erase(std::remove(controls.begin(), controls.end(), this), controls.end());
-    m_hoverGroup = nullptr;
-}
-
 ZILUI_TEMPLATE void ZILUI_BASE::updateSystemColours()
 {
     m_defaultBackgroundColour = wxSystemSettings::GetColour(m_defaultBackgroundSysColour);
@@ -650,12 +618,6 @@ ZILUI_TEMPLATE int ZILUI_BASE::checkState(State state)
                                     L"TSlickControlBase::checkState");
     return index;
 }
-
-template class TSlickControlBase<CSlickButtonIntermediate, CSlickButtonSkin>;
-template class TSlickControlBase<CSlickCheckBoxIntermediate, CSlickCheckBoxSkin>;
-template class TSlickControlBase<CSlickRadioButtonIntermediate, CSlickRadioButtonSkin>;
-template class TSlickControlBase<CSlickOverlayIntermediate, CSlickOverlaySkin>;
-template class TSlickControlBase<CSlickNonOverlayIntermediate, CSlickOverlaySkin>;
 
 #undef ZILUI_TEMPLATE
 #undef ZILUI_BASE
