@@ -355,6 +355,129 @@ TEST_F(SlickLiveSkins, DarkPreferenceSwitchesToTheDarkVariantAndBack)
     }
 }
 
+namespace {
+
+// The desktop portal's settings on the test's session bus, as far as the dark preference goes:
+// Read answers the colour scheme (wrapped twice, as older portals do), and a change is sent as
+// SettingChanged. Served from the GUI thread's main loop.
+class CStandInPortal {
+public:
+    explicit CStandInPortal(guint32 scheme) : m_scheme(scheme)
+    {
+        gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        m_bus = address ? g_dbus_connection_new_for_address_sync(
+                              address,
+                              GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                   G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                              nullptr, nullptr, nullptr)
+                        : nullptr;
+        g_free(address);
+        if (!m_bus)
+            return;
+        static const GDBusInterfaceVTable vtable = {&onMethod, nullptr, nullptr, {}};
+        GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
+            "<node><interface name='org.freedesktop.portal.Settings'><method name='Read'>"
+            "<arg type='s' direction='in'/><arg type='s' direction='in'/><arg type='v' direction='out'/>"
+            "</method><signal name='SettingChanged'><arg type='s'/><arg type='s'/><arg type='v'/></signal>"
+            "</interface></node>",
+            nullptr);
+        g_dbus_connection_register_object(m_bus, "/org/freedesktop/portal/desktop", node->interfaces[0], &vtable,
+                                          this, nullptr, nullptr);
+        g_dbus_node_info_unref(node);
+        GVariant* reply = g_dbus_connection_call_sync(
+            m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+            g_variant_new("(su)", "org.freedesktop.portal.Desktop", 4u), G_VARIANT_TYPE("(u)"),
+            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
+        if (reply) {
+            guint32 result = 0;
+            g_variant_get(reply, "(u)", &result);
+            m_owned = result == 1;
+            g_variant_unref(reply);
+        }
+    }
+    ~CStandInPortal()
+    {
+        if (m_bus) {
+            g_dbus_connection_close_sync(m_bus, nullptr, nullptr);
+            g_object_unref(m_bus);
+        }
+    }
+    CStandInPortal(const CStandInPortal&) = delete;
+    CStandInPortal& operator=(const CStandInPortal&) = delete;
+
+    bool owned() const { return m_owned; }
+    void setScheme(guint32 scheme)
+    {
+        m_scheme = scheme;
+        g_dbus_connection_emit_signal(m_bus, nullptr, "/org/freedesktop/portal/desktop",
+                                      "org.freedesktop.portal.Settings", "SettingChanged",
+                                      g_variant_new("(ssv)", "org.freedesktop.appearance", "color-scheme",
+                                                    g_variant_new_uint32(scheme)),
+                                      nullptr);
+        g_dbus_connection_flush_sync(m_bus, nullptr, nullptr);
+    }
+
+private:
+    static void onMethod(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* args,
+                         GDBusMethodInvocation* invocation, gpointer data)
+    {
+        const gchar* ns = nullptr;
+        const gchar* key = nullptr;
+        g_variant_get(args, "(&s&s)", &ns, &key);
+        if (g_strcmp0(ns, "org.freedesktop.appearance") != 0 || g_strcmp0(key, "color-scheme") != 0) {
+            g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.portal.Error.NotFound", key);
+            return;
+        }
+        const guint32 scheme = static_cast<CStandInPortal*>(data)->m_scheme;
+        g_dbus_method_invocation_return_value(
+            invocation, g_variant_new("(v)", g_variant_new_variant(g_variant_new_uint32(scheme))));
+    }
+
+    GDBusConnection* m_bus = nullptr;
+    bool m_owned = false;
+    guint32 m_scheme;
+};
+
+} // namespace
+
+// A portal's preference overrules GTK's setting both ways, "no preference" leaves it to GTK,
+// and the portal's later changes arrive without asking. In a process of its own, so that the
+// library first meets the portal when it starts following the preference.
+TEST_F(SlickLiveSkins, PortalPreferenceOverrulesGtkAndFollowsItsChanges)
+{
+    if (!inChildProcess())
+        return;
+    GtkSettings* settings = gtk_settings_get_default();
+    ASSERT_NE(settings, nullptr);
+    g_object_set(settings, "gtk-application-prefer-dark-theme", FALSE, nullptr);
+    CStandInPortal portal(1);
+    ASSERT_TRUE(portal.owned());
+
+    write(L"portal.ini", "border=none\nall.backColor=#ff0000\n");
+    write(L"portal.dark.ini", "all.backColor=#000080\n");
+    zil::P<CSlickButtonSkin> skin = load(L"portal.ini");
+    auto* button = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 0), wxSize(40, 20));
+    button->setSkin(skin.get());
+    // The portal is asked in the background; its answer turns the skin dark.
+    ASSERT_TRUE(runLoopUntil([&] { return CSlickLiveSkins::getDesktopPrefersDark(); }));
+    processPendingEvents();
+    EXPECT_EQ(hexOf(cornerOf(*button)), "#000080");
+
+    const struct {
+        gboolean gtkDark;
+        guint32 scheme;
+        bool dark;
+    } steps[] = {{TRUE, 2, false}, {TRUE, 0, true}, {FALSE, 0, false}, {FALSE, 1, true}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::to_string(step.gtkDark) + " " + std::to_string(step.scheme));
+        g_object_set(settings, "gtk-application-prefer-dark-theme", step.gtkDark, nullptr);
+        portal.setScheme(step.scheme);
+        ASSERT_TRUE(runLoopUntil([&] { return CSlickLiveSkins::getDesktopPrefersDark() == step.dark; }));
+        processPendingEvents();
+        EXPECT_EQ(hexOf(cornerOf(*button)), step.dark ? "#000080" : "#FF0000");
+    }
+}
+
 TEST(SlickLiveSkinNames, DarkVariantAndPictureStems)
 {
     const struct {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -143,7 +144,7 @@ public:
             argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
         int fds[2];
-        if (::pipe(fds) != 0)
+        if (::pipe2(fds, O_CLOEXEC) != 0)
             return;
         m_pid = ::fork();
         if (m_pid == 0) {
