@@ -307,9 +307,10 @@ TEST_F(SlickLiveSkins, DarkPreferenceSwitchesToTheDarkVariantAndBack)
 {
     GtkSettings* settings = gtk_settings_get_default();
     ASSERT_NE(settings, nullptr);
+    // Back to the desktop's value, not one set by the program: GTK treats the two apart.
     struct CRestore {
         GtkSettings* settings;
-        ~CRestore() { g_object_set(settings, "gtk-application-prefer-dark-theme", FALSE, nullptr); }
+        ~CRestore() { gtk_settings_reset_property(settings, "gtk-application-prefer-dark-theme"); }
     } restore{settings};
     g_object_set(settings, "gtk-application-prefer-dark-theme", FALSE, nullptr);
     processPendingEvents();
