@@ -302,9 +302,12 @@ TEST_F(SlickLiveSkins, OffKeepsTheSkinAsLoaded)
 
 // GTK's dark preference, set in this process as the desktop would: a button shown before and
 // one whose skin is loaded after both draw the dark variant, which holds only what differs;
-// a skin without a dark variant stays; back to light restores the light look.
+// a skin without a dark variant stays; back to light restores the light look. In a process of
+// its own: GTK redraws differently once a program has changed its theme settings.
 TEST_F(SlickLiveSkins, DarkPreferenceSwitchesToTheDarkVariantAndBack)
 {
+    if (!inChildProcess())
+        return;
     GtkSettings* settings = gtk_settings_get_default();
     ASSERT_NE(settings, nullptr);
     // Back to the desktop's value, not one set by the program: GTK treats the two apart.
