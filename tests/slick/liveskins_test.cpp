@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 using namespace zilui;
@@ -92,9 +93,29 @@ protected:
         ASSERT_EQ(std::rename(temporary.toAPIPath().c_str(), file(name).toAPIPath().c_str()), 0);
     }
 
-    // Runs `change`, then the event loop until the skin has been read again for it.
+    // Runs the event loop until the library has heard every notice of what was written so far:
+    // a listener of the test's own, set after the library's, hears a last file after it.
+    void settle()
+    {
+        auto heard = std::make_shared<std::atomic<bool>>(false);
+        std::string reason;
+        const std::shared_ptr<void> listener = zil::CFolderWatch::listen(
+            m_folder.path().toAPIPath(),
+            [heard](const std::string& name) {
+                if (name == "settled")
+                    wxTheApp->CallAfter([heard] { *heard = true; });
+            },
+            reason);
+        ASSERT_TRUE(listener) << reason;
+        write(L"settled", "");
+        ASSERT_TRUE(runLoopUntil([&] { return heard->load(); }));
+    }
+
+    // Runs `change`, then the event loop until the skin has been read again for it; notices of
+    // earlier writes (the skin file's own, just before it was loaded) are heard first.
     void readAfter(const std::function<void()>& change)
     {
+        settle();
         const uint64_t before = CSlickLiveSkins::getReadCount();
         g_now += CSlickLiveSkins::kMinReadIntervalMs;
         change();
@@ -123,12 +144,14 @@ TEST_F(SlickLiveSkins, EditOnDiskRepaintsALiveButton)
     } cases[] = {{"skin file written in place", false, false},
                  {"skin file saved by rename", true, false},
                  {"picture replaced", true, true}};
+    // Pictures first: a folder listed already learns of a new file only with its notice.
+    for (int round = 1; round <= int(std::size(cases)); ++round)
+        writePicture((L"back" + std::to_wstring(round) + L".png").c_str(), *wxRED);
     int round = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::wstring skinName = L"button" + std::to_wstring(++round) + L".ini";
         const std::wstring pictureName = L"back" + std::to_wstring(round) + L".png";
-        writePicture(pictureName.c_str(), *wxRED);
         const std::string underlay =
             c.picture ? "all.underlay=" + (m_folder / Path(L"back" + std::to_wstring(round))).toAPIPath() + "\n" : "";
         write(skinName.c_str(), "border=none\nall.backColor=#ff0000\n" + underlay);
@@ -204,13 +227,15 @@ TEST_F(SlickLiveSkins, LostPictureKeepsTheOldOne)
         const char* what;
         bool remove;
     } cases[] = {{"deleted", true}, {"damaged", false}};
+    // Pictures first: a folder listed already learns of a new file only with its notice.
+    for (int round = 1; round <= int(std::size(cases)); ++round)
+        writePicture((L"pic" + std::to_wstring(round) + L".png").c_str(), *wxRED);
     int round = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::wstring title = L"pic" + std::to_wstring(++round);
         // Not the picture's title, which would find the skin file too.
         const std::wstring skinName = L"skin-" + title + L".ini";
-        writePicture((title + L".png").c_str(), *wxRED);
         write(skinName.c_str(), "border=none\nall.underlay=" + file(title.c_str()).toAPIPath() + "\n");
         zil::P<CSlickButtonSkin> skin = load(skinName.c_str());
         auto* button = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 0), wxSize(40, 20));
