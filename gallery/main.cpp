@@ -27,6 +27,7 @@
 #include <zilui/app/appbase.h>
 #include <zilui/app/language.h>
 #include <zilui/app/strings.h>
+#include <zilui/slick/skin.h>
 
 #include <wx/cmdline.h>
 #include <wx/dialog.h>
@@ -220,6 +221,7 @@ public:
         m_logFileName = zil::Path(L"zilui-gallery.log");
         addRequiredTranslationDomain(L"zilui-gallery");
         addOptionalTranslationDomain(L"zilui");
+        zilui::CSlickLiveSkins::setLiveReload(true);
     }
 
     // Runs inside wxApp::OnInit, before the locale is set up, so these texts stay English.

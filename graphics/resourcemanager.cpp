@@ -19,6 +19,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <string_view>
 
@@ -553,6 +554,41 @@ void CResourceManager::dispose()
 {
     zil::CMutexLock lock(m_caches->mutex);
     m_caches->clear();
+}
+
+zil::String CResourceManager::getPictureStem(const zil::String& fileName)
+{
+    zil::String stem = fileName.substr(0, variants::titleLength(fileName));
+    const size_t at = stem.rfind(L'@');
+    if (at != zil::String::npos)
+        stem = stem.substr(0, at);
+    static const std::wstring_view kParams = L"_params";
+    if (stem.size() > kParams.size() && std::wstring_view(stem).substr(stem.size() - kParams.size()) == kParams)
+        stem = stem.substr(0, stem.size() - kParams.size());
+    return stem;
+}
+
+void CResourceManager::forgetFile(const zil::Path& file)
+{
+    const zil::Path folder = file.getParent();
+    const zil::String stem = getPictureStem(file.getFileName());
+    const auto matches = [&](const zil::String& path) {
+        const zil::Path candidate(path);
+        return candidate.getParent() == folder && getPictureStem(candidate.getFileName()) == stem;
+    };
+    const auto sweep = [&](auto& cache, auto pathOf) {
+        for (auto it = cache.begin(); it != cache.end();)
+            it = matches(pathOf(*it)) ? cache.erase(it) : std::next(it);
+    };
+    const auto byKey = [](const auto& entry) { return entry.first.path; };
+    zil::CMutexLock lock(m_caches->mutex);
+    sweep(m_caches->scalingImages, byKey);
+    sweep(m_caches->animations, byKey);
+    sweep(m_caches->bitmaps, byKey);
+    sweep(m_caches->images, byKey);
+    sweep(m_caches->bitmapsByTitle, [](const auto& entry) { return entry.second.path.str(); });
+    // Icon keys are the path followed by "-<width>x<height>".
+    sweep(m_caches->icons, [](const auto& entry) { return entry.first.substr(0, entry.first.rfind(L'-')); });
 }
 
 void CResourceManager::setWatchFolders(bool watch)

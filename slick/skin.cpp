@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <zilui/slick/skin.h>
 
+#include "liveskins.h"
+
 #include <zilui/app/streams.h>
 #include <zilui/app/strings.h>
 #include <zilui/graphics/resourcemanager.h>
@@ -11,6 +13,7 @@
 #include <wx/fileconf.h>
 #include <wx/tokenzr.h>
 
+#include <iterator>
 #include <limits>
 
 namespace zilui {
@@ -141,9 +144,13 @@ void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& pr
     zil::String value;
     const std::pair<const wchar_t*, zil::P<IScalingImage>*> images[] = {
         {L"underlay", &m_underlayImage}, {L"overlay", &m_overlayImage}, {L"overlay2", &m_overlay2Image}};
-    for (const auto& [key, image] : images) {
-        if (readString(config, prefix + key, value))
+    for (size_t i = 0; i < std::size(images); ++i) {
+        const auto& [key, image] = images[i];
+        if (readString(config, prefix + key, value)) {
             *image = CResourceManager::get()->loadScalingImageByTitle(value, imageFactor);
+            m_missingPictures[i] = !*image;
+            live::notePicture(value, imageFactor);
+        }
     }
 
     const std::pair<const wchar_t*, wxColour*> colors[] = {{L"textColor", &m_textColor},
@@ -177,6 +184,16 @@ void CSlickStateSkin::loadFromConfig(wxConfigBase& config, const zil::String& pr
             break;
         m_textLineStyles.push_back(CTextStyle::fromCSSString(value));
     }
+}
+
+void CSlickStateSkin::keepMissingPicturesOf(const CSlickStateSkin& previous)
+{
+    zil::P<IScalingImage>* const mine[] = {&m_underlayImage, &m_overlayImage, &m_overlay2Image};
+    const zil::P<IScalingImage>* const theirs[] = {&previous.m_underlayImage, &previous.m_overlayImage,
+                                                   &previous.m_overlay2Image};
+    for (size_t i = 0; i < std::size(mine); ++i)
+        if (m_missingPictures[i] && *theirs[i])
+            *mine[i] = *theirs[i];
 }
 
 void CSlickStateSkin::readDouble(wxConfigBase& config, const zil::String& key, double& value)

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Draws the sample skins of the gallery: for each look a push button, a check box and a
 // radio button, as nine-part images at factors 1, 1.5 and 2 with their params files and the
-// skin files that use them. With a second folder, also the file system browser's eight
+// skin files that use them, and beside each skin file its dark variant ("button.dark.ini").
+// With a second folder, also the file system browser's eight
 // bitmaps and the XRC file that names them. Needs no display.
 //
 //   zilui-makeskins <output folder> [<resource folder>]
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -171,6 +173,11 @@ struct Look {
     std::string backColor;
     // Label colours of normal, hover and disabled states.
     std::string textColors[3];
+    // The dark variant, read over the files above while the desktop prefers dark: its own
+    // button pictures when set, its colours always.
+    std::function<void(CCanvas&, double f, int state)> darkButton;
+    std::string darkBackColor;
+    std::string darkTextColors[3];
 };
 
 constexpr int kButtonSize = 24;     // the whole picture, square
@@ -218,15 +225,22 @@ Look glossyLook()
     Look look;
     look.name = "glossy";
     look.description = "Glossy blue";
-    look.button = [](CCanvas& canvas, double f, int state) {
-        struct Colors {
-            unsigned border, top1, top2, bottom1, bottom2;
-        };
-        const Colors colors[] = {
-            {0x2a5d9f, 0xe6f1fe, 0xb9d7f8, 0x8abaf0, 0xb2d6fa},
-            {0x1559c9, 0xf7fbff, 0xd9edff, 0x6db8ff, 0xb5e0ff},
-            {0xa7afb8, 0xf6f7f8, 0xe9ebee, 0xdcdfe3, 0xe7e9ec},
-        };
+    struct Colors {
+        unsigned border, top1, top2, bottom1, bottom2;
+    };
+    static const Colors light[] = {
+        {0x2a5d9f, 0xe6f1fe, 0xb9d7f8, 0x8abaf0, 0xb2d6fa},
+        {0x1559c9, 0xf7fbff, 0xd9edff, 0x6db8ff, 0xb5e0ff},
+        {0xa7afb8, 0xf6f7f8, 0xe9ebee, 0xdcdfe3, 0xe7e9ec},
+    };
+    // Night blue with the same light over its upper half, for light labels.
+    static const Colors dark[] = {
+        {0x6d9bd8, 0x3a5f8f, 0x2b4a74, 0x1c3558, 0x27456d},
+        {0x8fb8f0, 0x4a74a8, 0x36598a, 0x224270, 0x2f5587},
+        {0x4a4f57, 0x3a3e45, 0x34383e, 0x2d3035, 0x33363c},
+    };
+    const auto drawButton = [](const Colors* colors) {
+        return [colors](CCanvas& canvas, double f, int state) {
         const Colors& c = colors[state];
         const double h = kButtonSize;
         const Paint body = [=](double, double y) {
@@ -239,7 +253,10 @@ Look glossyLook()
         canvas.fill(
             intersect(roundRect(1.5 * f, 1.5 * f, (h - 1.5) * f, (h - 1.5) * f, 3.5 * f), above(h / 2 * f)),
             vertical(1.5 * f, h / 2 * f, hex(0xffffff, 0.55f), hex(0xffffff, 0.0f)));
+        };
     };
+    look.button = drawButton(light);
+    look.darkButton = drawButton(dark);
     look.indicator = [](CCanvas& canvas, double f, int state, bool round) {
         const double x = kIndicatorLeft, y = kIndicatorPad, s = kIndicatorBox;
         Rgba border = hex(isHover(state) ? 0x1f66c4 : 0x3a6ea5);
@@ -267,6 +284,9 @@ Look glossyLook()
     look.textColors[0] = "#10263f";
     look.textColors[1] = "#06182e";
     look.textColors[2] = "#8a9099";
+    look.darkTextColors[0] = "#e8f1fc";
+    look.darkTextColors[1] = "#ffffff";
+    look.darkTextColors[2] = "#8a9099";
     return look;
 }
 
@@ -303,6 +323,11 @@ Look flatLook()
     look.textColors[0] = "#e6e9ec";
     look.textColors[1] = "#ffffff";
     look.textColors[2] = "#7b828a";
+    // Already dark: on a dark desktop only a deeper ground, so that it stands apart.
+    look.darkBackColor = "#1d1f23";
+    look.darkTextColors[0] = "#d5d9de";
+    look.darkTextColors[1] = "#ffffff";
+    look.darkTextColors[2] = "#6b7178";
     return look;
 }
 
@@ -353,6 +378,33 @@ bool writeImage(const wxString& folder, const std::string& title, int width, int
         }
     }
     return params.empty() || writeText(folder + wxFILE_SEP_PATH + wxString::FromUTF8(title + "_params.ini"), params);
+}
+
+// "<kind>.dark.ini" beside each skin file: only what differs from it, the colours and, where
+// the look has them, pictures of their own ("dark_<title>").
+bool writeDarkVariants(const wxString& folder, const Look& look, const std::string& prefix,
+                       const std::string& buttonParams)
+{
+    Look dark = look;
+    dark.backColor = look.darkBackColor;
+    std::copy(std::begin(look.darkTextColors), std::end(look.darkTextColors), std::begin(dark.textColors));
+    const std::string header = "; Dark variant of the " + look.description +
+                               " sample skin, read over it while the desktop prefers dark.\n";
+    std::string button = header + colorKeys(dark, kButtonStates, 3, true);
+    if (look.darkButton) {
+        for (int s = 0; s < 3; ++s) {
+            const std::string title = std::string("dark_button_") + kButtonStates[s];
+            if (!writeImage(
+                    folder, title, kButtonSize, kButtonSize,
+                    [&](CCanvas& canvas, double f) { look.darkButton(canvas, f, s); }, buttonParams))
+                return false;
+            button += std::string(kButtonStates[s]) + ".underlay=" + prefix + title + "\n";
+        }
+    }
+    return writeText(folder + wxFILE_SEP_PATH + "button.dark.ini", button) &&
+           writeText(folder + wxFILE_SEP_PATH + "checkbox.dark.ini", header + colorKeys(dark, kCheckStates, 6, false)) &&
+           writeText(folder + wxFILE_SEP_PATH + "radiobutton.dark.ini",
+                     header + colorKeys(dark, kRadioStates, 6, false));
 }
 
 bool writeLook(const wxString& root, const Look& look)
@@ -411,7 +463,7 @@ bool writeLook(const wxString& root, const Look& look)
         if (!writeText(folder + wxFILE_SEP_PATH + wxString::FromUTF8(kind + ".ini"), skin))
             return false;
     }
-    return true;
+    return writeDarkVariants(folder, look, prefix, buttonParams);
 }
 
 // A ring of `width` around (cx, cy), open where the angle (0 = right, counter-clockwise,

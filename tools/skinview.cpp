@@ -9,6 +9,7 @@
 #include <zilui/slick/skin.h>
 
 #include <zil/error.h>
+#include <zil/log.h>
 #include <zil/path.h>
 #include <zil/string.h>
 
@@ -42,7 +43,7 @@ const wxColour kNameColour(0x30, 0x30, 0x30);
 
 const char* const kUsage =
     "Usage: zilui-skinview --kind button|checkbox|radio --skin PATH --out FILE.png\n"
-    "                      [--label TEXT] [--size WxH] [--scale F] [--focus]\n"
+    "                      [--label TEXT] [--size WxH] [--scale F] [--focus] [--watch]\n"
     "\n"
     "Renders every state of a skin resource into one PNG sheet, the state's name under\n"
     "each cell.\n"
@@ -56,6 +57,9 @@ const char* const kUsage =
     "  --scale   screen factor to preview, 0.25 to 8 (default 1): picks the images'\n"
     "            resolution variants and scales lengths, font and cells\n"
     "  --focus   draw the controls focused\n"
+    "  --watch   keep running and write the sheet again whenever the skin file, its dark\n"
+    "            variant, a picture or a params file changes, printing a line each time;\n"
+    "            a broken edit is reported and the last good sheet stays\n"
     "\n"
     "Image titles in the skin are found relative to the skin file's folder and its\n"
     "parents, then to the resource folders. A display is needed; without one run it\n"
@@ -70,6 +74,7 @@ struct Options {
     wxSize size{0, 0}; // 0: best size
     double scale = 1.0;
     bool focus = false;
+    bool watch = false;
 };
 
 // Messages for the user; main() prints them and exits with kExitError. Loader errors come
@@ -117,8 +122,8 @@ bool parseArguments(int argc, char** argv, Options& options)
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h")
             return false;
-        if (arg == "--focus") {
-            options.focus = true;
+        if (arg == "--focus" || arg == "--watch") {
+            (arg == "--focus" ? options.focus : options.watch) = true;
             continue;
         }
         // Options with a value, as "--name value" or "--name=value".
@@ -249,33 +254,47 @@ auto loadSkin(const zil::Path& skinPath)
     return skin;
 }
 
-std::vector<Cell> renderButton(wxWindow* parent, const Options& options, const zil::Path& skinPath)
+// A skinned control kept for painting its states again: `paint` renders the cells, `skin`'s
+// users are told of every change.
+struct CSheetSource {
+    std::function<std::vector<Cell>()> paint;
+    zilui::CSlickSkinUsers* users = nullptr;
+    int columns = 0;
+};
+
+CSheetSource renderButton(wxWindow* parent, const Options& options, const zil::Path& skinPath)
 {
     const zil::P<zilui::CSlickButtonSkin> skin = loadSkin<zilui::CSlickButtonSkinCache>(skinPath);
     auto* button = new zilui::CSlickButton(parent, wxID_ANY, toWX(options.hasLabel ? options.label : L"Button"));
     setUpControl(*button, skin.get(), options.scale);
-    return paintStates(*button, cellSizeFor(options, button->GetBestSize()), options.focus,
-                       [&](zilui::CSlickButton::State state) {
-                           button->Enable(state != zilui::CSlickButton::Disabled);
-                           button->setOwnHover(state == zilui::CSlickButton::Hover);
-                       });
+    return {[=, &options] {
+                return paintStates(*button, cellSizeFor(options, button->GetBestSize()), options.focus,
+                                   [&](zilui::CSlickButton::State state) {
+                                       button->Enable(state != zilui::CSlickButton::Disabled);
+                                       button->setOwnHover(state == zilui::CSlickButton::Hover);
+                                   });
+            },
+            &skin->getUsers(), zilui::CSlickButton::StateCount};
 }
 
-std::vector<Cell> renderCheckBox(wxWindow* parent, const Options& options, const zil::Path& skinPath)
+CSheetSource renderCheckBox(wxWindow* parent, const Options& options, const zil::Path& skinPath)
 {
     const zil::P<zilui::CSlickCheckBoxSkin> skin = loadSkin<zilui::CSlickCheckBoxSkinCache>(skinPath);
     auto* box = new zilui::CSlickCheckBox(parent, wxID_ANY, toWX(options.hasLabel ? options.label : L"Check box"));
     setUpControl(*box, skin.get(), options.scale);
     // State value = checked + 2 * hover + 4 * disabled.
-    return paintStates(*box, cellSizeFor(options, box->GetBestSize()), options.focus,
-                       [&](zilui::CSlickCheckBox::State state) {
-                           box->SetValue((state & 1) != 0);
-                           box->Enable((state & 4) == 0);
-                           box->setOwnHover((state & 2) != 0);
-                       });
+    return {[=, &options] {
+                return paintStates(*box, cellSizeFor(options, box->GetBestSize()), options.focus,
+                                   [&](zilui::CSlickCheckBox::State state) {
+                                       box->SetValue((state & 1) != 0);
+                                       box->Enable((state & 4) == 0);
+                                       box->setOwnHover((state & 2) != 0);
+                                   });
+            },
+            &skin->getUsers(), 2};
 }
 
-std::vector<Cell> renderRadioButton(wxWindow* parent, const Options& options, const zil::Path& skinPath)
+CSheetSource renderRadioButton(wxWindow* parent, const Options& options, const zil::Path& skinPath)
 {
     const zil::P<zilui::CSlickRadioButtonSkin> skin = loadSkin<zilui::CSlickRadioButtonSkinCache>(skinPath);
     auto* radio = new zilui::CSlickRadioButton(parent, wxID_ANY,
@@ -284,15 +303,18 @@ std::vector<Cell> renderRadioButton(wxWindow* parent, const Options& options, co
     // A radio button is unselected only by selecting another one of its group.
     auto* other = new wxRadioButton(parent, wxID_ANY, "other");
     setUpControl(*radio, skin.get(), options.scale);
-    return paintStates(*radio, cellSizeFor(options, radio->GetBestSize()), options.focus,
-                       [&](zilui::CSlickRadioButton::State state) {
-                           if (state & 1)
-                               radio->SetValue(true);
-                           else
-                               other->SetValue(true);
-                           radio->Enable((state & 4) == 0);
-                           radio->setOwnHover((state & 2) != 0);
-                       });
+    return {[=, &options] {
+                return paintStates(*radio, cellSizeFor(options, radio->GetBestSize()), options.focus,
+                                   [&](zilui::CSlickRadioButton::State state) {
+                                       if (state & 1)
+                                           radio->SetValue(true);
+                                       else
+                                           other->SetValue(true);
+                                       radio->Enable((state & 4) == 0);
+                                       radio->setOwnHover((state & 2) != 0);
+                                   });
+            },
+            &skin->getUsers(), 2};
 }
 
 // Cells in a grid: a button's states in one row; for check and radio boxes one column per
@@ -341,32 +363,11 @@ public:
     bool OnInit() override { return true; }
 };
 
-int run(const Options& options)
+// Paints the states, writes the sheet and says so; throws ToolError when it cannot be written.
+void writeSheet(const Options& options, const CSheetSource& source)
 {
-    wxInitAllImageHandlers();
-    const zil::Path skinPath = prepareResourceFolders(options.skin);
-    zilui::CResourceManager::get()->setDefaultResolutionFactor(options.scale);
-
-    // Hidden: the controls only need a native window, never the screen.
-    auto* frame = new wxFrame(nullptr, wxID_ANY, "zilui-skinview");
-    std::vector<Cell> cells;
-    int columns = 0;
-    try {
-        if (options.kind == "button") {
-            cells = renderButton(frame, options, skinPath);
-            columns = int(cells.size());
-        } else {
-            cells = options.kind == "checkbox" ? renderCheckBox(frame, options, skinPath)
-                                               : renderRadioButton(frame, options, skinPath);
-            columns = 2;
-        }
-    } catch (...) {
-        frame->Destroy();
-        throw;
-    }
-    frame->Destroy();
-
-    const wxImage sheet = composeSheet(cells, columns);
+    const std::vector<Cell> cells = source.paint();
+    const wxImage sheet = composeSheet(cells, source.columns);
     bool saved = false;
     {
         wxLogNull quiet; // our own message below says what failed
@@ -377,6 +378,66 @@ int run(const Options& options)
     const wxSize cell = cells.front().bitmap.GetSize();
     std::printf("%zu states of %dx%d pixels written to %s\n", cells.size(), cell.x, cell.y,
                 options.out.toUTF8().c_str());
+    std::fflush(stdout);
+}
+
+// Writes the sheet again after every change of the skin, once the controls have taken it.
+class CSheetWatcher : public zilui::CSlickSkinUser {
+public:
+    CSheetWatcher(const Options& options, const CSheetSource& source) : m_options(options), m_source(source)
+    {
+        source.users->add(this);
+    }
+
+    void skinChanged() override
+    {
+        // The controls are told in the same walk; the sheet waits until all of them were.
+        wxTheApp->CallAfter([this] {
+            try {
+                writeSheet(m_options, m_source);
+            } catch (const ToolError& e) {
+                std::fprintf(stderr, "zilui-skinview: %s\n", e.message.c_str());
+            }
+        });
+    }
+
+private:
+    const Options& m_options;
+    const CSheetSource& m_source;
+};
+
+int run(const Options& options)
+{
+    wxInitAllImageHandlers();
+    if (options.watch) {
+        zilui::CSlickLiveSkins::setLiveReload(true);
+        // The library logs why an edit cannot be read; the author reads it on standard error.
+        zil::CXMLLog::setGlobalCreateFunc([] {
+            return zil::P<zil::CXMLLog>(new zil::CXMLLog(L"/dev/stderr", nullptr, true, 0, false, false));
+        });
+    }
+    const zil::Path skinPath = prepareResourceFolders(options.skin);
+    zilui::CResourceManager::get()->setDefaultResolutionFactor(options.scale);
+
+    // Hidden: the controls only need a native window, never the screen.
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "zilui-skinview");
+    try {
+        const CSheetSource source = options.kind == "button"     ? renderButton(frame, options, skinPath)
+                                    : options.kind == "checkbox" ? renderCheckBox(frame, options, skinPath)
+                                                                 : renderRadioButton(frame, options, skinPath);
+        writeSheet(options, source);
+        if (options.watch) {
+            std::printf("watching %s; end with Ctrl+C\n", skinPath.str().toUTF8().c_str());
+            std::fflush(stdout);
+            const CSheetWatcher watcher(options, source);
+            // Runs until the process is ended: the hidden frame is never closed.
+            wxTheApp->MainLoop();
+        }
+    } catch (...) {
+        frame->Destroy();
+        throw;
+    }
+    frame->Destroy();
     return 0;
 }
 

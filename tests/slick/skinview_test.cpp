@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 using zil::Path;
 using zil::test::CTempFolder;
@@ -124,5 +128,92 @@ TEST(SkinView, RefusesBadInputWithExitCodeTwoAndAMessage)
         EXPECT_EQ(result.first, 2);
         EXPECT_NE(result.second.find(message), std::string::npos) << result.second;
         EXPECT_FALSE(zil::pathExists(out));
+    }
+}
+
+namespace {
+
+// zilui-skinview running with --watch; its stdout and stderr arrive line by line.
+class CWatchingSkinView {
+public:
+    explicit CWatchingSkinView(const std::vector<std::string>& arguments)
+    {
+        // Made before the fork: the child of a threaded process must not allocate.
+        std::vector<char*> argv{const_cast<char*>(ZILUI_SKINVIEW_PATH)};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(fds[1], 1);
+            ::dup2(fds[1], 2);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            ::execv(ZILUI_SKINVIEW_PATH, argv.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        m_output = ::fdopen(fds[0], "r");
+    }
+    ~CWatchingSkinView()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_output)
+            std::fclose(m_output);
+    }
+
+    // The next line that contains `part`, skipping others; empty when the output ends first.
+    std::string lineWith(const std::string& part)
+    {
+        char line[4096];
+        while (m_output && std::fgets(line, sizeof line, m_output))
+            if (std::string(line).find(part) != std::string::npos)
+                return line;
+        return std::string();
+    }
+
+private:
+    pid_t m_pid = -1;
+    FILE* m_output = nullptr;
+};
+
+} // namespace
+
+// With --watch the sheet is written again after each edit of the skin; a broken edit is
+// reported and leaves the last good sheet.
+TEST(SkinView, WatchWritesTheSheetAgainOnEveryChange)
+{
+    CTempFolder folder;
+    const Path skin = folder / Path(L"button.ini");
+    const Path out = folder / Path(L"sheet.png");
+    folder.writeFile(L"button.ini", "border=none\nall.backColor=#ff0000\n");
+    CWatchingSkinView view({"--kind", "button", "--skin", skin.toAPIPath(), "--label", "", "--size", "40x20",
+                            "--watch", "--out", out.toAPIPath()});
+    ASSERT_FALSE(view.lineWith("watching").empty());
+
+    const struct {
+        const char* text;
+        const char* expectedLine;
+        unsigned long colour;
+    } edits[] = {
+        {"border=none\nall.backColor=#0000ff\n", "written to", 0x0000ff},
+        {"border=none\nall.backColor=#00ff00\nimagePos=sideways\n", "Cannot read the skin", 0x0000ff},
+        {"border=none\nall.backColor=#00ff00\n", "written to", 0x00ff00},
+    };
+    for (const auto& edit : edits) {
+        SCOPED_TRACE(edit.text);
+        folder.writeFile(L"button.ini", edit.text);
+        ASSERT_FALSE(view.lineWith(edit.expectedLine).empty());
+        wxImage sheet;
+        ASSERT_TRUE(sheet.LoadFile(out.toAPIPath(), wxBITMAP_TYPE_PNG));
+        // The first cell starts at the sheet's padding of 10 pixels.
+        const wxColour expected((edit.colour >> 16) & 0xFF, (edit.colour >> 8) & 0xFF, edit.colour & 0xFF);
+        EXPECT_EQ(pixelAt(sheet, 20, 20), expected);
     }
 }

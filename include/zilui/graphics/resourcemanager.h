@@ -117,6 +117,13 @@ public:
 
     // Empties the caches; they fill again on demand.
     void dispose();
+    // Drops what was loaded from `file`, from the other resolution variants of its title and
+    // from their params file, so that the next load reads the disk again: for files changed
+    // while the program runs. Pictures already handed out stay as they are.
+    void forgetFile(const zil::Path& file);
+    // The title that a picture's resolution variants and its params file share:
+    // "ok@1_5.png", "ok.png" and "ok_params.ini" all give "ok".
+    static zil::String getPictureStem(const zil::String& fileName);
 
     // The names of one folder as read at one modification time (st_mtim, to the nanosecond).
     // Lookups reuse it while the folder keeps that time, unless it was read within seconds of

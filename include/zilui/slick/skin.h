@@ -7,6 +7,7 @@
 #include <zilui/slick/intermediates.h>
 
 #include <zil/containers.h>
+#include <zil/error.h>
 #include <zil/margins.h>
 #include <zil/object.h>
 #include <zil/path.h>
@@ -19,6 +20,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 class wxConfigBase;
@@ -146,6 +149,11 @@ public:
 private:
     template <class> friend class TSlickSkinBase;
 
+    // Pictures whose title the last loadFromConfig() named but found no usable file for take
+    // `previous`'s picture of the same layer, as a skin read again after an edit keeps a
+    // picture that was deleted or damaged.
+    void keepMissingPicturesOf(const CSlickStateSkin& previous);
+
     // The users of the skin this state skin belongs to. Not copied: a copy belongs to no skin
     // until one hands it out; assigning over a state skin of a skin changes that skin.
     struct Link {
@@ -181,6 +189,8 @@ private:
     wxColour m_backgroundColor;
     zil::P<IGradient> m_backgroundGradient;
     zil::TArray<zil::P<CTextStyle>> m_textLineStyles;
+    // Underlay, overlay, overlay2: named by the last loadFromConfig() but not loaded.
+    std::array<bool, 3> m_missingPictures{};
 };
 
 // The enumerations every skin shares, whatever its control.
@@ -268,10 +278,18 @@ public:
     const CSlickSkinUsers& getUsers() const { return m_users; }
 
 private:
+    template <class> friend class TSlickSkinCache;
+
     template <class T, class V> void set(T& field, const V& value)
     {
         field = value;
         m_users.changed();
+    }
+
+    void keepMissingPicturesOf(const TSlickSkinBase& previous)
+    {
+        for (size_t s = 0; s < m_stateSkins.size(); ++s)
+            m_stateSkins[s].keepMissingPicturesOf(previous.m_stateSkins[s]);
     }
 
     static size_t checkState(State state);
@@ -306,6 +324,63 @@ using CSlickRadioButtonSkin = TSlickSkinBase<CSlickRadioButtonIntermediate>;
 // Serves both the overlay and the non-overlay, which share their states.
 using CSlickOverlaySkin = TSlickSkinBase<CSlickOverlayIntermediate>;
 
+// Skins of the caches follow the desktop's dark preference: a skin file "button.ini" may have
+// a dark variant "button.dark.ini" beside it, read over it while the desktop prefers dark.
+// With live reloading on, they also follow their files: a change of the skin file, its dark
+// variant, a picture it names or a picture's params file is read again soon after, at most
+// every kMinReadIntervalMs per skin, and every control using the skin repaints. A file that
+// no longer reads keeps the last good skin (logged once per fault); a picture deleted or
+// damaged keeps the picture it had. Changes made in code to a cached skin are lost when it is
+// read again. GUI thread only.
+class CSlickLiveSkins {
+public:
+    static constexpr int kMinReadIntervalMs = 500;
+
+    // Off unless switched on here or by ZILUI_LIVE_SKINS=1 in the environment, which is read
+    // once, at the first use of a skin cache or of this class.
+    static void setLiveReload(bool live);
+    static bool getLiveReload();
+    // What the library reads the desktop's preference as now.
+    static bool getDesktopPrefersDark();
+    // "skins/a/button.ini" -> "skins/a/button.dark.ini"; a name without extension gets ".dark".
+    static zil::Path getDarkVariantPath(const zil::Path& path);
+
+    // For tests and diagnostics: skin files read again since process start, and change notices
+    // heard for the folders of cached skins.
+    static uint64_t getReadCount();
+    static uint64_t getNoticeCount();
+    // Milliseconds of a steady clock that space the reads of one skin; null, the default,
+    // reads the system's. For tests, which cannot wait for time to pass.
+    using Clock = int64_t (*)();
+    static void setClock(Clock clock);
+};
+
+// Binds one skin of a cache to its files and the dark preference; the cache makes one per
+// skin and drops it with the skin's entry. GUI thread only.
+class CSlickSkinLink {
+public:
+    // Reads `file`, then `dark` when not empty, into a new skin and puts it in place of the
+    // linked one, which tells its users. Throws what the reading throws; the linked skin then
+    // stays as it was.
+    using Reload = std::function<void(const zil::Path& file, const zil::Path& dark)>;
+
+    CSlickSkinLink(const zil::Path& path, Reload reload);
+    ~CSlickSkinLink();
+    CSlickSkinLink(const CSlickSkinLink&) = delete;
+    CSlickSkinLink& operator=(const CSlickSkinLink&) = delete;
+
+    // Runs the cache's first load of the skin, noting the files it reads, then reads the dark
+    // variant over it when the desktop prefers dark. Errors of `load` pass through; those of
+    // the dark variant are logged.
+    void loadFirst(const std::function<void()>& load);
+
+    // Kept in slick/liveskins.cpp.
+    class CImpl;
+
+private:
+    std::unique_ptr<CImpl> m_impl;
+};
+
 // One shared skin per resource path, keyed by the path's text as the caller wrote it, so
 // two spellings of one file give two skins. GUI thread only; no lock.
 template <class Skin> class TSlickSkinCache : public zil::CBase {
@@ -318,16 +393,32 @@ public:
         if (found != m_skins.end())
             return found->second;
         zil::P<Skin> skin(new Skin());
-        skin->loadResource(path);
+        auto link = std::make_unique<CSlickSkinLink>(
+            path, [target = skin.get()](const zil::Path& file, const zil::Path& dark) {
+                zil::P<Skin> fresh(new Skin());
+                if (!fresh->loadResource(file))
+                    throw zil::CError(L"The skin file '" + file.str() + L"' is gone.", zil::String(), -1);
+                if (!dark.isEmpty())
+                    fresh->loadResource(dark);
+                fresh->keepMissingPicturesOf(*target);
+                *target = *fresh;
+            });
+        link->loadFirst([&] { skin->loadResource(path); });
         m_skins[path.str()] = skin;
+        m_links[path.str()] = std::move(link);
         return skin;
     }
-    // Skins still held elsewhere stay valid.
-    void clear() { m_skins.clear(); }
+    // Skins still held elsewhere stay valid, but no longer follow their files.
+    void clear()
+    {
+        m_links.clear();
+        m_skins.clear();
+    }
     void dispose() { clear(); }
 
 private:
     zil::TMap<zil::String, zil::P<Skin>> m_skins;
+    zil::TMap<zil::String, std::unique_ptr<CSlickSkinLink>> m_links;
 };
 
 class CSlickButtonSkinCache : public TSlickSkinCache<CSlickButtonSkin> {

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,16 @@ public:
     static std::shared_ptr<const Watch> watch(const std::string& apiPath, std::string& reason);
     // Notices handled since process start, for every watch.
     static uint64_t getNoticeCount();
+
+    // Hears every notice about a name in one folder, also about a file written and closed
+    // there (which changes no name, so it leaves `changes` and getNoticeCount() alone): `name`
+    // is the name in the folder, empty when the notice is about the folder itself or when
+    // notices were lost and anything may have changed. Runs on the watch thread, so it must
+    // only hand the news on, and it may still run once while its handle is being released.
+    using Listener = std::function<void(const std::string& name)>;
+    // `listener` hears the folder at `apiPath` until the handle is released; null, with
+    // `reason`, when the folder cannot be watched.
+    static std::shared_ptr<void> listen(const std::string& apiPath, Listener listener, std::string& reason);
 };
 
 } // namespace zil
