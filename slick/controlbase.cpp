@@ -326,12 +326,10 @@ ZILUI_TEMPLATE void ZILUI_BASE::paintContents(wxDC& dc, const wxBitmap& bitmap)
     const wxLayoutDirection direction = this->GetLayoutDirection();
     const bool mirrored = direction == wxLayout_RightToLeft && dc.GetLayoutDirection() != wxLayout_RightToLeft;
     const SkinBorder border = skinBorder(*m_skin, mirrored);
-    // The shared picture of background and border is drawn unmirrored by any DC.
-    const SkinBorder composedBorder = skinBorder(*m_skin, direction == wxLayout_RightToLeft);
+    m_painter->setPicturesMirrored(direction == wxLayout_RightToLeft);
     const wxColour fill = getFillColour(st);
     auto* paintableParent = st.getSeeThrough() ? dynamic_cast<IWXPaintable*>(this->GetParent()) : nullptr;
-    const bool composed =
-        m_painter->paintComposed(dc, state, st, size, fill, paintableParent != nullptr, composedBorder);
+    const bool composed = m_painter->paintComposed(dc, state, st, size, fill, paintableParent != nullptr, border);
     if (!composed) {
         wxPoint offset;
         if (paintableParent) // a top-level overlay lies over its owner, at a screen position of its own

@@ -185,3 +185,55 @@ TEST(SlickRightToLeft, ScreenShowsTheMirroredLayoutOnce)
         EXPECT_TRUE(same) << "pixels off: " << different << ", middle row: [" << seen << "]";
     }
 }
+
+// Skins draw a check box's indicator into the underlay picture, beside a content margin that
+// keeps the label off it: right to left the picture is mirrored with the margin, so the
+// indicator and the label change sides together; also at 200 %, and with an overlay picture.
+TEST(SlickRightToLeft, IndicatorInTheSkinPictureChangesSides)
+{
+    CTestPanel holder;
+    // A 40 x 20 picture: its left 10 columns red, the rest fill.
+    wxImage picture = solidImage(40, 20, kSkinFill);
+    picture.SetRGB(wxRect(0, 0, 10, 20), kPictureRed.Red(), kPictureRed.Green(), kPictureRed.Blue());
+    const zil::P<CScalingImage> underlay(new CScalingImage(picture));
+    const struct {
+        wxLayoutDirection direction;
+        double scale;
+        bool overlay;
+        bool redLeft;
+    } cases[] = {
+        {wxLayout_LeftToRight, 1, false, true}, {wxLayout_RightToLeft, 1, false, false},
+        {wxLayout_RightToLeft, 2, false, false}, {wxLayout_RightToLeft, 1, true, false},
+        {wxLayout_LeftToRight, 1, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "direction " << c.direction << " scale " << c.scale << " overlay "
+                                        << c.overlay);
+        zil::P<CSlickCheckBoxSkin> skin(new CSlickCheckBoxSkin());
+        skin->setBorderType(CSlickCheckBoxSkin::BorderNone);
+        skin->setContentMargins(zil::CMargins(14, 2, 2, 2));
+        skin->setContentHorzAlign(0);
+        for (int s = 0; s < CSlickCheckBoxSkin::StateCount; ++s) {
+            CSlickStateSkin& st = skin->getStateSkin(CSlickCheckBox::State(s));
+            st.setBackgroundColor(kSkinFill);
+            if (c.overlay)
+                st.setOverlayImage(underlay.get());
+            else
+                st.setUnderlayImage(underlay.get());
+        }
+        auto* box = new CSlickCheckBox(holder.panel, wxID_ANY, "Ab", wxPoint(0, 0), wxSize(80, 20));
+        box->setSkin(skin.get());
+        box->SetLayoutDirection(c.direction);
+        const wxImage image = paintToImage(*box, *wxWHITE, c.scale);
+        const int s = int(c.scale), w = 80 * s;
+        const std::string row = columnsOfRow(image, image.GetHeight() / 2);
+        SCOPED_TRACE("row: [" + row + "]");
+        const std::string red(size_t(10 * s), 'r');
+        EXPECT_EQ(row.substr(0, size_t(10 * s)) == red, c.redLeft);
+        EXPECT_EQ(row.substr(size_t(w - 10 * s)) == red, !c.redLeft);
+        // The label lies beside the indicator, not on it.
+        const int labelFrom = c.redLeft ? 14 * s : 0, labelTo = c.redLeft ? w : w - 14 * s;
+        EXPECT_GT(labelInkIn(image, labelFrom, labelTo), 0);
+        box->Destroy();
+    }
+}
