@@ -161,11 +161,12 @@ TEST(SlickRightToLeft, ScreenShowsTheMirroredLayoutOnce)
     if (panel->GetContentScaleFactor() == 1)
         add(panel);
 
-    for (const auto& [window, paint] : cases) {
+    for (const auto& entry : cases) {
+        wxWindow* window = entry.first;
         const bool rtl = window->GetLayoutDirection() == wxLayout_RightToLeft;
         SCOPED_TRACE(wxString(window->GetClassInfo()->GetClassName()).utf8_string() + (rtl ? " right to left" : ""));
         const double scale = window->GetContentScaleFactor();
-        const wxImage expected = paint(scale);
+        const wxImage expected = entry.second(scale);
         // The picture's red column in the middle row, in physical pixels.
         const int s = int(scale);
         const int redAt = rtl ? (90 - 5 - 12) * s : 5 * s;
