@@ -119,6 +119,10 @@ public:
         : wxFrame(nullptr, wxID_ANY, toWX(ZILUI_TR("zilui gallery")), wxDefaultPosition, wxSize(760, 720)),
           m_app(app)
     {
+        // Windows take their parent's direction when they are made, so the pages made below are
+        // right to left in Hebrew or Arabic also where the system lacks that language's locale.
+        if (const wxLanguageInfo* info = wxLocale::GetLanguageInfo(app.getLocale().GetLanguage()))
+            SetLayoutDirection(info->LayoutDirection);
         makeMenuBar();
         auto* book = gallery::makeNotebook(this);
         const auto showPage = [book](const char* name) {

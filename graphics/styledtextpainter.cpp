@@ -310,8 +310,10 @@ double CLineBasedStyledTextPainter::layOut(wxDC& dc, const zil::String& text, in
     return vertAlign;
 }
 
-void CLineBasedStyledTextPainter::paintText(wxDC& dc, const wxRect& rect, const zil::String& text)
+void CLineBasedStyledTextPainter::paintText(wxDC& dc, const wxRect& rect, const zil::String& text,
+                                            wxLayoutDirection direction)
 {
+    const bool mirrored = direction == wxLayout_RightToLeft && dc.GetLayoutDirection() != wxLayout_RightToLeft;
     const CDCStateScope state(dc);
     zil::TArray<CLaidOutLine> lines;
     const double vertAlign = layOut(dc, text, rect.width + 1, rect.width + 1, lines);
@@ -321,7 +323,8 @@ void CLineBasedStyledTextPainter::paintText(wxDC& dc, const wxRect& rect, const 
 
     int y = rect.y + truncToInt((rect.height - totalHeight) * vertAlign);
     for (const CLaidOutLine& line : lines) {
-        const int x = rect.x + truncToInt((rect.width - line.extent.x) * line.style->getHorzAlign());
+        const double align = line.style->getHorzAlign();
+        const int x = rect.x + truncToInt((rect.width - line.extent.x) * (mirrored ? 1 - align : align));
         dc.SetFont(line.font);
         dc.SetTextForeground(line.style->getColor().IsOk() ? line.style->getColor() : state.getColor());
         dc.DrawText(wxString(line.text), x, y);

@@ -62,7 +62,22 @@ Placement place(const Geometry& g, const wxSize& clientSize, const wxSize& textS
     const int textAcross = alignIn(roomAcross, across(textSize), alignAcross, marginAcross);
     const int imageAcross = alignIn(roomAcross, across(imageSize), alignAcross, marginAcross);
     const auto point = [v](int a, int c) { return v ? wxPoint(c, a) : wxPoint(a, c); };
-    return Placement{wxRect(point(textAlong, textAcross), textSize), wxRect(point(imageAlong, imageAcross), imageSize)};
+    Placement placed{wxRect(point(textAlong, textAcross), textSize), wxRect(point(imageAlong, imageAcross), imageSize)};
+    if (g.mirrored) {
+        placed.text = mirror(placed.text, clientSize.x);
+        placed.image = mirror(placed.image, clientSize.x);
+    }
+    return placed;
+}
+
+wxRect mirror(const wxRect& r, int width)
+{
+    return wxRect(zil::saturateToInt32(int64_t(width) - r.x - r.width), r.y, r.width, r.height);
+}
+
+zil::CMargins mirror(const zil::CMargins& m)
+{
+    return zil::CMargins(m.right, m.top, m.left, m.bottom);
 }
 
 } // namespace zilui::contentlayout

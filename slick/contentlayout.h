@@ -22,6 +22,9 @@ struct Geometry {
     // 0 at the left or top of the room the margins leave, 1 at the right or bottom.
     double horzAlign = 0.5;
     double vertAlign = 0.5;
+    // Right to left: what is placed is mirrored across the client width, so that the image
+    // side, the horizontal alignment and the left and right margins all swap.
+    bool mirrored = false;
 };
 
 // Text and image with the space between them, side by side or stacked.
@@ -36,8 +39,15 @@ struct Placement {
 };
 
 // Both aligned together as one block in the room between the margins; across that block
-// each is aligned on its own. Alignment truncates towards zero.
+// each is aligned on its own. Alignment truncates towards zero, towards the left before a
+// mirror.
 Placement place(const Geometry& g, const wxSize& clientSize, const wxSize& textSize, const wxSize& imageSize);
+
+// `r` reflected across a client `width` wide: its left edge becomes its right one.
+wxRect mirror(const wxRect& r, int width);
+
+// Left and right swapped.
+zil::CMargins mirror(const zil::CMargins& m);
 
 // Whether all four sides are equal: such a border is drawn as one frame.
 inline bool hasEqualSides(const zil::CMargins& m)

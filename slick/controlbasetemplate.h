@@ -256,11 +256,11 @@ template <class Skin> contentlayout::Geometry contentGeometry(const Skin& skin, 
     return g;
 }
 
-template <class Skin> SkinBorder skinBorder(const Skin& skin)
+template <class Skin> SkinBorder skinBorder(const Skin& skin, bool mirrored)
 {
     SkinBorder border;
     border.present = skin.hasBorder();
-    border.widths = skin.getBorderWidths();
+    border.widths = mirrored ? contentlayout::mirror(skin.getBorderWidths()) : skin.getBorderWidths();
     border.sides = skin.getBorderType() == Skin::BorderCss && !contentlayout::hasEqualSides(border.widths);
     border.colour = skin.getBorderColor();
     border.style = skin.getBorderStyle();
@@ -327,7 +327,12 @@ ZILUI_TEMPLATE void ZILUI_BASE::paintContents(wxDC& dc, const wxBitmap& bitmap)
         return;
     const int state = checkState(getState());
     const CSlickStateSkin& st = std::as_const(*m_skin).getStateSkin(static_cast<State>(state));
-    const SkinBorder border = skinBorder(*m_skin);
+    // A DC that mirrors by itself (a paint DC of a right-to-left window) gets the layout of
+    // left to right; a memory bitmap, which the draw hook also paints into, gets it mirrored.
+    const wxLayoutDirection direction = this->GetLayoutDirection();
+    const bool mirrored = direction == wxLayout_RightToLeft && dc.GetLayoutDirection() != wxLayout_RightToLeft;
+    const SkinBorder border = skinBorder(*m_skin, mirrored);
+    m_painter->setPicturesMirrored(direction == wxLayout_RightToLeft);
     const wxColour fill = getFillColour(st);
     auto* paintableParent = st.getSeeThrough() ? dynamic_cast<IWXPaintable*>(this->GetParent()) : nullptr;
     const bool composed = m_painter->paintComposed(dc, state, st, size, fill, paintableParent != nullptr, border);
@@ -339,7 +344,8 @@ ZILUI_TEMPLATE void ZILUI_BASE::paintContents(wxDC& dc, const wxBitmap& bitmap)
         m_painter->paintBackground(dc, state, st, size, fill, paintableParent, offset);
     }
 
-    const contentlayout::Geometry geometry = contentGeometry(*m_skin, getUICoordScaleFactor());
+    contentlayout::Geometry geometry = contentGeometry(*m_skin, getUICoordScaleFactor());
+    geometry.mirrored = mirrored;
     zil::P<CLineBasedStyledTextPainter> painter = getEffectiveStyledTextPainter(static_cast<State>(state));
     const wxSize imageSize = getLogicalBitmapSize(bitmap);
     const zil::String text = getDisplayText();
@@ -355,11 +361,11 @@ ZILUI_TEMPLATE void ZILUI_BASE::paintContents(wxDC& dc, const wxBitmap& bitmap)
     const wxColour oldTextColour = dc.GetTextForeground();
     const auto drawText = [&](const wxRect& rect) {
         if (painter)
-            painter->paintText(dc, rect, text);
+            painter->paintText(dc, rect, text, mirrored ? wxLayout_RightToLeft : wxLayout_LeftToRight);
         else if (singleLine) // what DrawLabel does for one line at the top left, without measuring
             dc.DrawText(wxText, rect.x, rect.y);
         else
-            dc.DrawLabel(wxText, rect, 0, -1);
+            dc.DrawLabel(wxText, rect, mirrored ? wxALIGN_RIGHT : 0, -1);
     };
     if (st.getTextHaloColor().IsOk()) {
         dc.SetTextForeground(st.getTextHaloColor());
@@ -389,7 +395,7 @@ ZILUI_TEMPLATE void ZILUI_BASE::paintContents(wxDC& dc, const wxBitmap& bitmap)
         r.y = zil::saturateToInt32(int64_t(r.y) + fm.top);
         r.width = zil::saturateToInt32(int64_t(r.width) - fm.horizontal());
         r.height = zil::saturateToInt32(int64_t(r.height) - fm.vertical());
-        CSkinPainter::paintFocusFrame(dc, r, m_focusColour);
+        CSkinPainter::paintFocusFrame(dc, mirrored ? contentlayout::mirror(r, size.x) : r, m_focusColour);
     }
 }
 

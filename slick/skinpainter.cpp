@@ -11,11 +11,58 @@
 
 namespace zilui {
 
+namespace {
+
+// A picture's version at the client size, mirrored left to right; made again for another
+// picture, size or scale. The version is held, so that the picture is not made twice while the
+// bitmap lives.
+class CMirroredVersion {
+public:
+    void paint(IScalingImage* image, wxDC& dc, const wxSize& logicalSize, double scale)
+    {
+        if (!image) {
+            reset();
+            return;
+        }
+        const wxSize physical = toPhysicalSize(logicalSize, scale);
+        if (image != m_image || physical != m_physical || scale != m_scale || !m_bitmap.IsOk()) {
+            reset();
+            m_version = image->getScaledVersion(physical);
+            const wxBitmap pixels = m_version ? m_version->getBitmap() : wxBitmap();
+            if (!pixels.IsOk())
+                return;
+            m_bitmap = wxBitmap(pixels.ConvertToImage().Mirror(true), -1, scale);
+            m_image = image;
+            m_physical = physical;
+            m_scale = scale;
+        }
+        dc.DrawBitmap(m_bitmap, 0, 0, false);
+    }
+    void reset()
+    {
+        m_image = nullptr;
+        m_version = nullptr;
+        m_bitmap = wxBitmap();
+    }
+
+private:
+    const IScalingImage* m_image = nullptr;
+    wxSize m_physical;
+    double m_scale = 0;
+    zil::P<IImage> m_version;
+    wxBitmap m_bitmap;
+};
+
+} // namespace
+
 struct CSkinPainter::StateCache {
     // The skin's images at the client size.
     CPhysicalVersion underlay;
     CPhysicalVersion overlay;
     CPhysicalVersion overlay2;
+    CMirroredVersion mirroredUnderlay;
+    CMirroredVersion mirroredOverlay;
+    CMirroredVersion mirroredOverlay2;
     zil::P<CComposedSkinLayers> composed;
     CPhysicalVersion composedVersion;
 };
@@ -30,6 +77,17 @@ void CSkinPainter::reset()
         cache.underlay.reset();
         cache.overlay.reset();
         cache.overlay2.reset();
+        cache.mirroredUnderlay.reset();
+        cache.mirroredOverlay.reset();
+        cache.mirroredOverlay2.reset();
+    }
+}
+
+void CSkinPainter::setPicturesMirrored(bool mirrored)
+{
+    if (m_picturesMirrored != mirrored) {
+        m_picturesMirrored = mirrored;
+        reset();
     }
 }
 
@@ -49,7 +107,7 @@ bool CSkinPainter::paintComposed(wxDC& dc, int state, const CSlickStateSkin& st,
         key.background = fill;
     key.scale = getPaintScale(dc);
     const wxSize physical = toPhysicalSize(size, key.scale);
-    if (parentShows || st.getOverlayImage() || st.getOverlay2Image() || (!key.gradient && !key.background.IsOk()) ||
+    if (parentShows || m_picturesMirrored || st.getOverlayImage() || st.getOverlay2Image() || (!key.gradient && !key.background.IsOk()) ||
         !isPaintableSize(physical) || int64_t(physical.x) * physical.y > CComposedSkinLayers::kMaxPixels) {
         cache.composed = nullptr;
         cache.composedVersion.reset();
@@ -89,13 +147,21 @@ void CSkinPainter::paintBackground(wxDC& dc, int state, const CSlickStateSkin& s
             dc.DrawRectangle(0, 0, size.x, size.y);
         }
     }
-    cache.underlay.paint(st.getUnderlayImage().get(), dc, wxPoint(0, 0), size, getPaintScale(dc));
+    if (m_picturesMirrored)
+        cache.mirroredUnderlay.paint(st.getUnderlayImage().get(), dc, size, getPaintScale(dc));
+    else
+        cache.underlay.paint(st.getUnderlayImage().get(), dc, wxPoint(0, 0), size, getPaintScale(dc));
 }
 
 void CSkinPainter::paintOverlays(wxDC& dc, int state, const CSlickStateSkin& st, const wxSize& size)
 {
     StateCache& cache = m_states.at(static_cast<size_t>(state));
     const double scale = getPaintScale(dc);
+    if (m_picturesMirrored) {
+        cache.mirroredOverlay.paint(st.getOverlayImage().get(), dc, size, scale);
+        cache.mirroredOverlay2.paint(st.getOverlay2Image().get(), dc, size, scale);
+        return;
+    }
     cache.overlay.paint(st.getOverlayImage().get(), dc, wxPoint(0, 0), size, scale);
     cache.overlay2.paint(st.getOverlay2Image().get(), dc, wxPoint(0, 0), size, scale);
 }

@@ -38,6 +38,12 @@ public:
     // Drops every picture: the skin changed.
     void reset();
 
+    // Right to left, underlay and overlay pictures are drawn mirrored, so that a check box's
+    // indicator drawn into them changes sides with the rest; the shared composed picture is
+    // then not used. Pictures drawn through a DC that mirrors by itself keep their pixels, so
+    // this holds for any DC.
+    void setPicturesMirrored(bool mirrored);
+
     // Background, underlay and border as the one bitmap that every control of this skin,
     // state, size and background shares. False, with nothing painted, where that cannot stand
     // for them: the parent shows through, overlay images lie between the label and the border,
@@ -61,6 +67,7 @@ public:
 private:
     struct StateCache;
     std::vector<StateCache> m_states;
+    bool m_picturesMirrored = false;
 };
 
 } // namespace zilui

@@ -100,6 +100,41 @@ TEST(SlickContentLayout, ExtremeMarginsSaturate)
     }
 }
 
+// Right to left, with margins of unequal sides (left 2, right 9, 89 x 34 available), client
+// 100 x 40, text 30 x 10, image 16 x 16, space 4: the image side, the horizontal alignment and
+// the margins swap; vertical placement and stacked content keep their order top to bottom.
+TEST(SlickContentLayout, RightToLeftMirrorsAcrossTheClient)
+{
+    constexpr int kMax = std::numeric_limits<int>::max();
+    const struct {
+        Pos pos;
+        double hA;
+        wxSize client;
+        wxRect text, image;
+    } cases[] = {
+        {Left, 0, {100, 40}, {48, 15, 30, 10}, {82, 12, 16, 16}},
+        {Right, 0, {100, 40}, {68, 15, 30, 10}, {48, 12, 16, 16}},
+        {Left, 1, {100, 40}, {9, 15, 30, 10}, {43, 12, 16, 16}},
+        // (89 - 50) * 0.5 = 19.5 truncates to 19 from the start, which is the right edge here.
+        {Left, 0.5, {100, 40}, {29, 15, 30, 10}, {63, 12, 16, 16}},
+        {Top, 0, {100, 40}, {68, 25, 30, 10}, {82, 5, 16, 16}},
+        {Bottom, 1, {100, 40}, {9, 5, 30, 10}, {9, 19, 16, 16}},
+        {Left, 0, {kMax, 40}, {kMax - 52, 15, 30, 10}, {kMax - 18, 12, 16, 16}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pos << " " << c.hA << " client " << c.client.x);
+        layout::Geometry g = geometry(c.pos, c.hA, 0.5, zil::CMargins(2, 3, 9, 3));
+        g.mirrored = true;
+        const layout::Placement placed = layout::place(g, c.client, {30, 10}, {16, 16});
+        EXPECT_EQ(placed.text, c.text);
+        EXPECT_EQ(placed.image, c.image);
+        // Sizes do not depend on the direction.
+        EXPECT_EQ(layout::maxTextWidth(g, c.client, {16, 16}), c.client.x - 11 - (g.vertical ? 0 : 20));
+    }
+    EXPECT_EQ(layout::mirror(zil::CMargins(1, 2, 3, 4)), zil::CMargins(3, 2, 1, 4));
+    EXPECT_EQ(layout::mirror(wxRect(0, 5, 10, 7), -kMax), wxRect(std::numeric_limits<int>::min(), 5, 10, 7));
+}
+
 TEST(SlickContentLayout, ContentSizeSaturates)
 {
     constexpr int kMax = std::numeric_limits<int>::max();

@@ -31,7 +31,11 @@ public:
 
     // Aligns the block vertically by the first line's style and each line horizontally by its
     // own; nothing is clipped to `rect`. The DC's font and text colour are restored afterwards.
-    void paintText(wxDC& dc, const wxRect& rect, const zil::String& text);
+    // For a right-to-left `direction` (the window's) the horizontal alignments are mirrored
+    // within `rect`, unless the DC mirrors by itself. Each line keeps its logical order; the
+    // toolkit orders its runs for display.
+    void paintText(wxDC& dc, const wxRect& rect, const zil::String& text,
+                   wxLayoutDirection direction = wxLayout_LeftToRight);
     // Widest laid-out line by the sum of the line heights; `maxWidth` -1 means no limit (an
     // ellipsised line then measures as "...").
     wxSize getTextSize(wxDC& dc, const zil::String& text, int maxWidth);
