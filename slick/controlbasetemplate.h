@@ -8,6 +8,7 @@
 #include "contentlayout.h"
 #include "hovergroup.h"
 #include "skinpainter.h"
+#include "gtk/drawhook.h"
 
 #include <zil/error.h>
 
@@ -472,7 +473,9 @@ ZILUI_TEMPLATE void ZILUI_BASE::OnPaint(wxPaintEvent& event)
     const wxSize size = this->GetClientSize();
     if (size.x >= 1 && size.y >= 1) {
         wxAutoBufferedPaintDC dc(this);
-        paintCurrent(dc);
+        const auto paint = [](wxWindow* window, wxDC& into) { static_cast<ZILUI_BASE*>(window)->paintCurrent(into); };
+        if (this->GetLayoutDirection() != wxLayout_RightToLeft || !gtk::paintThroughBitmap(this, dc, paint))
+            paintCurrent(dc);
     }
     event.Skip();
 }

@@ -7,6 +7,7 @@
 
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
+#include <wx/graphics.h>
 #include <wx/window.h>
 
 #include <gtk/gtk.h>
@@ -139,6 +140,42 @@ gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer data)
     buffer.bitmap.Draw(cr, area.x, area.y, false);
     return TRUE;
 }
+
+} // namespace
+
+bool paintThroughBitmap(wxWindow* window, wxDC& dc, PaintFunction paint)
+{
+    wxGraphicsContext* context = dc.GetGraphicsContext();
+    auto* cr = context ? static_cast<cairo_t*>(context->GetNativeContext()) : nullptr;
+    const wxSize size = window->GetClientSize();
+    const double scale = window->GetContentScaleFactor();
+    if (!cr || size.x < 1 || size.y < 1 || !isPaintableSize(toPhysicalSize(size, scale)))
+        return false;
+    wxBitmap picture;
+    picture.CreateWithDIPSize(size, scale, 24);
+    {
+        wxMemoryDC memory(picture);
+        try {
+            paint(window, memory);
+        } catch (...) {
+            zil::logCurrentException(L"Painting a skinned control failed.");
+        }
+    }
+    cairo_save(cr);
+    cairo_matrix_t matrix;
+    cairo_get_matrix(cr, &matrix);
+    if (matrix.xx < 0) {
+        // x' = x0 - k x puts the client area's left edge at x0 - k w.
+        matrix.x0 += matrix.xx * size.x;
+        matrix.xx = -matrix.xx;
+        cairo_set_matrix(cr, &matrix);
+    }
+    picture.Draw(cr, 0, 0, false);
+    cairo_restore(cr);
+    return true;
+}
+
+namespace {
 
 void onStyleUpdated(GtkWidget* widget, gpointer data)
 {

@@ -24,6 +24,14 @@ void connectDrawHook(wxWindow* window, PaintFunction paint, StyleFunction styleC
 // window without a native widget is left alone.
 void disconnectDrawHook(wxWindow* window);
 
+// Paints `window`'s client area through `paint` into a memory bitmap at the screen's scale and
+// puts it on `dc`, the window's paint DC, pixel for pixel. For right-to-left windows: their
+// paint DC mirrors positions, and then places pictures and borders wrongly at 200 %; the
+// bitmap, which the layout mirrors itself, goes to the screen with that mirroring undone.
+// False, having painted nothing, when `dc` gives no cairo context or the area is too large
+// for one picture.
+bool paintThroughBitmap(wxWindow* window, wxDC& dc, PaintFunction paint);
+
 // The smallest size GTK accepts for `window`'s native widget (logical pixels); an allocation
 // below it makes GTK print criticals. (0, 0) without a native widget.
 wxSize getNativeMinSize(wxWindow* window);
