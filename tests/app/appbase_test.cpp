@@ -26,6 +26,7 @@
 
 using zil::Path;
 using zil::String;
+using zil::test::countOf;
 
 namespace {
 
@@ -34,14 +35,6 @@ constexpr int kHangMs = zilui::test::kChildHangMs;
 std::string readText(const std::string& path)
 {
     return zilui::test::readFile(Path(String::fromUTF8(path)));
-}
-
-int countOf(const std::string& text, const std::string& piece)
-{
-    int count = 0;
-    for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size()))
-        ++count;
-    return count;
 }
 
 // True when an XML log holds an entry of `level` whose text is `text`.

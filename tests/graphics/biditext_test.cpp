@@ -22,6 +22,7 @@
 #include <vector>
 
 using namespace zilui;
+using zilui::test::isInk;
 
 namespace {
 
@@ -73,12 +74,6 @@ std::string joined(const std::vector<zil::String>& lines)
     for (const zil::String& line : lines)
         all += "[" + line.toUTF8() + "]";
     return all;
-}
-
-// Ink: a pixel darker than the white background.
-bool isInk(const wxImage& image, int x, int y)
-{
-    return std::min({image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)}) < 160;
 }
 
 // The first and last inked columns, and the topmost inked row within columns [from, to].

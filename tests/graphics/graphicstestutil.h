@@ -10,6 +10,7 @@
 #include <wx/image.h>
 #include <wx/window.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -40,6 +41,12 @@ inline wxImage solidImage(int width, int height, const wxColour& colour, int alp
 inline wxColour pixelAt(const wxImage& image, int x, int y)
 {
     return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+}
+
+// Ink on a light background: a pixel darker than `below` on every channel.
+inline bool isInk(const wxImage& image, int x, int y, int below = 160)
+{
+    return std::min({image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)}) < below;
 }
 
 // A bitmap of `size` cleared to `fill` that `draw` paints into.

@@ -56,7 +56,7 @@ wxPoint firstInk(const wxImage& image)
     wxPoint first(-1, -1);
     for (int y = 0; y < image.GetHeight(); ++y)
         for (int x = 0; x < image.GetWidth(); ++x)
-            if (std::min({image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)}) < 200) {
+            if (zilui::test::isInk(image, x, y, 200)) {
                 first.x = first.x < 0 ? x : std::min(first.x, x);
                 first.y = first.y < 0 ? y : first.y;
             }

@@ -29,6 +29,11 @@ struct HoverTrio {
         for (int i = 0; i < 3; ++i)
             m[i].reset(new CHoverMember(&told[i], [](void* count) { ++*static_cast<int*>(count); }));
     }
+    void joinAll()
+    {
+        for (auto& member : m)
+            member->join(groupA.get());
+    }
     std::string shared() const
     {
         std::string s;
@@ -56,25 +61,17 @@ TEST(SlickHoverGroup, MembersShareHoverAndLeaveCleanly)
         size_t inA;
     } cases[] = {
         {"ungrouped member hovers alone", [](HoverTrio& t) { t.m[1]->setOwnHover(true); }, ".H.", "010", 0},
-        {"one member hovers the group",
-         [](HoverTrio& t) {
-             for (auto& member : t.m)
-                 member->join(t.groupA.get());
-             t.m[0]->setOwnHover(true);
-         },
-         "HHH", "111", 3},
+        {"one member hovers the group", [](HoverTrio& t) { t.joinAll(); t.m[0]->setOwnHover(true); }, "HHH", "111", 3},
         {"leaving clears all",
          [](HoverTrio& t) {
-             for (auto& member : t.m)
-                 member->join(t.groupA.get());
+             t.joinAll();
              t.m[0]->setOwnHover(true);
              t.m[0]->setOwnHover(false);
          },
          "...", "222", 3},
         {"a second hovered member keeps the group hovered",
          [](HoverTrio& t) {
-             for (auto& member : t.m)
-                 member->join(t.groupA.get());
+             t.joinAll();
              t.m[0]->setOwnHover(true);
              t.m[2]->setOwnHover(true);
              t.m[0]->setOwnHover(false);
@@ -82,16 +79,14 @@ TEST(SlickHoverGroup, MembersShareHoverAndLeaveCleanly)
          "HHH", "111", 3},
         {"hovered member leaves the group: it keeps its own hover",
          [](HoverTrio& t) {
-             for (auto& member : t.m)
-                 member->join(t.groupA.get());
+             t.joinAll();
              t.m[1]->setOwnHover(true);
              t.m[1]->join(nullptr);
          },
          ".H.", "212", 2},
         {"hovered member destroyed: the rest unhover",
          [](HoverTrio& t) {
-             for (auto& member : t.m)
-                 member->join(t.groupA.get());
+             t.joinAll();
              t.m[1]->setOwnHover(true);
              t.m[1].reset();
          },

@@ -28,6 +28,7 @@ using namespace zilui;
 using namespace zilui::test;
 using zil::Path;
 using zil::test::CTempFolder;
+using zil::test::countOf;
 
 namespace {
 
@@ -40,14 +41,6 @@ int64_t fakeNow()
 std::string hexOf(const wxColour& colour)
 {
     return fromWX(colour.GetAsString(wxC2S_HTML_SYNTAX)).toUTF8();
-}
-
-int occurrences(const std::string& text, const std::string& part)
-{
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
 }
 
 } // namespace
@@ -93,20 +86,27 @@ protected:
         ASSERT_EQ(std::rename(temporary.toAPIPath().c_str(), file(name).toAPIPath().c_str()), 0);
     }
 
-    // Runs the event loop until the library has heard every notice of what was written so far:
-    // a listener of the test's own, set after the library's, hears a last file after it.
-    void settle()
+    // A listener of the test's own, set after the library's, so that it hears a notice after it:
+    // `heard` turns true on the GUI thread once a file named `name` (any, when empty) is announced.
+    std::shared_ptr<void> listen(const std::string& name, const std::shared_ptr<std::atomic<bool>>& heard) const
     {
-        auto heard = std::make_shared<std::atomic<bool>>(false);
         std::string reason;
-        const std::shared_ptr<void> listener = zil::CFolderWatch::listen(
+        std::shared_ptr<void> listener = zil::CFolderWatch::listen(
             m_folder.path().toAPIPath(),
-            [heard](const std::string& name) {
-                if (name == "settled")
+            [name, heard](const std::string& announced) {
+                if (name.empty() || announced == name)
                     wxTheApp->CallAfter([heard] { *heard = true; });
             },
             reason);
-        ASSERT_TRUE(listener) << reason;
+        EXPECT_TRUE(listener) << reason;
+        return listener;
+    }
+
+    // Runs the event loop until the library has heard every notice of what was written so far.
+    void settle()
+    {
+        auto heard = std::make_shared<std::atomic<bool>>(false);
+        const std::shared_ptr<void> listener = listen("settled", heard);
         write(L"settled", "");
         ASSERT_TRUE(runLoopUntil([&] { return heard->load(); }));
     }
@@ -125,8 +125,14 @@ protected:
 
     zil::P<CSlickButtonSkin> load(const wchar_t* name) { return m_cache->getOrLoadSkin(file(name)); }
 
-    // A live button on `skin`; its top-left pixel shows the skin's background or picture.
-    wxColour cornerOf(CSlickButton& button) { return pixelAt(paintToImage(button), 2, 2); }
+    CSlickButton* liveButton(const zil::P<CSlickButtonSkin>& skin, int y = 0)
+    {
+        auto* made = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, y), wxSize(40, 20));
+        made->setSkin(skin.get());
+        return made;
+    }
+    // A live button's top-left pixel shows its skin's background or picture.
+    std::string cornerOf(CSlickButton& live) { return hexOf(pixelAt(paintToImage(live), 2, 2)); }
 
     CTempFolder m_folder;
     CTestPanel m_panel;
@@ -156,9 +162,8 @@ TEST_F(SlickLiveSkins, EditOnDiskRepaintsALiveButton)
             c.picture ? "all.underlay=" + (m_folder / Path(L"back" + std::to_wstring(round))).toAPIPath() + "\n" : "";
         write(skinName.c_str(), "border=none\nall.backColor=#ff0000\n" + underlay);
         zil::P<CSlickButtonSkin> skin = load(skinName.c_str());
-        auto* button = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 0), wxSize(40, 20));
-        button->setSkin(skin.get());
-        ASSERT_EQ(hexOf(cornerOf(*button)), "#FF0000");
+        auto* button = liveButton(skin);
+        ASSERT_EQ(cornerOf(*button), "#FF0000");
 
         readAfter([&] {
             if (c.picture)
@@ -166,7 +171,7 @@ TEST_F(SlickLiveSkins, EditOnDiskRepaintsALiveButton)
             else
                 write(skinName.c_str(), "border=none\nall.backColor=#0000ff\n", c.rename);
         });
-        EXPECT_EQ(hexOf(cornerOf(*button)), "#0000FF");
+        EXPECT_EQ(cornerOf(*button), "#0000FF");
         EXPECT_EQ(m_cache->getOrLoadSkin(file(skinName.c_str())).get(), skin.get()) << "one skin object stays";
         button->Destroy();
     }
@@ -194,8 +199,7 @@ TEST_F(SlickLiveSkins, BrokenEditKeepsTheLookAndLogsOnce)
     CGlobalLogCapture log;
     write(L"broken.ini", "border=none\nall.backColor=#ff0000\n");
     zil::P<CSlickButtonSkin> skin = load(L"broken.ini");
-    auto* button = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 0), wxSize(40, 20));
-    button->setSkin(skin.get());
+    auto* button = liveButton(skin);
     const std::string marker = "Cannot read the skin '" + file(L"broken.ini").toAPIPath();
 
     const struct {
@@ -211,12 +215,12 @@ TEST_F(SlickLiveSkins, BrokenEditKeepsTheLookAndLogsOnce)
     for (const auto& step : steps) {
         SCOPED_TRACE(step.text);
         readAfter([&] { write(L"broken.ini", step.text); });
-        EXPECT_EQ(hexOf(cornerOf(*button)), step.expected);
-        EXPECT_EQ(occurrences(log.text(), marker), step.logged);
+        EXPECT_EQ(cornerOf(*button), step.expected);
+        EXPECT_EQ(countOf(log.text(), marker), step.logged);
     }
     // The skin file deleted: the last good look stays too.
     readAfter([&] { std::remove(file(L"broken.ini").toAPIPath().c_str()); });
-    EXPECT_EQ(hexOf(cornerOf(*button)), "#0000FF");
+    EXPECT_EQ(cornerOf(*button), "#0000FF");
     button->Destroy();
 }
 
@@ -238,9 +242,8 @@ TEST_F(SlickLiveSkins, LostPictureKeepsTheOldOne)
         const std::wstring skinName = L"skin-" + title + L".ini";
         write(skinName.c_str(), "border=none\nall.underlay=" + file(title.c_str()).toAPIPath() + "\n");
         zil::P<CSlickButtonSkin> skin = load(skinName.c_str());
-        auto* button = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 0), wxSize(40, 20));
-        button->setSkin(skin.get());
-        ASSERT_EQ(hexOf(cornerOf(*button)), "#FF0000");
+        auto* button = liveButton(skin);
+        ASSERT_EQ(cornerOf(*button), "#FF0000");
         {
             wxLogNull quiet; // the picture loader complains of the damaged file
             readAfter([&] {
@@ -250,7 +253,7 @@ TEST_F(SlickLiveSkins, LostPictureKeepsTheOldOne)
                     write((title + L".png").c_str(), "\x89PNG\r\n\x1a\nbroken", true);
             });
         }
-        EXPECT_EQ(hexOf(cornerOf(*button)), "#FF0000");
+        EXPECT_EQ(cornerOf(*button), "#FF0000");
         EXPECT_FALSE(skin->getStateSkin(CSlickButton::Normal).getUnderlayImage().isNull());
         button->Destroy();
     }
@@ -262,20 +265,11 @@ TEST_F(SlickLiveSkins, BurstOfWritesIsReadAtMostTwiceASecond)
 {
     write(L"burst.ini", "border=none\nall.backColor=#000000\n");
     zil::P<CSlickButtonSkin> skin = load(L"burst.ini");
-    auto* button = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 0), wxSize(40, 20));
-    button->setSkin(skin.get());
+    auto* button = liveButton(skin);
 
-    // Heard after the library's own listener of the folder, so its notices are handled first.
-    std::string reason;
     auto markerSeen = std::make_shared<std::atomic<bool>>(false);
-    const std::shared_ptr<void> listener = zil::CFolderWatch::listen(
-        m_folder.path().toAPIPath(),
-        [markerSeen](const std::string& name) {
-            if (name == "marker")
-                wxTheApp->CallAfter([markerSeen] { *markerSeen = true; });
-        },
-        reason);
-    ASSERT_TRUE(listener) << reason;
+    const std::shared_ptr<void> listener = listen("marker", markerSeen);
+    ASSERT_TRUE(listener);
 
     g_now += CSlickLiveSkins::kMinReadIntervalMs;
     const uint64_t before = CSlickLiveSkins::getReadCount();
@@ -300,7 +294,7 @@ TEST_F(SlickLiveSkins, BurstOfWritesIsReadAtMostTwiceASecond)
     ASSERT_TRUE(runLoopUntil([&] { return CSlickLiveSkins::getReadCount() > before + 1; }));
     processPendingEvents();
     EXPECT_EQ(CSlickLiveSkins::getReadCount(), before + 2);
-    EXPECT_EQ(hexOf(cornerOf(*button)), "#C80000");
+    EXPECT_EQ(cornerOf(*button), "#C80000");
     button->Destroy();
 }
 
@@ -310,13 +304,9 @@ TEST_F(SlickLiveSkins, OffKeepsTheSkinAsLoaded)
     CSlickLiveSkins::setLiveReload(false);
     write(L"off.ini", "border=none\nall.backColor=#ff0000\n");
     zil::P<CSlickButtonSkin> skin = load(L"off.ini");
-    // A listener of the test's own tells when the edit has been announced.
-    std::string reason;
     auto seen = std::make_shared<std::atomic<bool>>(false);
-    const std::shared_ptr<void> listener = zil::CFolderWatch::listen(
-        m_folder.path().toAPIPath(), [seen](const std::string&) { wxTheApp->CallAfter([seen] { *seen = true; }); },
-        reason);
-    ASSERT_TRUE(listener) << reason;
+    const std::shared_ptr<void> listener = listen("", seen);
+    ASSERT_TRUE(listener);
     const uint64_t before = CSlickLiveSkins::getReadCount();
     write(L"off.ini", "border=none\nall.backColor=#0000ff\n");
     ASSERT_TRUE(runLoopUntil([&] { return seen->load(); }));
@@ -353,17 +343,14 @@ TEST_F(SlickLiveSkins, DarkPreferenceSwitchesToTheDarkVariantAndBack)
     write(L"plain.ini", "border=none\nall.backColor=#00ff00\n");
     zil::P<CSlickButtonSkin> shownSkin = load(L"shown.ini");
     zil::P<CSlickButtonSkin> plainSkin = load(L"plain.ini");
-    auto* shown = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 0), wxSize(40, 20));
-    shown->setSkin(shownSkin.get());
-    auto* plain = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 30), wxSize(40, 20));
-    plain->setSkin(plainSkin.get());
-    ASSERT_EQ(hexOf(cornerOf(*shown)), "#FF0000");
+    auto* shown = liveButton(shownSkin);
+    auto* plain = liveButton(plainSkin, 30);
+    ASSERT_EQ(cornerOf(*shown), "#FF0000");
 
     g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
     ASSERT_TRUE(runLoopUntil([&] { return CSlickLiveSkins::getDesktopPrefersDark(); }));
     processPendingEvents();
-    auto* later = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 60), wxSize(40, 20));
-    later->setSkin(load(L"later.ini").get());
+    auto* later = liveButton(load(L"later.ini"), 60);
 
     const struct {
         bool dark;
@@ -376,9 +363,9 @@ TEST_F(SlickLiveSkins, DarkPreferenceSwitchesToTheDarkVariantAndBack)
             ASSERT_TRUE(runLoopUntil([&] { return !CSlickLiveSkins::getDesktopPrefersDark(); }));
             processPendingEvents();
         }
-        EXPECT_EQ(hexOf(cornerOf(*shown)), look.shown);
-        EXPECT_EQ(hexOf(cornerOf(*later)), look.later);
-        EXPECT_EQ(hexOf(cornerOf(*plain)), look.plain);
+        EXPECT_EQ(cornerOf(*shown), look.shown);
+        EXPECT_EQ(cornerOf(*later), look.later);
+        EXPECT_EQ(cornerOf(*plain), look.plain);
         // Keys the dark variant does not hold come from the light file.
         EXPECT_EQ(hexOf(shownSkin->getStateSkin(CSlickButton::Normal).getTextColor()), "#123456");
     }
@@ -485,12 +472,11 @@ TEST_F(SlickLiveSkins, PortalPreferenceOverrulesGtkAndFollowsItsChanges)
     write(L"portal.ini", "border=none\nall.backColor=#ff0000\n");
     write(L"portal.dark.ini", "all.backColor=#000080\n");
     zil::P<CSlickButtonSkin> skin = load(L"portal.ini");
-    auto* button = new CSlickButton(m_panel.panel, wxID_ANY, "", wxPoint(0, 0), wxSize(40, 20));
-    button->setSkin(skin.get());
+    auto* button = liveButton(skin);
     // The portal is asked in the background; its answer turns the skin dark.
     ASSERT_TRUE(runLoopUntil([&] { return CSlickLiveSkins::getDesktopPrefersDark(); }));
     processPendingEvents();
-    EXPECT_EQ(hexOf(cornerOf(*button)), "#000080");
+    EXPECT_EQ(cornerOf(*button), "#000080");
 
     const struct {
         gboolean gtkDark;
@@ -503,7 +489,7 @@ TEST_F(SlickLiveSkins, PortalPreferenceOverrulesGtkAndFollowsItsChanges)
         portal.setScheme(step.scheme);
         ASSERT_TRUE(runLoopUntil([&] { return CSlickLiveSkins::getDesktopPrefersDark() == step.dark; }));
         processPendingEvents();
-        EXPECT_EQ(hexOf(cornerOf(*button)), step.dark ? "#000080" : "#FF0000");
+        EXPECT_EQ(cornerOf(*button), step.dark ? "#000080" : "#FF0000");
     }
 }
 

@@ -63,18 +63,7 @@ int labelInkIn(const wxImage& image, int from, int to)
     int count = 0;
     for (int y = 5; y < image.GetHeight() - 5; ++y)
         for (int x = from; x < to; ++x)
-            count += std::min({image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)}) < 128 &&
-                     !isNear(pixelAt(image, x, y), kPictureBlue, 40);
-    return count;
-}
-
-// Pixels off by more than a rounding step.
-int pixelsOff(const wxImage& shot, const wxImage& expected)
-{
-    int count = 0;
-    for (int y = 0; y < expected.GetHeight(); ++y)
-        for (int x = 0; x < expected.GetWidth(); ++x)
-            count += !isNear(pixelAt(shot, x, y), pixelAt(expected, x, y), 2);
+            count += isInk(image, x, y, 128) && !isNear(pixelAt(image, x, y), kPictureBlue, 40);
     return count;
 }
 

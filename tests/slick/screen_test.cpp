@@ -20,16 +20,6 @@ using namespace zilui::test;
 
 namespace {
 
-// Pixels off by more than a rounding step.
-int countDifferent(const wxImage& shot, const wxImage& expected)
-{
-    int count = 0;
-    for (int y = 0; y < expected.GetHeight(); ++y)
-        for (int x = 0; x < expected.GetWidth(); ++x)
-            count += !isNear(pixelAt(shot, x, y), pixelAt(expected, x, y), 2);
-    return count;
-}
-
 template <class Skin> zil::P<Skin> borderedSkin(typename Skin::Border border = Skin::BorderFlat)
 {
     zil::P<Skin> skin(new Skin());
@@ -110,7 +100,7 @@ TEST(SlickScreen, DrawHookShowsWhatPaintContentsPaints)
         int different = -1;
         const bool same = screenShows(window, [&, &paint = paint](const wxImage& shot) {
             const wxImage expected = paint();
-            different = shot.GetSize() == expected.GetSize() ? countDifferent(shot, expected) : -1;
+            different = shot.GetSize() == expected.GetSize() ? pixelsOff(shot, expected) : -1;
             return different == 0;
         });
         EXPECT_TRUE(same) << "at " << window->GetPosition().x << "," << window->GetPosition().y << " pixels off: "
@@ -170,7 +160,7 @@ TEST(SlickScreen, WindowPictureShowsWhatTheWindowShows)
             const wxImage painted = control == skinned ? paintToImage(*skinned, *wxWHITE, scale)
                                                        : paintToImage(*check, *wxWHITE, scale);
             const wxPoint at = control->GetPosition() * scale;
-            if (countDifferent(picture.GetSubImage(wxRect(at, painted.GetSize())), painted) != 0)
+            if (pixelsOff(picture.GetSubImage(wxRect(at, painted.GetSize())), painted) != 0)
                 return false;
         }
         return true;
@@ -182,7 +172,7 @@ TEST(SlickScreen, WindowPictureShowsWhatTheWindowShows)
         // A loaded 200 % X server can take seconds over a new window's first picture.
         int different = -1;
         screenShows(frame, [&](const wxImage& shot) {
-            different = countDifferent(shot, renderWindow(*frame));
+            different = pixelsOff(shot, renderWindow(*frame));
             return different == 0;
         }, 30000);
         EXPECT_EQ(different, 0) << "pixels of the window's picture that differ from the X server's";

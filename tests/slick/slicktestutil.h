@@ -83,6 +83,16 @@ inline int countNear(const wxImage& image, const wxRect& rect, const wxColour& c
     return count;
 }
 
+// Pixels off by more than a rounding step.
+inline int pixelsOff(const wxImage& shot, const wxImage& expected)
+{
+    int count = 0;
+    for (int y = 0; y < expected.GetHeight(); ++y)
+        for (int x = 0; x < expected.GetWidth(); ++x)
+            count += !isNear(pixelAt(shot, x, y), pixelAt(expected, x, y), 2);
+    return count;
+}
+
 // Moves the real pointer to `point` of `window`'s client area.
 inline void moveMouseTo(wxWindow* window, const wxPoint& point)
 {

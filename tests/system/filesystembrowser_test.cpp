@@ -533,6 +533,14 @@ TEST_F(FileSystemBrowser, NavigationByKeyboardMouseAndButtons)
     EXPECT_EQ(control->getActiveFolder(), zil::CURI(L"smb://h/r/sub"));
 }
 
+bool hasState(AtkObject* object, AtkStateType state)
+{
+    AtkStateSet* states = atk_object_ref_state_set(object);
+    const bool result = atk_state_set_contains_state(states, state);
+    g_object_unref(states);
+    return result;
+}
+
 // What a screen reader finds under `window`, as it walks: the first object of `role`, not looking
 // into objects that manage their descendants (a table's rows are asked for one by one).
 AtkObject* findAccessible(AtkObject* root, AtkRole role, int depth = 0)
@@ -541,9 +549,7 @@ AtkObject* findAccessible(AtkObject* root, AtkRole role, int depth = 0)
         return nullptr;
     if (atk_object_get_role(root) == role)
         return root;
-    AtkStateSet* states = atk_object_ref_state_set(root);
-    const bool manages = atk_state_set_contains_state(states, ATK_STATE_MANAGES_DESCENDANTS);
-    g_object_unref(states);
+    const bool manages = hasState(root, ATK_STATE_MANAGES_DESCENDANTS);
     for (gint i = 0, n = manages ? 0 : atk_object_get_n_accessible_children(root); i < n; ++i) {
         AtkObject* child = atk_object_ref_accessible_child(root, i);
         AtkObject* found = findAccessible(child, role, depth + 1);
@@ -558,14 +564,6 @@ AtkObject* findAccessible(AtkObject* root, AtkRole role, int depth = 0)
 AtkObject* accessibleOf(wxWindow* window)
 {
     return gtk_widget_get_accessible(static_cast<GtkWidget*>(window->GetHandle()));
-}
-
-bool hasState(AtkObject* object, AtkStateType state)
-{
-    AtkStateSet* states = atk_object_ref_state_set(object);
-    const bool result = atk_state_set_contains_state(states, state);
-    g_object_unref(states);
-    return result;
 }
 
 // A reference that a reader holds, given back at the end of the test.

@@ -26,6 +26,15 @@ inline std::string readFile(const Path& path)
     return content.str();
 }
 
+// How often `piece` stands in `text`, not overlapping: a message in a log, a line in an output.
+inline int countOf(const std::string& text, const std::string& piece)
+{
+    int count = 0;
+    for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size()))
+        ++count;
+    return count;
+}
+
 // A fresh folder under $TMPDIR (or /tmp), removed with its contents when the test ends.
 class CTempFolder {
 public:
