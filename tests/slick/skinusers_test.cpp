@@ -127,11 +127,11 @@ TEST(SlickSkinUsers, ChangeAfterAThousandUsersRepaintsEachOnce)
             return shown;
         }));
     }
-    // The first paint may come before what the display server sends about the new frame, and
-    // each such news repaints it all: an X server's exposure of its area, or, without a window
-    // manager, the focus it takes when it appears under the pointer a previous test left there
-    // (every widget's style drops its backdrop state). A round trip brings all of it in, and the
-    // full repaint after takes it up; counting starts from there.
+    // GTK's first paint may come before what the display server sends about the new frame, and
+    // such news repaints it all: an X server's map and exposure of it, or, without a window
+    // manager, the focus it takes when it appears under the pointer a previous test left there.
+    // A round trip brings all of it in, and the full repaint after takes it up; counting starts
+    // from there.
     gdk_display_sync(gdk_display_get_default());
     processPendingEvents();
     g_draws.clear();
