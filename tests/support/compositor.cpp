@@ -283,6 +283,34 @@ bool pointerToScreen(const wxPoint& point)
     return CVirtualPointer::get().send(wxString::Format("move %d %d", point.x, point.y).utf8_string());
 }
 
+bool pointerAwayFrom(const wxWindow* window)
+{
+    std::optional<wxPoint> origin;
+    if (!onWayland()) {
+        origin = window->ClientToScreen(wxPoint(0, 0));
+    } else {
+        // Listed by the compositor once GTK drew it; asked without pause, the loop would leave
+        // GTK no time to draw.
+        auto last = std::chrono::steady_clock::now() - std::chrono::milliseconds(50);
+        runLoopUntil([&] {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last >= std::chrono::milliseconds(50)) {
+                last = now;
+                origin = compositorPoint(window);
+            }
+            return origin.has_value();
+        }, 5000);
+    }
+    if (!origin)
+        return false;
+    const wxSize screen = wxGetDisplaySize();
+    const wxPoint centre = *origin + wxPoint(window->GetClientSize().x / 2, window->GetClientSize().y / 2);
+    // The pointer's picture reaches right and down from its hot spot: the far corner hides most
+    // of it off the screen, or keeps it the whole screen away from the window.
+    return pointerToScreen(
+        wxPoint(centre.x < screen.x / 2 ? screen.x - 1 : 0, centre.y < screen.y / 2 ? screen.y - 1 : 0));
+}
+
 bool pointerClick(int button)
 {
     if (!onWayland())

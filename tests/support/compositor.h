@@ -37,6 +37,10 @@ bool pointerTo(const wxWindow* window, const wxPoint& point);
 // `point` on the whole screen: the X screen's, or the compositor's layout, where other
 // programs' surfaces (a panel) lie.
 bool pointerToScreen(const wxPoint& point);
+// Puts the real pointer in the screen's corner farthest from `window`, out of the pictures of
+// it: a compositor draws the pointer into the pictures it gives, and a test before may have left
+// it anywhere. False when the window's place or the pointer could not be had.
+bool pointerAwayFrom(const wxWindow* window);
 // `button`: wxMOUSE_BTN_LEFT or wxMOUSE_BTN_RIGHT.
 bool pointerClick(int button = wxMOUSE_BTN_LEFT);
 bool pointerDoubleClick();
