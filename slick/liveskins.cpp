@@ -10,6 +10,7 @@
 #include <zil/log.h>
 
 #include <wx/app.h>
+#include <wx/module.h>
 #include <wx/timer.h>
 
 #include <algorithm>
@@ -17,11 +18,50 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <vector>
 
 namespace zilui {
+
+namespace {
+
+// The watch thread hands news to the application, which goes away in wxWidgets' clean-up while
+// the thread may still be inside a listener (releasing a listener does not wait for it).
+// Modules end before the application object is deleted; from then on news is dropped.
+std::mutex g_postMutex;
+bool g_appEnded = false;
+
+void postToApp(std::function<void()> news)
+{
+    std::lock_guard<std::mutex> lock(g_postMutex);
+    if (!g_appEnded && wxTheApp)
+        wxTheApp->CallAfter(std::move(news));
+}
+
+class CLiveSkinsModule : public wxModule {
+public:
+    bool OnInit() override
+    {
+        std::lock_guard<std::mutex> lock(g_postMutex);
+        g_appEnded = false;
+        return true;
+    }
+    void OnExit() override
+    {
+        std::lock_guard<std::mutex> lock(g_postMutex);
+        g_appEnded = true;
+    }
+
+private:
+    wxDECLARE_DYNAMIC_CLASS(CLiveSkinsModule);
+};
+
+wxIMPLEMENT_DYNAMIC_CLASS(CLiveSkinsModule, wxModule);
+
+} // namespace
 
 namespace live {
 
@@ -162,10 +202,7 @@ public:
             std::shared_ptr<void> handle = zil::CFolderWatch::listen(
                 zil::Path(folder).toAPIPath(), [folder](const std::string& name) {
                     // On the watch thread: only hand the news to the GUI thread.
-                    if (wxTheApp)
-                        wxTheApp->CallAfter([folder, name] {
-                            CRegistry::get().heard(folder, zil::String::fromUTF8(name));
-                        });
+                    postToApp([folder, name] { CRegistry::get().heard(folder, zil::String::fromUTF8(name)); });
                 },
                 reason);
             if (!handle)
