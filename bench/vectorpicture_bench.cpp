@@ -12,6 +12,7 @@
 #include <wx/image.h>
 
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <ftw.h>
@@ -84,6 +85,20 @@ zil::P<zilui::CResourceManager> prepareManager(benchmark::State& state)
     return manager;
 }
 
+// Loads `title` at 175 % n times; `fresh` empties the caches before each load.
+std::function<void(int64_t)> loadAt175(const zil::P<zilui::CResourceManager>& manager, const wchar_t* title,
+                                       bool fresh)
+{
+    return [&manager, title, fresh](int64_t n) {
+        while (n-- > 0) {
+            if (fresh)
+                manager->dispose();
+            wxBitmap bitmap = manager->loadBitmapByTitle(title, nullptr, 1.75);
+            benchmark::DoNotOptimize(bitmap.GetRefData());
+        }
+    };
+}
+
 // Both load a picture at a factor no variant is made for (175 %): the SVG renders it, the PNG
 // is read and resampled from its @2 variant. Emptying the caches makes each repetition a first
 // paint at that factor.
@@ -92,15 +107,7 @@ void BM_VectorPictureAtNewFactor(benchmark::State& state)
     zil::P<zilui::CResourceManager> manager = prepareManager(state);
     if (!manager)
         return;
-    const auto loadFresh = [&](const wchar_t* title) {
-        return [&manager, title](int64_t n) {
-            while (n-- > 0) {
-                manager->dispose();
-                wxBitmap bitmap = manager->loadBitmapByTitle(title, nullptr, 1.75);
-                benchmark::DoNotOptimize(bitmap.GetRefData());
-            }
-        };
-    };
+    const auto loadFresh = [&](const wchar_t* title) { return loadAt175(manager, title, true); };
     if (manager->loadBitmapByTitle(L"icon", nullptr, 1.75).GetWidth() != 84 ||
         manager->loadBitmapByTitle(L"photo", nullptr, 1.75).GetWidth() != 84) {
         state.SkipWithError("the pictures did not load at 84 pixels");
@@ -118,14 +125,7 @@ void BM_VectorPictureCached(benchmark::State& state)
     zil::P<zilui::CResourceManager> manager = prepareManager(state);
     if (!manager)
         return;
-    const auto lookup = [&](const wchar_t* title) {
-        return [&manager, title](int64_t n) {
-            while (n-- > 0) {
-                wxBitmap bitmap = manager->loadBitmapByTitle(title, nullptr, 1.75);
-                benchmark::DoNotOptimize(bitmap.GetRefData());
-            }
-        };
-    };
+    const auto lookup = [&](const wchar_t* title) { return loadAt175(manager, title, false); };
     if (!manager->loadBitmapByTitle(L"icon", nullptr, 1.75).IsOk() ||
         !manager->loadBitmapByTitle(L"photo", nullptr, 1.75).IsOk()) {
         state.SkipWithError("the pictures did not load");
